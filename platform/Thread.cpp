@@ -1,0 +1,101 @@
+#include "platform/Thread.h"
+
+#include "platform/Platform.h"
+
+CThread::CThread(std::function<void()> body) : m_State(std::make_shared<State>()) {
+    // The body owns a reference to the state, so an abandoned thread can still
+    // mark itself finished after this object is gone.
+    m_Thread = std::thread([state = m_State, body = std::move(body)]() {
+        body();
+        state->finished.store(true, std::memory_order_release);
+    });
+}
+
+CThread::~CThread() {
+    if (m_Thread.joinable()) {
+        if (m_Thread.get_id() == std::this_thread::get_id())
+            m_Thread.detach();
+        else
+            m_Thread.join();
+    }
+}
+
+void CThread::Abandon() {
+    if (m_Thread.joinable()) m_Thread.detach();
+}
+
+int StopThread(CThread*& slot) {
+    CThread* thread = std::atomic_ref<CThread*>(slot).exchange(nullptr);
+    if (!thread) return 1;
+    bool ended = !thread->IsRunning();
+    for (int i = 0; i < 20 && !ended; ++i) {
+        plat::SleepMs(50);
+        ended = !thread->IsRunning();
+    }
+    if (!ended) {
+        plat::Trace("StopThread: thread still running after 1 s, abandoned\n");
+        thread->Abandon();
+    }
+    delete thread;
+    return ended ? 1 : 0;
+}
+
+void CMessageQueue::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Queue.push_back({message, wParam, lParam});
+    }
+    m_Ready.notify_one();
+}
+
+bool CMessageQueue::Get(ThreadMessage& out, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_Lock);
+    auto ready = [this] { return !m_Queue.empty(); };
+    if (timeoutMs < 0)
+        m_Ready.wait(lock, ready);
+    else if (!m_Ready.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
+        return false;
+    out = m_Queue.front();
+    m_Queue.pop_front();
+    return true;
+}
+
+bool CMessageQueue::Peek(ThreadMessage& out) {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    if (m_Queue.empty()) return false;
+    out = m_Queue.front();
+    m_Queue.pop_front();
+    return true;
+}
+
+size_t CMessageQueue::Size() const {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Queue.size();
+}
+
+void CEvent::Set() {
+    {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        m_Set = true;
+    }
+    if (m_Manual)
+        m_Cond.notify_all();
+    else
+        m_Cond.notify_one();
+}
+
+void CEvent::Reset() {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Set = false;
+}
+
+bool CEvent::Wait(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_Lock);
+    auto ready = [this] { return m_Set; };
+    if (timeoutMs < 0)
+        m_Cond.wait(lock, ready);
+    else if (!m_Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
+        return false;
+    if (!m_Manual) m_Set = false;
+    return true;
+}

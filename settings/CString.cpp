@@ -1,0 +1,236 @@
+#include "settings/CString.h"
+
+#include "platform/Platform.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+CString::CString(const wchar_t* wide) { Assign(wide, -1); }
+CString::CString(const char* utf8) { AssignUtf8(utf8, -1); }
+
+CString::CString(CString&& other) noexcept
+    : m_pText(other.m_pText), m_Capacity(other.m_Capacity), m_Length(other.m_Length), m_pWide(other.m_pWide) {
+    other.m_pText = nullptr;
+    other.m_pWide = nullptr;
+    other.m_Capacity = other.m_Length = 0;
+}
+
+CString& CString::operator=(CString&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        m_pText = other.m_pText;
+        m_Capacity = other.m_Capacity;
+        m_Length = other.m_Length;
+        m_pWide = other.m_pWide;
+        other.m_pText = nullptr;
+        other.m_pWide = nullptr;
+        other.m_Capacity = other.m_Length = 0;
+    }
+    return *this;
+}
+
+CString::~CString() { Clear(); }
+
+void CString::Clear() {
+    std::free(m_pText);
+    delete[] m_pWide;
+    m_pText = nullptr;
+    m_pWide = nullptr;
+    m_Capacity = 0;
+    m_Length = 0;
+}
+
+bool CString::Reserve(int needed) {
+    if (needed < 0) return false;
+    if (m_pText && needed < m_Capacity) return true;
+    // Grow by what is needed plus one, on top of what there was.
+    int64_t newCapacity = static_cast<int64_t>(m_Capacity) + needed + 1;
+    if (newCapacity > INT32_MAX) return false;
+    char* block = static_cast<char*>(std::calloc(static_cast<size_t>(newCapacity), 1));
+    if (!block) return false;
+    if (m_pText) std::memcpy(block, m_pText, static_cast<size_t>(m_Length));
+    std::free(m_pText);
+    m_pText = block;
+    m_Capacity = static_cast<int32_t>(newCapacity);
+    return true;
+}
+
+void CString::AssignUtf8(const char* utf8, int len) {
+    size_t n = !utf8 ? 0 : len < 0 ? std::strlen(utf8) : static_cast<size_t>(len);
+    if (n == 0) {
+        Clear();
+        return;
+    }
+    if (n >= INT32_MAX) return;
+    if (utf8 >= m_pText && m_pText && utf8 < m_pText + m_Capacity) {
+        // Assigning a part of ourselves: copy first.
+        std::string copy(utf8, n);
+        AssignUtf8(copy.data(), static_cast<int>(n));
+        return;
+    }
+    if (!(m_pText && static_cast<int>(n) < m_Capacity)) {
+        // Fresh block sized for the new text; the old one goes only on success.
+        char* block = static_cast<char*>(std::calloc(n + 1, 1));
+        if (!block) return;
+        std::free(m_pText);
+        m_pText = block;
+        m_Capacity = static_cast<int32_t>(n + 1);
+    }
+    std::memcpy(m_pText, utf8, n);
+    m_pText[n] = '\0';
+    m_Length = static_cast<int32_t>(n);
+}
+
+void CString::Assign(const wchar_t* wide, int len) {
+    if (!wide || len == 0 || (len < 0 && !*wide)) {
+        Clear();
+        return;
+    }
+    std::string utf8;
+    plat::WideToMultiByteString(wide, len, plat::CP_PROGRAM, utf8);
+    AssignUtf8(utf8.data(), static_cast<int>(utf8.size()));
+}
+
+CString* CString::Assign(const CString* other) {
+    if (!other) {
+        Clear();
+        return nullptr;
+    }
+    if (other == this) return this;
+    AssignUtf8(other->m_pText, other->m_Length);
+    return this;
+}
+
+bool CString::Append(const char* utf8, int len) {
+    size_t n = !utf8 ? 0 : len < 0 ? std::strlen(utf8) : static_cast<size_t>(len);
+    if (n == 0) return true;
+    if (static_cast<int64_t>(m_Length) + static_cast<int64_t>(n) >= INT32_MAX) return false;
+    std::string copy(utf8, n);  // the source may live inside this string
+    if (!Reserve(m_Length + static_cast<int>(n))) return false;
+    std::memcpy(m_pText + m_Length, copy.data(), n);
+    m_Length += static_cast<int32_t>(n);
+    m_pText[m_Length] = '\0';
+    return true;
+}
+
+const wchar_t* CString::GetWide() {
+    delete[] m_pWide;
+    m_pWide = nullptr;
+    if (!m_pText || m_Length == 0) return nullptr;
+    m_pWide = ToWide(m_pText, m_Length, plat::CP_PROGRAM);
+    return m_pWide;
+}
+
+bool CString::Equals(const wchar_t* wide) const {
+    if (!wide) return m_pText == nullptr;
+    if (!m_pText) return false;
+    std::string utf8;
+    plat::WideToMultiByteString(wide, -1, plat::CP_PROGRAM, utf8);
+    return utf8.size() == static_cast<size_t>(m_Length) && std::memcmp(utf8.data(), m_pText, utf8.size()) == 0;
+}
+
+bool CString::Equals(const char* utf8) const {
+    if (!utf8) return m_pText == nullptr;
+    if (!m_pText) return false;
+    size_t n = std::strlen(utf8);
+    return n == static_cast<size_t>(m_Length) && std::memcmp(utf8, m_pText, n) == 0;
+}
+
+bool CString::operator==(const CString& other) const {
+    return m_Length == other.m_Length && std::memcmp(c_str(), other.c_str(), static_cast<size_t>(m_Length)) == 0;
+}
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+}  // namespace
+
+void CString::Trim() {
+    if (!m_pText) return;
+    int start = 0;
+    while (start < m_Length && IsBlank(m_pText[start])) ++start;
+    int end = m_Length;
+    while (end > start && IsBlank(m_pText[end - 1])) --end;
+    int kept = end - start;
+    if (start > 0 && kept > 0) std::memmove(m_pText, m_pText + start, static_cast<size_t>(kept));
+    m_Length = kept;
+    m_pText[kept] = '\0';
+}
+
+std::unique_ptr<CString> CString::Substring(int start, int count) const {
+    if (!m_pText || m_Length == 0 || start < 0 || start >= m_Length || count < 0) return nullptr;
+    auto out = std::make_unique<CString>();
+    if (count > m_Length - start) count = m_Length - start;
+    out->AssignUtf8(m_pText + start, count);
+    return out;
+}
+
+// ---------------------------------------------------------------- CFileName
+
+int CFileName::Split(const wchar_t* path) {
+    if (!path) return 0;
+    CString narrow(path);
+    return Split(narrow.c_str());
+}
+
+int CFileName::Split(const char* path) {
+    if (!path) return 0;
+    m_Path.AssignUtf8(path);
+    m_Directory.Clear();
+    m_FileName.Clear();
+    m_BaseName.Clear();
+    m_Extension.Clear();
+    m_NameIndex = -1;
+    m_ExtensionIndex = -1;
+
+    const int len = static_cast<int>(std::strlen(path));
+    int sep = -1;
+    for (int i = 0; i < len; ++i)
+        if (path[i] == '\\' || path[i] == '/') sep = i;
+    int dot = -1;
+    for (int i = sep + 1; i < len; ++i)
+        if (path[i] == '.') dot = i;
+
+    if (sep > 0) {
+        m_Directory.AssignUtf8(path, sep);
+        m_Directory.Trim();
+    }
+    m_FileName.AssignUtf8(path + sep + 1, len - sep - 1);
+    m_FileName.Trim();
+
+    if (dot >= 0 && dot > sep + 1) {
+        m_Extension.AssignUtf8(path + dot + 1, len - dot - 1);
+        m_Extension.Trim();
+        m_BaseName.AssignUtf8(path + sep + 1, dot - sep - 1);
+        m_BaseName.Trim();
+        int e = dot + 1;
+        while (e < len && (path[e] == ' ' || path[e] == '\t')) ++e;
+        m_ExtensionIndex = e < len ? e : -1;
+    } else {
+        m_BaseName = m_FileName;
+    }
+    int n = sep + 1;
+    while (n < len && (path[n] == ' ' || path[n] == '\t')) ++n;
+    m_NameIndex = n < len ? n : -1;
+    return 1;
+}
+
+// ---------------------------------------------------------------- conversions
+
+wchar_t* ToWide(const char* text, int length, int codePage) {
+    std::wstring w;
+    if (!plat::MultiByteToWideString(text, length, codePage, w)) return nullptr;
+    auto* out = new (std::nothrow) wchar_t[w.size() + 1]();
+    if (!out) return nullptr;
+    std::memcpy(out, w.data(), w.size() * sizeof(wchar_t));
+    return out;
+}
+
+char* ToMultiByte(const wchar_t* text, int length, int codePage) {
+    std::string s;
+    if (!plat::WideToMultiByteString(text, length, codePage, s)) return nullptr;
+    auto* out = new (std::nothrow) char[s.size() + 1]();
+    if (!out) return nullptr;
+    std::memcpy(out, s.data(), s.size());
+    return out;
+}

@@ -1,0 +1,65 @@
+#include "tests/core/TestUtil.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+
+namespace testutil {
+
+TempDir::TempDir(const std::string& tag) {
+    static std::atomic<int> counter{0};
+    std::string base = plat::TempDirectory();
+    m_Path = plat::JoinPath(base, "sonvel-test-" + tag + "-" + std::to_string(plat::TickCount()) + "-" +
+                                      std::to_string(counter++));
+    plat::MakeDirectories(m_Path.c_str());
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(plat::Utf8ToWide(m_Path)), ec);
+}
+
+TraceCapture::TraceCapture() { plat::SetTraceSink(&TraceCapture::Sink, this); }
+TraceCapture::~TraceCapture() { plat::SetTraceSink(nullptr, nullptr); }
+
+void TraceCapture::Sink(const char* line, void* self) {
+    auto* t = static_cast<TraceCapture*>(self);
+    std::lock_guard<std::mutex> lock(t->m_Lock);
+    t->m_Lines.emplace_back(line);
+}
+
+std::vector<std::string> TraceCapture::Lines() {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Lines;
+}
+
+int TraceCapture::Count(const std::string& line) {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    int n = 0;
+    for (auto& l : m_Lines) n += l == line;
+    return n;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::vector<uint8_t> out;
+    plat::FileHandle h = plat::FileOpenRead(path.c_str());
+    if (!h) return out;
+    uint8_t buffer[65536];
+    for (;;) {
+        int64_t n = plat::FileRead(h, buffer, sizeof buffer);
+        if (n <= 0) break;
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    plat::FileClose(h);
+    return out;
+}
+
+bool WriteAll(const std::string& path, const void* data, size_t bytes) {
+    plat::FileHandle h = plat::FileCreate(path.c_str(), true);
+    if (!h) return false;
+    bool ok = plat::FileWrite(h, data, static_cast<uint32_t>(bytes)) == static_cast<int64_t>(bytes);
+    plat::FileClose(h);
+    return ok;
+}
+
+}  // namespace testutil

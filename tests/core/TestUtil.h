@@ -1,0 +1,41 @@
+// Shared helpers for the core tests: scratch folders and trace capture.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+// A fresh, empty folder for one test, removed (best effort) afterwards.
+class TempDir {
+public:
+    explicit TempDir(const std::string& tag);
+    ~TempDir();
+    const std::string& Path() const { return m_Path; }
+    std::string File(const std::string& name) const { return plat::JoinPath(m_Path, name); }
+
+private:
+    std::string m_Path;
+};
+
+// Collects trace lines while alive.
+class TraceCapture {
+public:
+    TraceCapture();
+    ~TraceCapture();
+    std::vector<std::string> Lines();
+    int Count(const std::string& line);
+
+private:
+    static void Sink(const char* line, void* self);
+    std::mutex m_Lock;
+    std::vector<std::string> m_Lines;
+};
+
+std::vector<uint8_t> ReadAll(const std::string& path);
+bool WriteAll(const std::string& path, const void* data, size_t bytes);
+
+}  // namespace testutil
