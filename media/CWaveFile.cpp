@@ -199,8 +199,9 @@ int CWaveFile::ParseChunks(uint64_t fileSize, uint64_t* dataBytes) {
             dataStart = body;
             const uint64_t available = fileSize - body;
             // 0 or a size beyond the file: an unfinished or cut-off file, whose
-            // samples run to its end.
-            if (size == 0 || size > available) {
+            // samples run to its end. A 0 followed at once by another chunk is
+            // an empty data chunk, though.
+            if ((size == 0 && !ChunkFollows(body, fileSize)) || size > available) {
                 *dataBytes = available;
                 break;
             }
@@ -271,6 +272,12 @@ uint64_t CWaveFile::NextChunk(uint64_t end, uint32_t size, uint64_t fileSize) {
     bool atEnd = got >= 8 && LooksLikeChunkId(p);
     bool afterPad = got >= 9 && LooksLikeChunkId(p + 1);
     return atEnd && !afterPad ? end : end + 1;
+}
+
+int CWaveFile::ChunkFollows(uint64_t offset, uint64_t fileSize) {
+    uint8_t head[8];
+    if (offset + 8 > fileSize || CFile::Read(head, 8, offset) != 8) return 0;
+    return LooksLikeChunkId(head) && Le32(head + 4) <= fileSize - offset - 8 ? 1 : 0;
 }
 
 uint64_t CWaveFile::DataEnd() const {

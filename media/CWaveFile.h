@@ -102,6 +102,8 @@ private:
     int ParseFmt(uint64_t offset, uint32_t size);
     // Where the chunk after one of `size` bytes ending at `end` starts.
     uint64_t NextChunk(uint64_t end, uint32_t size, uint64_t fileSize);
+    // 1 when a plausible chunk header (id and a size that fits) starts at `offset`.
+    int ChunkFollows(uint64_t offset, uint64_t fileSize);
     uint64_t DataEnd() const;
 
     WaveHeader m_Header{};
