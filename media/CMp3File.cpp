@@ -143,6 +143,7 @@ int CMp3File::ScanFrames() {
                 continue;
             }
             m_FrameOffsets.push_back(static_cast<uint32_t>(pos));
+            if (f.nChannels == 2) m_bTwoChannels = 1;
             pos += f.nFrameSize;
             inSync = true;
         }
@@ -167,6 +168,7 @@ int CMp3File::Open(const wchar_t* name) {
     SetBlock(m_BlockBytes, m_BlockMsec);
 
     m_bTagFrame = 0;
+    m_bTwoChannels = 0;
     uint64_t first = 0;
     Mp3FrameInfo info{};
     if (!FindFirstFrame(&first, &info) || first > 0xFFFFFFFFull) return 0;
@@ -180,7 +182,8 @@ int CMp3File::Open(const wchar_t* name) {
     m_Format = MediaFormat{};
     m_Format.nKind = 1;
     m_Format.nSamplesPerSec = info.nFrequency;
-    m_Format.nChannels = info.nChannels;
+    // A stream that switches between single and two channels plays as two.
+    m_Format.nChannels = m_bTwoChannels ? 2 : info.nChannels;
     m_Format.nBitsPerSample = 16;
     if (!NewDecoder()) return 0;
     Seek(m_FirstFrame);

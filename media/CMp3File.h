@@ -65,6 +65,7 @@ private:
     std::vector<uint32_t> m_FrameOffsets;  // file offset of every audio frame
     uint64_t m_AudioEnd = 0;               // end of the last frame
     int m_bTagFrame = 0;
+    int m_bTwoChannels = 0;  // some frame has two channels
     int m_bInputDone = 0;  // the file has been read to its end
     int m_bDrained = 0;    // ... and the decoder has handed out all it could
 };

@@ -383,6 +383,13 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
 
     const uint32_t channels = fi.nChannels;
     if (!s->outChannels) s->outChannels = channels;
+    // A switch between one and two channels starts the polyphase filter
+    // afresh (the IMDCT overlap carries on), matching the reference decoder
+    // on the compliance stream that switches modes.
+    if (s->lastChannels && s->lastChannels != channels) {
+        std::memset(s->synthBuffer, 0, sizeof s->synthBuffer);
+    }
+    s->lastChannels = channels;
     const bool lsf = IsLsf(s);
     const uint32_t headerBytes = s->protection ? 4 : 6;  // protection bit 0: a CRC follows (not checked)
     const uint32_t sideBytes = lsf ? (channels == 1 ? 9 : 17) : (channels == 1 ? 17 : 32);
@@ -407,9 +414,10 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
     RingCopy(s, headerBytes + sideBytes, s->reservoir + s->reservoirBytes, append);
     s->reservoirBytes += append;
     std::memset(s->reservoir + s->reservoirBytes, 0, 64);
-    // A frame reaching back past what was seen (after a seek) is passed over:
-    // its main data now serves the frames that follow.
-    if (!reachable) return;
+    // A frame reaching back past what was seen (after a seek, or a stream cut
+    // out of a longer one) cannot be decoded: it is played as silence, its
+    // main data stored once for the frames that follow.
+    const bool silent = !reachable;
 
     const BandTable& bt = kBands[s->bandSlot];
     const uint32_t endAll = s->reservoirBytes * 8;
@@ -419,6 +427,12 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
     for (uint32_t gr = 0; gr < granules; ++gr) {
         for (uint32_t ch = 0; ch < channels; ++ch) {
             Mp3GranuleInfo& g = s->side.gr[gr][ch];
+            if (silent) {
+                std::memset(s->quantized[ch], 0, sizeof s->quantized[ch]);
+                std::memset(s->samples[ch], 0, sizeof s->samples[ch]);
+                s->nonzero[ch] = 0;
+                continue;
+            }
             const uint32_t part2Start = br.pos;
             if (lsf) ReadScaleFactorsLsf(s, br, ch);
             else ReadScaleFactorsMpeg1(s, br, gr, ch);
@@ -444,7 +458,7 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
             br.pos = end;
             Requantize(s, ch, g);
         }
-        if (channels == 2) Stereo(s, gr);
+        if (channels == 2 && !silent) Stereo(s, gr);
 
         int16_t* pcm = s->pcm + gr * 576 * outCh;
         int16_t mixRight[576];

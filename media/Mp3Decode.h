@@ -82,6 +82,7 @@ struct Mp3DecoderState {
     uint32_t pcmFrames;   // sample frames in the current frame
     uint32_t pending;     // sample frames of it already handed out
     uint32_t outChannels; // fixed by the first frame (or preset by the caller): 1 or 2
+    uint32_t lastChannels; // channels of the previous frame
 
     float overlap[2][32][18];
     float synthBuffer[2][1024];

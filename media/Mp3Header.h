@@ -32,9 +32,11 @@ inline uint32_t HeaderModeExtension(uint32_t h) { return (h >> 26) & 3; }
 inline uint32_t HeaderVersionSlot(uint32_t h) { return (h & 0x800) ? (HeaderId(h) ? 0 : 1) : 2; }
 // The fields every frame of one stream shares: sync/version, layer, frequency.
 inline constexpr uint32_t kStreamMask = 0xFFF | (1u << 12) | (3u << 13) | (3u << 20);
-// What a run of frames at the start of a file must share: also protection,
-// mode and emphasis. The bitrate index may differ (variable bitrate).
-inline constexpr uint32_t kRunMask = kStreamMask | (1u << 15) | (3u << 24) | (3u << 30);
+// What a run of frames at the start of a file must share. Bit rate (variable
+// bitrate files), protection, emphasis and channel mode legitimately change
+// from frame to frame; a run of six headers spaced by their own frame sizes
+// that agree in these fields is still no accident of junk data.
+inline constexpr uint32_t kRunMask = kStreamMask;
 }  // namespace mp3
 
 // Parses four bytes. 1 when they form a header: eleven sync bits, a version

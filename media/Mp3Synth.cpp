@@ -115,7 +115,10 @@ void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint3
         } else if (shortBlocks && !(mixed && sb < 2)) {
             ImdctShort(t, xr + 18 * sb, overlap[sb], slot);
         } else {
-            ImdctLong(t, xr + 18 * sb, t.windowLong[shortBlocks ? 0 : blockType], overlap[sb], slot);
+            // The two lowest subbands of a mixed block take the normal window,
+            // whatever the block type.
+            const uint32_t window = (shortBlocks || (mixed && sb < 2)) ? 0 : blockType;
+            ImdctLong(t, xr + 18 * sb, t.windowLong[window], overlap[sb], slot);
         }
         if (sb & 1)
             for (int i = 1; i < 18; i += 2) slot[i] = -slot[i];
