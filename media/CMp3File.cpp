@@ -27,7 +27,9 @@ bool IsTagFrame(const uint8_t* frame, uint32_t available, const Mp3FrameInfo& in
     auto has = [&](uint32_t offset, const char* tag) {
         return offset + 4 <= available && offset + 4 <= info.nFrameSize && std::memcmp(frame + offset, tag, 4) == 0;
     };
-    return has(at, "Xing") || has(at, "Info") || has(36, "VBRI");
+    // Some encoders leave out the CRC bytes when placing the tag.
+    const uint32_t noCrc = 4 + side;
+    return has(at, "Xing") || has(at, "Info") || has(noCrc, "Xing") || has(noCrc, "Info") || has(36, "VBRI");
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ inline uint32_t HeaderFrequencyIndex(uint32_t h) { return (h >> 20) & 3; }
 inline uint32_t HeaderPadding(uint32_t h) { return (h >> 22) & 1; }
 inline uint32_t HeaderMode(uint32_t h) { return (h >> 24) & 3; }
 inline uint32_t HeaderModeExtension(uint32_t h) { return (h >> 26) & 3; }
-// 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5 (sync bit 12 clear).
-inline uint32_t HeaderVersionSlot(uint32_t h) { return (h & 0x800) ? (HeaderId(h) ? 0 : 1) : 2; }
+// 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5 (the last sync bit, the version bit above ID, clear).
+inline uint32_t HeaderVersionSlot(uint32_t h) { return (h & 1) ? (HeaderId(h) ? 0 : 1) : 2; }
 // The fields every frame of one stream shares: sync/version, layer, frequency.
 inline constexpr uint32_t kStreamMask = 0xFFF | (1u << 12) | (3u << 13) | (3u << 20);
 // What a run of frames at the start of a file must share. Bit rate (variable
