@@ -85,7 +85,7 @@ struct Mp3DecoderState {
     uint32_t lastChannels; // channels of the previous frame
 
     float overlap[2][32][18];
-    float synthBuffer[2][1024];
+    float synthBuffer[2][2048];  // 1024 values of history, stored twice
     uint32_t synthOffset[2];
 };
 

@@ -13,11 +13,11 @@ constexpr double kPi = 3.14159265358979323846;
 
 struct SynthTables {
     float aliasCs[8], aliasCa[8];
-    float imdctLong[36][18];
+    float imdctHalf[18][18];  // rows: outputs 0-8 and 18-26 of the long IMDCT
     float imdctShort[12][6];
     float windowLong[4][36];  // by block type; type 2 unused here
     float windowShort[12];
-    float matrix[64][32];
+    float dctScale[33][16];  // [n][k]: 1 / (2 cos(pi (2k+1) / 2n)) for the n-point DCT split
     float window[512];
 
     SynthTables() {
@@ -27,8 +27,10 @@ struct SynthTables {
             aliasCs[i] = float(1.0 / sq);
             aliasCa[i] = float(c[i] / sq);
         }
-        for (int i = 0; i < 36; ++i)
-            for (int k = 0; k < 18; ++k) imdctLong[i][k] = float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1)));
+        for (int r = 0; r < 18; ++r) {
+            const int i = r < 9 ? r : r + 9;
+            for (int k = 0; k < 18; ++k) imdctHalf[r][k] = float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1)));
+        }
         for (int i = 0; i < 12; ++i)
             for (int k = 0; k < 6; ++k) imdctShort[i][k] = float(std::cos(kPi / 24 * (2 * i + 1 + 6) * (2 * k + 1)));
         for (int i = 0; i < 36; ++i) {
@@ -47,8 +49,8 @@ struct SynthTables {
                                         : normal;
         }
         for (int i = 0; i < 12; ++i) windowShort[i] = float(std::sin(kPi / 12 * (i + 0.5)));
-        for (int i = 0; i < 64; ++i)
-            for (int k = 0; k < 32; ++k) matrix[i][k] = float(std::cos((16 + i) * (2 * k + 1) * kPi / 64));
+        for (int n = 1; n <= 32; n *= 2)
+            for (int k = 0; k < n / 2; ++k) dctScale[n][k] = float(0.5 / std::cos(kPi * (2 * k + 1) / (2.0 * n)));
         for (int i = 0; i < 512; ++i) window[i] = float(kSynthWindow[i] / 65536.0);
     }
 };
@@ -58,16 +60,48 @@ const SynthTables& Tables() {
     return tables;
 }
 
+// The 36 outputs of an 18-point IMDCT have x[17-i] = -x[i] and
+// x[53-i] = x[i]: only 18 of them are computed.
 void ImdctLong(const SynthTables& t, const float* in, const float* window, float* overlap, float* out) {
-    float z[36];
-    for (int i = 0; i < 36; ++i) {
+    float half[18];
+    for (int r = 0; r < 18; ++r) {
+        const float* c = t.imdctHalf[r];
         float sum = 0.0f;
-        for (int k = 0; k < 18; ++k) sum += in[k] * t.imdctLong[i][k];
-        z[i] = sum * window[i];
+        for (int k = 0; k < 18; ++k) sum += in[k] * c[k];
+        half[r] = sum;
+    }
+    float z[36];
+    for (int i = 0; i < 9; ++i) {
+        z[i] = half[i];
+        z[17 - i] = -half[i];
+        z[18 + i] = half[9 + i];
+        z[35 - i] = half[9 + i];
     }
     for (int i = 0; i < 18; ++i) {
-        out[i] = z[i] + overlap[i];
-        overlap[i] = z[i + 18];
+        out[i] = z[i] * window[i] + overlap[i];
+        overlap[i] = z[i + 18] * window[i + 18];
+    }
+}
+
+// DCT-II, X[n] = sum_k x[k] cos(pi (2k + 1) n / 2N), by halving: the even
+// outputs are the half-size DCT of the folded sums, the odd ones adjacent
+// pairs of the half-size DCT of the scaled differences.
+template <int N>
+void Dct(const SynthTables& t, const float* in, float* out) {
+    if constexpr (N == 1) {
+        out[0] = in[0];
+    } else {
+        float a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
+        for (int k = 0; k < N / 2; ++k) {
+            a[k] = in[k] + in[N - 1 - k];
+            b[k] = (in[k] - in[N - 1 - k]) * t.dctScale[N][k];
+        }
+        Dct<N / 2>(t, a, ea);
+        Dct<N / 2>(t, b, eb);
+        for (int m = 0; m < N / 2; ++m) {
+            out[2 * m] = ea[m];
+            out[2 * m + 1] = eb[m] + (m + 1 < N / 2 ? eb[m + 1] : 0.0f);
+        }
     }
 }
 
@@ -129,23 +163,35 @@ void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint3
 void PolyphaseSynthesis(const float in[18][32], float* buffer, uint32_t* offset, int16_t* pcm, uint32_t stride) {
     const SynthTables& t = Tables();
     for (int slot = 0; slot < 18; ++slot) {
+        // V[i] = sum_k cos((16 + i)(2k + 1) pi / 64) S[k] comes from the
+        // 32-point DCT-II X of S: X[i+16] for i < 16, 0 at 16, -X[48-i]
+        // up to 47 and -X[i-48] beyond.
+        float x[32];
+        Dct<32>(t, in[slot], x);
         const uint32_t off = (*offset + 1024 - 64) & 1023;
         *offset = off;
+        // The history is kept twice, 1024 values apart, so that the window
+        // reads below never wrap.
         float* v = buffer + off;
-        for (int i = 0; i < 64; ++i) {
-            float sum = 0.0f;
-            for (int k = 0; k < 32; ++k) sum += t.matrix[i][k] * in[slot][k];
-            v[i] = sum;
+        float* v2 = buffer + off + 1024;
+        for (int i = 0; i < 16; ++i) v[i] = x[i + 16];
+        v[16] = 0.0f;
+        for (int i = 17; i < 48; ++i) v[i] = -x[48 - i];
+        for (int i = 48; i < 64; ++i) v[i] = -x[i - 48];
+        for (int i = 0; i < 64; ++i) v2[i] = v[i];
+
+        float acc[32] = {};
+        for (int i = 0; i < 8; ++i) {
+            const float* a = buffer + off + 128 * i;
+            const float* b = a + 96;
+            const float* wa = t.window + 64 * i;
+            const float* wb = wa + 32;
+            for (int j = 0; j < 32; ++j) acc[j] += a[j] * wa[j] + b[j] * wb[j];
         }
+        int16_t* o = pcm + slot * 32 * stride;
         for (int j = 0; j < 32; ++j) {
-            float sum = 0.0f;
-            for (int i = 0; i < 8; ++i) {
-                sum += buffer[(off + 128 * i + j) & 1023] * t.window[64 * i + j];
-                sum += buffer[(off + 128 * i + 96 + j) & 1023] * t.window[64 * i + 32 + j];
-            }
-            float s = sum * 32767.0f;
-            s = std::clamp(s, -32767.0f, 32767.0f);
-            pcm[(slot * 32 + j) * stride] = static_cast<int16_t>(s);
+            const float sample = std::clamp(acc[j] * 32767.0f, -32767.0f, 32767.0f);
+            o[j * stride] = static_cast<int16_t>(sample);  // truncated toward zero
         }
     }
 }
