@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,16 @@ using testutil::ReadAll;
 using testutil::TempDir;
 using testutil::WriteAll;
 
-std::wstring W(const std::string& s) { return plat::Utf8ToWide(s); }
+std::wstring W(const std::string& s) {
+    return plat::Utf8ToWide(s);
+}
+
+// Reads a file that a writer may still hold open. On Windows that takes a
+// share mode allowing the writer, which the stream library asks for.
+Bytes ReadShared(const std::string& path) {
+    std::ifstream in(std::filesystem::path(W(path)), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 uint32_t Le32At(const Bytes& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
@@ -32,7 +43,8 @@ void Put32(Bytes& b, uint32_t v) {
     Put16(b, v >> 16);
 }
 void PutId(Bytes& b, const char* id) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(id[i]));
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(id[i]));
 }
 
 Bytes Pattern(size_t n, uint32_t seed = 1) {
@@ -49,8 +61,8 @@ Bytes Pattern(size_t n, uint32_t seed = 1) {
 struct Chunk {
     const char* id;
     Bytes body;
-    bool pad = true;           // the RIFF pad byte after an odd body
-    int64_t sizeField = -1;    // the size written, when it is not the body's
+    bool pad = true;        // the RIFF pad byte after an odd body
+    int64_t sizeField = -1; // the size written, when it is not the body's
 };
 
 Bytes Riff(const std::vector<Chunk>& chunks, const char* form = "WAVE") {
@@ -60,7 +72,8 @@ Bytes Riff(const std::vector<Chunk>& chunks, const char* form = "WAVE") {
     PutId(b, form);
     for (const Chunk& c : chunks) {
         PutId(b, c.id);
-        Put32(b, c.sizeField >= 0 ? static_cast<uint32_t>(c.sizeField) : static_cast<uint32_t>(c.body.size()));
+        Put32(b,
+              c.sizeField >= 0 ? static_cast<uint32_t>(c.sizeField) : static_cast<uint32_t>(c.body.size()));
         b.insert(b.end(), c.body.begin(), c.body.end());
         if ((c.body.size() & 1) && c.pad) b.push_back(0);
     }
@@ -89,27 +102,34 @@ Chunk Fmt18(uint32_t tag, uint32_t ch, uint32_t rate, uint32_t bits) {
 }
 
 // The extensible form: 40 bytes, the sub-format GUID naming `subTag`.
-Chunk FmtExt(uint32_t subTag, uint32_t ch, uint32_t rate, uint32_t bits, uint32_t validBits, bool goodGuid = true) {
+Chunk FmtExt(uint32_t subTag, uint32_t ch, uint32_t rate, uint32_t bits, uint32_t validBits,
+             bool goodGuid = true) {
     Chunk c = Fmt(0xFFFE, ch, rate, bits);
     Put16(c.body, 22);
     Put16(c.body, validBits);
-    Put32(c.body, ch == 2 ? 3 : 4);  // channel mask
+    Put32(c.body, ch == 2 ? 3 : 4); // channel mask
     Put16(c.body, subTag);
-    const uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    const uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     c.body.insert(c.body.end(), tail, tail + 14);
     if (!goodGuid) c.body.back() ^= 0xFF;
     return c;
 }
 
-Chunk Data(const Bytes& samples, int64_t sizeField = -1) { return {"data", samples, true, sizeField}; }
-Chunk Other(const char* id, size_t n, bool pad = true) { return {id, Bytes(n, 'x'), pad}; }
+Chunk Data(const Bytes& samples, int64_t sizeField = -1) {
+    return {"data", samples, true, sizeField};
+}
+Chunk Other(const char* id, size_t n, bool pad = true) {
+    return {id, Bytes(n, 'x'), pad};
+}
 
 // Reads every byte the reader hands out from the start of the audio.
 Bytes ReadAllData(CMediaFile& f, uint32_t piece = 1000) {
     Bytes out;
     Bytes buf(piece);
     f.Rewind();
-    for (uint32_t n; (n = f.ReadData(buf.data(), piece)) > 0;) out.insert(out.end(), buf.begin(), buf.begin() + n);
+    for (uint32_t n; (n = f.ReadData(buf.data(), piece)) > 0;)
+        out.insert(out.end(), buf.begin(), buf.begin() + n);
     return out;
 }
 
@@ -149,11 +169,11 @@ TEST(WaveFileWriter, GoldenHeaderForARecording) {
     ASSERT_EQ(w.CreateWave(W(path).c_str(), Pcm(2, 44100, 16), 1), 0);
 
     // On disk right after the create: every size still 0 (RIFF size 48).
-    const uint8_t created[56] = {'R', 'I', 'F', 'F', 0x30, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                 16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0,
-                                 4, 0, 16, 0, 'f', 'a', 'c', 't', 4, 0, 0, 0, 0, 0, 0, 0,
-                                 'd', 'a', 't', 'a', 0, 0, 0, 0};
-    EXPECT_TRUE(ReadAll(path) == Bytes(created, created + 56));
+    const uint8_t created[56] = {'R',  'I',  'F',  'F', 0x30, 0, 0,   0,   'W', 'A', 'V',  'E',  'f', 'm',
+                                 't',  ' ',  16,   0,   0,    0, 1,   0,   2,   0,   0x44, 0xAC, 0,   0,
+                                 0x10, 0xB1, 0x02, 0,   4,    0, 16,  0,   'f', 'a', 'c',  't',  4,   0,
+                                 0,    0,    0,    0,   0,    0, 'd', 'a', 't', 'a', 0,    0,    0,   0};
+    EXPECT_TRUE(ReadShared(path) == Bytes(created, created + 56));
 
     ASSERT_EQ(w.WriteSamples(0, samples.data(), 600), 1);
     ASSERT_EQ(w.WriteSamples(0, samples.data() + 600, 400), 1);
@@ -161,10 +181,10 @@ TEST(WaveFileWriter, GoldenHeaderForARecording) {
     w.Close();
 
     // 1000 bytes of 16-bit stereo: RIFF size 1048, 250 frames, data size 1000.
-    const uint8_t closed[56] = {'R', 'I', 'F', 'F', 0x18, 0x04, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 0x02, 0,
-                                4, 0, 16, 0, 'f', 'a', 'c', 't', 4, 0, 0, 0, 0xFA, 0, 0, 0,
-                                'd', 'a', 't', 'a', 0xE8, 0x03, 0, 0};
+    const uint8_t closed[56] = {'R',  'I',  'F',  'F', 0x18, 0x04, 0,   0,   'W', 'A', 'V',  'E',  'f', 'm',
+                                't',  ' ',  16,   0,   0,    0,    1,   0,   2,   0,   0x44, 0xAC, 0,   0,
+                                0x10, 0xB1, 0x02, 0,   4,    0,    16,  0,   'f', 'a', 'c',  't',  4,   0,
+                                0,    0,    0xFA, 0,   0,    0,    'd', 'a', 't', 'a', 0xE8, 0x03, 0,   0};
     Bytes file = ReadAll(path);
     ASSERT_EQ(file.size(), 56u + 1000u);
     EXPECT_TRUE(Bytes(file.begin(), file.begin() + 56) == Bytes(closed, closed + 56));
@@ -218,8 +238,8 @@ TEST(WaveFileWriter, RoundTripsBitExact) {
         int ch, rate, bits;
         size_t bytes;
     };
-    const Case cases[] = {{1, 8000, 8, 8001}, {2, 44100, 16, 44100 * 4}, {1, 48000, 24, 3 * 4801},
-                          {2, 96000, 32, 8 * 1000}};
+    const Case cases[] = {
+        {1, 8000, 8, 8001}, {2, 44100, 16, 44100 * 4}, {1, 48000, 24, 3 * 4801}, {2, 96000, 32, 8 * 1000}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bits);
         const std::string path = dir.File("rt" + std::to_string(c.bits) + ".wav");
@@ -257,10 +277,10 @@ TEST(WaveFileWriter, HeaderRefreshKeepsAppendsInPlace) {
     ASSERT_EQ(w.WriteHeader(), 1);
     ASSERT_EQ(w.WriteSamples(0, b.data(), 600), 1);
     ASSERT_EQ(w.WriteHeader(), 1);
-    ASSERT_EQ(w.WriteHeader(), 1);  // repeated refreshes must not add up
+    ASSERT_EQ(w.WriteHeader(), 1); // repeated refreshes must not add up
     ASSERT_EQ(w.WriteSamples(0, c.data(), 200), 1);
 
-    Bytes file = ReadAll(path);
+    Bytes file = ReadShared(path);
     ASSERT_EQ(file.size(), 56u + 1200u);
     EXPECT_EQ(Le32At(file, 4), 48u + 1000u);
     EXPECT_EQ(Le32At(file, 44), 500u);
@@ -292,7 +312,7 @@ TEST(WaveFileWriter, UnfinishedRecordingPlays) {
     CWaveFile w;
     ASSERT_EQ(w.CreateWave(W(path).c_str(), Pcm(2, 8000, 16), 1), 0);
     ASSERT_EQ(w.WriteSamples(0, samples.data(), 4000), 1);
-    const Bytes file = ReadAll(path);  // before Close: sizes on disk are 0
+    const Bytes file = ReadShared(path); // before Close: sizes on disk are 0
     ASSERT_EQ(Le32At(file, 52), 0u);
     const std::string copy = dir.File("copy.wav");
     ASSERT_TRUE(WriteAll(copy, file.data(), file.size()));
@@ -314,12 +334,12 @@ TEST(WaveFileWriter, CreateFromMediaFormatAndReuse) {
     ASSERT_EQ(w.Create(W(dir.File("one.wav")).c_str(), 1), 0);
     const Bytes s = Pattern(88);
     ASSERT_EQ(w.WriteSamples(0, s.data(), 88), 1);
-    EXPECT_EQ(w.WriteData(0, s.data(), 88), 0);  // only WriteSamples writes
+    EXPECT_EQ(w.WriteData(0, s.data(), 88), 0); // only WriteSamples writes
     w.Close();
     Bytes file = ReadAll(dir.File("one.wav"));
     ASSERT_EQ(file.size(), 56u + 88u);
-    EXPECT_EQ(Le32At(file, 28), 88200u);  // byte rate = 4 x 22050
-    EXPECT_EQ(file[32], 4);               // block align
+    EXPECT_EQ(Le32At(file, 28), 88200u); // byte rate = 4 x 22050
+    EXPECT_EQ(file[32], 4);              // block align
 
     // The object is reused for the next recording; its count starts again.
     ASSERT_EQ(w.CreateWave(W(dir.File("two.wav")).c_str(), Pcm(1, 8000, 16), 1), 0);
@@ -339,8 +359,8 @@ TEST(WaveFileWriter, CreateFromMediaFormatAndReuse) {
 
 TEST(WaveFileReader, ChunkLayouts) {
     TempDir dir("wav");
-    const Bytes s4 = Pattern(4000);  // 1000 frames of 16-bit stereo
-    const Bytes s5 = Pattern(5);     // 5 frames of 8-bit mono
+    const Bytes s4 = Pattern(4000); // 1000 frames of 16-bit stereo
+    const Bytes s5 = Pattern(5);    // 5 frames of 8-bit mono
     const Bytes s12 = Pattern(12);
     struct Case {
         const char* what;
@@ -350,24 +370,50 @@ TEST(WaveFileReader, ChunkLayouts) {
     };
     const Case cases[] = {
         {"plain", Riff({Fmt(1, 2, 44100, 16), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
-        {"fmt 18 float with fact", Riff({Fmt18(3, 1, 8000, 32), Other("fact", 4), Data(s4)}), {3, 1, 8000, 32, 1000}, s4},
+        {"fmt 18 float with fact",
+         Riff({Fmt18(3, 1, 8000, 32), Other("fact", 4), Data(s4)}),
+         {3, 1, 8000, 32, 1000},
+         s4},
         {"extensible pcm 24", Riff({FmtExt(1, 2, 48000, 24, 24), Data(s12)}), {1, 2, 48000, 24, 2}, s12},
         {"extensible float", Riff({FmtExt(3, 1, 48000, 32, 32), Data(s4)}), {3, 1, 48000, 32, 1000}, s4},
         {"extensible 24 in 32", Riff({FmtExt(1, 1, 48000, 32, 24), Data(s4)}), {1, 1, 48000, 32, 1000}, s4},
-        {"long LIST before data", Riff({Fmt(1, 2, 44100, 16), Other("LIST", 5000), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
-        {"JUNK and bext first", Riff({Other("JUNK", 28), Other("bext", 602), Fmt(1, 2, 44100, 16), Data(s4)}),
-         {1, 2, 44100, 16, 1000}, s4},
-        {"odd chunk padded", Riff({Fmt(1, 2, 44100, 16), Other("abcd", 3), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
-        {"odd chunk unpadded", Riff({Fmt(1, 2, 44100, 16), Other("abcd", 3, false), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
-        {"odd data then trailing LIST", Riff({Fmt(1, 1, 8000, 8), Data(s5), Other("LIST", 30)}), {1, 1, 8000, 8, 5}, s5},
-        {"trailing id3", Riff({Fmt(1, 2, 44100, 16), Data(s4), Other("id3 ", 128)}), {1, 2, 44100, 16, 1000}, s4},
+        {"long LIST before data",
+         Riff({Fmt(1, 2, 44100, 16), Other("LIST", 5000), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"JUNK and bext first",
+         Riff({Other("JUNK", 28), Other("bext", 602), Fmt(1, 2, 44100, 16), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"odd chunk padded",
+         Riff({Fmt(1, 2, 44100, 16), Other("abcd", 3), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"odd chunk unpadded",
+         Riff({Fmt(1, 2, 44100, 16), Other("abcd", 3, false), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"odd data then trailing LIST",
+         Riff({Fmt(1, 1, 8000, 8), Data(s5), Other("LIST", 30)}),
+         {1, 1, 8000, 8, 5},
+         s5},
+        {"trailing id3",
+         Riff({Fmt(1, 2, 44100, 16), Data(s4), Other("id3 ", 128)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
         {"data before fmt", Riff({Data(s4), Fmt(1, 2, 44100, 16)}), {1, 2, 44100, 16, 1000}, s4},
         {"zero data size", Riff({Fmt(1, 2, 44100, 16), Data(s4, 0)}), {1, 2, 44100, 16, 1000}, s4},
-        {"data size past the end", Riff({Fmt(1, 2, 44100, 16), Data(s4, 0x7FFFF000)}), {1, 2, 44100, 16, 1000}, s4},
+        {"data size past the end",
+         Riff({Fmt(1, 2, 44100, 16), Data(s4, 0x7FFFF000)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
         {"20-bit in 3 bytes", Riff({Fmt(1, 2, 8000, 20, 6), Data(s12)}), {1, 2, 8000, 24, 2}, s12},
         {"byte rate not matching", Riff({Fmt(1, 2, 44100, 16, 4, 1), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
         {"empty data", Riff({Fmt(1, 2, 44100, 16), Data({}), Other("LIST", 8)}), {1, 2, 44100, 16, 0}, {}},
-        {"second fmt ignored", Riff({Fmt(1, 2, 44100, 16), Fmt(1, 1, 8000, 8), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
+        {"second fmt ignored",
+         Riff({Fmt(1, 2, 44100, 16), Fmt(1, 1, 8000, 8), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
     };
     for (const Case& c : cases) {
         const std::string path = dir.File(std::string(c.what) + ".wav");
@@ -382,7 +428,7 @@ TEST(WaveFileReader, RefusesWhatItCannotPlay) {
     TempDir dir("wav");
     const Bytes s4 = Pattern(4000);
     Bytes cut = Riff({Fmt(1, 2, 44100, 16), Data(s4)});
-    cut.resize(30);  // ends inside the "fmt " chunk
+    cut.resize(30); // ends inside the "fmt " chunk
     struct Case {
         const char* what;
         Bytes file;
@@ -434,7 +480,7 @@ TEST(WaveFileReader, RefusesWhatItCannotPlay) {
 TEST(WaveFileReader, TimeSeekEndAndBlocks) {
     TempDir dir("wav");
     const std::string path = dir.File("ten.wav");
-    const Bytes samples = Pattern(176400 * 10 + 4 * 100);  // 10 s and 100 frames
+    const Bytes samples = Pattern(176400 * 10 + 4 * 100); // 10 s and 100 frames
     const Bytes file = Riff({Fmt(1, 2, 44100, 16), Data(samples)});
     ASSERT_TRUE(WriteAll(path, file.data(), file.size()));
     CWaveFile f;
@@ -447,7 +493,8 @@ TEST(WaveFileReader, TimeSeekEndAndBlocks) {
         uint32_t seek, position, time;
         int end;
     };
-    const Step steps[] = {{0, 44, 0, 0}, {1, 176444, 1, 0}, {9, 1587644, 9, 0}, {10, 1764044, 10, 0}, {11, 1940444, 11, 1}};
+    const Step steps[] = {
+        {0, 44, 0, 0}, {1, 176444, 1, 0}, {9, 1587644, 9, 0}, {10, 1764044, 10, 0}, {11, 1940444, 11, 1}};
     for (const Step& s : steps) {
         SCOPED_TRACE(s.seek);
         f.SeekTime(s.seek);
@@ -464,7 +511,7 @@ TEST(WaveFileReader, TimeSeekEndAndBlocks) {
     EXPECT_EQ(f.ReadData(buf, sizeof buf), 400u);
     EXPECT_EQ(0, std::memcmp(buf, samples.data() + 1764000, 400));
     EXPECT_EQ(f.IsEnd(), 1);
-    EXPECT_EQ(f.ReadData(buf, 4, 44 + 8), 4u);  // a positioned read
+    EXPECT_EQ(f.ReadData(buf, 4, 44 + 8), 4u); // a positioned read
     EXPECT_EQ(0, std::memcmp(buf, samples.data() + 8, 4));
 
     // 100 ms blocks: 4410 frames, 17640 bytes, 101 blocks for 441100 frames.
@@ -492,19 +539,29 @@ TEST(WaveFileReader, TimeSeekEndAndBlocks) {
 // ---------------------------------------------------------------- reader, files from sox and ffmpeg
 
 #ifdef _WIN32
-bool HaveTool(const char*) { return false; }  // the media tools live on the Linux side
+bool HaveTool(const char*) {
+    return false;
+} // the media tools live on the Linux side
 #else
-bool HaveTool(const char* name) { return std::system((std::string(name) + " -version >/dev/null 2>&1").c_str()) == 0 ||
-                                         std::system((std::string(name) + " --version >/dev/null 2>&1").c_str()) == 0; }
+bool HaveTool(const char* name) {
+    return std::system((std::string(name) + " -version >/dev/null 2>&1").c_str()) == 0 ||
+           std::system((std::string(name) + " --version >/dev/null 2>&1").c_str()) == 0;
+}
 #endif
 
-bool RunShell(const std::string& command) { return std::system(command.c_str()) == 0; }
-std::string Q(const std::string& path) { return "'" + path + "'"; }
+bool RunShell(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+std::string Q(const std::string& path) {
+    return "'" + path + "'";
+}
 
 // The sample bytes as ffmpeg's own WAV reader sees them.
 Bytes Reference(const std::string& wav, const TempDir& dir) {
     const std::string out = dir.File("reference.raw");
-    if (!RunShell("ffmpeg -nostdin -loglevel error -y -i " + Q(wav) + " -map 0:a -c:a copy -f data " + Q(out))) return {};
+    if (!RunShell("ffmpeg -nostdin -loglevel error -y -i " + Q(wav) + " -map 0:a -c:a copy -f data " +
+                  Q(out)))
+        return {};
     return ReadAll(out);
 }
 
@@ -520,23 +577,51 @@ TEST(WaveFileReader, FilesFromSoxAndFfmpeg) {
         Expect expect;
     };
     const Case cases[] = {
-        {"sox 8-bit unsigned mono", "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.25 sine 440", {1, 1, 8000, 8, 2000}},
-        {"sox 16-bit stereo", "sox -n -r 44100 -c 2 -b 16 {out} synth 0.5 sine 440", {1, 2, 44100, 16, 22050}},
-        {"sox 24-bit stereo (extensible)", "sox -n -r 48000 -c 2 -b 24 {out} synth 0.25 sine 440", {1, 2, 48000, 24, 12000}},
-        {"sox 32-bit float mono", "sox -n -r 16000 -c 1 -e floating-point -b 32 {out} synth 0.25 sine 440", {3, 1, 16000, 32, 4000}},
-        {"sox 32-bit integer stereo", "sox -n -r 8000 -c 2 -b 32 -e signed {out} synth 0.1 sine 440", {1, 2, 8000, 32, 800}},
-        {"sox odd 8-bit data", "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.100125 sine 440", {1, 1, 8000, 8, 801}},
-        {"sox to a pipe (sizes unknown)", "sox -V1 -n -r 8000 -c 1 -b 16 -t wav - synth 0.1 sine 440 | cat > {out}", {1, 1, 8000, 16, 800}},
-        {"ffmpeg 16-bit, LIST before data", std::string(kSine8k) + "-c:a pcm_s16le -metadata title=Hello {out}", {1, 1, 8000, 16, 800}},
-        {"ffmpeg bext and LIST", std::string(kSine8k) + "-c:a pcm_s16le -write_bext 1 -metadata description=abc {out}", {1, 1, 8000, 16, 800}},
-        {"ffmpeg odd-length tags", std::string(kSine8k) + "-c:a pcm_s16le -metadata title=Helo -metadata artist=abcde {out}", {1, 1, 8000, 16, 800}},
+        {"sox 8-bit unsigned mono",
+         "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.25 sine 440",
+         {1, 1, 8000, 8, 2000}},
+        {"sox 16-bit stereo",
+         "sox -n -r 44100 -c 2 -b 16 {out} synth 0.5 sine 440",
+         {1, 2, 44100, 16, 22050}},
+        {"sox 24-bit stereo (extensible)",
+         "sox -n -r 48000 -c 2 -b 24 {out} synth 0.25 sine 440",
+         {1, 2, 48000, 24, 12000}},
+        {"sox 32-bit float mono",
+         "sox -n -r 16000 -c 1 -e floating-point -b 32 {out} synth 0.25 sine 440",
+         {3, 1, 16000, 32, 4000}},
+        {"sox 32-bit integer stereo",
+         "sox -n -r 8000 -c 2 -b 32 -e signed {out} synth 0.1 sine 440",
+         {1, 2, 8000, 32, 800}},
+        {"sox odd 8-bit data",
+         "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.100125 sine 440",
+         {1, 1, 8000, 8, 801}},
+        {"sox to a pipe (sizes unknown)",
+         "sox -V1 -n -r 8000 -c 1 -b 16 -t wav - synth 0.1 sine 440 | cat > {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg 16-bit, LIST before data",
+         std::string(kSine8k) + "-c:a pcm_s16le -metadata title=Hello {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg bext and LIST",
+         std::string(kSine8k) + "-c:a pcm_s16le -write_bext 1 -metadata description=abc {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg odd-length tags",
+         std::string(kSine8k) + "-c:a pcm_s16le -metadata title=Helo -metadata artist=abcde {out}",
+         {1, 1, 8000, 16, 800}},
         {"ffmpeg 24-bit (extensible)", std::string(kSine8k) + "-c:a pcm_s24le {out}", {1, 1, 8000, 24, 800}},
-        {"ffmpeg float stereo (extensible, fact)", std::string(kSine8k) + "-ac 2 -c:a pcm_f32le {out}", {3, 2, 8000, 32, 800}},
+        {"ffmpeg float stereo (extensible, fact)",
+         std::string(kSine8k) + "-ac 2 -c:a pcm_f32le {out}",
+         {3, 2, 8000, 32, 800}},
         {"ffmpeg 64-bit float", std::string(kSine8k) + "-c:a pcm_f64le {out}", {3, 1, 8000, 64, 800}},
         {"ffmpeg 8-bit", std::string(kSine8k) + "-c:a pcm_u8 {out}", {1, 1, 8000, 8, 800}},
-        {"ffmpeg trailing levl chunk", std::string(kSine8k) + "-c:a pcm_s16le -write_peak on {out}", {1, 1, 8000, 16, 800}},
-        {"ffmpeg JUNK before fmt", std::string(kSine8k) + "-c:a pcm_s16le -rf64 auto {out}", {1, 1, 8000, 16, 800}},
-        {"ffmpeg to a pipe (sizes all ones)", std::string(kSine8k) + "-c:a pcm_s16le -f wav - > {out}", {1, 1, 8000, 16, 800}},
+        {"ffmpeg trailing levl chunk",
+         std::string(kSine8k) + "-c:a pcm_s16le -write_peak on {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg JUNK before fmt",
+         std::string(kSine8k) + "-c:a pcm_s16le -rf64 auto {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg to a pipe (sizes all ones)",
+         std::string(kSine8k) + "-c:a pcm_s16le -f wav - > {out}",
+         {1, 1, 8000, 16, 800}},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -585,7 +670,7 @@ TEST(WaveFileReader, DamagedToolFiles) {
     };
     auto zeroDataSize = [&] {
         Bytes b = original;
-        b.pop_back();  // no pad: the samples run to the end
+        b.pop_back(); // no pad: the samples run to the end
         std::memset(b.data() + 40, 0, 4);
         return b;
     };
@@ -593,7 +678,7 @@ TEST(WaveFileReader, DamagedToolFiles) {
     struct Case {
         const char* what;
         Bytes file;
-        uint32_t frames;  // 0xFFFFFFFF: refused
+        uint32_t frames; // 0xFFFFFFFF: refused
     };
     const Case cases[] = {
         {"trailing LIST after the pad", withTrailer(), 801},
@@ -633,7 +718,7 @@ TEST(WaveFileReader, TimeOnSoxFile) {
     EXPECT_EQ(f.GetTime(), 2u);
     EXPECT_EQ(f.IsEnd(), 0);
     std::vector<uint8_t> buf(224000);
-    EXPECT_EQ(f.ReadData(buf.data(), 224000), 88200u);  // the last half second
+    EXPECT_EQ(f.ReadData(buf.data(), 224000), 88200u); // the last half second
     EXPECT_EQ(f.IsEnd(), 1);
     EXPECT_EQ(f.GetTime(), 2u);
     f.SeekTime(3);
@@ -641,4 +726,4 @@ TEST(WaveFileReader, TimeOnSoxFile) {
     EXPECT_EQ(f.ReadData(buf.data(), 224000), 0u);
 }
 
-}  // namespace
+} // namespace

@@ -18,7 +18,7 @@ const std::string& ScratchPath() {
         plat::JoinPath(plat::TempDirectory(), "sonvel-fuzz-wav-" + std::to_string(getpid()) + ".wav");
     return path;
 }
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& path = ScratchPath();
@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Everything in uneven pieces: exactly the frames reported, then the end.
         std::vector<uint8_t> buffer(4099);
         uint64_t total = 0;
-        for (uint32_t piece = 1, n; (n = f.ReadData(buffer.data(), piece)) > 0; piece = piece * 2 % 4099 + 1) {
+        for (uint32_t piece = 1, n; (n = f.ReadData(buffer.data(), piece)) > 0;
+             piece = piece * 2 % 4099 + 1) {
             Check(n <= piece);
             total += n;
         }
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.Rewind();
         Check(f.GetTime() == 0);
         uint32_t blocks = 0;
-        while (f.ReadBlock1(0, buffer.data(), static_cast<uint32_t>(buffer.size())) > 0) ++blocks;
+        while (f.ReadBlock1(0, buffer.data(), static_cast<uint32_t>(buffer.size())) > 0)
+            ++blocks;
         Check(blocks <= f.GetBlockCount());
         f.Close();
     }
