@@ -103,6 +103,8 @@ public:
     // One element with its subtree, or null when it fails.
     XmlNode* Element(int depth);
     bool TooDeep() const { return m_TooDeep; }
+    // Something was left out, cut short or not closed.
+    bool Damaged() const { return m_Damaged; }
 
 private:
     bool AtEnd() const { return m_Pos >= m_Length; }
@@ -113,7 +115,11 @@ private:
     void SkipSpace() {
         while (m_Pos < m_Length && IsSpace(m_Buffer[m_Pos])) ++m_Pos;
     }
-    void ParseError() { plat::Trace("XML parse error (%d)\n", static_cast<int>(m_Pos)); }
+    void ParseError() {
+        m_Damaged = true;
+        plat::Trace("XML parse error (%d)\n", static_cast<int>(m_Pos));
+    }
+    XmlNode* ElementBody(int depth);
     // Reads a name at the cursor: start and length, false when empty or when it
     // runs to the end of the buffer.
     bool Name(size_t* start, size_t* length);
@@ -129,6 +135,8 @@ private:
     size_t m_Pos = 0;
     uint32_t* m_pCodePage;
     bool m_TooDeep = false;
+    bool m_Damaged = false;
+    bool m_CleanEnd = false;  // the last element read found only the end of the buffer
 };
 
 CString* Parser::Convert(const char* bytes, size_t length) {
@@ -253,6 +261,13 @@ bool Parser::Declaration(CString** encoding) {
 }
 
 XmlNode* Parser::Element(int depth) {
+    m_CleanEnd = false;
+    XmlNode* node = ElementBody(depth);
+    if (!node && !(m_CleanEnd && depth == 1)) m_Damaged = true;
+    return node;
+}
+
+XmlNode* Parser::ElementBody(int depth) {
     // Leading comments.
     size_t last = SIZE_MAX;
     for (;;) {
@@ -262,7 +277,11 @@ XmlNode* Parser::Element(int depth) {
         }
         last = m_Pos;
         SkipSpace();
-        if (AtEnd() || m_Buffer[m_Pos] != '<') return nullptr;
+        if (AtEnd()) {
+            m_CleanEnd = true;
+            return nullptr;
+        }
+        if (m_Buffer[m_Pos] != '<') return nullptr;
         if (!At("<!--")) break;
         const char* from = m_Buffer + m_Pos + 4;
         const char* end = nullptr;
@@ -338,7 +357,10 @@ XmlNode* Parser::Element(int depth) {
         }
         last = m_Pos;
         SkipSpace();
-        if (AtEnd()) return node;
+        if (AtEnd()) {
+            m_Damaged = true;  // never closed
+            return node;
+        }
         if (At("</")) {
             m_Pos += 2;
             bool match = m_Length - m_Pos >= nameLength &&
@@ -348,7 +370,10 @@ XmlNode* Parser::Element(int depth) {
                 // "</ab>" does not close "<a>": the name must end there.
                 match = AtEnd() || IsSpace(m_Buffer[m_Pos]) || m_Buffer[m_Pos] == '>';
                 SkipSpace();
-                if (AtEnd()) return node;
+                if (AtEnd()) {
+                    m_Damaged = true;
+                    return node;
+                }
                 match = match && m_Buffer[m_Pos] == '>';
             }
             if (!match) {
@@ -374,6 +399,7 @@ XmlNode* Parser::Element(int depth) {
         }
         bool failed = false;
         CString* text = Text('<', false, &failed);
+        if (failed) m_Damaged = true;
         delete node->pText;
         node->pText = text;
     }
@@ -384,6 +410,7 @@ XmlNode* Parser::Element(int depth) {
 XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
     // A document that names no encoding is UTF-8, whatever was parsed before.
     m_CodePage = 65001;
+    m_Damaged = 1;
     if (!buffer || length == 0) return nullptr;
     Parser parser(buffer, length, &m_CodePage);
     CString* encoding = nullptr;
@@ -405,6 +432,7 @@ XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
         delete encoding;
         return nullptr;
     }
+    m_Damaged = parser.Damaged() ? 1 : 0;
     if (!first) {
         delete encoding;
         return nullptr;
