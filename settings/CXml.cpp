@@ -136,7 +136,9 @@ private:
     uint32_t* m_pCodePage;
     bool m_TooDeep = false;
     bool m_Damaged = false;
-    bool m_CleanEnd = false;  // the last element read found only the end of the buffer
+    // The last element read found no element: only comments before the end of
+    // the buffer or before a parent's text.
+    bool m_NoElement = false;
 };
 
 CString* Parser::Convert(const char* bytes, size_t length) {
@@ -261,14 +263,15 @@ bool Parser::Declaration(CString** encoding) {
 }
 
 XmlNode* Parser::Element(int depth) {
-    m_CleanEnd = false;
+    m_NoElement = false;
     XmlNode* node = ElementBody(depth);
-    if (!node && !(m_CleanEnd && depth == 1)) m_Damaged = true;
+    if (!node && !(m_NoElement && (depth > 1 || AtEnd()))) m_Damaged = true;
     return node;
 }
 
 XmlNode* Parser::ElementBody(int depth) {
     // Leading comments.
+    int comments = 0;
     size_t last = SIZE_MAX;
     for (;;) {
         if (m_Pos == last) {
@@ -277,8 +280,8 @@ XmlNode* Parser::ElementBody(int depth) {
         }
         last = m_Pos;
         SkipSpace();
-        if (AtEnd()) {
-            m_CleanEnd = true;
+        if (AtEnd() || (m_Buffer[m_Pos] != '<' && comments > 0)) {
+            m_NoElement = true;
             return nullptr;
         }
         if (m_Buffer[m_Pos] != '<') return nullptr;
@@ -298,6 +301,7 @@ XmlNode* Parser::ElementBody(int depth) {
             return nullptr;
         }
         m_Pos = static_cast<size_t>(end - m_Buffer) + 3;
+        ++comments;
     }
 
     if (depth > CXml::kMaxDepth) {
@@ -432,11 +436,11 @@ XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
         delete encoding;
         return nullptr;
     }
-    m_Damaged = parser.Damaged() ? 1 : 0;
     if (!first) {
         delete encoding;
         return nullptr;
     }
+    m_Damaged = parser.Damaged() ? 1 : 0;
     first->pEncoding = encoding;
     return first;
 }
