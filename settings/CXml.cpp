@@ -542,7 +542,12 @@ char* CXml::Serialize(const XmlNode* node) {
             for (const XmlAttribute* a = n->pAttr; a; a = a->pNext) {
                 AppendName(out, a->pName);
                 out.Append("=\"");
-                AppendEscaped(out, a->pValue);
+                // x="" would stop the next reading of the whole file; a single
+                // space reads back as the same empty value.
+                if (a->pValue && !a->pValue->IsEmpty())
+                    AppendEscaped(out, a->pValue);
+                else
+                    out.Append(" ");
                 out.Append("\" ");
             }
         }

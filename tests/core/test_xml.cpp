@@ -53,7 +53,7 @@ const ParseCase kParseCases[] = {
     {"blank_text_is_no_text", "<a>  \r\n </a>", "<a/>\r\n", 0},
     {"spaces_around_equals", "<a x = 'v' />", "<a x=\"v\" />\r\n", 0},
     {"value_runs_into_next_name", "<a b=\"1\"c=\"2\"/>", "<a b=\"1\" c=\"2\" />\r\n", 0},
-    {"single_space_value", "<r><a x=\" \"/><b/></r>", "<r><a x=\"\" />\r\n<b/>\r\n</r>\r\n", 0},
+    {"single_space_value", "<r><a x=\" \"/><b/></r>", "<r><a x=\" \" />\r\n<b/>\r\n</r>\r\n", 0},
     {"empty_value_stops_reading", "<r><p/><a x=\"\"/><b/></r>", "<r><p/>\r\n</r>\r\n", 1},
     {"comments_skipped", "<!-- c --><r><!-- a --><p/>  <!-- b --><q/></r><!-- end -->",
      "<r><p/>\r\n<q/>\r\n</r>\r\n", 0},
@@ -235,6 +235,14 @@ TEST(Xml, WriterLayoutIsByteExact) {
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(Write(xml, config), expected);
     xml.FreeNodes(config);
+
+    // An empty or missing value is written so that it reads back as empty.
+    XmlNode* node = xml.CreateNode("n");
+    CXml::AppendAttribute(node, xml.CreateAttribute("e", ""));
+    CXml::AppendAttribute(node, xml.CreateAttribute(L"m", nullptr));
+    EXPECT_EQ(Write(xml, node), kPlainDecl + std::string("<n e=\" \" m=\" \" />\r\n"));
+    EXPECT_EQ(Reparse(Write(xml, node)), Write(xml, node));
+    xml.FreeNodes(node);
 
     // No node: the declaration alone.
     EXPECT_EQ(Write(xml, nullptr), kPlainDecl);
