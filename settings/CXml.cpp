@@ -143,6 +143,11 @@ private:
 
 CString* Parser::Convert(const char* bytes, size_t length) {
     if (length == 0) return NewString(nullptr, 0);
+    // Plain ASCII needs no conversion (in code page 932 too, whose single
+    // bytes below 0x80 are ASCII), and it is most of what we read.
+    bool ascii = true;
+    for (size_t i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+    if (ascii) return NewString(bytes, length);
     std::wstring wide;
     plat::MultiByteToWideString(bytes, static_cast<int>(length), static_cast<int>(*m_pCodePage), wide);
     std::string utf8;
