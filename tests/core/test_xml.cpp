@@ -75,6 +75,8 @@ const ParseCase kParseCases[] = {
     {"no_element", "   ", "null", 1},
 };
 
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+
 class ParseTable : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseTable, ReadsAsTheRulesSay) {
