@@ -126,7 +126,8 @@ private:
     XmlAttribute* Attribute();
     // Reads a text up to `terminator`. Answers null with *failed false when the
     // terminator comes at once (the cursor stays on it), null with *failed true
-    // when the text is malformed (the cursor stays where the text began).
+    // when the text is malformed. A failed text leaves the cursor on the byte
+    // that failed it, so that the enclosing elements do not scan it again.
     CString* Text(char terminator, bool inAttribute, bool* failed);
     CString* Convert(const char* bytes, size_t length);
 
@@ -171,7 +172,6 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         return nullptr;
     }
     if (m_Buffer[m_Pos] == terminator) return nullptr;
-    size_t begin = m_Pos;
     std::string bytes;
     bool pendingSpace = false;
     for (;;) {
@@ -206,7 +206,6 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         bytes += c;
         ++m_Pos;
     }
-    m_Pos = begin;
     *failed = true;
     return nullptr;
 }

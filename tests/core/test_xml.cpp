@@ -140,13 +140,15 @@ TEST(Xml, TreeHoldsNamesValuesAndText) {
 }
 
 TEST(Xml, StalledCursorIsTracedWithItsOffset) {
-    // The '<' of "</p>" is at offset 38; the name after it is empty, so the
-    // reading stops at 39 in both p and r.
+    // "</p>" starts at offset 38; the name after its '<' is empty, "/p" is
+    // read as text up to the '>' at 41, which fails it: the reading stops
+    // there, in p and again in r.
     std::string doc = std::string(kDecl) + "<r><p>t<!-- x --></p></r>";
     ASSERT_EQ(doc.find("</p>"), 38u);
     testutil::TraceCapture trace;
     EXPECT_EQ(Reparse(doc), kPlainDecl + std::string("<r><p/>\r\n</r>\r\n"));
-    EXPECT_EQ(trace.Count("XML parse error (39)\n"), 2);
+    EXPECT_EQ(trace.Count("XML parse error (41)\n"), 2);
+    EXPECT_EQ(trace.Lines().size(), 2u);
 }
 
 struct EncodingCase {
