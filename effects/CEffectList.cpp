@@ -86,6 +86,7 @@ EffectItem* CEffectList::ReadItem(const XmlNode* item) {
     std::unique_ptr<EffectItem> record(new (std::nothrow) EffectItem());
     if (!record) return nullptr;
     int32_t position = -1;
+    bool seen[EFFECT_MAX_VALUES] = {};
     for (const XmlNode* child = item->pChild; child; child = child->pNext) {
         const char* text = child->pText ? child->pText->c_str() : nullptr;
         int32_t n = 0;
@@ -121,10 +122,15 @@ EffectItem* CEffectList::ReadItem(const XmlNode* item) {
             record->Min[index] = lo;
             record->Max[index] = hi;
             record->value[index] = n;
+            seen[index] = true;
         }
     }
     // An entry without a position cannot be placed.
     if (position < 0) return nullptr;
+    // Every value in use needs its range, or the entry would not survive its
+    // next save and load; a file cut short inside an entry ends up here too.
+    for (int32_t j = 0; j < record->Params; ++j)
+        if (!seen[j]) return nullptr;
     record->name = GetEffectTypeInfo(record->type)->name;
     m_Items[position] = record.release();
     return m_Items[position];
@@ -135,14 +141,36 @@ void CEffectList::LoadFromText(const char* text, uint32_t length) {
     m_bDropped = false;
     XmlNode* root = text && length ? m_Xml.Parse(text, length) : nullptr;
     if (!root) m_bDropped = length > 0;
+    size_t items = 0;
+    EffectItem* last = nullptr;
     for (const XmlNode* top = root; top; top = top->pNext) {
         if (!NameIs(top, "EffectList")) continue;
         for (const XmlNode* item = top->pChild; item; item = item->pNext) {
             if (!NameIs(item, "EffectItem")) continue;
-            if (!ReadItem(item)) m_bDropped = true;
+            items += item->pChild != nullptr;
+            last = ReadItem(item);
+            if (!last) m_bDropped = true;
         }
     }
+    const bool parsed = root != nullptr;
     m_Xml.FreeNodes(root);
+    // The reader answers an element cut off by the end of the file as far as it
+    // got, so the last entry of a truncated file can look whole with a value cut
+    // short ("5" of "50"). Its missing end tag gives it away.
+    if (last && parsed) {
+        const std::string whole(text, length);
+        size_t closed = 0;
+        for (size_t at = whole.find("</EffectItem>"); at != std::string::npos; at = whole.find("</EffectItem>", at + 1))
+            ++closed;
+        if (closed < items) {
+            for (EffectItem*& p : m_Items)
+                if (p == last) {
+                    delete p;
+                    p = nullptr;
+                }
+            m_bDropped = true;
+        }
+    }
     // Entries keep their order; gaps between their positions are closed.
     std::stable_partition(m_Items, m_Items + MAX_ITEMS, [](EffectItem* p) { return p != nullptr; });
 }
