@@ -131,6 +131,9 @@ EffectItem* CEffectList::ReadItem(const XmlNode* item) {
     // next save and load; a file cut short inside an entry ends up here too.
     for (int32_t j = 0; j < record->Params; ++j)
         if (!seen[j]) return nullptr;
+    // Values past the count in use would run in the chain but never be saved.
+    for (int32_t j = record->Params; j < EFFECT_MAX_VALUES; ++j)
+        record->Min[j] = record->Max[j] = record->value[j] = 0;
     record->name = GetEffectTypeInfo(record->type)->name;
     m_Items[position] = record.release();
     return m_Items[position];
@@ -139,8 +142,10 @@ EffectItem* CEffectList::ReadItem(const XmlNode* item) {
 void CEffectList::LoadFromText(const char* text, uint32_t length) {
     Clear();
     m_bDropped = false;
-    XmlNode* root = text && length ? m_Xml.Parse(text, length) : nullptr;
-    if (!root) m_bDropped = length > 0;
+    // The reader wants a NUL after the bytes; a copy guarantees one.
+    const std::string buffer(text ? text : "", text ? length : 0);
+    XmlNode* root = buffer.empty() ? nullptr : m_Xml.Parse(buffer.c_str(), static_cast<uint32_t>(buffer.size()));
+    if (!root) m_bDropped = !buffer.empty();
     size_t items = 0;
     EffectItem* last = nullptr;
     for (const XmlNode* top = root; top; top = top->pNext) {
@@ -158,9 +163,8 @@ void CEffectList::LoadFromText(const char* text, uint32_t length) {
     // got, so the last entry of a truncated file can look whole with a value cut
     // short ("5" of "50"). Its missing end tag gives it away.
     if (last && parsed) {
-        const std::string whole(text, length);
         size_t closed = 0;
-        for (size_t at = whole.find("</EffectItem>"); at != std::string::npos; at = whole.find("</EffectItem>", at + 1))
+        for (size_t at = buffer.find("</EffectItem>"); at != std::string::npos; at = buffer.find("</EffectItem>", at + 1))
             ++closed;
         if (closed < items) {
             for (EffectItem*& p : m_Items)

@@ -157,6 +157,14 @@ TEST(EffectList, LoadedFields) {
     EXPECT_EQ(eq->value[1], -20);
     EXPECT_EQ(eq->Min[1], -20);
     EXPECT_EQ(eq->value[2], 0);
+    CEffectList past;  // a value past the count in use is not kept
+    Load(past, Doc(Item("<Num>0</Num><Type>3</Type><Params>1</Params>"
+                        "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">5</ParamValue>"
+                        "<ParamValue Num=\"2\" Min=\"0\" Max=\"100\">50</ParamValue>")));
+    ASSERT_EQ(past.GetCount(), 1);
+    EXPECT_EQ(past.GetItem(0)->value[0], 5);
+    EXPECT_EQ(past.GetItem(0)->value[2], 0);
+    EXPECT_EQ(past.GetItem(0)->Max[2], 0);
     const EffectItem* comp = list.GetItem(1);
     EXPECT_EQ(comp->enabled, 0);
     EXPECT_EQ(comp->Params, 0);
