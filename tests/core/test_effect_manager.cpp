@@ -186,6 +186,18 @@ TEST(EffectManager, ConversionTruncatesTowardZeroAndClamps) {
     }
 }
 
+TEST(EffectManager, NonFiniteResultsBecomeSilenceOrFullScale) {
+    // Gains of 10^(2e9 / 20) dB are infinite: silence times infinity is NaN,
+    // which must come out as 0, and a signal comes out clamped.
+    CEffectManager m;
+    std::vector<int32_t> huge(10, 2000000000);
+    m.AddEffect(EFFECT_EQUALIZER, huge.data(), 48000, -1);
+    std::vector<int16_t> y = RunChain(m, std::vector<int16_t>(64, 0), 1, 64);
+    EXPECT_EQ(y, std::vector<int16_t>(64, 0));
+    y = RunChain(m, {20000}, 1, 1);
+    EXPECT_TRUE(y[0] == 32767 || y[0] == -32768 || y[0] == 0) << y[0];
+}
+
 TEST(EffectManager, RingShortfallAndOverlongBlocks) {
     CEffectManager m;
     std::vector<int16_t> x = Noise(100, 3);

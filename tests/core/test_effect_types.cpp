@@ -294,6 +294,35 @@ TEST(EffectTypes, FirSineResponses) {
     }
 }
 
+// Whatever way the filter splits a block internally, every output must be the
+// plain sum h[0] x[n] + h[1] x[n-1] + ... + h[64] x[n-64], added in that order.
+TEST(EffectTypes, FirEqualsTheDirectSumForAnyBlocking) {
+    for (int type : {EFFECT_FIR_LPF, EFFECT_FIR_HPF, EFFECT_FIR_BPF}) {
+        auto ref = Make(type, {1500, 5000}, 48000);
+        const double* h = type == EFFECT_FIR_LPF ? static_cast<CFIR_LPF*>(ref.get())->GetCoefficients() : nullptr;
+        std::vector<double> x(3000);
+        for (size_t i = 0; i < x.size(); ++i) x[i] = std::sin(i * 0.37) * 0.5 + std::cos(i * 0.011) * 0.3;
+        // The taps, read from the impulse response.
+        std::vector<double> taps = Apply(*Make(type, {1500, 5000}, 48000), Impulse(65));
+        if (h) {
+            for (int k = 0; k < 65; ++k) ASSERT_EQ(taps[k], h[k]);
+        }
+        std::vector<double> expected(x.size());
+        for (size_t n = 0; n < x.size(); ++n) {
+            double sum = 0.0;
+            for (int k = 0; k < 65; ++k) sum += taps[k] * (n >= static_cast<size_t>(k) ? x[n - k] : 0.0);
+            expected[n] = sum;
+        }
+        for (size_t block : {size_t(1), size_t(17), size_t(128), size_t(480), size_t(3000)}) {
+            auto e = Make(type, {1500, 5000}, 48000);
+            std::vector<double> y = x;
+            for (size_t at = 0; at < y.size(); at += block)
+                e->Process(y.data() + at, static_cast<int32_t>(std::min(block, y.size() - at)));
+            for (size_t n = 0; n < y.size(); ++n) ASSERT_EQ(y[n], expected[n]) << type << " block " << block << " n " << n;
+        }
+    }
+}
+
 TEST(EffectTypes, FirStepAndLag) {
     // A step through any FIR is its running tap sum; an LPF's taps sum to about
     // 1, and the first 32 outputs are the rising half before the centre tap.
