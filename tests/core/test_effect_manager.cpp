@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 std::vector<int32_t> Initial(int type) {
     const EffectTypeInfo* info = GetEffectTypeInfo(type);
     std::vector<int32_t> v(EFFECT_MAX_VALUES, 0);
@@ -53,7 +55,7 @@ std::vector<int16_t> StereoSignal(size_t frames) {
     std::vector<int16_t> noise = Noise(frames, 7);
     std::vector<int16_t> x(frames * 2);
     for (size_t f = 0; f < frames; ++f) {
-        x[2 * f] = static_cast<int16_t>(20000 * std::sin(2 * M_PI * 440 * f / 48000.0) * std::exp(-f / 3000.0));
+        x[2 * f] = static_cast<int16_t>(20000 * std::sin(2 * kPi * 440 * f / 48000.0) * std::exp(-f / 3000.0));
         x[2 * f + 1] = noise[f];
     }
     return x;

@@ -49,9 +49,9 @@ TEST(EffectTypes, MemorylessMappings) {
         {"distortion clipped negative", EFFECT_DISTORTION, {50, 50}, -0.5, -0.5},
         {"distortion drive 0", EFFECT_DISTORTION, {0, 50}, 0.9, 0.0},
         {"soft clipping zero", EFFECT_SOFT_CLIPPING, {10, 1}, 0.0, 0.0},
-        {"soft clipping 1.0", EFFECT_SOFT_CLIPPING, {10, 1}, 1.0, atan10 / (M_PI / 2)},
-        {"soft clipping odd", EFFECT_SOFT_CLIPPING, {10, 1}, -1.0, -atan10 / (M_PI / 2)},
-        {"soft clipping approaches level", EFFECT_SOFT_CLIPPING, {10000, 2}, 1.0, 2.0 * (1 - 2 / (M_PI * 10000))},
+        {"soft clipping 1.0", EFFECT_SOFT_CLIPPING, {10, 1}, 1.0, atan10 / (kPi / 2)},
+        {"soft clipping odd", EFFECT_SOFT_CLIPPING, {10, 1}, -1.0, -atan10 / (kPi / 2)},
+        {"soft clipping approaches level", EFFECT_SOFT_CLIPPING, {10000, 2}, 1.0, 2.0 * (1 - 2 / (kPi * 10000))},
         {"soft clipping zeros are silent", EFFECT_SOFT_CLIPPING, {0, 0}, 0.7, 0.0},
         {"limiter above", EFFECT_LIMITTER, {30}, 0.5, 0.3},
         {"limiter below", EFFECT_LIMITTER, {30}, -0.5, -0.3},
@@ -183,7 +183,7 @@ TEST(EffectTypes, ChorusSwingFollowsTheSine) {
     int mismatches = 0;
     for (size_t i = 2000; i < n; ++i) {
         double m = 2.0 * i - delay - y[i];
-        double expected = std::trunc(std::sin(2 * M_PI * lfo * i / rate) * depth);
+        double expected = std::trunc(std::sin(2 * kPi * lfo * i / rate) * depth);
         ASSERT_NEAR(m, expected, 1.0) << i;
         mismatches += m != expected;
     }
@@ -251,15 +251,15 @@ TEST(EffectTypes, FirLowPassCoefficients) {
 // The design written out again from its definition (windowed ideal response),
 // then evaluated as a frequency response: the expected amplitude of a sine.
 double FirGain(int type, double f1, double f2, double freq, double rate) {
-    auto lowPass = [](double f, int n) { return n == 0 ? 2 * f : std::sin(2 * M_PI * f * n) / (M_PI * n); };
+    auto lowPass = [](double f, int n) { return n == 0 ? 2 * f : std::sin(2 * kPi * f * n) / (kPi * n); };
     std::complex<double> sum = 0.0;
     for (int n = -32; n <= 32; ++n) {
         double ideal = 0;
         if (type == EFFECT_FIR_LPF) ideal = lowPass(f1 / rate, n);
         if (type == EFFECT_FIR_HPF) ideal = (n == 0 ? 1.0 : 0.0) - lowPass(f1 / rate, n);
         if (type == EFFECT_FIR_BPF) ideal = lowPass(f2 / rate, n) - lowPass(f1 / rate, n);
-        double window = 0.5 * (1 - std::cos(M_PI * (n + 32) / 32.0));
-        sum += ideal * window * std::polar(1.0, -2 * M_PI * freq / rate * (n + 32));
+        double window = 0.5 * (1 - std::cos(kPi * (n + 32) / 32.0));
+        sum += ideal * window * std::polar(1.0, -2 * kPi * freq / rate * (n + 32));
     }
     return std::abs(sum);
 }
@@ -342,7 +342,7 @@ TEST(EffectTypes, FirStepAndLag) {
 // ---------------------------------------------------------------- allpass-based filters
 
 double NotchGain(double a, double centre, double freq, double rate, bool inverse) {
-    double b = -(a + 1.0) * std::cos(2 * M_PI * centre / rate);
+    double b = -(a + 1.0) * std::cos(2 * kPi * centre / rate);
     std::complex<double> ap = Allpass(a, b, freq, rate);
     return std::abs(inverse ? (1.0 - ap) / 2.0 : (1.0 + ap) / 2.0);
 }
@@ -423,27 +423,27 @@ TEST(EffectTypes, EqualizerSliderToGain) {
 TEST(EffectTypes, WauSweep) {
     std::unique_ptr<CBaseEffect> e(NewEffectOfType(EFFECT_WAU));
     auto* w = static_cast<CWau*>(e.get());
-    const double b1000 = -1.95 * std::cos(2 * M_PI * 1000 / 48000);
+    const double b1000 = -1.95 * std::cos(2 * kPi * 1000 / 48000);
     EXPECT_DOUBLE_EQ(w->GetSection().b, b1000);
     std::vector<double> y = Apply(*e, Impulse(1));
     EXPECT_NEAR(y[0], (1.0 - 0.95) / 2, 1e-15);  // s0 = 1, ap = a
     EXPECT_DOUBLE_EQ(w->GetSection().b, b1000);  // the LFO is at 0 for the first sample
-    double s = std::sin(2 * M_PI * 1.0 * 1 / 48000);
+    double s = std::sin(2 * kPi * 1.0 * 1 / 48000);
     Apply(*e, {0.0});
-    EXPECT_NEAR(w->GetSection().b, -1.95 * std::cos(2 * M_PI * (1000 + 800 * s) / 48000), 1e-15);
+    EXPECT_NEAR(w->GetSection().b, -1.95 * std::cos(2 * kPi * (1000 + 800 * s) / 48000), 1e-15);
     // The centre sweeps 200..1800 Hz: a quarter second in it sits at 1800 Hz.
     std::unique_ptr<CBaseEffect> f(NewEffectOfType(EFFECT_WAU));
     std::vector<double> zeros(12000, 0.0);
     f->Process(zeros.data(), 12001 - 1);
     f->Process(zeros.data(), 1);
-    EXPECT_NEAR(static_cast<CWau*>(f.get())->GetSection().b, -1.95 * std::cos(2 * M_PI * 1800 / 48000), 1e-12);
+    EXPECT_NEAR(static_cast<CWau*>(f.get())->GetSection().b, -1.95 * std::cos(2 * kPi * 1800 / 48000), 1e-12);
 }
 
 TEST(EffectTypes, WauTakesTheRate) {
     auto e = Make(EFFECT_WAU, {}, 24000);
     auto* w = static_cast<CWau*>(e.get());
     EXPECT_EQ(w->GetRate(), 24000);
-    EXPECT_DOUBLE_EQ(w->GetSection().b, -1.95 * std::cos(2 * M_PI * 1000 / 24000));
+    EXPECT_DOUBLE_EQ(w->GetSection().b, -1.95 * std::cos(2 * kPi * 1000 / 24000));
 }
 
 // ---------------------------------------------------------------- history and rate
