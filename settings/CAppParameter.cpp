@@ -21,8 +21,6 @@ void AddIntKey(CXml& xml, XmlNode* parent, const char* name, int value) {
     AddKey(xml, parent, name, text);
 }
 
-CString TextOf(const XmlNode* node) { return node && node->pText ? *node->pText : CString(); }
-
 }  // namespace
 
 const char* CAppParameter::GetTitle(int language) {
@@ -63,33 +61,35 @@ void CAppParameter::ReadKeys(CXml& xml, const XmlNode* top) {
     CCommConfig::ReadKeys(xml, top);
     const XmlNode* config = CXml::FindNode(top, "config");
     if (!config) return;
-    auto integer = [&](const char* name, int missing) { return xml.GetInt(CXml::FindChild(config, name), missing); };
-    auto text = [&](const char* name) { return TextOf(CXml::FindChild(config, name)); };
+    auto integer = [&](const char* name, int missing, int32_t& field) {
+        field = ReadInt(xml, config, name, missing, field);
+    };
+    auto text = [&](const char* name, CString& field) { field = ReadText(config, name, CString(), field); };
 
-    m_DriverType = integer("driver_type", 0);
-    m_WavePath = text("wave_path");
-    m_CapDeviceName = text("cap_device_name");
-    m_CapDeviceId = text("cap_device_id");
-    m_MonDeviceName = text("mon_device_name");
-    m_MonDeviceId = text("mon_device_id");
-    m_Loopback = integer("loopback", 0);
-    m_WavMaxSize = integer("wav_max_size", 100);
-    m_PlayDelay = integer("play_delay", 0);
-    m_BoostOn = integer("boost_on", 0);
-    m_BoostLevel = integer("boost_level", 0);
-    m_Latency = integer("latency", 50);
-    m_Frequency = integer("frequency", 48000);
-    m_InChannels = integer("in_channels", 2);
-    m_OutChannels = integer("out_channels", 2);
-    m_DataBits = integer("data_bits", 16);
-    m_Capture = integer("capture", 0);
-    m_Monitor = integer("monitor", 0);
-    m_VoiceCancel = integer("voice_cancel", 0);
-    m_AutoRecFileName = integer("auto_recfile_name", 0);
-    m_RecFileChannel = integer("rec_file_channel", 0);
-    m_PlayFileMode = integer("play_file_mode", 1);
-    m_EnableEffect = integer("enable_effect", 0);
-    m_EnableVoiceCancel = integer("enable_voice_cancel", 0);
+    integer("driver_type", 0, m_DriverType);
+    text("wave_path", m_WavePath);
+    text("cap_device_name", m_CapDeviceName);
+    text("cap_device_id", m_CapDeviceId);
+    text("mon_device_name", m_MonDeviceName);
+    text("mon_device_id", m_MonDeviceId);
+    integer("loopback", 0, m_Loopback);
+    integer("wav_max_size", 100, m_WavMaxSize);
+    integer("play_delay", 0, m_PlayDelay);
+    integer("boost_on", 0, m_BoostOn);
+    integer("boost_level", 0, m_BoostLevel);
+    integer("latency", 50, m_Latency);
+    integer("frequency", 48000, m_Frequency);
+    integer("in_channels", 2, m_InChannels);
+    integer("out_channels", 2, m_OutChannels);
+    integer("data_bits", 16, m_DataBits);
+    integer("capture", 0, m_Capture);
+    integer("monitor", 0, m_Monitor);
+    integer("voice_cancel", 0, m_VoiceCancel);
+    integer("auto_recfile_name", 0, m_AutoRecFileName);
+    integer("rec_file_channel", 0, m_RecFileChannel);
+    integer("play_file_mode", 1, m_PlayFileMode);
+    integer("enable_effect", 0, m_EnableEffect);
+    integer("enable_voice_cancel", 0, m_EnableVoiceCancel);
 
     if (static_cast<uint32_t>(m_DriverType) > 1) m_DriverType = 0;
     m_Loopback = m_Loopback != 0;

@@ -19,11 +19,6 @@ constexpr CCommConfig::ColorName kColorNames[CCommConfig::kMaxColors] = {
 // Larger settings files are not ours; reading them whole would only waste memory.
 constexpr int64_t kMaxSettingsBytes = 64 * 1024 * 1024;
 
-CString TextOf(const XmlNode* node, const CString& def) {
-    if (!node) return def;
-    return node->pText ? *node->pText : CString();
-}
-
 void AddKey(CXml& xml, XmlNode* parent, const char* name, const char* text) {
     CXml::AppendChild(parent, xml.CreateNode(name, text));
 }
@@ -104,7 +99,10 @@ bool CCommConfig::ApplyText(const std::string& bytes) {
     CXml xml;
     XmlNode* top = xml.Parse(bytes.c_str(), static_cast<uint32_t>(bytes.size()));
     if (!top) return false;
+    m_bDamagedDocument = xml.IsDamaged() != 0;
+    if (m_bDamagedDocument) plat::Trace("settings file damaged, read in part\n");
     ReadKeys(xml, top);
+    m_bDamagedDocument = false;
     xml.FreeNodes(top);
     return true;
 }
@@ -184,17 +182,31 @@ int CCommConfig::BackupSettings() {
     return WriteWhole(copyPath, bytes) ? 1 : 0;
 }
 
+int CCommConfig::ReadInt(CXml& xml, const XmlNode* config, const char* name, int missing, int current) const {
+    const XmlNode* node = CXml::FindChild(config, name);
+    if (m_bDamagedDocument && (!node || !node->pText)) return current;
+    return xml.GetInt(node, missing);
+}
+
+CString CCommConfig::ReadText(const XmlNode* config, const char* name, const CString& missing,
+                              const CString& current) const {
+    const XmlNode* node = CXml::FindChild(config, name);
+    if (m_bDamagedDocument && (!node || !node->pText)) return current;
+    if (!node) return missing;
+    return node->pText ? *node->pText : CString();
+}
+
 void CCommConfig::ReadKeys(CXml& xml, const XmlNode* top) {
     const XmlNode* config = CXml::FindNode(top, "config");
     if (!config) return;
-    m_LanguageSetting = xml.GetInt(CXml::FindChild(config, "language"), -1);
-    m_FontName = TextOf(CXml::FindChild(config, "font_name"), CString());
-    m_FontSize = xml.GetInt(CXml::FindChild(config, "font_size"), 0);
-    m_TempPath = TextOf(CXml::FindChild(config, "temp_path"), m_CurrentPath);
-    m_LogEnabled = xml.GetInt(CXml::FindChild(config, "log_enabled"), 0);
-    m_LogPath = TextOf(CXml::FindChild(config, "log_path"), m_CurrentPath);
-    m_ViewToolbar = xml.GetInt(CXml::FindChild(config, "view_toolbar"), 1);
-    m_ViewStatusbar = xml.GetInt(CXml::FindChild(config, "view_statusbar"), 1);
+    m_LanguageSetting = ReadInt(xml, config, "language", -1, m_LanguageSetting);
+    m_FontName = ReadText(config, "font_name", CString(), m_FontName);
+    m_FontSize = ReadInt(xml, config, "font_size", 0, m_FontSize);
+    m_TempPath = ReadText(config, "temp_path", m_CurrentPath, m_TempPath);
+    m_LogEnabled = ReadInt(xml, config, "log_enabled", 0, m_LogEnabled);
+    m_LogPath = ReadText(config, "log_path", m_CurrentPath, m_LogPath);
+    m_ViewToolbar = ReadInt(xml, config, "view_toolbar", 1, m_ViewToolbar);
+    m_ViewStatusbar = ReadInt(xml, config, "view_statusbar", 1, m_ViewStatusbar);
 
     const XmlNode* colors = CXml::FindChild(config, "colors");
     if (!colors) return;

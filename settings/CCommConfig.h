@@ -105,6 +105,14 @@ protected:
     // Chooses the settings file (current folder before the executable's folder)
     // and the per-user folder, creating the latter when missing.
     void LocateFiles();
+    // A key of `config`. In an intact document a missing element (or one
+    // without text) gives `missing`; in a damaged, partly read document the
+    // value stays `current`, since the key may have been lost with the damage.
+    int ReadInt(CXml& xml, const XmlNode* config, const char* name, int missing, int current) const;
+    CString ReadText(const XmlNode* config, const char* name, const CString& missing,
+                     const CString& current) const;
+    // Set while ReadKeys applies a partly read document.
+    bool m_bDamagedDocument = false;
 
 private:
     enum class ReadResult { Missing, Unreadable, Applied };

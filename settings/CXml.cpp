@@ -103,6 +103,8 @@ public:
     // One element with its subtree, or null when it fails.
     XmlNode* Element(int depth);
     bool TooDeep() const { return m_TooDeep; }
+    // Something was left out, cut short or not closed.
+    bool Damaged() const { return m_Damaged; }
 
 private:
     bool AtEnd() const { return m_Pos >= m_Length; }
@@ -113,14 +115,19 @@ private:
     void SkipSpace() {
         while (m_Pos < m_Length && IsSpace(m_Buffer[m_Pos])) ++m_Pos;
     }
-    void ParseError() { plat::Trace("XML parse error (%d)\n", static_cast<int>(m_Pos)); }
+    void ParseError() {
+        m_Damaged = true;
+        plat::Trace("XML parse error (%d)\n", static_cast<int>(m_Pos));
+    }
+    XmlNode* ElementBody(int depth);
     // Reads a name at the cursor: start and length, false when empty or when it
     // runs to the end of the buffer.
     bool Name(size_t* start, size_t* length);
     XmlAttribute* Attribute();
     // Reads a text up to `terminator`. Answers null with *failed false when the
     // terminator comes at once (the cursor stays on it), null with *failed true
-    // when the text is malformed (the cursor stays where the text began).
+    // when the text is malformed. A failed text leaves the cursor on the byte
+    // that failed it, so that the enclosing elements do not scan it again.
     CString* Text(char terminator, bool inAttribute, bool* failed);
     CString* Convert(const char* bytes, size_t length);
 
@@ -129,10 +136,19 @@ private:
     size_t m_Pos = 0;
     uint32_t* m_pCodePage;
     bool m_TooDeep = false;
+    bool m_Damaged = false;
+    // The last element read found no element: only comments before the end of
+    // the buffer or before a parent's text.
+    bool m_NoElement = false;
 };
 
 CString* Parser::Convert(const char* bytes, size_t length) {
     if (length == 0) return NewString(nullptr, 0);
+    // Plain ASCII needs no conversion (in code page 932 too, whose single
+    // bytes below 0x80 are ASCII), and it is most of what we read.
+    bool ascii = true;
+    for (size_t i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+    if (ascii) return NewString(bytes, length);
     std::wstring wide;
     plat::MultiByteToWideString(bytes, static_cast<int>(length), static_cast<int>(*m_pCodePage), wide);
     std::string utf8;
@@ -156,7 +172,6 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         return nullptr;
     }
     if (m_Buffer[m_Pos] == terminator) return nullptr;
-    size_t begin = m_Pos;
     std::string bytes;
     bool pendingSpace = false;
     for (;;) {
@@ -191,7 +206,6 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         bytes += c;
         ++m_Pos;
     }
-    m_Pos = begin;
     *failed = true;
     return nullptr;
 }
@@ -253,7 +267,15 @@ bool Parser::Declaration(CString** encoding) {
 }
 
 XmlNode* Parser::Element(int depth) {
+    m_NoElement = false;
+    XmlNode* node = ElementBody(depth);
+    if (!node && !(m_NoElement && (depth > 1 || AtEnd()))) m_Damaged = true;
+    return node;
+}
+
+XmlNode* Parser::ElementBody(int depth) {
     // Leading comments.
+    int comments = 0;
     size_t last = SIZE_MAX;
     for (;;) {
         if (m_Pos == last) {
@@ -262,7 +284,11 @@ XmlNode* Parser::Element(int depth) {
         }
         last = m_Pos;
         SkipSpace();
-        if (AtEnd() || m_Buffer[m_Pos] != '<') return nullptr;
+        if (AtEnd() || (m_Buffer[m_Pos] != '<' && comments > 0)) {
+            m_NoElement = true;
+            return nullptr;
+        }
+        if (m_Buffer[m_Pos] != '<') return nullptr;
         if (!At("<!--")) break;
         const char* from = m_Buffer + m_Pos + 4;
         const char* end = nullptr;
@@ -279,6 +305,7 @@ XmlNode* Parser::Element(int depth) {
             return nullptr;
         }
         m_Pos = static_cast<size_t>(end - m_Buffer) + 3;
+        ++comments;
     }
 
     if (depth > CXml::kMaxDepth) {
@@ -338,7 +365,10 @@ XmlNode* Parser::Element(int depth) {
         }
         last = m_Pos;
         SkipSpace();
-        if (AtEnd()) return node;
+        if (AtEnd()) {
+            m_Damaged = true;  // never closed
+            return node;
+        }
         if (At("</")) {
             m_Pos += 2;
             bool match = m_Length - m_Pos >= nameLength &&
@@ -348,7 +378,10 @@ XmlNode* Parser::Element(int depth) {
                 // "</ab>" does not close "<a>": the name must end there.
                 match = AtEnd() || IsSpace(m_Buffer[m_Pos]) || m_Buffer[m_Pos] == '>';
                 SkipSpace();
-                if (AtEnd()) return node;
+                if (AtEnd()) {
+                    m_Damaged = true;
+                    return node;
+                }
                 match = match && m_Buffer[m_Pos] == '>';
             }
             if (!match) {
@@ -374,6 +407,7 @@ XmlNode* Parser::Element(int depth) {
         }
         bool failed = false;
         CString* text = Text('<', false, &failed);
+        if (failed) m_Damaged = true;
         delete node->pText;
         node->pText = text;
     }
@@ -384,6 +418,7 @@ XmlNode* Parser::Element(int depth) {
 XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
     // A document that names no encoding is UTF-8, whatever was parsed before.
     m_CodePage = 65001;
+    m_Damaged = 1;
     if (!buffer || length == 0) return nullptr;
     Parser parser(buffer, length, &m_CodePage);
     CString* encoding = nullptr;
@@ -409,6 +444,7 @@ XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
         delete encoding;
         return nullptr;
     }
+    m_Damaged = parser.Damaged() ? 1 : 0;
     first->pEncoding = encoding;
     return first;
 }
@@ -510,7 +546,12 @@ char* CXml::Serialize(const XmlNode* node) {
             for (const XmlAttribute* a = n->pAttr; a; a = a->pNext) {
                 AppendName(out, a->pName);
                 out.Append("=\"");
-                AppendEscaped(out, a->pValue);
+                // x="" would stop the next reading of the whole file; a single
+                // space reads back as the same empty value.
+                if (a->pValue && !a->pValue->IsEmpty())
+                    AppendEscaped(out, a->pValue);
+                else
+                    out.Append(" ");
                 out.Append("\" ");
             }
         }

@@ -83,7 +83,12 @@ public:
 
     // Code page of the last parsed document: 65001 (UTF-8) or 932 (Shift-JIS).
     uint32_t GetCodePage() const { return m_CodePage; }
+    // 1 when the last Parse had to leave something out: a failed element or
+    // text, an element never closed, a wrong end tag, bytes after the last
+    // element. Such a tree is partial.
+    int IsDamaged() const { return m_Damaged; }
 
 private:
     uint32_t m_CodePage = 65001;
+    int32_t m_Damaged = 0;
 };
