@@ -121,7 +121,8 @@ int32_t CEffectManager::SetEffectParams(int32_t position, const int32_t* values,
     const int32_t rate = EffectiveRate(sampleRate);
     Slot& slot = m_Slots[position];
     if (slot.type < 0) return 0;
-    std::copy(values ? values : kZeros, (values ? values : kZeros) + EFFECT_MAX_VALUES, slot.values);
+    const int32_t* from = values ? values : kZeros;
+    std::copy(from, from + EFFECT_MAX_VALUES, slot.values);
     for (CBaseEffect* e : slot.effect)
         if (e) e->SetParams(slot.values, rate);
     return 0;
