@@ -134,6 +134,42 @@ TEST(EffectTypes, ImpulseResponses) {
     }
 }
 
+struct StepCase {
+    const char* what;
+    int type;
+    std::vector<int32_t> values;
+    size_t settle;   // the output has settled after this many samples
+    double before;   // level at the sample before `settle` counts (where known)
+    double after;    // settled level of a unit step
+    double tolerance;
+};
+
+// A unit step settles at the sum of the impulse response: the DC gain.
+TEST(EffectTypes, StepResponses) {
+    const StepCase cases[] = {
+        {"delay reaches 1 after D", EFFECT_DELAY, {1}, 960, 0.0, 1.0, 0},
+        {"delay echo sums its repeats", EFFECT_DELAY_ECHO, {1, 3, 50}, 2880, 1.75, 1.875, 1e-12},
+        {"echo sums its taps", EFFECT_ECHO, {}, 6000, 2.5, 3.1, 1e-12},
+        {"reverb reaches 1 + g", EFFECT_REVERB, {10, 0, 90}, 480, 1.0, 1.9, 1e-12},
+        {"flanger without sweep reaches 2", EFFECT_FLANGER, {50, 0, 0}, 96, 1.0, 2.0, 0},
+        {"vibrato without sweep reaches 1", EFFECT_VIBRATO, {50, 0}, 96, 0.0, 1.0, 0},
+        {"notch passes DC", EFFECT_NOTCH, {80, 1000}, 4000, -1, 1.0, 1e-6},
+        {"inverse notch stops DC", EFFECT_INV_NOTCH, {90, 1000}, 4000, -1, 0.0, 1e-6},
+        {"equalizer band-passes stop DC", EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, 0}, 40000, -1, 0.0, 1e-3},
+        {"fir hpf stops DC", EFFECT_FIR_HPF, {3000}, 200, -1, 0.0, 0.01},
+        {"wau stops DC", EFFECT_WAU, {}, 4000, -1, 0.0, 1e-3},
+        {"limiter holds a step at T", EFFECT_LIMITTER, {30}, 1, 0.3, 0.3, 0},
+    };
+    for (const StepCase& c : cases) {
+        auto e = Make(c.type, c.values, 48000);
+        std::vector<double> y = Apply(*e, Step(c.settle + 2000));
+        if (c.before >= 0) {
+            EXPECT_NEAR(y[c.settle - 1], c.before, 1e-12) << c.what;
+        }
+        for (size_t i = c.settle; i < y.size(); ++i) ASSERT_NEAR(y[i], c.after, c.tolerance) << c.what << " at " << i;
+    }
+}
+
 TEST(EffectTypes, DelayParameterMapping) {
     auto d = Make(EFFECT_DELAY, {100}, 32000);
     EXPECT_EQ(static_cast<CDelay*>(d.get())->GetDelay(), 64000);
