@@ -222,6 +222,12 @@ int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
             }
             for (const Slot& slot : m_Slots) {
                 if (slot.type < 0) continue;
+                CBaseEffect* left = slot.effect[0];
+                CBaseEffect* right = slot.effect[1];
+                if (channels == 2 && left && right && left->IsEnabled() && right->IsEnabled()) {
+                    left->ProcessPair(*right, m_Work[0], m_Work[1], frames);
+                    continue;
+                }
                 for (int32_t c = 0; c < channels; ++c)
                     if (slot.effect[c] && slot.effect[c]->IsEnabled()) slot.effect[c]->Process(m_Work[c], frames);
             }

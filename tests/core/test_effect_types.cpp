@@ -542,6 +542,32 @@ TEST(EffectTypes, RateChangeClearsHistorySameRateKeepsIt) {
     }
 }
 
+// ProcessPair must equal two Process calls, whether the two instances are in
+// step (same values: shared modulation) or not (different values: each its own).
+TEST(EffectTypes, PairEqualsTwoSingles) {
+    for (int type = 0; type < EFFECT_TYPE_COUNT; ++type) {
+        for (bool same : {true, false}) {
+            std::vector<int32_t> v = Values(type);
+            std::vector<int32_t> w = v;
+            if (!same)
+                for (auto& value : w) value = value / 2 + 1;
+            auto l1 = Make(type, v, 44100), r1 = Make(type, w, 44100);
+            auto l2 = Make(type, v, 44100), r2 = Make(type, w, 44100);
+            std::vector<double> x = Sine(3000, 330, 44100, 0.6), y = Sine(3000, 1700, 44100, 0.4);
+            std::vector<double> xs = x, ys = y;
+            for (size_t at = 0; at < x.size(); at += 500) {
+                l1->ProcessPair(*r1, x.data() + at, y.data() + at, 500);
+                l2->Process(xs.data() + at, 500);
+                r2->Process(ys.data() + at, 500);
+            }
+            for (size_t i = 0; i < x.size(); ++i) {
+                ASSERT_EQ(x[i], xs[i]) << type << (same ? " in step" : " apart") << " at " << i;
+                ASSERT_EQ(y[i], ys[i]) << type << (same ? " in step" : " apart") << " at " << i;
+            }
+        }
+    }
+}
+
 TEST(EffectTypes, UnusableRatesAreIgnored) {
     // A rate of 0 would divide by zero in every LFO; the effect keeps its own.
     for (int type = 0; type < EFFECT_TYPE_COUNT; ++type) {
