@@ -253,6 +253,15 @@ TEST(EffectManager, OddDelayKeepsChannelsApart) {
     }
 }
 
+TEST(EffectManager, HalfAFrameAtTheEndPassesUnchanged) {
+    CEffectManager m;
+    m.SetStreamFormat(2, 48000);
+    int32_t v[10] = {5, 50};  // DISTORTION: out = x / 2
+    m.AddEffect(EFFECT_DISTORTION, v, 48000, -1);
+    std::vector<int16_t> y = RunChain(m, {1000, 2000, 3000, 4000, 5000}, 2, 3);
+    EXPECT_EQ(y, (std::vector<int16_t>{500, 1000, 1500, 2000, 5000}));
+}
+
 TEST(EffectManager, EveryTypeKeepsChannelsApart) {
     for (int type = 0; type < EFFECT_TYPE_COUNT; ++type) {
         for (int side = 0; side < 2; ++side) {
