@@ -17,9 +17,9 @@ using namespace mp3test;
 
 namespace {
 
-std::vector<uint8_t> Frames(const FrameSpec& spec, int count) {
+std::vector<uint8_t> Frames(const FrameShape& shape, int count) {
     std::vector<uint8_t> out;
-    for (int i = 0; i < count; ++i) Append(out, SilentFrame(spec));
+    for (int i = 0; i < count; ++i) Append(out, SilentFrame(shape));
     return out;
 }
 
@@ -50,12 +50,12 @@ struct OpenCase {
 };
 
 TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
-    const FrameSpec plain;  // 44.1 kHz, 128 kbit/s, 417 bytes
-    FrameSpec crc;
+    const FrameShape plain;  // 44.1 kHz, 128 kbit/s, 417 bytes
+    FrameShape crc;
     crc.protection = 0;
-    FrameSpec layer2;
+    FrameShape layer2;
     layer2.layerField = 2;
-    FrameSpec free;
+    FrameShape free;
     free.bitrateIndex = 0;
 
     std::vector<OpenCase> cases;
@@ -93,7 +93,7 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
         std::vector<uint8_t> b;
         const uint32_t rates[] = {9, 10, 11, 9, 12, 13, 14, 9, 10, 9};
         for (uint32_t r : rates) {
-            FrameSpec f = plain;
+            FrameShape f = plain;
             f.bitrateIndex = r;
             Append(b, SilentFrame(f));
         }
@@ -102,7 +102,7 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
     {
         std::vector<uint8_t> b;
         for (int i = 0; i < 8; ++i) {
-            FrameSpec f = plain;
+            FrameShape f = plain;
             f.mode = i < 3 ? 3 : 1;  // single channel, then joint stereo
             f.protection = i % 2;
             Append(b, SilentFrame(f));
@@ -154,7 +154,7 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
 }
 
 TEST_F(Mp3FileTest, FormatAndConstantAnswers) {
-    FrameSpec mono;
+    FrameShape mono;
     mono.mode = 3;
     CMp3File file;
     EXPECT_EQ(file.IsEnd(), 0);  // never opened: the last frame is unknown (all ones)
@@ -182,7 +182,7 @@ TEST_F(Mp3FileTest, FormatAndConstantAnswers) {
 
     // Two-channel frames anywhere make the whole file two-channel.
     std::vector<uint8_t> mixed = Frames(mono, 7);
-    Append(mixed, Frames(FrameSpec{}, 3));
+    Append(mixed, Frames(FrameShape{}, 3));
     CMp3File both;
     const std::wstring name2 = Write("mixed.mp3", mixed);
     ASSERT_EQ(both.Open(name2.c_str()), 1);
@@ -191,7 +191,7 @@ TEST_F(Mp3FileTest, FormatAndConstantAnswers) {
 }
 
 TEST_F(Mp3FileTest, LowerSamplingFrequenciesOpenWithHalfFrames) {
-    FrameSpec lsf;
+    FrameShape lsf;
     lsf.versionBits = 2;
     lsf.bitrateIndex = 8;  // 64 kbit/s at 22.05 kHz: 208 bytes
     CMp3File file;
@@ -208,26 +208,26 @@ TEST_F(Mp3FileTest, LowerSamplingFrequenciesOpenWithHalfFrames) {
 TEST_F(Mp3FileTest, EncoderTagFramesAreNotPlayed) {
     struct TagCase {
         const char* name;
-        FrameSpec spec;
+        FrameShape shape;
         uint32_t offset;
         const char* tag;
     };
-    FrameSpec mono;
+    FrameShape mono;
     mono.mode = 3;
-    FrameSpec crc;
+    FrameShape crc;
     crc.protection = 0;
-    FrameSpec lsf;
+    FrameShape lsf;
     lsf.versionBits = 2;
     lsf.bitrateIndex = 8;
-    const TagCase cases[] = {{"Info, stereo", FrameSpec{}, 36, "Info"}, {"Xing, mono", mono, 21, "Xing"},
+    const TagCase cases[] = {{"Info, stereo", FrameShape{}, 36, "Info"}, {"Xing, mono", mono, 21, "Xing"},
                              {"Info after CRC", crc, 38, "Info"},      {"Info without CRC bytes", crc, 36, "Info"},
-                             {"VBRI", FrameSpec{}, 36, "VBRI"},         {"Xing, MPEG-2 stereo", lsf, 21, "Xing"}};
+                             {"VBRI", FrameShape{}, 36, "VBRI"},         {"Xing, MPEG-2 stereo", lsf, 21, "Xing"}};
     for (const TagCase& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<uint8_t> first = SilentFrame(c.spec);
+        std::vector<uint8_t> first = SilentFrame(c.shape);
         std::memcpy(&first[c.offset], c.tag, 4);
         std::vector<uint8_t> b = first;
-        Append(b, Frames(c.spec, 9));
+        Append(b, Frames(c.shape, 9));
         CMp3File file;
         const std::wstring name = Write("tag.mp3", b);
         ASSERT_EQ(file.Open(name.c_str()), 1);
@@ -240,7 +240,7 @@ TEST_F(Mp3FileTest, EncoderTagFramesAreNotPlayed) {
 TEST_F(Mp3FileTest, TimeAndSeekByFrameIndex) {
     // 10005 frames of 417 bytes: 44.1 kHz, 128 kbit/s, no padding.
     std::vector<uint8_t> b = Id3Tag(90);
-    Append(b, Frames(FrameSpec{}, 10005));
+    Append(b, Frames(FrameShape{}, 10005));
     CMp3File file;
     const std::wstring name = Write("long.mp3", b);
     ASSERT_EQ(file.Open(name.c_str()), 1);
@@ -287,7 +287,7 @@ TEST_F(Mp3FileTest, BadInputFailsOrPlaysWhatIsDecodable) {
     EXPECT_EQ(OpenMediaFile(zname.c_str(), &kind), nullptr);
 
     // Frames with garbage inside them: decoding goes on to the end.
-    std::vector<uint8_t> damaged = Frames(FrameSpec{}, 30);
+    std::vector<uint8_t> damaged = Frames(FrameShape{}, 30);
     for (size_t i = 40; i < damaged.size(); i += 97) damaged[i] = uint8_t(i * 31);
     CMp3File d;
     const std::wstring dname = Write("damaged.mp3", damaged);
@@ -308,7 +308,7 @@ TEST_F(Mp3FileTest, MediaOpenTriesWaveThenMp3) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(kind, MEDIA_WAV);
 
-    const std::wstring mp3 = Write("x.bin", Frames(FrameSpec{}, 10));  // the extension does not matter
+    const std::wstring mp3 = Write("x.bin", Frames(FrameShape{}, 10));  // the extension does not matter
     auto m = OpenMediaFile(mp3.c_str(), &kind);
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(kind, MEDIA_MP3);
