@@ -295,8 +295,14 @@ void Stereo(Mp3DecoderState* s, uint32_t gr) {
         for (uint32_t sfb = 0; sfb < 22; ++sfb) {
             const uint32_t start = bt.longBounds[sfb], end = bt.longBounds[sfb + 1];
             if (sfb >= isStart) {
-                const uint32_t band = sfb == 21 ? 20 : sfb;  // the top band has no factor of its own
-                IntensityBand(s, l, r, start, end, posLong[band], illegalLong(band), ms);
+                // The top band has no factor of its own: it takes band 20's,
+                // and is coded as band 20 is only when band 20 is intensity coded.
+                const uint32_t band = sfb == 21 && isStart <= 20 ? 20 : sfb;
+                if (band == 21) {
+                    if (ms) MidSide(l, r, start, end);
+                } else {
+                    IntensityBand(s, l, r, start, end, posLong[band], illegalLong(band), ms);
+                }
             } else if (ms) {
                 MidSide(l, r, start, end);
             }
@@ -332,8 +338,12 @@ void Stereo(Mp3DecoderState* s, uint32_t gr) {
             for (uint32_t w = 0; w < 3; ++w) {
                 const uint32_t start = 3u * bt.shortBounds[sfb] + w * width;
                 if (sfb >= isStartW[w]) {
-                    const uint32_t band = sfb == 12 ? 11 : sfb;
-                    IntensityBand(s, l, r, start, start + width, s->scaleShort[1][band][w], illegalShort(band), ms);
+                    const uint32_t band = sfb == 12 && isStartW[w] <= 11 ? 11 : sfb;
+                    if (band == 12) {
+                        if (ms) MidSide(l, r, start, start + width);
+                    } else {
+                        IntensityBand(s, l, r, start, start + width, s->scaleShort[1][band][w], illegalShort(band), ms);
+                    }
                 } else if (ms) {
                     MidSide(l, r, start, start + width);
                 }
