@@ -338,6 +338,9 @@ bool CWASAPICapture::ReadPacket() {
     HRESULT hr = client->GetBuffer(&data, &frames, &flags, nullptr, nullptr);
     if (FAILED(hr)) {
         plat::Trace("Unable to get capture buffer: %s(%x)\n", ErrorName(hr), Hex(hr));
+        // A vanished device never comes back to this client: stop asking it,
+        // and only wait for Stop or Close.
+        if (hr == AUDCLNT_E_DEVICE_INVALIDATED) m_DeviceLost = true;
         return false;
     }
     if (frames == 0) {
@@ -382,8 +385,10 @@ void CWASAPICapture::ThreadMain() {
 
     HANDLE waits[2] = {m_hShutdownEvent, m_hSamplesReadyEvent};
     const DWORD timeout = m_Loopback ? static_cast<DWORD>(period) : 1000;
+    m_DeviceLost = false;
     for (bool running = true; running;) {
-        DWORD result = WaitForMultipleObjects(2, waits, FALSE, timeout);
+        DWORD result = m_DeviceLost ? WaitForSingleObject(m_hShutdownEvent, INFINITE)
+                                    : WaitForMultipleObjects(2, waits, FALSE, timeout);
         switch (result) {
         case WAIT_OBJECT_0:  // shutdown event: Stop or Close
             running = false;

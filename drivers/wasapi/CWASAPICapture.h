@@ -68,6 +68,7 @@ private:
     REFERENCE_TIME m_Duration = 0;
     bool m_Loopback = false;  // the open stream is a loopback source (polled)
     bool m_Shared = false;    // the open stream runs in shared mode
+    bool m_DeviceLost = false;  // capture thread only: the client reported the device gone
     std::atomic<int> m_PollPeriod{0};
     std::atomic<const wchar_t*> m_TaskName{nullptr};
 };
