@@ -32,19 +32,32 @@ ToneStats CToneAnalyzer::Analyze(const std::vector<int16_t>& samples, int rate, 
     stats.rms = std::sqrt(sum / static_cast<double>(n));
     stats.levelDbfs = stats.rms > 0 ? 20.0 * std::log10(stats.rms * std::sqrt(2.0) / 32768.0) : -200;
 
-    // Rising zero crossings, each placed between its two samples.
-    double first = -1, last = -1;
-    int crossings = 0;
-    for (size_t i = from + 1; i < to; ++i) {
-        double a = samples[i - 1] - mean, b = samples[i] - mean;
-        if (a < 0 && b >= 0) {
-            double at = static_cast<double>(i - 1) + (-a) / (b - a);
-            if (first < 0) first = at;
-            last = at;
-            ++crossings;
+    // Rising zero crossings, each placed between its two samples, counted per
+    // tenth of a second; the median window is the frequency, so a short break
+    // does not bend it.
+    std::vector<double> perWindow;
+    const size_t span = std::max<size_t>(static_cast<size_t>(rate / 10), 16);
+    for (size_t start = from; start < to; start += span) {
+        size_t end = std::min(to, start + span);
+        if (end - start < span / 2 && !perWindow.empty()) break;
+        double first = -1, last = -1;
+        int crossings = 0;
+        for (size_t i = start + 1; i < end; ++i) {
+            double a = samples[i - 1] - mean, b = samples[i] - mean;
+            if (a < 0 && b >= 0) {
+                double at = static_cast<double>(i - 1) + (-a) / (b - a);
+                if (first < 0) first = at;
+                last = at;
+                ++crossings;
+            }
         }
+        if (crossings >= 2 && last > first) perWindow.push_back((crossings - 1) * rate / (last - first));
     }
-    if (crossings >= 2 && last > first) stats.frequency = (crossings - 1) * rate / (last - first);
+    if (!perWindow.empty()) {
+        std::sort(perWindow.begin(), perWindow.end());
+        size_t mid = perWindow.size() / 2;
+        stats.frequency = perWindow.size() % 2 ? perWindow[mid] : (perWindow[mid - 1] + perWindow[mid]) / 2;
+    }
 
     // Breaks. A sine of amplitude A changes by at most A*2*pi*f/rate per sample;
     // a lost or repeated stretch usually jumps further, or goes quiet.
@@ -62,9 +75,10 @@ ToneStats CToneAnalyzer::Analyze(const std::vector<int16_t>& samples, int rate, 
         for (size_t i = start; i < start + window; ++i) peak = std::max(peak, std::abs(samples[i] - mean));
         if (peak < 0.3 * amplitude) breaks.push_back(start);
     }
-    // Breaks closer than one window are one break.
+    // Breaks closer than two windows are one break (a silent window starts up
+    // to a window before the jump out of the silence).
     std::sort(breaks.begin(), breaks.end());
     for (size_t k = 0; k < breaks.size(); ++k)
-        if (k == 0 || breaks[k] - breaks[k - 1] > window) ++stats.dropouts;
+        if (k == 0 || breaks[k] - breaks[k - 1] > 2 * window) ++stats.dropouts;
     return stats;
 }

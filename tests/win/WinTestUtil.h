@@ -14,7 +14,31 @@
 #include <thread>
 #include <vector>
 
+#include <windows.h>
+
 namespace wintest {
+
+// Held by a test that plays into a null sink and records its monitor, so two
+// test processes under one wineserver never mix their tones into one sink.
+class SinkLock {
+public:
+    SinkLock() : m_Mutex(CreateMutexW(nullptr, FALSE, L"Local\\sonvel-testbed-sinks")) {
+        if (m_Mutex) {
+            DWORD r = WaitForSingleObject(m_Mutex, 120000);
+            m_Held = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+        }
+    }
+    ~SinkLock() {
+        if (m_Held) ReleaseMutex(m_Mutex);
+        if (m_Mutex) CloseHandle(m_Mutex);
+    }
+    SinkLock(const SinkLock&) = delete;
+    SinkLock& operator=(const SinkLock&) = delete;
+
+private:
+    HANDLE m_Mutex;
+    bool m_Held = false;
+};
 
 // Polls `condition` every 5 ms for up to `ms`.
 inline bool WaitFor(const std::function<bool()>& condition, int ms) {

@@ -1,5 +1,6 @@
 // The MME drivers on real devices: under Wine, the test bed's PulseAudio null
-// sink "Speakers" and its monitor. Skipped when the test bed is not running.
+// sink "LineOut" and its monitor (the WASAPI tests use "Speakers", so the two
+// never hear each other). Skipped when the test bed is not running.
 #include "drivers/mme/CMMECapture.h"
 #include "drivers/mme/CMMERenderer.h"
 #include "drivers/test/CToneAnalyzer.h"
@@ -11,15 +12,16 @@
 #include <cmath>
 
 using wintest::RecordingListener;
+using wintest::SinkLock;
 using wintest::ToneListener;
 using wintest::WaitFor;
 
 namespace {
 
 #define REQUIRE_TESTBED(capture, render)                                                               \
-    int32_t capture = CMMECapture().FindDevice(L"Monitor of Speakers", L"", 0);                        \
-    int32_t render = CMMERenderer().FindDevice(L"Speakers", L"");                                      \
-    if (capture < 0 || render < 0) GTEST_SKIP() << "the test bed's null sink \"Speakers\" is not here"
+    int32_t capture = CMMECapture().FindDevice(L"Monitor of LineOut", L"", 0);                         \
+    int32_t render = CMMERenderer().FindDevice(L"LineOut", L"");                                       \
+    if (capture < 0 || render < 0) GTEST_SKIP() << "the test bed's null sink \"LineOut\" is not here"
 
 TEST(MmeDevices, ListsFindAndSelect) {
     REQUIRE_TESTBED(capIndex, renIndex);
@@ -33,15 +35,15 @@ TEST(MmeDevices, ListsFindAndSelect) {
     EXPECT_GE(renderCount, 2);
     AudioDeviceInfo info;
     EXPECT_EQ(capture.EnumDevice(capIndex, &info), captureCount);
-    EXPECT_STREQ(info.szName, L"Monitor of Speakers");
+    EXPECT_STREQ(info.szName, L"Monitor of LineOut");
     EXPECT_STREQ(info.szEndpointId, L"");
     EXPECT_GE(info.wChannels, 1);
     EXPECT_EQ(render.EnumDevice(renIndex, &info), renderCount);
-    EXPECT_STREQ(info.szName, L"Speakers");
-    EXPECT_EQ(render.FindDevice(L"LineOut", L"ignored"), render.FindDevice(L"LineOut", L""));
-    EXPECT_EQ(render.FindDevice(L"speakers", L""), -1);
+    EXPECT_STREQ(info.szName, L"LineOut");
+    EXPECT_EQ(render.FindDevice(L"LineOut", L"ignored"), renIndex);  // MME compares names only
+    EXPECT_EQ(render.FindDevice(L"lineout", L""), -1);
     EXPECT_EQ(capture.FindDevice(L"No Such Device", L"", 0), -1);
-    EXPECT_EQ(capture.FindDevice(L"Monitor of Speakers", L"", 1), -1);  // MME has no loopback
+    EXPECT_EQ(capture.FindDevice(L"Monitor of LineOut", L"", 1), -1);  // MME has no loopback
     EXPECT_EQ(capture.CanLoopback(), 0);
     EXPECT_EQ(capture.IsFloat(), 0);
 
@@ -102,6 +104,7 @@ TEST(MmeDrivers, BlockSizesFollowTheFormat) {
 
 TEST(MmeDrivers, ToneRoundTripThroughTheNullSink) {
     REQUIRE_TESTBED(capIndex, renIndex);
+    SinkLock lock;
     const int rate = 48000;
     ToneListener listener(1000.0, 8192.0, rate);  // -12.04 dB against full scale
     CMMECapture capture;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using wintest::RecordingListener;
+using wintest::SinkLock;
 using wintest::ToneListener;
 using wintest::TraceLog;
 using wintest::WaitFor;
@@ -107,6 +108,7 @@ TEST(WasapiDrivers, DefaultDevicesOpenAndRefuseASecondOpen) {
 
 TEST(WasapiDrivers, ToneRoundTripThroughTheNullSink) {
     REQUIRE_TESTBED(capIndex, renIndex);
+    SinkLock lock;
     const int rate = 48000;
     ToneListener listener(440.0, 16384.0, rate);  // -6.02 dB
     CWASAPICapture capture;
