@@ -1,7 +1,7 @@
 // sonvel-tool probe: plays a tone through a render driver and records it
 // through a capture driver, then reports what came back:
 //   probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback]
-//         [--seconds S] [--tone HZ] [--rate HZ] [--latency MS] [--trace]
+//         [--seconds S] [--tone HZ] [--rate HZ] [--latency MS] [--trace] [--dump FILE]
 // Output, one "name: value" line each: the devices and formats, block sizes,
 // frequency (Hz), level_dbfs (RMS against a full-scale sine), dropouts,
 // latency_ms (render hand-over to capture hand-back of the tone's onset, with
@@ -9,7 +9,8 @@
 // second of streaming) and close_ms (Stop and Close of both drivers).
 // A device that is not named is the system default. With --loopback the
 // capture name is a render endpoint whose loopback is recorded (WASAPI).
-// --trace copies the drivers' debug lines to standard error.
+// --trace copies the drivers' debug lines to standard error; --dump FILE writes
+// the first captured channel there as raw 16-bit samples.
 #include "tools/sonvel-tool/Tool.h"
 
 #ifdef _WIN32
@@ -151,7 +152,7 @@ const Block* BlockOf(const std::vector<Block>& blocks, int64_t position) {
 }
 
 int Probe(const std::vector<std::string>& args) {
-    std::string driverName = "wasapi", renderName, captureName;
+    std::string driverName = "wasapi", renderName, captureName, dumpPath;
     double seconds = 3, hz = 1000;
     int rate = 48000, latency = 50;
     bool loopback = false;
@@ -163,11 +164,12 @@ int Probe(const std::vector<std::string>& args) {
         else if (a == "--driver" && hasValue) driverName = args[++i];
         else if (a == "--render" && hasValue) renderName = args[++i];
         else if (a == "--capture" && hasValue) captureName = args[++i];
+        else if (a == "--dump" && hasValue) dumpPath = args[++i];
         else if (a == "--seconds" && hasValue) seconds = std::atof(args[++i].c_str());
         else if (a == "--tone" && hasValue) hz = std::atof(args[++i].c_str());
         else if (a == "--rate" && hasValue) rate = std::atoi(args[++i].c_str());
         else if (a == "--latency" && hasValue) latency = std::atoi(args[++i].c_str());
-        else return ToolFail("usage: probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback] [--seconds S] [--tone HZ] [--rate HZ] [--latency MS] [--trace]");
+        else return ToolFail("usage: probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback] [--seconds S] [--tone HZ] [--rate HZ] [--latency MS] [--trace] [--dump FILE]");
     }
     if (driverName != "mme" && driverName != "wasapi") return ToolFail("unknown driver: %s", driverName.c_str());
     if (seconds <= 0 || seconds > 600 || hz <= 0 || hz >= rate / 2.0 || rate < 8000 || rate > 192000 || latency < 1 ||
@@ -241,9 +243,13 @@ int Probe(const std::vector<std::string>& args) {
         std::printf("capture_blocks: %u\n", listener.m_CaptureBlockCount);
         std::printf("render_block_bytes: %u\n", listener.m_RenderBlockBytes);
         std::printf("captured_frames: %zu\n", s.size());
-        if (std::getenv("PROBE_DEBUG"))
-            for (size_t i = 1; i < listener.m_CaptureBlocks.size(); ++i)
-                std::fprintf(stderr, "cap %zu dt=%.1f ms\n", i, (listener.m_CaptureBlocks[i].time - listener.m_CaptureBlocks[i - 1].time) * 1000);
+        if (!dumpPath.empty()) {
+            // The first channel as raw 16-bit samples, for a closer look.
+            if (FILE* f = _wfopen(plat::Utf8ToWide(dumpPath).c_str(), L"wb")) {
+                std::fwrite(s.data(), 2, s.size(), f);
+                std::fclose(f);
+            }
+        }
 
         ToneStats steady;
         double latencyMs = -1;
@@ -278,7 +284,7 @@ int Probe(const std::vector<std::string>& args) {
 }
 ToolRegistrar reg("probe",
                   "probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback] [--seconds S] [--tone HZ] "
-                  "[--rate HZ] [--latency MS] [--trace]",
+                  "[--rate HZ] [--latency MS] [--trace] [--dump FILE]",
                   Probe);
 }  // namespace
 #endif
