@@ -13,7 +13,7 @@
 #include "drivers/wasapi/CWASAPIRenderer.h"
 
 class CWinDriverFactory : public CDriverFactory {
-public:
+  public:
     static constexpr int DRIVER_TYPE_MME = 1;
 
     CCaptureDriver* CreateCapture(int driverType) override {

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <cwchar>
 
-CMMECapture::CMMECapture() { m_BlockSize = 960; }
+CMMECapture::CMMECapture() {
+    m_BlockSize = 960;
+}
 
 CMMECapture::~CMMECapture() {
     // Only the MME side here: a derived driver has released its own stream in
@@ -75,7 +77,9 @@ int32_t CMMECapture::FindDevice(const wchar_t* name, const wchar_t* id, int loop
     return -1;
 }
 
-int CMMECapture::IsOpen() { return m_hWaveIn.load() != nullptr; }
+int CMMECapture::IsOpen() {
+    return m_hWaveIn.load() != nullptr;
+}
 
 int CMMECapture::Open(int channels, int samplesPerSec, int bitsPerSample, int latencyMs) {
     plat::Trace("CMMECapture::Open(%d, %d, %d, %d)\n", channels, samplesPerSec, bitsPerSample, latencyMs);
@@ -215,7 +219,7 @@ void CMMECapture::ThreadMain() {
     while (m_State != DRIVER_CLOSED && !stopAsked) {
         HANDLE event = m_hEvent.load();
         if (!event) break;
-        WaitForSingleObject(event, INFINITE);  // a header came back, or Close wakes us
+        WaitForSingleObject(event, INFINITE); // a header came back, or Close wakes us
         if (m_State == DRIVER_CLOSED) break;
         // One wake can stand for both headers (the event is auto-reset).
         for (;;) {

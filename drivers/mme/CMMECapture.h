@@ -19,7 +19,7 @@
 #include <atomic>
 
 class CMMECapture : public CCaptureDriver {
-public:
+  public:
     CMMECapture();
     ~CMMECapture() override;
 
@@ -33,13 +33,13 @@ public:
     int32_t FindDevice(const wchar_t* name, const wchar_t* id, int loopback) override;
     int IsOpen() override;
 
-protected:
+  protected:
     // Collects a worker thread that has already ended on its own (after a
     // self-close), so the next Open starts from nothing.
     void CollectThread(CThread*& slot);
     bool OnWorkerThread(CThread* thread) const;
 
-private:
+  private:
     void ThreadMain();
     void CloseMme();
     // Hands one returned header to the listener and queues it again.

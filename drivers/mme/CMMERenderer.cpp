@@ -7,7 +7,9 @@
 #include <cstring>
 #include <cwchar>
 
-CMMERenderer::CMMERenderer() { m_BlockSize = 1920; }
+CMMERenderer::CMMERenderer() {
+    m_BlockSize = 1920;
+}
 
 CMMERenderer::~CMMERenderer() {
     if (m_hWaveOut.load()) CMMERenderer::Close();
@@ -69,7 +71,9 @@ int32_t CMMERenderer::FindDevice(const wchar_t* name, const wchar_t* id) {
     return -1;
 }
 
-int CMMERenderer::IsOpen() { return m_hWaveOut.load() != nullptr; }
+int CMMERenderer::IsOpen() {
+    return m_hWaveOut.load() != nullptr;
+}
 
 int CMMERenderer::GetVolume(uint16_t* left, uint16_t* right) {
     HWAVEOUT handle = m_hWaveOut.load();
@@ -101,7 +105,8 @@ int CMMERenderer::Open(int channels, int samplesPerSec, int bitsPerSample, int l
     m_hEvent = event;
     HWAVEOUT handle = nullptr;
     UINT device = m_DeviceIndex == DEFAULT_DEVICE_INDEX ? WAVE_MAPPER : static_cast<UINT>(m_DeviceIndex);
-    if (channels >= 1 && samplesPerSec >= 1 && bitsPerSample >= 1) MakePcmFormat(m_Format, channels, samplesPerSec, bitsPerSample);
+    if (channels >= 1 && samplesPerSec >= 1 && bitsPerSample >= 1)
+        MakePcmFormat(m_Format, channels, samplesPerSec, bitsPerSample);
     if (channels < 1 || samplesPerSec < 1 || bitsPerSample < 1 ||
         waveOutOpen(&handle, device, &m_Format, reinterpret_cast<DWORD_PTR>(event), 0, CALLBACK_EVENT) !=
             MMSYSERR_NOERROR) {
@@ -212,7 +217,7 @@ void CMMERenderer::ThreadMain() {
     while (m_State != DRIVER_CLOSED) {
         HANDLE event = m_hEvent.load();
         if (!event) break;
-        WaitForSingleObject(event, INFINITE);  // a header came back, or Close wakes us
+        WaitForSingleObject(event, INFINITE); // a header came back, or Close wakes us
         if (m_State == DRIVER_CLOSED) break;
         for (;;) {
             int i = mmeheaders::NextDone(m_Header, m_Busy, m_QueueSeq);

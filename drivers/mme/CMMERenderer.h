@@ -18,7 +18,7 @@
 #include <atomic>
 
 class CMMERenderer : public CRenderDriver {
-public:
+  public:
     CMMERenderer();
     ~CMMERenderer() override;
 
@@ -34,10 +34,10 @@ public:
     int GetVolume(uint16_t* left, uint16_t* right) override;
     int SetVolume(uint16_t left, uint16_t right) override;
 
-protected:
+  protected:
     void CollectThread(CThread*& slot);
 
-private:
+  private:
     void ThreadMain();
     // Clears the buffer, asks the listener for a block and writes it.
     void FillHeader(int index);

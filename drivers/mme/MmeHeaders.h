@@ -17,17 +17,22 @@ inline bool TryClaim(std::atomic<int>& busy) {
 
 // The other side holds a header only for one fill or one delivery.
 inline void Claim(std::atomic<int>& busy) {
-    while (!TryClaim(busy)) std::this_thread::yield();
+    while (!TryClaim(busy))
+        std::this_thread::yield();
 }
 
-inline void Release(std::atomic<int>& busy) { busy.store(0); }
+inline void Release(std::atomic<int>& busy) {
+    busy.store(0);
+}
 
 inline bool IsDone(const WAVEHDR& header) {
     return (reinterpret_cast<const volatile DWORD&>(header.dwFlags) & WHDR_DONE) != 0;
 }
 
 // A returned header that is not to be queued again for now.
-inline void MarkIdle(WAVEHDR& header) { header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE); }
+inline void MarkIdle(WAVEHDR& header) {
+    header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+}
 
 // Claims and returns the returned header that went to the device first, or -1.
 inline int NextDone(WAVEHDR (&headers)[2], std::atomic<int> (&busy)[2], std::atomic<uint32_t> (&seq)[2]) {
@@ -44,4 +49,4 @@ inline int NextDone(WAVEHDR (&headers)[2], std::atomic<int> (&busy)[2], std::ato
     return -1;
 }
 
-}  // namespace mmeheaders
+} // namespace mmeheaders

@@ -10,9 +10,11 @@ int64_t CToneAnalyzer::FindOnset(const std::vector<int16_t>& samples, double thr
     return -1;
 }
 
-std::vector<int16_t> CToneAnalyzer::Channel(const int16_t* frames, size_t frameCount, int channels, int channel) {
+std::vector<int16_t> CToneAnalyzer::Channel(const int16_t* frames, size_t frameCount, int channels,
+                                            int channel) {
     std::vector<int16_t> out(frameCount);
-    for (size_t i = 0; i < frameCount; ++i) out[i] = frames[i * channels + channel];
+    for (size_t i = 0; i < frameCount; ++i)
+        out[i] = frames[i * channels + channel];
     return out;
 }
 
@@ -23,7 +25,8 @@ ToneStats CToneAnalyzer::Analyze(const std::vector<int16_t>& samples, int rate, 
     const size_t n = to - from;
 
     double sum = 0, mean = 0;
-    for (size_t i = from; i < to; ++i) mean += samples[i];
+    for (size_t i = from; i < to; ++i)
+        mean += samples[i];
     mean /= static_cast<double>(n);
     for (size_t i = from; i < to; ++i) {
         double v = samples[i] - mean;
@@ -66,13 +69,14 @@ ToneStats CToneAnalyzer::Analyze(const std::vector<int16_t>& samples, int rate, 
     constexpr double kPi = 3.14159265358979323846;
     const double maxStep = amplitude * 2.0 * kPi * stats.frequency / rate;
     const double jumpLimit = 1.5 * maxStep + 0.05 * amplitude;
-    const size_t window = std::max<size_t>(static_cast<size_t>(rate / 200), 8);  // 5 ms
+    const size_t window = std::max<size_t>(static_cast<size_t>(rate / 200), 8); // 5 ms
     std::vector<size_t> breaks;
     for (size_t i = from + 1; i < to; ++i)
         if (std::abs(static_cast<double>(samples[i]) - samples[i - 1]) > jumpLimit) breaks.push_back(i);
     for (size_t start = from; start + window <= to; start += window) {
         double peak = 0;
-        for (size_t i = start; i < start + window; ++i) peak = std::max(peak, std::abs(samples[i] - mean));
+        for (size_t i = start; i < start + window; ++i)
+            peak = std::max(peak, std::abs(samples[i] - mean));
         if (peak < 0.3 * amplitude) breaks.push_back(start);
     }
     // Breaks closer than two windows are one break (a silent window starts up

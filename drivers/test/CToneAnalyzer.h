@@ -8,14 +8,14 @@
 #include <vector>
 
 struct ToneStats {
-    double frequency = 0;   // Hz, from interpolated zero crossings
-    double rms = 0;         // in sample units
-    double levelDbfs = -200;  // RMS relative to a full-scale sine (a full-scale sine reads 0 dB)
-    int dropouts = 0;       // breaks: a silent stretch or a jump no sine of that level can make
+    double frequency = 0;    // Hz, from interpolated zero crossings
+    double rms = 0;          // in sample units
+    double levelDbfs = -200; // RMS relative to a full-scale sine (a full-scale sine reads 0 dB)
+    int dropouts = 0;        // breaks: a silent stretch or a jump no sine of that level can make
 };
 
 class CToneAnalyzer {
-public:
+  public:
     // First sample whose magnitude reaches `threshold`, or -1.
     static int64_t FindOnset(const std::vector<int16_t>& samples, double threshold);
 

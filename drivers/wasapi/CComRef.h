@@ -4,9 +4,8 @@
 
 #include <unknwn.h>
 
-template <class T>
-class CComRef {
-public:
+template <class T> class CComRef {
+  public:
     CComRef() = default;
     ~CComRef() { Reset(); }
     CComRef(const CComRef&) = delete;
@@ -38,6 +37,6 @@ public:
     T* operator->() const { return m_p; }
     explicit operator bool() const { return m_p != nullptr; }
 
-private:
+  private:
     T* m_p = nullptr;
 };

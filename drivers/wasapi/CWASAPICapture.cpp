@@ -11,19 +11,23 @@
 #include <system_error>
 
 namespace {
-unsigned Hex(HRESULT hr) { return static_cast<unsigned>(hr); }
+unsigned Hex(HRESULT hr) {
+    return static_cast<unsigned>(hr);
+}
 
 int32_t EffectiveIndex(int32_t index) {
     if (index >= LOOPBACK_INDEX_BASE) return index - LOOPBACK_INDEX_BASE;
     return index == DEFAULT_DEVICE_INDEX ? 0 : index;
 }
-EDataFlow FlowOf(int32_t index) { return index >= LOOPBACK_INDEX_BASE ? eRender : eCapture; }
+EDataFlow FlowOf(int32_t index) {
+    return index >= LOOPBACK_INDEX_BASE ? eRender : eCapture;
+}
 
 void CloseEvent(HANDLE& event) {
     if (event && event != INVALID_HANDLE_VALUE) CloseHandle(event);
     event = nullptr;
 }
-}  // namespace
+} // namespace
 
 CWASAPICapture::CWASAPICapture() : m_Factory(CreateSystemDeviceEnumerator) {}
 
@@ -60,7 +64,9 @@ int32_t CWASAPICapture::FindDevice(const wchar_t* name, const wchar_t* id, int l
     return loopback ? position + LOOPBACK_INDEX_BASE : position;
 }
 
-int CWASAPICapture::IsOpen() { return m_pEndpoint && m_pAudioClient ? 1 : 0; }
+int CWASAPICapture::IsOpen() {
+    return m_pEndpoint && m_pAudioClient ? 1 : 0;
+}
 
 int CWASAPICapture::Open(int channels, int samplesPerSec, int bitsPerSample, int latencyMs) {
     plat::Trace("CWASAPICapture::Open(%d, %d, %d, %d)\n", channels, samplesPerSec, bitsPerSample, latencyMs);
@@ -74,12 +80,15 @@ int CWASAPICapture::Open(int channels, int samplesPerSec, int bitsPerSample, int
         CComRef<IMMDeviceCollection> collection;
         if (m_DeviceIndex != DEFAULT_DEVICE_INDEX) {
             UINT count = 0;
-            if (SUCCEEDED(OpenEndpointList(m_Factory, FlowOf(m_DeviceIndex), enumerator, collection, count))) {
-                HRESULT hr = collection->Item(static_cast<UINT>(EffectiveIndex(m_DeviceIndex)), m_pEndpoint.Put());
+            if (SUCCEEDED(
+                    OpenEndpointList(m_Factory, FlowOf(m_DeviceIndex), enumerator, collection, count))) {
+                HRESULT hr =
+                    collection->Item(static_cast<UINT>(EffectiveIndex(m_DeviceIndex)), m_pEndpoint.Put());
                 if (FAILED(hr) || !m_pEndpoint) {
                     if (SUCCEEDED(hr)) hr = E_POINTER;
                     m_pEndpoint.Reset();
-                    plat::Trace("Unable to retrieve device %d: %s(%x)\n", m_DeviceIndex, ErrorName(hr), Hex(hr));
+                    plat::Trace("Unable to retrieve device %d: %s(%x)\n", m_DeviceIndex, ErrorName(hr),
+                                Hex(hr));
                 }
             }
         } else {
@@ -92,7 +101,8 @@ int CWASAPICapture::Open(int channels, int samplesPerSec, int bitsPerSample, int
                 if (FAILED(hr) || !m_pEndpoint) {
                     if (SUCCEEDED(hr)) hr = E_POINTER;
                     m_pEndpoint.Reset();
-                    plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr), Hex(hr));
+                    plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr),
+                                Hex(hr));
                 }
             }
         }
@@ -183,7 +193,8 @@ bool CWASAPICapture::InitializeEndpointStream(int channels, int rate, int bits) 
         plat::Trace("Unable to get device period: %s(%x)\n", ErrorName(hr), Hex(hr));
         return false;
     }
-    plat::Trace("device period min = %d, def = %d\n", static_cast<int>(minimumPeriod), static_cast<int>(defaultPeriod));
+    plat::Trace("device period min = %d, def = %d\n", static_cast<int>(minimumPeriod),
+                static_cast<int>(defaultPeriod));
     REFERENCE_TIME requested = static_cast<REFERENCE_TIME>(m_Latency) * 10000;
     m_Duration = requested > minimumPeriod ? requested : defaultPeriod;
     plat::Trace("duration: %d\n", static_cast<int>(m_Duration));
@@ -201,8 +212,8 @@ bool CWASAPICapture::InitializeEndpointStream(int channels, int rate, int bits) 
     format.SubFormat = KSDATAFORMAT_SUBTYPE_PCM;
 
     const DWORD flags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST;
-    hr = m_pAudioClient->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, flags, m_Duration, m_Duration, &format.Format,
-                                    nullptr);
+    hr = m_pAudioClient->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, flags, m_Duration, m_Duration,
+                                    &format.Format, nullptr);
     if (hr == AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) {
         UINT32 frames = 0;
         hr = m_pAudioClient->GetBufferSize(&frames);
@@ -212,14 +223,15 @@ bool CWASAPICapture::InitializeEndpointStream(int channels, int rate, int bits) 
         }
         m_pAudioClient.Reset();
         m_Duration = AlignedDuration(frames, static_cast<DWORD>(rate));
-        hr = m_pEndpoint->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, m_pAudioClient.PutVoid());
+        hr = m_pEndpoint->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr,
+                                   m_pAudioClient.PutVoid());
         if (FAILED(hr) || !m_pAudioClient) {
             if (SUCCEEDED(hr)) hr = E_POINTER;
             plat::Trace("Unable to activate audio client: %s(%x)\n", ErrorName(hr), Hex(hr));
             return false;
         }
-        hr = m_pAudioClient->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, flags, m_Duration, m_Duration, &format.Format,
-                                        nullptr);
+        hr = m_pAudioClient->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, flags, m_Duration, m_Duration,
+                                        &format.Format, nullptr);
     }
     if (IsExclusiveRefusal(hr)) {
         // Another program holds the device, exclusive control is disallowed, or
@@ -228,7 +240,8 @@ bool CWASAPICapture::InitializeEndpointStream(int channels, int rate, int bits) 
         plat::Trace("Exclusive mode refused: %s(%x), using shared mode\n", ErrorName(hr), Hex(hr));
         plat::Trace("Audio mode is Shared Mode\n");
         m_pAudioClient.Reset();
-        hr = m_pEndpoint->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, m_pAudioClient.PutVoid());
+        hr = m_pEndpoint->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr,
+                                   m_pAudioClient.PutVoid());
         if (FAILED(hr) || !m_pAudioClient) {
             if (SUCCEEDED(hr)) hr = E_POINTER;
             plat::Trace("Unable to activate audio client: %s(%x)\n", ErrorName(hr), Hex(hr));
@@ -380,7 +393,8 @@ void CWASAPICapture::ThreadMain() {
     m_TaskName = task;
     DWORD taskIndex = 0;
     HANDLE mmcss = AvSetMmThreadCharacteristicsW(task, &taskIndex);
-    if (!mmcss) plat::Trace("Unable to enable MMCSS on capture thread: %d\n", static_cast<int>(GetLastError()));
+    if (!mmcss)
+        plat::Trace("Unable to enable MMCSS on capture thread: %d\n", static_cast<int>(GetLastError()));
     timeBeginPeriod(1);
 
     HANDLE waits[2] = {m_hShutdownEvent, m_hSamplesReadyEvent};
@@ -390,19 +404,19 @@ void CWASAPICapture::ThreadMain() {
         DWORD result = m_DeviceLost ? WaitForSingleObject(m_hShutdownEvent, INFINITE)
                                     : WaitForMultipleObjects(2, waits, FALSE, timeout);
         switch (result) {
-        case WAIT_OBJECT_0:  // shutdown event: Stop or Close
+        case WAIT_OBJECT_0: // shutdown event: Stop or Close
             running = false;
             break;
-        case WAIT_OBJECT_0 + 1:  // samples-ready event: the device has a packet
+        case WAIT_OBJECT_0 + 1: // samples-ready event: the device has a packet
             while (ReadPacket()) {
             }
             break;
-        case WAIT_TIMEOUT:  // a loopback source is polled; a quiet endpoint is just waited on
+        case WAIT_TIMEOUT: // a loopback source is polled; a quiet endpoint is just waited on
             if (m_Loopback)
                 while (ReadPacket()) {
                 }
             break;
-        default:  // the handles are gone: nothing more can wake this thread
+        default: // the handles are gone: nothing more can wake this thread
             running = false;
             break;
         }

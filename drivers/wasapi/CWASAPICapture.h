@@ -17,7 +17,7 @@
 #include <atomic>
 
 class CWASAPICapture : public CMMECapture {
-public:
+  public:
     CWASAPICapture();
     ~CWASAPICapture() override;
 
@@ -47,7 +47,7 @@ public:
     int GetPollPeriod() const { return m_PollPeriod.load(); }
     const wchar_t* GetSchedulerTask() const { return m_TaskName.load(); }
 
-private:
+  private:
     bool InitializeStream(int channels, int rate, int bits);
     bool InitializeEndpointStream(int channels, int rate, int bits);
     void ReleaseAll();
@@ -66,9 +66,9 @@ private:
     int32_t m_Latency = 10;
     UINT32 m_BufferFrames = 0;
     REFERENCE_TIME m_Duration = 0;
-    bool m_Loopback = false;  // the open stream is a loopback source (polled)
-    bool m_Shared = false;    // the open stream runs in shared mode
-    bool m_DeviceLost = false;  // capture thread only: the client reported the device gone
+    bool m_Loopback = false;   // the open stream is a loopback source (polled)
+    bool m_Shared = false;     // the open stream runs in shared mode
+    bool m_DeviceLost = false; // capture thread only: the client reported the device gone
     std::atomic<int> m_PollPeriod{0};
     std::atomic<const wchar_t*> m_TaskName{nullptr};
 };

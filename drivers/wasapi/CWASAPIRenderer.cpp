@@ -11,15 +11,19 @@
 #include <system_error>
 
 namespace {
-unsigned Hex(HRESULT hr) { return static_cast<unsigned>(hr); }
+unsigned Hex(HRESULT hr) {
+    return static_cast<unsigned>(hr);
+}
 
 void CloseEvent(HANDLE& event) {
     if (event && event != INVALID_HANDLE_VALUE) CloseHandle(event);
     event = nullptr;
 }
-}  // namespace
+} // namespace
 
-CWASAPIRenderer::CWASAPIRenderer() : m_Factory(CreateSystemDeviceEnumerator) { m_Latency = 10; }
+CWASAPIRenderer::CWASAPIRenderer() : m_Factory(CreateSystemDeviceEnumerator) {
+    m_Latency = 10;
+}
 
 CWASAPIRenderer::~CWASAPIRenderer() {
     if (m_pRenderThread || m_pEndpoint || m_pAudioClient || m_hShutdownEvent) CWASAPIRenderer::Close();
@@ -52,7 +56,9 @@ int32_t CWASAPIRenderer::FindDevice(const wchar_t* name, const wchar_t* id) {
     return FindEndpoint(m_Factory, eRender, name, id);
 }
 
-int CWASAPIRenderer::IsOpen() { return m_pEndpoint && m_pAudioClient ? 1 : 0; }
+int CWASAPIRenderer::IsOpen() {
+    return m_pEndpoint && m_pAudioClient ? 1 : 0;
+}
 
 bool CWASAPIRenderer::ActivateClient() {
     HRESULT hr = m_pEndpoint->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr,
@@ -82,7 +88,8 @@ int CWASAPIRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, in
                 if (FAILED(hr) || !m_pEndpoint) {
                     if (SUCCEEDED(hr)) hr = E_POINTER;
                     m_pEndpoint.Reset();
-                    plat::Trace("Unable to retrieve device %d: %s(%x)\n", m_DeviceIndex, ErrorName(hr), Hex(hr));
+                    plat::Trace("Unable to retrieve device %d: %s(%x)\n", m_DeviceIndex, ErrorName(hr),
+                                Hex(hr));
                 }
             }
         } else {
@@ -95,14 +102,16 @@ int CWASAPIRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, in
                 if (FAILED(hr) || !m_pEndpoint) {
                     if (SUCCEEDED(hr)) hr = E_POINTER;
                     m_pEndpoint.Reset();
-                    plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr), Hex(hr));
+                    plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr),
+                                Hex(hr));
                 }
             }
         }
     }
     if (m_pEndpoint) {
         m_hShutdownEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (!m_hShutdownEvent) plat::Trace("Unable to create shutdown event: %d\n", static_cast<int>(GetLastError()));
+        if (!m_hShutdownEvent)
+            plat::Trace("Unable to create shutdown event: %d\n", static_cast<int>(GetLastError()));
         if (m_hShutdownEvent) {
             m_hSamplesReadyEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
             if (!m_hSamplesReadyEvent)
@@ -126,7 +135,7 @@ int CWASAPIRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, in
 }
 
 int CWASAPIRenderer::SetAudioFormat(int channels, int rate, int bits) {
-    (void)bits;  // the stream is always 16-bit
+    (void)bits; // the stream is always 16-bit
     plat::Trace("CWASAPIRenderer::SetAudioFormat(%d, %d, %d)\n", channels, rate, bits);
     if (!m_pAudioClient) return 0;
     CoTaskMemFree(m_pStreamFormat);
@@ -186,8 +195,8 @@ bool CWASAPIRenderer::InitializeStream() {
     m_Duration = static_cast<REFERENCE_TIME>(m_Latency) * 10000;
     HRESULT hr = S_OK;
     if (!m_Shared) {
-        hr = m_pAudioClient->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, flags, m_Duration, m_Duration, m_pStreamFormat,
-                                        nullptr);
+        hr = m_pAudioClient->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, flags, m_Duration, m_Duration,
+                                        m_pStreamFormat, nullptr);
         if (hr == AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) {
             UINT32 frames = 0;
             hr = m_pAudioClient->GetBufferSize(&frames);
@@ -280,9 +289,9 @@ bool CWASAPIRenderer::FillBuffer() {
         UINT32 count = m_FrameSize ? produced / m_FrameSize : 0;
         HRESULT hr = client->GetBuffer(count, &data);
         if (FAILED(hr)) {
-            plat::Trace("Failed to get buffer: %s(%x), samples=%d, len=%d, frame=%d, size=%d\n", ErrorName(hr), Hex(hr),
-                        static_cast<int>(count), static_cast<int>(produced), static_cast<int>(m_FrameSize),
-                        static_cast<int>(m_BufferFrames));
+            plat::Trace("Failed to get buffer: %s(%x), samples=%d, len=%d, frame=%d, size=%d\n",
+                        ErrorName(hr), Hex(hr), static_cast<int>(count), static_cast<int>(produced),
+                        static_cast<int>(m_FrameSize), static_cast<int>(m_BufferFrames));
             std::free(block);
             return false;
         }
@@ -293,7 +302,8 @@ bool CWASAPIRenderer::FillBuffer() {
     }
     HRESULT hr = client->GetBuffer(frames, &data);
     if (FAILED(hr)) {
-        plat::Trace("Failed to get buffer: %s(%x), len=%d\n", ErrorName(hr), Hex(hr), static_cast<int>(frames));
+        plat::Trace("Failed to get buffer: %s(%x), len=%d\n", ErrorName(hr), Hex(hr),
+                    static_cast<int>(frames));
         return false;
     }
     client->ReleaseBuffer(frames, AUDCLNT_BUFFERFLAGS_SILENT);
@@ -376,19 +386,20 @@ void CWASAPIRenderer::ThreadMain() {
     }
     DWORD taskIndex = 0;
     HANDLE mmcss = AvSetMmThreadCharacteristicsW(L"Audio", &taskIndex);
-    if (!mmcss) plat::Trace("Unable to enable MMCSS on render thread: %d\n", static_cast<int>(GetLastError()));
+    if (!mmcss)
+        plat::Trace("Unable to enable MMCSS on render thread: %d\n", static_cast<int>(GetLastError()));
 
     HANDLE waits[2] = {m_hShutdownEvent, m_hSamplesReadyEvent};
     for (bool running = true; running;) {
         switch (WaitForMultipleObjects(2, waits, FALSE, INFINITE)) {
-        case WAIT_OBJECT_0:  // shutdown event: Stop or Close
+        case WAIT_OBJECT_0: // shutdown event: Stop or Close
             plat::Trace("shutdown event\n");
             running = false;
             break;
-        case WAIT_OBJECT_0 + 1:  // samples-ready event: the device wants data
+        case WAIT_OBJECT_0 + 1: // samples-ready event: the device wants data
             if (!FillBuffer()) running = false;
             break;
-        case WAIT_FAILED:  // the handles are gone: nothing more can wake this thread
+        case WAIT_FAILED: // the handles are gone: nothing more can wake this thread
             running = false;
             break;
         default:

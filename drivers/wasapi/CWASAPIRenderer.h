@@ -13,7 +13,7 @@
 #include "drivers/wasapi/WasapiCommon.h"
 
 class CWASAPIRenderer : public CMMERenderer {
-public:
+  public:
     CWASAPIRenderer();
     ~CWASAPIRenderer() override;
 
@@ -37,7 +37,7 @@ public:
     UINT32 GetBufferFrames() const { return m_BufferFrames; }
     UINT32 GetFrameSize() const { return m_FrameSize; }
 
-private:
+  private:
     bool InitializeStream();
     bool ActivateClient();
     // Asks the listener for what the device can take and queues it. False on failure.

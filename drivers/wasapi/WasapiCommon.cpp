@@ -73,19 +73,22 @@ HRESULT OpenEndpointList(const DeviceEnumeratorFactory& factory, EDataFlow flow,
     HRESULT hr = factory ? factory(enumerator.Put()) : E_POINTER;
     if (FAILED(hr) || !enumerator) {
         if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr), static_cast<unsigned>(hr));
+        plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr),
+                    static_cast<unsigned>(hr));
         return hr;
     }
     hr = enumerator->EnumAudioEndpoints(flow, DEVICE_STATE_ACTIVE, collection.Put());
     if (FAILED(hr) || !collection) {
         if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to retrieve device collection: %s(%x)\n", ErrorName(hr), static_cast<unsigned>(hr));
+        plat::Trace("Unable to retrieve device collection: %s(%x)\n", ErrorName(hr),
+                    static_cast<unsigned>(hr));
         return hr;
     }
     hr = collection->GetCount(&count);
     if (FAILED(hr)) {
         count = 0;
-        plat::Trace("Unable to get device collection length: %s(%x)\n", ErrorName(hr), static_cast<unsigned>(hr));
+        plat::Trace("Unable to get device collection length: %s(%x)\n", ErrorName(hr),
+                    static_cast<unsigned>(hr));
         return hr;
     }
     return S_OK;
@@ -106,11 +109,12 @@ struct PropVariantHolder {
 void CopyText(wchar_t (&dst)[256], const wchar_t* a, const wchar_t* b = nullptr, const wchar_t* c = nullptr) {
     size_t n = 0;
     for (const wchar_t* part : {a, b, c}) {
-        for (; part && *part && n < 255; ++part) dst[n++] = *part;
+        for (; part && *part && n < 255; ++part)
+            dst[n++] = *part;
     }
     dst[n] = 0;
 }
-}  // namespace
+} // namespace
 
 int DescribeEndpoint(IMMDeviceCollection* collection, UINT position, AudioDeviceInfo* info) {
     if (!info) return 0;

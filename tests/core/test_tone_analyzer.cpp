@@ -12,7 +12,8 @@ constexpr double kPi = 3.14159265358979323846;
 std::vector<int16_t> Sine(double hz, double amplitude, int rate, size_t n, size_t silenceBefore = 0) {
     std::vector<int16_t> s(silenceBefore + n, 0);
     for (size_t i = 0; i < n; ++i)
-        s[silenceBefore + i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * hz * i / rate)));
+        s[silenceBefore + i] =
+            static_cast<int16_t>(std::lround(amplitude * std::sin(2 * kPi * hz * i / rate)));
     return s;
 }
 
@@ -20,7 +21,7 @@ TEST(ToneAnalyzer, MeasuresFrequencyAndLevelOfCleanSines) {
     struct Case {
         double hz, amplitude;
         int rate;
-        double dbfs;  // 20 log10(amplitude / 32768)
+        double dbfs; // 20 log10(amplitude / 32768)
     } cases[] = {
         {1000, 16384, 48000, -6.0206},
         {440, 8192, 44100, -12.0412},
@@ -28,7 +29,7 @@ TEST(ToneAnalyzer, MeasuresFrequencyAndLevelOfCleanSines) {
         {5000, 1638.4, 96000, -26.0206},
     };
     for (const Case& c : cases) {
-        std::vector<int16_t> s = Sine(c.hz, c.amplitude, c.rate, c.rate);  // one second
+        std::vector<int16_t> s = Sine(c.hz, c.amplitude, c.rate, c.rate); // one second
         ToneStats st = CToneAnalyzer::Analyze(s, c.rate, 0, s.size());
         EXPECT_NEAR(st.frequency, c.hz, c.hz * 0.002) << c.hz;
         EXPECT_NEAR(st.levelDbfs, c.dbfs, 0.05) << c.hz;
@@ -54,7 +55,7 @@ TEST(ToneAnalyzer, CountsBreaksOnceEach) {
     for (const Case& c : cases) {
         ToneStats st = CToneAnalyzer::Analyze(*c.signal, rate, 0, c.signal->size());
         EXPECT_EQ(st.dropouts, c.breaks);
-        EXPECT_NEAR(st.frequency, 1000, 2);  // the median window ignores the breaks
+        EXPECT_NEAR(st.frequency, 1000, 2); // the median window ignores the breaks
     }
 }
 
@@ -73,4 +74,4 @@ TEST(ToneAnalyzer, OnsetAndEdgeCases) {
     EXPECT_EQ(CToneAnalyzer::Channel(frames, 3, 2, 1), (std::vector<int16_t>{2, 4, 6}));
 }
 
-}  // namespace
+} // namespace

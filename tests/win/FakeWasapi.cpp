@@ -64,9 +64,8 @@ void FakeSystem::RecordRender(const BYTE* data, UINT32 bytes, bool silent, UINT3
 
 namespace {
 
-template <class I>
-class FakeUnknown : public I {
-public:
+template <class I> class FakeUnknown : public I {
+  public:
     explicit FakeUnknown(FakeSystem& system) : m_System(system) { m_System.AddLive(1); }
     virtual ~FakeUnknown() { m_System.AddLive(-1); }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -86,7 +85,7 @@ public:
         return left;
     }
 
-protected:
+  protected:
     FakeSystem& m_System;
     std::atomic<ULONG> m_Ref{1};
 };
@@ -95,7 +94,8 @@ bool Is16BitPcm(const WAVEFORMATEX* f) {
     if (!f || f->wBitsPerSample != 16) return false;
     if (f->wFormatTag == WAVE_FORMAT_PCM) return true;
     if (f->wFormatTag != WAVE_FORMAT_EXTENSIBLE || f->cbSize < 22) return false;
-    return IsEqualGUID(reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(f)->SubFormat, KSDATAFORMAT_SUBTYPE_PCM) != 0;
+    return IsEqualGUID(reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(f)->SubFormat,
+                       KSDATAFORMAT_SUBTYPE_PCM) != 0;
 }
 
 UINT32 FramesOf(REFERENCE_TIME duration, DWORD rate) {
@@ -109,14 +109,16 @@ struct StreamState {
     UINT32 bufferFrames = 0;
     std::atomic<int> packets{0};
     std::vector<BYTE> buffer;
-    uint64_t position = 0;  // frames handed out by the capture client
-    UINT32 pending = 0;     // frames of the packet handed out and not yet released
+    uint64_t position = 0; // frames handed out by the capture client
+    UINT32 pending = 0;    // frames of the packet handed out and not yet released
 };
 
 class FakeCaptureClient : public FakeUnknown<IAudioCaptureClient> {
-public:
-    FakeCaptureClient(FakeSystem& s, std::shared_ptr<StreamState> st) : FakeUnknown(s), m_State(std::move(st)) {}
-    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** data, UINT32* frames, DWORD* flags, UINT64*, UINT64*) override {
+  public:
+    FakeCaptureClient(FakeSystem& s, std::shared_ptr<StreamState> st)
+        : FakeUnknown(s), m_State(std::move(st)) {}
+    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** data, UINT32* frames, DWORD* flags, UINT64*,
+                                        UINT64*) override {
         HRESULT hr = m_System.Enter("IAudioCaptureClient::GetBuffer");
         *data = nullptr;
         *frames = 0;
@@ -129,7 +131,8 @@ public:
         UINT32 n = m_State->format.nSamplesPerSec / 100;
         size_t bytes = static_cast<size_t>(n) * m_State->format.nBlockAlign;
         m_State->buffer.resize(bytes);
-        for (size_t i = 0; i < bytes; ++i) m_State->buffer[i] = static_cast<BYTE>(m_State->position + i);
+        for (size_t i = 0; i < bytes; ++i)
+            m_State->buffer[i] = static_cast<BYTE>(m_State->position + i);
         m_State->position += n;
         m_State->pending = n;
         *data = m_State->buffer.data();
@@ -147,13 +150,14 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     std::shared_ptr<StreamState> m_State;
 };
 
 class FakeRenderClient : public FakeUnknown<IAudioRenderClient> {
-public:
-    FakeRenderClient(FakeSystem& s, std::shared_ptr<StreamState> st) : FakeUnknown(s), m_State(std::move(st)) {}
+  public:
+    FakeRenderClient(FakeSystem& s, std::shared_ptr<StreamState> st)
+        : FakeUnknown(s), m_State(std::move(st)) {}
     HRESULT STDMETHODCALLTYPE GetBuffer(UINT32 frames, BYTE** data) override {
         HRESULT hr = m_System.Enter("IAudioRenderClient::GetBuffer");
         *data = nullptr;
@@ -173,18 +177,20 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     std::shared_ptr<StreamState> m_State;
 };
 
 class FakeAudioClient : public FakeUnknown<IAudioClient> {
-public:
+  public:
     FakeAudioClient(FakeSystem& s, const FakeEndpoint& endpoint, bool isCapture)
-        : FakeUnknown(s), m_Endpoint(endpoint), m_IsCapture(isCapture), m_State(std::make_shared<StreamState>()) {}
+        : FakeUnknown(s), m_Endpoint(endpoint), m_IsCapture(isCapture),
+          m_State(std::make_shared<StreamState>()) {}
     ~FakeAudioClient() override { StopFeeder(); }
 
     HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration,
-                                         REFERENCE_TIME periodicity, const WAVEFORMATEX* format, LPCGUID) override {
+                                         REFERENCE_TIME periodicity, const WAVEFORMATEX* format,
+                                         LPCGUID) override {
         FakeInitCall call{};
         call.mode = mode;
         call.flags = flags;
@@ -255,7 +261,8 @@ public:
         f->Format.nAvgBytesPerSec = f->Format.nBlockAlign * m_Endpoint.rate;
         f->Format.cbSize = 22;
         f->Samples.wValidBitsPerSample = static_cast<WORD>(bits);
-        f->dwChannelMask = m_Endpoint.channels == 1 ? SPEAKER_FRONT_CENTER : (SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT);
+        f->dwChannelMask =
+            m_Endpoint.channels == 1 ? SPEAKER_FRONT_CENTER : (SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT);
         f->SubFormat = m_Endpoint.floatMix ? KSDATAFORMAT_SUBTYPE_IEEE_FLOAT : KSDATAFORMAT_SUBTYPE_PCM;
         *out = &f->Format;
         return S_OK;
@@ -311,7 +318,7 @@ public:
         return AUDCLNT_E_WRONG_ENDPOINT_TYPE;
     }
 
-private:
+  private:
     HRESULT Decide(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration, const WAVEFORMATEX* format) {
         HRESULT hr = m_System.Enter("IAudioClient::Initialize");
         if (FAILED(hr)) return hr;
@@ -358,7 +365,7 @@ private:
 };
 
 class FakePropertyStore : public FakeUnknown<IPropertyStore> {
-public:
+  public:
     FakePropertyStore(FakeSystem& s, const FakeEndpoint& e) : FakeUnknown(s), m_Endpoint(e) {}
     HRESULT STDMETHODCALLTYPE GetCount(DWORD* n) override {
         *n = 1;
@@ -372,7 +379,8 @@ public:
         PropVariantInit(value);
         HRESULT hr = m_System.Enter("IPropertyStore::GetValue");
         if (FAILED(hr)) return hr;
-        if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName) || !m_Endpoint.textName) return S_OK;  // VT_EMPTY
+        if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName) || !m_Endpoint.textName)
+            return S_OK; // VT_EMPTY
         size_t bytes = (m_Endpoint.name.size() + 1) * sizeof(wchar_t);
         value->pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
         if (!value->pwszVal) return E_OUTOFMEMORY;
@@ -383,13 +391,14 @@ public:
     HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY, REFPROPVARIANT) override { return STG_E_ACCESSDENIED; }
     HRESULT STDMETHODCALLTYPE Commit() override { return S_OK; }
 
-private:
+  private:
     FakeEndpoint m_Endpoint;
 };
 
 class FakeDevice : public FakeUnknown<IMMDevice> {
-public:
-    FakeDevice(FakeSystem& s, const FakeEndpoint& e, bool isCapture) : FakeUnknown(s), m_Endpoint(e), m_IsCapture(isCapture) {}
+  public:
+    FakeDevice(FakeSystem& s, const FakeEndpoint& e, bool isCapture)
+        : FakeUnknown(s), m_Endpoint(e), m_IsCapture(isCapture) {}
     HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD, PROPVARIANT*, void** out) override {
         *out = nullptr;
         HRESULT hr = m_System.Enter("IMMDevice::Activate");
@@ -420,13 +429,13 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     FakeEndpoint m_Endpoint;
     bool m_IsCapture;
 };
 
 class FakeCollection : public FakeUnknown<IMMDeviceCollection> {
-public:
+  public:
     FakeCollection(FakeSystem& s, std::vector<FakeEndpoint> list, bool isCapture)
         : FakeUnknown(s), m_List(std::move(list)), m_IsCapture(isCapture) {}
     HRESULT STDMETHODCALLTYPE GetCount(UINT* n) override {
@@ -444,13 +453,13 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     std::vector<FakeEndpoint> m_List;
     bool m_IsCapture;
 };
 
 class FakeEnumerator : public FakeUnknown<IMMDeviceEnumerator> {
-public:
+  public:
     explicit FakeEnumerator(FakeSystem& s) : FakeUnknown(s) {}
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD, IMMDeviceCollection** out) override {
         *out = nullptr;
@@ -474,11 +483,15 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override {
+        return E_NOTIMPL;
+    }
 };
 
-}  // namespace
+} // namespace
 
 HRESULT FakeSystem::CreateEnumerator(IMMDeviceEnumerator** out) {
     *out = nullptr;

@@ -19,10 +19,10 @@
 struct FakeEndpoint {
     std::wstring name;
     std::wstring id;
-    bool textName = true;  // false: the friendly name property is not a string
+    bool textName = true; // false: the friendly name property is not a string
     int channels = 2;
     DWORD rate = 44100;
-    bool floatMix = true;  // the mix format: 32-bit float extensible, else 16-bit PCM extensible
+    bool floatMix = true; // the mix format: 32-bit float extensible, else 16-bit PCM extensible
 };
 
 // One Initialize as the driver asked for it.
@@ -39,16 +39,17 @@ struct FakeInitCall {
 };
 
 class FakeSystem {
-public:
+  public:
     // ---- what the fake system looks like
     std::vector<FakeEndpoint> capture{{L"Mic", L"{cap-0}"}, {L"Line In", L"{cap-1}"}};
     std::vector<FakeEndpoint> render{{L"Speakers", L"{ren-0}"}, {L"Headphones", L"{ren-1}"}};
-    REFERENCE_TIME minimumPeriod = 30000;   // 3 ms
-    REFERENCE_TIME defaultPeriod = 100000;  // 10 ms
-    HRESULT exclusiveRefusal = S_OK;        // not S_OK: what an exclusive Initialize answers
-    HRESULT exclusiveFormatAnswer = S_OK;   // what IsFormatSupported(EXCLUSIVE) answers
-    UINT32 alignedFrames = 0;  // non-zero: an exclusive duration not matching this many frames is refused as not aligned
-    UINT32 renderPadding = 0;  // frames still queued, reported by GetCurrentPadding
+    REFERENCE_TIME minimumPeriod = 30000;  // 3 ms
+    REFERENCE_TIME defaultPeriod = 100000; // 10 ms
+    HRESULT exclusiveRefusal = S_OK;       // not S_OK: what an exclusive Initialize answers
+    HRESULT exclusiveFormatAnswer = S_OK;  // what IsFormatSupported(EXCLUSIVE) answers
+    UINT32 alignedFrames =
+        0; // non-zero: an exclusive duration not matching this many frames is refused as not aligned
+    UINT32 renderPadding = 0; // frames still queued, reported by GetCurrentPadding
 
     // Makes the named call ("IAudioClient::Initialize") fail with `hr` after it
     // has succeeded `after` times.
@@ -62,8 +63,8 @@ public:
     int LiveObjects() const { return m_Live.load(); }
     int Calls(const std::string& call);
     std::vector<FakeInitCall> Inits();
-    std::vector<uint8_t> Rendered();                  // bytes queued by render clients (silence as zeros)
-    std::vector<UINT32> RenderReleases();             // frame counts of each ReleaseBuffer
+    std::vector<uint8_t> Rendered();      // bytes queued by render clients (silence as zeros)
+    std::vector<UINT32> RenderReleases(); // frame counts of each ReleaseBuffer
     uint64_t CapturedFramesHandedOut() const { return m_CaptureFrames.load(); }
 
     // ---- used by the fake objects
@@ -73,7 +74,7 @@ public:
     void RecordRender(const BYTE* data, UINT32 bytes, bool silent, UINT32 frames);
     void CountCaptureFrames(UINT32 frames) { m_CaptureFrames += frames; }
 
-private:
+  private:
     struct Rule {
         HRESULT hr;
         int after;

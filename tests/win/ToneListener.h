@@ -14,7 +14,7 @@
 namespace wintest {
 
 class ToneListener : public CSoundListener {
-public:
+  public:
     ToneListener(double hz, double amplitude, int rate) : m_Hz(hz), m_Amplitude(amplitude), m_Rate(rate) {}
     void SetFormats(const WAVEFORMATEX& capture, const WAVEFORMATEX& render) {
         m_Capture = capture;
@@ -26,8 +26,10 @@ public:
         const uint32_t frames = bytes / (2u * channels);
         auto* out = static_cast<int16_t*>(buffer);
         for (uint32_t i = 0; i < frames; ++i) {
-            double v = m_Amplitude * std::sin(2 * 3.14159265358979323846 * m_Hz * static_cast<double>(m_OutPos + i) / m_Rate);
-            for (int c = 0; c < channels; ++c) out[i * channels + c] = static_cast<int16_t>(std::lround(v));
+            double v = m_Amplitude * std::sin(2 * 3.14159265358979323846 * m_Hz *
+                                              static_cast<double>(m_OutPos + i) / m_Rate);
+            for (int c = 0; c < channels; ++c)
+                out[i * channels + c] = static_cast<int16_t>(std::lround(v));
         }
         m_OutPos += frames;
         std::lock_guard<std::mutex> lock(m_Lock);
@@ -60,7 +62,7 @@ public:
         return m_In;
     }
 
-private:
+  private:
     double m_Hz, m_Amplitude;
     int m_Rate;
     WAVEFORMATEX m_Capture{}, m_Render{};
@@ -70,4 +72,4 @@ private:
     std::vector<int16_t> m_In;
 };
 
-}  // namespace wintest
+} // namespace wintest

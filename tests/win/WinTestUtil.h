@@ -21,7 +21,7 @@ namespace wintest {
 // Held by a test that plays into a null sink and records its monitor, so two
 // test processes under one wineserver never mix their tones into one sink.
 class SinkLock {
-public:
+  public:
     SinkLock() : m_Mutex(CreateMutexW(nullptr, FALSE, L"Local\\sonvel-testbed-sinks")) {
         if (m_Mutex) {
             DWORD r = WaitForSingleObject(m_Mutex, 120000);
@@ -35,7 +35,7 @@ public:
     SinkLock(const SinkLock&) = delete;
     SinkLock& operator=(const SinkLock&) = delete;
 
-private:
+  private:
     HANDLE m_Mutex;
     bool m_Held = false;
 };
@@ -51,7 +51,7 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms) {
 }
 
 class TraceLog {
-public:
+  public:
     TraceLog() { plat::SetTraceSink(&TraceLog::Sink, this); }
     ~TraceLog() { plat::SetTraceSink(nullptr, nullptr); }
     bool Has(const std::string& line) {
@@ -71,7 +71,7 @@ public:
         return m_Lines;
     }
 
-private:
+  private:
     static void Sink(const char* line, void* self) {
         auto* log = static_cast<TraceLog*>(self);
         std::lock_guard<std::mutex> lock(log->m_Lock);
@@ -84,7 +84,7 @@ private:
 // Keeps every captured block; renders bytes that count up from 1 (byte i of
 // the whole output stream is (i + 1) & 0xFF), optionally a few bytes short.
 class RecordingListener : public CSoundListener {
-public:
+  public:
     int32_t OnSoundIn(const void* data, uint32_t bytes) override {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_InSizes.push_back(bytes);
@@ -100,7 +100,8 @@ public:
         if (m_OutNothing) return 0;
         uint32_t n = bytes > m_OutShort ? bytes - m_OutShort : 0;
         auto* p = static_cast<uint8_t*>(buffer);
-        for (uint32_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(++m_OutCounter);
+        for (uint32_t i = 0; i < n; ++i)
+            p[i] = static_cast<uint8_t>(++m_OutCounter);
         return n;
     }
     void OnSoundEnd(void* header) override {
@@ -127,11 +128,11 @@ public:
     bool m_OutNothing = false;
     bool m_Keep = true;
 
-private:
+  private:
     std::mutex m_Lock;
     std::vector<uint32_t> m_InSizes, m_OutAsked;
     std::vector<uint8_t> m_In;
     uint32_t m_OutCounter = 0;
 };
 
-}  // namespace wintest
+} // namespace wintest

@@ -18,9 +18,9 @@ using wintest::WaitFor;
 
 namespace {
 
-#define REQUIRE_TESTBED(capture, render)                                                               \
-    int32_t capture = CMMECapture().FindDevice(L"Monitor of LineOut", L"", 0);                         \
-    int32_t render = CMMERenderer().FindDevice(L"LineOut", L"");                                       \
+#define REQUIRE_TESTBED(capture, render)                                                                     \
+    int32_t capture = CMMECapture().FindDevice(L"Monitor of LineOut", L"", 0);                               \
+    int32_t render = CMMERenderer().FindDevice(L"LineOut", L"");                                             \
     if (capture < 0 || render < 0) GTEST_SKIP() << "the test bed's null sink \"LineOut\" is not here"
 
 TEST(MmeDevices, ListsFindAndSelect) {
@@ -31,7 +31,7 @@ TEST(MmeDevices, ListsFindAndSelect) {
     render.Init(nullptr);
     int captureCount = capture.EnumDevice(0, nullptr);
     int renderCount = render.EnumDevice(0, nullptr);
-    EXPECT_GE(captureCount, 2);  // the monitors of both null sinks
+    EXPECT_GE(captureCount, 2); // the monitors of both null sinks
     EXPECT_GE(renderCount, 2);
     AudioDeviceInfo info;
     EXPECT_EQ(capture.EnumDevice(capIndex, &info), captureCount);
@@ -40,10 +40,10 @@ TEST(MmeDevices, ListsFindAndSelect) {
     EXPECT_GE(info.wChannels, 1);
     EXPECT_EQ(render.EnumDevice(renIndex, &info), renderCount);
     EXPECT_STREQ(info.szName, L"LineOut");
-    EXPECT_EQ(render.FindDevice(L"LineOut", L"ignored"), renIndex);  // MME compares names only
+    EXPECT_EQ(render.FindDevice(L"LineOut", L"ignored"), renIndex); // MME compares names only
     EXPECT_EQ(render.FindDevice(L"lineout", L""), -1);
     EXPECT_EQ(capture.FindDevice(L"No Such Device", L"", 0), -1);
-    EXPECT_EQ(capture.FindDevice(L"Monitor of LineOut", L"", 1), -1);  // MME has no loopback
+    EXPECT_EQ(capture.FindDevice(L"Monitor of LineOut", L"", 1), -1); // MME has no loopback
     EXPECT_EQ(capture.CanLoopback(), 0);
     EXPECT_EQ(capture.IsFloat(), 0);
 
@@ -60,7 +60,7 @@ TEST(MmeDevices, ListsFindAndSelect) {
     EXPECT_EQ(render.SelectDevice(-1), 1);
     EXPECT_EQ(render.GetDeviceIndex(), -1);
     EXPECT_EQ(capture.GetDeviceInfo(nullptr), 0);
-    EXPECT_EQ(capture.GetDeviceInfo(&info), 1);  // the wave mapper
+    EXPECT_EQ(capture.GetDeviceInfo(&info), 1); // the wave mapper
 }
 
 TEST(MmeDrivers, BlockSizesFollowTheFormat) {
@@ -69,10 +69,10 @@ TEST(MmeDrivers, BlockSizesFollowTheFormat) {
         int channels, rate, latency;
         uint32_t captureBlock, renderBlock;
     } cases[] = {
-        {1, 8000, 10, 532, 160},      // (8000 / 30) * 2 ; 8 * 2 * 10
-        {2, 44100, 10, 5880, 1760},   // 1470 * 4 ; 44 * 4 * 10
-        {2, 48000, 50, 6400, 9600},   // 1600 * 4 ; 48 * 4 * 50
-        {1, 22050, 100, 1470, 4400},  // 735 * 2 ; 22 * 2 * 100
+        {1, 8000, 10, 532, 160},     // (8000 / 30) * 2 ; 8 * 2 * 10
+        {2, 44100, 10, 5880, 1760},  // 1470 * 4 ; 44 * 4 * 10
+        {2, 48000, 50, 6400, 9600},  // 1600 * 4 ; 48 * 4 * 50
+        {1, 22050, 100, 1470, 4400}, // 735 * 2 ; 22 * 2 * 100
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
@@ -106,7 +106,7 @@ TEST(MmeDrivers, ToneRoundTripThroughTheNullSink) {
     REQUIRE_TESTBED(capIndex, renIndex);
     SinkLock lock;
     const int rate = 48000;
-    ToneListener listener(1000.0, 8192.0, rate);  // -12.04 dB against full scale
+    ToneListener listener(1000.0, 8192.0, rate); // -12.04 dB against full scale
     CMMECapture capture;
     CMMERenderer render;
     capture.Init(&listener);
@@ -117,17 +117,19 @@ TEST(MmeDrivers, ToneRoundTripThroughTheNullSink) {
     ASSERT_EQ(render.Open(2, rate, 16, 50), 1);
     listener.SetFormats(*capture.GetFormat(), *render.GetFormat());
     ASSERT_EQ(capture.Start(), 1);
-    EXPECT_EQ(capture.Start(), 1);  // already running
+    EXPECT_EQ(capture.Start(), 1); // already running
     ASSERT_EQ(render.Start(), 1);
     EXPECT_EQ(render.IsStarted(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.InSizes().size() >= 60; }, 8000));  // two seconds of blocks
+    ASSERT_TRUE(WaitFor([&] { return listener.InSizes().size() >= 60; }, 8000)); // two seconds of blocks
     EXPECT_EQ(capture.Stop(), 1);
     EXPECT_EQ(render.Stop(), 1);
     EXPECT_EQ(capture.IsStarted(), 0);
 
     std::vector<uint32_t> in = listener.InSizes();
-    for (uint32_t s : in) ASSERT_EQ(s, 6400u);
-    for (uint32_t s : listener.OutSizes()) ASSERT_EQ(s, 9600u);
+    for (uint32_t s : in)
+        ASSERT_EQ(s, 6400u);
+    for (uint32_t s : listener.OutSizes())
+        ASSERT_EQ(s, 9600u);
     // A stopped capture delivers nothing more, so the counter is exact.
     plat::SleepMs(100);
     EXPECT_EQ(listener.InSizes().size(), in.size());
@@ -153,7 +155,7 @@ TEST(MmeRenderer, EmptyBlocksEndTheStreamUntilTheNextStart) {
     ASSERT_TRUE(WaitFor([&] { return listener.m_Ends.load() >= 2; }, 3000));
     plat::SleepMs(200);
     EXPECT_EQ(listener.m_Ends.load(), 2);
-    EXPECT_EQ(listener.m_OutCalls.load(), 2);  // asked once per header, never again
+    EXPECT_EQ(listener.m_OutCalls.load(), 2); // asked once per header, never again
     // Start writes both headers once more.
     listener.m_OutNothing = false;
     render.Stop();
@@ -182,7 +184,7 @@ TEST(MmeRenderer, StopLeavesTheHeadersIdleAndVolumeNeedsADevice) {
     ASSERT_EQ(render.Stop(), 1);
     plat::SleepMs(50);
     int calls = listener.m_OutCalls.load();
-    plat::SleepMs(300);  // fifteen block lengths
+    plat::SleepMs(300); // fifteen block lengths
     EXPECT_EQ(listener.m_OutCalls.load(), calls);
     ASSERT_EQ(render.Start(), 1);
     ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls.load() >= calls + 6; }, 3000));
@@ -196,7 +198,7 @@ TEST(MmeCapture, ListenerResultOneClosesTheDriver) {
     listener.m_InResult = 1;
     CMMECapture capture;
     capture.Init(&listener);
-    EXPECT_EQ(capture.Stop(), 0);  // not open
+    EXPECT_EQ(capture.Stop(), 0); // not open
     capture.SelectDevice(capIndex);
     ASSERT_EQ(capture.Open(1, 16000, 16, 10), 1);
     ASSERT_EQ(capture.Start(), 1);
@@ -211,4 +213,4 @@ TEST(MmeCapture, ListenerResultOneClosesTheDriver) {
     capture.Close();
 }
 
-}  // namespace
+} // namespace

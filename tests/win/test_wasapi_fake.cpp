@@ -17,8 +17,7 @@ using wintest::WaitFor;
 
 namespace {
 
-template <class Driver>
-std::unique_ptr<Driver> MakeDriver(FakeSystem& fake, CSoundListener* listener) {
+template <class Driver> std::unique_ptr<Driver> MakeDriver(FakeSystem& fake, CSoundListener* listener) {
     auto driver = std::make_unique<Driver>();
     driver->SetEnumeratorFactory([&fake](IMMDeviceEnumerator** out) { return fake.CreateEnumerator(out); });
     driver->Init(listener);
@@ -50,7 +49,8 @@ TEST(WasapiErrorName, KnownAndUnknownCodes) {
         {0x00000000u, "UNKNOWN ERROR"},
         {0x80004005u, "UNKNOWN ERROR"},
     };
-    for (const Case& c : cases) EXPECT_STREQ(ErrorName(static_cast<HRESULT>(c.code)), c.name) << std::hex << c.code;
+    for (const Case& c : cases)
+        EXPECT_STREQ(ErrorName(static_cast<HRESULT>(c.code)), c.name) << std::hex << c.code;
 }
 
 // ---------------------------------------------------------------- capture endpoint (exclusive)
@@ -62,11 +62,10 @@ TEST(WasapiCaptureFake, EndpointDurationAndTask) {
         REFERENCE_TIME expected;
         const wchar_t* task;
     } cases[] = {
-        {5, 30000, 50000, L"Pro Audio"},   // 5 ms is above the 3 ms minimum
-        {2, 30000, 100000, L"Pro Audio"},  // below the minimum: the default period
-        {3, 30000, 100000, L"Pro Audio"},  // equal to the minimum is not above it
-        {10, 30000, 100000, L"Audio"},
-        {50, 30000, 500000, L"Audio"},
+        {5, 30000, 50000, L"Pro Audio"},  // 5 ms is above the 3 ms minimum
+        {2, 30000, 100000, L"Pro Audio"}, // below the minimum: the default period
+        {3, 30000, 100000, L"Pro Audio"}, // equal to the minimum is not above it
+        {10, 30000, 100000, L"Audio"},    {50, 30000, 500000, L"Audio"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.latency);
@@ -77,7 +76,7 @@ TEST(WasapiCaptureFake, EndpointDurationAndTask) {
             auto capture = MakeDriver<CWASAPICapture>(fake, &listener);
             ASSERT_EQ(capture->SelectDevice(1), 1);
             ASSERT_EQ(capture->Open(2, 48000, 16, c.latency), 1);
-            EXPECT_EQ(capture->Open(2, 48000, 16, c.latency), 0);  // already open
+            EXPECT_EQ(capture->Open(2, 48000, 16, c.latency), 0); // already open
             auto inits = fake.Inits();
             ASSERT_EQ(inits.size(), 1u);
             EXPECT_EQ(inits[0].mode, AUDCLNT_SHAREMODE_EXCLUSIVE);
@@ -112,13 +111,14 @@ TEST(WasapiCaptureFake, EndpointDeliversEachPacketCopied) {
     RecordingListener listener;
     auto capture = MakeDriver<CWASAPICapture>(fake, &listener);
     ASSERT_EQ(capture->Open(2, 48000, 16, 10), 1);
-    EXPECT_EQ(capture->GetElapsedSeconds(), 0u);  // rate known, no frames yet
+    EXPECT_EQ(capture->GetElapsedSeconds(), 0u); // rate known, no frames yet
     ASSERT_EQ(capture->Start(), 1);
     ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls.load() >= 10; }, 3000));
     capture->Stop();
     std::vector<uint32_t> sizes = listener.InSizes();
     // One fake packet is 10 ms: 480 frames of 4 bytes.
-    for (uint32_t s : sizes) EXPECT_EQ(s, 1920u);
+    for (uint32_t s : sizes)
+        EXPECT_EQ(s, 1920u);
     // Byte i of the stream is (i & 0xFF) in the fake: every packet arrived, in order, copied whole.
     std::vector<uint8_t> in = listener.In();
     size_t bad = 0;
@@ -165,9 +165,9 @@ TEST(WasapiCaptureFake, LoopbackDurationPollAndFormat) {
         int poll;
         uint16_t tag, bits, align;
     } cases[] = {
-        {50, true, 1000000, 50, 3, 32, 8},      // raised to 100 ms, polled every 50 ms
-        {1000, true, 10000000, 200, 3, 32, 8},  // poll capped at 200 ms
-        {150, false, 1500000, 75, 1, 16, 4},    // a 16-bit PCM mix stays tag 1
+        {50, true, 1000000, 50, 3, 32, 8},     // raised to 100 ms, polled every 50 ms
+        {1000, true, 10000000, 200, 3, 32, 8}, // poll capped at 200 ms
+        {150, false, 1500000, 75, 1, 16, 4},   // a 16-bit PCM mix stays tag 1
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.latency);
@@ -200,7 +200,8 @@ TEST(WasapiCaptureFake, LoopbackDurationPollAndFormat) {
             EXPECT_STREQ(capture->GetSchedulerTask(), L"Audio");
             EXPECT_EQ(capture->GetPollPeriod(), c.poll);
             capture->Stop();
-            for (uint32_t s : listener.InSizes()) EXPECT_EQ(s, 441u * c.align);
+            for (uint32_t s : listener.InSizes())
+                EXPECT_EQ(s, 441u * c.align);
             capture->Close();
         }
         EXPECT_EQ(fake.LiveObjects(), 0);
@@ -210,7 +211,7 @@ TEST(WasapiCaptureFake, LoopbackDurationPollAndFormat) {
 // ---------------------------------------------------------------- device lists
 
 TEST(WasapiCaptureFake, SelectDeviceRanges) {
-    FakeSystem fake;  // two capture, two render endpoints
+    FakeSystem fake; // two capture, two render endpoints
     RecordingListener listener;
     auto capture = MakeDriver<CWASAPICapture>(fake, &listener);
     struct Step {
@@ -218,7 +219,8 @@ TEST(WasapiCaptureFake, SelectDeviceRanges) {
         int result;
         int32_t stored;
     } steps[] = {
-        {1001, 1, 1001}, {1003, 0, 1001}, {1002, 0, 1001}, {1, 1, 1}, {2, 0, 1}, {-1, 1, -1}, {1000, 1, 1000}, {-2, 0, 1000},
+        {1001, 1, 1001}, {1003, 0, 1001}, {1002, 0, 1001}, {1, 1, 1},
+        {2, 0, 1},       {-1, 1, -1},     {1000, 1, 1000}, {-2, 0, 1000},
     };
     for (const Step& s : steps) {
         EXPECT_EQ(capture->SelectDevice(s.index), s.result) << s.index;
@@ -243,7 +245,7 @@ TEST(WasapiRendererFake, SelectDeviceRanges) {
     auto render = MakeDriver<CWASAPIRenderer>(fake, &listener);
     EXPECT_EQ(render->GetDeviceIndex(), -1);
     EXPECT_EQ(render->SelectDevice(-1), 1);
-    EXPECT_EQ(render->GetDeviceIndex(), 0);  // the first endpoint, not the default
+    EXPECT_EQ(render->GetDeviceIndex(), 0); // the first endpoint, not the default
     EXPECT_EQ(render->SelectDevice(1), 1);
     EXPECT_EQ(render->SelectDevice(2), 0);
     EXPECT_EQ(render->GetDeviceIndex(), 1);
@@ -279,14 +281,15 @@ TEST(WasapiDevicesFake, EnumAndFind) {
         int32_t expected;
     } finds[] = {
         {L"Mic", L"{cap-0}", 0, 0},
-        {L"Mic", L"{cap-1}", 0, -1},  // right name, other id
-        {L"mic", L"{cap-0}", 0, -1},  // case matters
+        {L"Mic", L"{cap-1}", 0, -1}, // right name, other id
+        {L"mic", L"{cap-0}", 0, -1}, // case matters
         {L"Unknown ({cap-1})", L"{cap-1}", 0, 1},
         {L"Headphones", L"{ren-1}", 1, 1001},
         {L"Headphones", L"{ren-1}", 0, -1},
         {L"Nothing", L"", 0, -1},
     };
-    for (const Find& f : finds) EXPECT_EQ(capture->FindDevice(f.name, f.id, f.loopback), f.expected);
+    for (const Find& f : finds)
+        EXPECT_EQ(capture->FindDevice(f.name, f.id, f.loopback), f.expected);
     EXPECT_EQ(render->FindDevice(L"Headphones", L"{ren-1}"), 1);
     EXPECT_EQ(render->FindDevice(L"Headphones", L"{ren-0}"), -1);
     capture.reset();
@@ -345,24 +348,24 @@ TEST(WasapiRendererFake, NonAlignedBufferIsRetried) {
 TEST(WasapiRendererFake, QueuesOnlyWholeFramesOfWhatTheListenerGave) {
     FakeSystem fake;
     RecordingListener listener;
-    listener.m_OutShort = 2;  // half a stereo frame short
+    listener.m_OutShort = 2; // half a stereo frame short
     auto render = MakeDriver<CWASAPIRenderer>(fake, &listener);
     ASSERT_EQ(render->Open(2, 48000, 16, 10), 1);
-    ASSERT_EQ(render->Start(), 1);  // the first fill happens in Start
+    ASSERT_EQ(render->Start(), 1); // the first fill happens in Start
     ASSERT_TRUE(WaitFor([&] { return fake.RenderReleases().size() >= 3; }, 3000));
     render->Stop();
     render->Close();
     auto releases = fake.RenderReleases();
     auto asked = listener.OutAsked();
     ASSERT_GE(asked.size(), 3u);
-    EXPECT_EQ(asked[0], 1920u);  // the whole device buffer
-    EXPECT_EQ(releases[0], 479u);  // (1920 - 2) / 4
+    EXPECT_EQ(asked[0], 1920u);   // the whole device buffer
+    EXPECT_EQ(releases[0], 479u); // (1920 - 2) / 4
     // The queued bytes are the listener's, frame-truncated block by block.
     std::vector<uint8_t> rendered = fake.Rendered();
     ASSERT_GE(rendered.size(), 2u * 1916u);
     EXPECT_EQ(rendered[0], 1);
     EXPECT_EQ(rendered[1915], static_cast<uint8_t>(1916));
-    EXPECT_EQ(rendered[1916], static_cast<uint8_t>(1918 + 1));  // the next block starts after the 1918 given
+    EXPECT_EQ(rendered[1916], static_cast<uint8_t>(1918 + 1)); // the next block starts after the 1918 given
     render.reset();
     EXPECT_EQ(fake.LiveObjects(), 0);
 }
@@ -375,7 +378,7 @@ TEST(WasapiRendererFake, WithoutListenerQueuesSilence) {
     render->Stop();
     auto releases = fake.RenderReleases();
     ASSERT_GE(releases.size(), 1u);
-    EXPECT_EQ(releases[0], 882u);  // 20 ms at 44100
+    EXPECT_EQ(releases[0], 882u); // 20 ms at 44100
     std::vector<uint8_t> rendered = fake.Rendered();
     EXPECT_EQ(std::count(rendered.begin(), rendered.end(), 0), static_cast<long>(rendered.size()));
     render->Close();
@@ -416,7 +419,8 @@ TEST(WasapiFallback, CaptureEndpointFallsBackToSharedOnRefusal) {
             ASSERT_EQ(capture->Start(), 1);
             ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls.load() >= 3; }, 3000));
             capture->Close();
-            for (uint32_t s : listener.InSizes()) EXPECT_EQ(s, 640u);  // 10 ms of 32 kHz mono
+            for (uint32_t s : listener.InSizes())
+                EXPECT_EQ(s, 640u); // 10 ms of 32 kHz mono
         }
         EXPECT_EQ(fake.LiveObjects(), 0);
     }
@@ -424,8 +428,8 @@ TEST(WasapiFallback, CaptureEndpointFallsBackToSharedOnRefusal) {
 
 TEST(WasapiFallback, RendererFallsBackToSharedOnRefusal) {
     struct Case {
-        HRESULT formatAnswer;  // IsFormatSupported(EXCLUSIVE)
-        HRESULT initAnswer;    // Initialize(EXCLUSIVE)
+        HRESULT formatAnswer; // IsFormatSupported(EXCLUSIVE)
+        HRESULT initAnswer;   // Initialize(EXCLUSIVE)
         int exclusiveInits;
     } cases[] = {
         {AUDCLNT_E_UNSUPPORTED_FORMAT, S_OK, 0},
@@ -485,7 +489,7 @@ TEST(WasapiFallback, OtherFailuresDoNotFallBack) {
 // ---------------------------------------------------------------- every failure path releases
 
 struct FailCase {
-    const char* kind;  // "endpoint", "default", "loopback", "render", "render-default"
+    const char* kind; // "endpoint", "default", "loopback", "render", "render-default"
     const char* call;
     HRESULT hr;
     int after;
@@ -507,7 +511,8 @@ TEST_P(WasapiFailurePaths, OpenFailsCleanlyAndReleasesEverything) {
     int32_t index = kind == "endpoint" ? 1 : kind == "loopback" ? 1001 : kind == "render" ? 1 : -1;
     if (isRender) {
         auto render = std::make_unique<CWASAPIRenderer>();
-        render->SetEnumeratorFactory([&fake](IMMDeviceEnumerator** out) { return fake.CreateEnumerator(out); });
+        render->SetEnumeratorFactory(
+            [&fake](IMMDeviceEnumerator** out) { return fake.CreateEnumerator(out); });
         render->Init(&listener);
         if (index >= 0) {
             fake.ClearFailures();
@@ -527,7 +532,8 @@ TEST_P(WasapiFailurePaths, OpenFailsCleanlyAndReleasesEverything) {
         render->Close();
     } else {
         auto capture = std::make_unique<CWASAPICapture>();
-        capture->SetEnumeratorFactory([&fake](IMMDeviceEnumerator** out) { return fake.CreateEnumerator(out); });
+        capture->SetEnumeratorFactory(
+            [&fake](IMMDeviceEnumerator** out) { return fake.CreateEnumerator(out); });
         capture->Init(&listener);
         if (index >= 0) {
             fake.ClearFailures();
@@ -549,33 +555,59 @@ TEST_P(WasapiFailurePaths, OpenFailsCleanlyAndReleasesEverything) {
 }
 
 const FailCase kFailCases[] = {
-    {"endpoint", "CoCreateInstance", E_OUTOFMEMORY, 0, 0, "Unable to instantiate device enumerator: E_OUTOFMEMORY(8007000e)\n"},
-    {"endpoint", "IMMDeviceEnumerator::EnumAudioEndpoints", E_OUTOFMEMORY, 0, 0, "Unable to retrieve device collection: E_OUTOFMEMORY(8007000e)\n"},
-    {"endpoint", "IMMDeviceCollection::GetCount", E_POINTER, 0, 0, "Unable to get device collection length: E_POINTER(80004003)\n"},
-    {"endpoint", "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0, "Unable to retrieve device 1: E_INVALIDARG(80070057)\n"},
-    {"default", "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0, "Unable to get default device for role 1: E_OUTOFMEMORY(8007000e)\n"},
-    {"endpoint", "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0, "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-    {"endpoint", "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0, "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-    {"endpoint", "IAudioClient::GetDevicePeriod", AUDCLNT_E_DEVICE_INVALIDATED, 0, 0, "Unable to get device period: AUDCLNT_E_DEVICE_INVALIDATED(88890004)\n"},
-    {"endpoint", "IAudioClient::Initialize", AUDCLNT_E_CPUUSAGE_EXCEEDED, 0, 0, "Unable to initialize audio client: AUDCLNT_E_CPUUSAGE_EXCEEDED(88890017)\n"},
-    {"endpoint", "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0, "Unable to get audio client buffer: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
-    {"endpoint", "IAudioClient::SetEventHandle", AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED, 0, 0, "Unable to set ready event: AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED(88890011)\n"},
-    {"endpoint", "IAudioClient::GetService", E_NOINTERFACE, 0, 0, "Unable to get new capture client: UNKNOWN ERROR(80004002)\n"},
-    {"loopback", "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0, "Unable to get mix format on audio client: E_OUTOFMEMORY(8007000e)\n"},
-    {"loopback", "IAudioClient::Initialize", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0, "Unable to initialize audio client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
-    {"loopback", "IAudioClient::GetStreamLatency", AUDCLNT_E_NOT_INITIALIZED, 0, 1, "Unable to get stream latency: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
-    {"loopback", "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0, "Unable to get new capture client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
-    {"render", "CoCreateInstance", E_OUTOFMEMORY, 0, 0, "Unable to instantiate device enumerator: E_OUTOFMEMORY(8007000e)\n"},
-    {"render", "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0, "Unable to retrieve device 1: E_INVALIDARG(80070057)\n"},
-    {"render-default", "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0, "Unable to get default device for role 1: E_OUTOFMEMORY(8007000e)\n"},
-    {"render", "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0, "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-    {"render", "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0, "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-    {"render", "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0, "Unable to get mix format on audio client: E_OUTOFMEMORY(8007000e)\n"},
+    {"endpoint", "CoCreateInstance", E_OUTOFMEMORY, 0, 0,
+     "Unable to instantiate device enumerator: E_OUTOFMEMORY(8007000e)\n"},
+    {"endpoint", "IMMDeviceEnumerator::EnumAudioEndpoints", E_OUTOFMEMORY, 0, 0,
+     "Unable to retrieve device collection: E_OUTOFMEMORY(8007000e)\n"},
+    {"endpoint", "IMMDeviceCollection::GetCount", E_POINTER, 0, 0,
+     "Unable to get device collection length: E_POINTER(80004003)\n"},
+    {"endpoint", "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0,
+     "Unable to retrieve device 1: E_INVALIDARG(80070057)\n"},
+    {"default", "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0,
+     "Unable to get default device for role 1: E_OUTOFMEMORY(8007000e)\n"},
+    {"endpoint", "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0,
+     "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
+    {"endpoint", "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0,
+     "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
+    {"endpoint", "IAudioClient::GetDevicePeriod", AUDCLNT_E_DEVICE_INVALIDATED, 0, 0,
+     "Unable to get device period: AUDCLNT_E_DEVICE_INVALIDATED(88890004)\n"},
+    {"endpoint", "IAudioClient::Initialize", AUDCLNT_E_CPUUSAGE_EXCEEDED, 0, 0,
+     "Unable to initialize audio client: AUDCLNT_E_CPUUSAGE_EXCEEDED(88890017)\n"},
+    {"endpoint", "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0,
+     "Unable to get audio client buffer: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
+    {"endpoint", "IAudioClient::SetEventHandle", AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED, 0, 0,
+     "Unable to set ready event: AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED(88890011)\n"},
+    {"endpoint", "IAudioClient::GetService", E_NOINTERFACE, 0, 0,
+     "Unable to get new capture client: UNKNOWN ERROR(80004002)\n"},
+    {"loopback", "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0,
+     "Unable to get mix format on audio client: E_OUTOFMEMORY(8007000e)\n"},
+    {"loopback", "IAudioClient::Initialize", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0,
+     "Unable to initialize audio client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
+    {"loopback", "IAudioClient::GetStreamLatency", AUDCLNT_E_NOT_INITIALIZED, 0, 1,
+     "Unable to get stream latency: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
+    {"loopback", "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0,
+     "Unable to get new capture client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
+    {"render", "CoCreateInstance", E_OUTOFMEMORY, 0, 0,
+     "Unable to instantiate device enumerator: E_OUTOFMEMORY(8007000e)\n"},
+    {"render", "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0,
+     "Unable to retrieve device 1: E_INVALIDARG(80070057)\n"},
+    {"render-default", "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0,
+     "Unable to get default device for role 1: E_OUTOFMEMORY(8007000e)\n"},
+    {"render", "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0,
+     "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
+    {"render", "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0,
+     "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
+    {"render", "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0,
+     "Unable to get mix format on audio client: E_OUTOFMEMORY(8007000e)\n"},
     {"render", "IAudioClient::IsFormatSupported", E_INVALIDARG, 0, 0, "Failed to load the mix format.\n"},
-    {"render", "IAudioClient::Initialize", AUDCLNT_E_BUFFER_TOO_LARGE, 0, 0, "Unable to initialize audio client: AUDCLNT_E_BUFFER_TOO_LARGE(88890006)\n"},
-    {"render", "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0, "Unable to get audio client buffer: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
-    {"render", "IAudioClient::SetEventHandle", E_INVALIDARG, 0, 0, "Unable to get set event handle: E_INVALIDARG(80070057)\n"},
-    {"render", "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0, "Unable to get new render client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
+    {"render", "IAudioClient::Initialize", AUDCLNT_E_BUFFER_TOO_LARGE, 0, 0,
+     "Unable to initialize audio client: AUDCLNT_E_BUFFER_TOO_LARGE(88890006)\n"},
+    {"render", "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0,
+     "Unable to get audio client buffer: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
+    {"render", "IAudioClient::SetEventHandle", E_INVALIDARG, 0, 0,
+     "Unable to get set event handle: E_INVALIDARG(80070057)\n"},
+    {"render", "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0,
+     "Unable to get new render client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
 };
 INSTANTIATE_TEST_SUITE_P(AllCalls, WasapiFailurePaths, testing::ValuesIn(kFailCases));
 
@@ -590,7 +622,7 @@ TEST(WasapiFailureStreaming, StartAndReadFailuresAreHandled) {
         EXPECT_EQ(capture->Start(), 0);
         EXPECT_TRUE(trace.Has("Unable to start capture client: AUDCLNT_E_NOT_STOPPED(88890005)\n"));
         EXPECT_EQ(capture->IsStarted(), 0);
-        capture->Close();  // the waiting thread is woken and joined
+        capture->Close(); // the waiting thread is woken and joined
         EXPECT_TRUE(trace.Has("stop capture thread\n"));
     }
     EXPECT_EQ(fake.LiveObjects(), 0);
@@ -602,7 +634,11 @@ TEST(WasapiFailureStreaming, StartAndReadFailuresAreHandled) {
         auto capture = MakeDriver<CWASAPICapture>(reads, &quiet);
         ASSERT_EQ(capture->Open(2, 48000, 16, 10), 1);
         ASSERT_EQ(capture->Start(), 1);
-        ASSERT_TRUE(WaitFor([&] { return trace.Has("Unable to get capture buffer: AUDCLNT_E_DEVICE_INVALIDATED(88890004)\n"); }, 2000));
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return trace.Has("Unable to get capture buffer: AUDCLNT_E_DEVICE_INVALIDATED(88890004)\n");
+            },
+            2000));
         EXPECT_EQ(quiet.m_InCalls.load(), 0);
         capture->Close();
     }
@@ -613,13 +649,14 @@ TEST(WasapiFailureStreaming, StartAndReadFailuresAreHandled) {
     {
         auto render = MakeDriver<CWASAPIRenderer>(writes, &listener);
         ASSERT_EQ(render->Open(2, 48000, 16, 10), 1);
-        ASSERT_EQ(render->Start(), 1);  // the first fill succeeds, the thread's first fails and ends it
+        ASSERT_EQ(render->Start(), 1); // the first fill succeeds, the thread's first fails and ends it
         ASSERT_TRUE(WaitFor([&] { return trace.Has("stop render thread\n"); }, 2000));
-        EXPECT_TRUE(trace.HasPrefix("Failed to get buffer: AUDCLNT_E_BUFFER_TOO_LARGE(88890006), samples=480, len=1920"));
-        EXPECT_EQ(render->IsStarted(), 1);  // running without a thread until Stop or Close
+        EXPECT_TRUE(trace.HasPrefix(
+            "Failed to get buffer: AUDCLNT_E_BUFFER_TOO_LARGE(88890006), samples=480, len=1920"));
+        EXPECT_EQ(render->IsStarted(), 1); // running without a thread until Stop or Close
         render->Close();
     }
     EXPECT_EQ(writes.LiveObjects(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -32,14 +32,14 @@ int32_t ByName(Driver& driver, const wchar_t* name, int32_t base, AudioDeviceInf
     return -1;
 }
 
-#define REQUIRE_TESTBED(capture, render)                                                        \
-    int32_t capture, render;                                                                    \
-    {                                                                                           \
-        CWASAPICapture c;                                                                       \
-        CWASAPIRenderer r;                                                                      \
-        capture = ByName(c, L"Monitor of Speakers", 0);                                         \
-        render = ByName(r, L"Speakers", 0);                                                     \
-    }                                                                                           \
+#define REQUIRE_TESTBED(capture, render)                                                                     \
+    int32_t capture, render;                                                                                 \
+    {                                                                                                        \
+        CWASAPICapture c;                                                                                    \
+        CWASAPIRenderer r;                                                                                   \
+        capture = ByName(c, L"Monitor of Speakers", 0);                                                      \
+        render = ByName(r, L"Speakers", 0);                                                                  \
+    }                                                                                                        \
     if (capture < 0 || render < 0) GTEST_SKIP() << "the test bed's null sink \"Speakers\" is not here"
 
 TEST(WasapiDevices, ListsFindAndSelect) {
@@ -85,8 +85,8 @@ TEST(WasapiDrivers, DefaultDevicesOpenAndRefuseASecondOpen) {
     CWASAPIRenderer render;
     capture.Init(nullptr);
     render.Init(nullptr);
-    ASSERT_EQ(capture.Open(1, 44100, 16, 20), 1);  // index -1: the default capture endpoint
-    ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);   // never selected: the default render endpoint
+    ASSERT_EQ(capture.Open(1, 44100, 16, 20), 1); // index -1: the default capture endpoint
+    ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);  // never selected: the default render endpoint
     EXPECT_EQ(capture.IsOpen(), 1);
     EXPECT_EQ(capture.Open(1, 44100, 16, 20), 0);
     EXPECT_EQ(render.Open(2, 44100, 16, 20), 0);
@@ -102,7 +102,7 @@ TEST(WasapiDrivers, DefaultDevicesOpenAndRefuseASecondOpen) {
     render.Close();
     EXPECT_EQ(capture.IsOpen(), 0);
     EXPECT_EQ(render.IsOpen(), 0);
-    EXPECT_EQ(capture.Open(2, 48000, 16, 20), 1);  // closed, so it opens again
+    EXPECT_EQ(capture.Open(2, 48000, 16, 20), 1); // closed, so it opens again
     capture.Close();
 }
 
@@ -110,7 +110,7 @@ TEST(WasapiDrivers, ToneRoundTripThroughTheNullSink) {
     REQUIRE_TESTBED(capIndex, renIndex);
     SinkLock lock;
     const int rate = 48000;
-    ToneListener listener(440.0, 16384.0, rate);  // -6.02 dB
+    ToneListener listener(440.0, 16384.0, rate); // -6.02 dB
     CWASAPICapture capture;
     CWASAPIRenderer render;
     capture.Init(&listener);
@@ -167,4 +167,4 @@ TEST(WasapiCapture, WineRefusesLoopbackCleanly) {
     capture.Close();
 }
 
-}  // namespace
+} // namespace

@@ -23,8 +23,7 @@ void PrintDevice(const char* prefix, int index, const AudioDeviceInfo& info, boo
     if (withId) std::printf("%s.%d.id: %s\n", prefix, index, plat::WideToUtf8(info.szEndpointId).c_str());
 }
 
-template <class Driver>
-void ListDevices(Driver& driver, const char* prefix, int base, bool withId) {
+template <class Driver> void ListDevices(Driver& driver, const char* prefix, int base, bool withId) {
     AudioDeviceInfo info;
     int count = driver.EnumDevice(base, nullptr);
     std::printf("%s.count: %d\n", prefix, count);
@@ -52,5 +51,5 @@ int Devices(const std::vector<std::string>& args) {
     return 0;
 }
 ToolRegistrar reg("devices", "devices", Devices);
-}  // namespace
+} // namespace
 #endif

@@ -57,7 +57,7 @@ struct Block {
 };
 
 class ProbeListener : public CSoundListener {
-public:
+  public:
     ProbeListener(double hz, int rate, double prerollSeconds)
         : m_Hz(hz), m_Rate(rate), m_Preroll(static_cast<int64_t>(prerollSeconds * rate)) {
         m_Captured.reserve(static_cast<size_t>(rate) * 30);
@@ -73,8 +73,12 @@ public:
         auto* out = static_cast<int16_t*>(buffer);
         for (uint32_t i = 0; i < frames; ++i) {
             int64_t n = m_RenderPos + i;
-            double v = n < m_Preroll ? 0.0 : kAmplitude * std::sin(2 * kPi * m_Hz * static_cast<double>(n - m_Preroll) / m_Rate);
-            for (int c = 0; c < channels; ++c) out[i * channels + c] = static_cast<int16_t>(std::lround(v));
+            double v =
+                n < m_Preroll
+                    ? 0.0
+                    : kAmplitude * std::sin(2 * kPi * m_Hz * static_cast<double>(n - m_Preroll) / m_Rate);
+            for (int c = 0; c < channels; ++c)
+                out[i * channels + c] = static_cast<int16_t>(std::lround(v));
         }
         std::lock_guard<std::mutex> lock(m_Lock);
         if (m_RenderBlocks.size() < 100000) m_RenderBlocks.push_back({m_RenderPos, frames, Now()});
@@ -98,7 +102,8 @@ public:
             if (isFloat) {
                 float f;
                 std::memcpy(&f, static_cast<const uint8_t*>(data) + i * frameBytes, 4);
-                s = static_cast<int16_t>(std::lround(std::fmax(-1.0, std::fmin(32767.0 / 32768.0, f)) * 32768.0));
+                s = static_cast<int16_t>(
+                    std::lround(std::fmax(-1.0, std::fmin(32767.0 / 32768.0, f)) * 32768.0));
             } else {
                 std::memcpy(&s, static_cast<const uint8_t*>(data) + i * frameBytes, 2);
             }
@@ -108,7 +113,7 @@ public:
         return 0;
     }
 
-    static constexpr double kAmplitude = 16384.0;  // half scale: -6.02 dB
+    static constexpr double kAmplitude = 16384.0; // half scale: -6.02 dB
     double m_Hz;
     int m_Rate;
     int64_t m_Preroll;
@@ -121,8 +126,7 @@ public:
 };
 
 // The index of the device with this name in a driver's list, -1 for "" (default).
-template <class Driver>
-bool FindByName(Driver& driver, const std::string& name, int base, int32_t& index) {
+template <class Driver> bool FindByName(Driver& driver, const std::string& name, int base, int32_t& index) {
     index = DEFAULT_DEVICE_INDEX;
     if (name.empty()) return true;
     std::wstring wide = plat::Utf8ToWide(name);
@@ -159,21 +163,35 @@ int Probe(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool hasValue = i + 1 < args.size();
-        if (a == "--loopback") loopback = true;
-        else if (a == "--trace") plat::SetTraceSink([](const char* line, void*) { std::fputs(line, stderr); }, nullptr);
-        else if (a == "--driver" && hasValue) driverName = args[++i];
-        else if (a == "--render" && hasValue) renderName = args[++i];
-        else if (a == "--capture" && hasValue) captureName = args[++i];
-        else if (a == "--dump" && hasValue) dumpPath = args[++i];
-        else if (a == "--seconds" && hasValue) seconds = std::atof(args[++i].c_str());
-        else if (a == "--tone" && hasValue) hz = std::atof(args[++i].c_str());
-        else if (a == "--rate" && hasValue) rate = std::atoi(args[++i].c_str());
-        else if (a == "--latency" && hasValue) latency = std::atoi(args[++i].c_str());
-        else return ToolFail("usage: probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback] [--seconds S] [--tone HZ] [--rate HZ] [--latency MS] [--trace] [--dump FILE]");
+        if (a == "--loopback")
+            loopback = true;
+        else if (a == "--trace")
+            plat::SetTraceSink([](const char* line, void*) { std::fputs(line, stderr); }, nullptr);
+        else if (a == "--driver" && hasValue)
+            driverName = args[++i];
+        else if (a == "--render" && hasValue)
+            renderName = args[++i];
+        else if (a == "--capture" && hasValue)
+            captureName = args[++i];
+        else if (a == "--dump" && hasValue)
+            dumpPath = args[++i];
+        else if (a == "--seconds" && hasValue)
+            seconds = std::atof(args[++i].c_str());
+        else if (a == "--tone" && hasValue)
+            hz = std::atof(args[++i].c_str());
+        else if (a == "--rate" && hasValue)
+            rate = std::atoi(args[++i].c_str());
+        else if (a == "--latency" && hasValue)
+            latency = std::atoi(args[++i].c_str());
+        else
+            return ToolFail(
+                "usage: probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback] [--seconds "
+                "S] [--tone HZ] [--rate HZ] [--latency MS] [--trace] [--dump FILE]");
     }
-    if (driverName != "mme" && driverName != "wasapi") return ToolFail("unknown driver: %s", driverName.c_str());
-    if (seconds <= 0 || seconds > 600 || hz <= 0 || hz >= rate / 2.0 || rate < 8000 || rate > 192000 || latency < 1 ||
-        latency > 1000)
+    if (driverName != "mme" && driverName != "wasapi")
+        return ToolFail("unknown driver: %s", driverName.c_str());
+    if (seconds <= 0 || seconds > 600 || hz <= 0 || hz >= rate / 2.0 || rate < 8000 || rate > 192000 ||
+        latency < 1 || latency > 1000)
         return ToolFail("probe: a value is out of range");
 
     HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -188,7 +206,8 @@ int Probe(const std::vector<std::string>& args) {
         render->Init(&listener);
 
         int32_t capIndex = -1, renIndex = -1;
-        if (loopback && type == CWinDriverFactory::DRIVER_TYPE_MME) return ToolFail("probe: MME has no loopback");
+        if (loopback && type == CWinDriverFactory::DRIVER_TYPE_MME)
+            return ToolFail("probe: MME has no loopback");
         if (!FindByName(*capture, captureName, loopback ? LOOPBACK_INDEX_BASE : 0, capIndex))
             return ToolFail("probe: no capture device named %s", captureName.c_str());
         if (!FindByName(*render, renderName, 0, renIndex))
@@ -213,13 +232,15 @@ int Probe(const std::vector<std::string>& args) {
         }
         const WAVEFORMATEX cf = *capture->GetFormat(), rf = *render->GetFormat();
         listener.SetFormats(cf, rf);
-        std::printf("capture_format: %u Hz, %u ch, %u bit, tag %u\n", static_cast<unsigned>(cf.nSamplesPerSec),
-                    cf.nChannels, cf.wBitsPerSample, cf.wFormatTag);
+        std::printf("capture_format: %u Hz, %u ch, %u bit, tag %u\n",
+                    static_cast<unsigned>(cf.nSamplesPerSec), cf.nChannels, cf.wBitsPerSample, cf.wFormatTag);
         std::printf("render_format: %u Hz, %u ch, %u bit, tag %u\n", static_cast<unsigned>(rf.nSamplesPerSec),
                     rf.nChannels, rf.wBitsPerSample, rf.wFormatTag);
         if (type != CWinDriverFactory::DRIVER_TYPE_MME) {
-            std::printf("capture_shared: %d\n", static_cast<CWASAPICapture*>(capture.get())->IsSharedMode() ? 1 : 0);
-            std::printf("render_shared: %d\n", static_cast<CWASAPIRenderer*>(render.get())->IsSharedMode() ? 1 : 0);
+            std::printf("capture_shared: %d\n",
+                        static_cast<CWASAPICapture*>(capture.get())->IsSharedMode() ? 1 : 0);
+            std::printf("render_shared: %d\n",
+                        static_cast<CWASAPIRenderer*>(render.get())->IsSharedMode() ? 1 : 0);
         }
 
         double cpu0 = ProcessCpuSeconds(), wall0 = Now();
@@ -253,7 +274,8 @@ int Probe(const std::vector<std::string>& args) {
 
         ToneStats steady;
         double latencyMs = -1;
-        size_t from = s.size() / 2, to = s.size() > static_cast<size_t>(capRate / 20) ? s.size() - capRate / 20 : 0;
+        size_t from = s.size() / 2,
+               to = s.size() > static_cast<size_t>(capRate / 20) ? s.size() - capRate / 20 : 0;
         if (to > from) steady = CToneAnalyzer::Analyze(s, capRate, from, to);
         double peak = steady.rms * std::sqrt(2.0);
         if (peak > 300) {
@@ -282,9 +304,10 @@ int Probe(const std::vector<std::string>& args) {
     if (SUCCEEDED(com)) CoUninitialize();
     return result;
 }
-ToolRegistrar reg("probe",
-                  "probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback] [--seconds S] [--tone HZ] "
-                  "[--rate HZ] [--latency MS] [--trace] [--dump FILE]",
-                  Probe);
-}  // namespace
+ToolRegistrar
+    reg("probe",
+        "probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback] [--seconds S] [--tone HZ] "
+        "[--rate HZ] [--latency MS] [--trace] [--dump FILE]",
+        Probe);
+} // namespace
 #endif
