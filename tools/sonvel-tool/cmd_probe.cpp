@@ -245,6 +245,15 @@ int Probe(const std::vector<std::string>& args) {
 
         double cpu0 = ProcessCpuSeconds(), wall0 = Now();
         int started = capture->Start();
+        // Render only once capture delivers, so the tone's onset cannot fall
+        // before the recording begins (a sound system can take a while to start).
+        for (int waited = 0; started && waited < 5000; waited += 10) {
+            {
+                std::lock_guard<std::mutex> lock(listener.m_Lock);
+                if (listener.m_CaptureBlockCount) break;
+            }
+            plat::SleepMs(10);
+        }
         started &= render->IsStarted() ? 1 : render->Start();
         if (!started) result = ToolFail("probe: the streams do not start");
         plat::SleepMs(static_cast<uint32_t>(seconds * 1000));
@@ -283,7 +292,9 @@ int Probe(const std::vector<std::string>& args) {
             int64_t renderOnset = listener.m_Preroll + QuarterCrossing(hz, rate);
             const Block* cb = onset >= 0 ? BlockOf(listener.m_CaptureBlocks, onset) : nullptr;
             const Block* rb = BlockOf(listener.m_RenderBlocks, renderOnset);
-            if (cb && rb && capRate == rate) {
+            // An onset without quiet before it was not seen arriving.
+            bool quietBefore = onset > capRate / 10;
+            if (cb && rb && capRate == rate && quietBefore) {
                 double inCapture = static_cast<double>(cb->start + cb->frames - onset) / rate;
                 double inRender = static_cast<double>(renderOnset - rb->start) / rate;
                 latencyMs = (cb->time - inCapture - rb->time - inRender) * 1000;
