@@ -21,9 +21,9 @@ for driver in mme wasapi; do
     module=$(timeout 5 pactl load-module module-null-sink "sink_name=$sink" "sink_properties=device.description=$desc") || exit 77
     out="$work/$driver.txt"
     start=$(date +%s%N)
-    "$@" probe --driver "$driver" --render "$desc" --capture "Monitor of $desc" --seconds 3 --trace >"$out" 2>&1 &
+    "$@" probe --driver "$driver" --render "$desc" --capture "Monitor of $desc" --seconds 4 --trace >"$out" 2>&1 &
     pid=$!
-    sleep 1.5
+    sleep 2.5
     timeout 5 pactl unload-module "$module"
     module=""
     wait "$pid"
@@ -32,8 +32,13 @@ for driver in mme wasapi; do
     close_ms=$(tr -d '\r' <"$out" | sed -n 's/^close_ms: //p')
     echo "$driver: rc=$rc elapsed=${elapsed_ms}ms close_ms=${close_ms:-none}"
     # Started, streamed, lost the device, stopped and closed: no crash, no hang.
-    if [ "$rc" != 0 ] || [ -z "$close_ms" ] || [ "$close_ms" -gt 1500 ] || [ "$elapsed_ms" -gt 8000 ]; then
+    if [ "$rc" != 0 ] || [ -z "$close_ms" ] || [ "$close_ms" -gt 1500 ] || [ "$elapsed_ms" -gt 9000 ]; then
         echo "FAIL: $driver did not close cleanly after its device vanished"; cat "$out"; fail=1
+    fi
+    started='[MME] start render device'
+    [ "$driver" = wasapi ] && started='Start WASAPI renderer'
+    if ! grep -qF "$started" "$out"; then
+        echo "FAIL: $driver was not streaming when its device vanished"; cat "$out"; fail=1
     fi
     if [ "$driver" = wasapi ] && [ "$(grep -c 'Unable to get capture buffer' "$out")" -gt 3 ]; then
         echo "FAIL: the capture thread kept reading a vanished device"; fail=1

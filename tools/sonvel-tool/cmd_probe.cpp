@@ -247,7 +247,7 @@ int Probe(const std::vector<std::string>& args) {
         int started = capture->Start();
         // Render only once capture delivers, so the tone's onset cannot fall
         // before the recording begins (a sound system can take a while to start).
-        for (int waited = 0; started && waited < 5000; waited += 10) {
+        for (int waited = 0; started && waited < 1000; waited += 10) {
             {
                 std::lock_guard<std::mutex> lock(listener.m_Lock);
                 if (listener.m_CaptureBlockCount) break;
