@@ -1,4 +1,5 @@
-// sonvel-tool probe: plays a tone through a render driver and records it
+// sonvel-tool probe: plays a tone (S seconds after one second of silence)
+// through a render driver and records it
 // through a capture driver, then reports what came back:
 //   probe [--driver mme|wasapi] [--render NAME] [--capture NAME] [--loopback]
 //         [--seconds S] [--tone HZ] [--rate HZ] [--latency MS] [--trace] [--dump FILE]
@@ -201,7 +202,10 @@ int Probe(const std::vector<std::string>& args) {
         int type = driverName == "mme" ? CWinDriverFactory::DRIVER_TYPE_MME : 0;
         std::unique_ptr<CCaptureDriver> capture(factory.CreateCapture(type));
         std::unique_ptr<CRenderDriver> render(factory.CreateRender(type));
-        ProbeListener listener(hz, rate, 0.3);
+        // A second of silence first: a sound system that has just woken up
+        // (a fresh PulseAudio sink) drops the first few hundred ms it plays.
+        const double preroll = 1.0;
+        ProbeListener listener(hz, rate, preroll);
         capture->Init(&listener);
         render->Init(&listener);
 
@@ -256,7 +260,7 @@ int Probe(const std::vector<std::string>& args) {
         }
         started &= render->IsStarted() ? 1 : render->Start();
         if (!started) result = ToolFail("probe: the streams do not start");
-        plat::SleepMs(static_cast<uint32_t>(seconds * 1000));
+        plat::SleepMs(static_cast<uint32_t>((preroll + seconds) * 1000));
         double cpu1 = ProcessCpuSeconds(), wall1 = Now();
 
         double close0 = Now();
