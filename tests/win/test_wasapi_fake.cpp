@@ -660,3 +660,48 @@ TEST(WasapiFailureStreaming, StartAndReadFailuresAreHandled) {
 }
 
 } // namespace
+
+namespace {
+
+// Start and Stop any number of times, then Init on an open driver: each run
+// gets a fresh thread, the counter restarts, and nothing is left behind.
+TEST(WasapiLifecycleFake, RestartsAndInitCloses) {
+    FakeSystem fake;
+    RecordingListener listener;
+    {
+        auto capture = MakeDriver<CWASAPICapture>(fake, &listener);
+        auto render = MakeDriver<CWASAPIRenderer>(fake, &listener);
+        ASSERT_EQ(capture->Open(2, 48000, 16, 10), 1);
+        ASSERT_EQ(render->Open(2, 48000, 16, 10), 1);
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(round);
+            int inBefore = listener.m_InCalls.load(), outBefore = listener.m_OutCalls.load();
+            ASSERT_EQ(capture->Start(), 1);
+            EXPECT_EQ(capture->Start(), 1);  // already running
+            ASSERT_EQ(render->Start(), 1);
+            EXPECT_EQ(capture->IsStarted(), 1);
+            EXPECT_EQ(render->IsStarted(), 1);
+            ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls.load() >= inBefore + 3; }, 3000));
+            ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls.load() >= outBefore + 3; }, 3000));
+            EXPECT_EQ(capture->Stop(), 1);
+            EXPECT_EQ(render->Stop(), 1);
+            EXPECT_EQ(capture->IsStarted(), 0);
+            EXPECT_EQ(render->IsStarted(), 0);
+            EXPECT_EQ(capture->IsOpen(), 1);
+            // Stopped means stopped: the threads are gone.
+            int in = listener.m_InCalls.load(), out = listener.m_OutCalls.load();
+            plat::SleepMs(60);
+            EXPECT_EQ(listener.m_InCalls.load(), in);
+            EXPECT_EQ(listener.m_OutCalls.load(), out);
+        }
+        ASSERT_EQ(capture->Start(), 1);
+        EXPECT_EQ(capture->Init(&listener), 0);  // closes the running stream first
+        EXPECT_EQ(capture->IsOpen(), 0);
+        EXPECT_EQ(capture->IsStarted(), 0);
+        EXPECT_EQ(render->Init(&listener), 0);
+        EXPECT_EQ(render->IsOpen(), 0);
+    }
+    EXPECT_EQ(fake.LiveObjects(), 0);
+}
+
+}  // namespace
