@@ -6,14 +6,14 @@
 
 namespace {
 class ComEnvironment : public testing::Environment {
-public:
+  public:
     void SetUp() override { m_Initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
     void TearDown() override {
         if (m_Initialised) CoUninitialize();
     }
 
-private:
+  private:
     bool m_Initialised = false;
 };
 testing::Environment* const g_Com = testing::AddGlobalTestEnvironment(new ComEnvironment);
-}  // namespace
+} // namespace

@@ -214,3 +214,46 @@ TEST(MmeCapture, ListenerResultOneClosesTheDriver) {
 }
 
 } // namespace
+
+namespace {
+
+// Quick Open/Start/Stop/Start/Close cycles, the engine's own pattern when the
+// user flips switches: every cycle ends with both drivers closed and their
+// threads joined (a hang fails the test by its time limit).
+TEST(MmeDrivers, QuickCyclesCloseCleanly) {
+    REQUIRE_TESTBED(capIndex, renIndex);
+    SinkLock lock;
+    RecordingListener listener;
+    listener.m_Keep = false;
+    CMMECapture capture;
+    CMMERenderer render;
+    capture.Init(&listener);
+    render.Init(&listener);
+    capture.SelectDevice(capIndex);
+    render.SelectDevice(renIndex);
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        SCOPED_TRACE(cycle);
+        ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
+        ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
+        ASSERT_EQ(capture.Start(), 1);
+        ASSERT_EQ(render.Start(), 1);
+        plat::SleepMs(40 * cycle);
+        EXPECT_EQ(capture.Stop(), 1);
+        EXPECT_EQ(render.Stop(), 1);
+        ASSERT_EQ(capture.Start(), 1);
+        ASSERT_EQ(render.Start(), 1);
+        capture.Close();
+        render.Close();
+        EXPECT_EQ(capture.IsOpen(), 0);
+        EXPECT_EQ(render.IsOpen(), 0);
+        EXPECT_EQ(capture.IsStarted(), 0);
+    }
+    // A last stream still works after all that.
+    int before = listener.m_OutCalls.load();
+    ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
+    ASSERT_EQ(render.Start(), 1);
+    EXPECT_TRUE(WaitFor([&] { return listener.m_OutCalls.load() >= before + 6; }, 3000));
+    render.Close();
+}
+
+} // namespace

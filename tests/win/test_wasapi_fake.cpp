@@ -677,7 +677,7 @@ TEST(WasapiLifecycleFake, RestartsAndInitCloses) {
             SCOPED_TRACE(round);
             int inBefore = listener.m_InCalls.load(), outBefore = listener.m_OutCalls.load();
             ASSERT_EQ(capture->Start(), 1);
-            EXPECT_EQ(capture->Start(), 1);  // already running
+            EXPECT_EQ(capture->Start(), 1); // already running
             ASSERT_EQ(render->Start(), 1);
             EXPECT_EQ(capture->IsStarted(), 1);
             EXPECT_EQ(render->IsStarted(), 1);
@@ -695,7 +695,7 @@ TEST(WasapiLifecycleFake, RestartsAndInitCloses) {
             EXPECT_EQ(listener.m_OutCalls.load(), out);
         }
         ASSERT_EQ(capture->Start(), 1);
-        EXPECT_EQ(capture->Init(&listener), 0);  // closes the running stream first
+        EXPECT_EQ(capture->Init(&listener), 0); // closes the running stream first
         EXPECT_EQ(capture->IsOpen(), 0);
         EXPECT_EQ(capture->IsStarted(), 0);
         EXPECT_EQ(render->Init(&listener), 0);
@@ -704,4 +704,4 @@ TEST(WasapiLifecycleFake, RestartsAndInitCloses) {
     EXPECT_EQ(fake.LiveObjects(), 0);
 }
 
-}  // namespace
+} // namespace

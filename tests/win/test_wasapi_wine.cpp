@@ -168,3 +168,41 @@ TEST(WasapiCapture, WineRefusesLoopbackCleanly) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(WasapiDrivers, QuickCyclesCloseCleanly) {
+    REQUIRE_TESTBED(capIndex, renIndex);
+    SinkLock lock;
+    RecordingListener listener;
+    listener.m_Keep = false;
+    CWASAPICapture capture;
+    CWASAPIRenderer render;
+    capture.Init(&listener);
+    render.Init(&listener);
+    capture.SelectDevice(capIndex);
+    render.SelectDevice(renIndex);
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        SCOPED_TRACE(cycle);
+        ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
+        ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
+        ASSERT_EQ(capture.Start(), 1);
+        ASSERT_EQ(render.Start(), 1);
+        plat::SleepMs(40 * cycle);
+        EXPECT_EQ(capture.Stop(), 1);
+        EXPECT_EQ(render.Stop(), 1);
+        ASSERT_EQ(capture.Start(), 1);
+        ASSERT_EQ(render.Start(), 1);
+        capture.Close();
+        render.Close();
+        EXPECT_EQ(capture.IsOpen(), 0);
+        EXPECT_EQ(render.IsOpen(), 0);
+    }
+    int before = listener.m_InCalls.load();
+    ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
+    ASSERT_EQ(capture.Start(), 1);
+    EXPECT_TRUE(WaitFor([&] { return listener.m_InCalls.load() >= before + 6; }, 3000));
+    capture.Close();
+}
+
+} // namespace
