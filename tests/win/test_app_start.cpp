@@ -97,3 +97,30 @@ TEST(AppStart, ShowsItsWindowAndExitsCleanlyOnClose) {
     GetExitCodeProcess(pi.hProcess, &code);
     EXPECT_EQ(code, 0u);
 }
+
+// The executable carries its manifest (Common Controls 6, per-monitor DPI) and
+// a version resource in both languages.
+TEST(AppStart, ExecutableCarriesManifestAndVersion) {
+    std::wstring exe = BinaryDir() + L"/sonvel.exe";
+    HMODULE m = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(m, nullptr);
+    HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(r, nullptr);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(m, r))), SizeofResource(m, r));
+    FreeLibrary(m);
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+    EXPECT_NE(manifest.find("true/pm"), std::string::npos);
+
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> data(size);
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, data.data()));
+    for (const wchar_t* block : {L"\\StringFileInfo\\040904b0\\ProductName", L"\\StringFileInfo\\041104b0\\ProductName"}) {
+        wchar_t* value = nullptr;
+        UINT len = 0;
+        ASSERT_TRUE(VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&value), &len));
+        EXPECT_STREQ(value, L"Sonvel");
+    }
+}
