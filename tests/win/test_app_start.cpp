@@ -55,14 +55,13 @@ bool SaveScreenBmp(const std::wstring& path) {
 struct ChildGuard {
     PROCESS_INFORMATION& pi;
     ~ChildGuard() {
-        if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(pi.hProcess, 1);
+        if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 1);
         if (pi.hThread) CloseHandle(pi.hThread);
         if (pi.hProcess) CloseHandle(pi.hProcess);
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST(AppStart, ShowsItsWindowAndExitsCleanlyOnClose) {
     std::wstring exe = BinaryDir() + L"/sonvel.exe";
@@ -70,8 +69,7 @@ TEST(AppStart, ShowsItsWindowAndExitsCleanlyOnClose) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::wstring cmd = L"\"" + exe + L"\"";
-    ASSERT_TRUE(
-        CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         << "cannot start " << std::string(exe.begin(), exe.end());
     ChildGuard guard{pi};
 
@@ -87,7 +85,7 @@ TEST(AppStart, ShowsItsWindowAndExitsCleanlyOnClose) {
     EXPECT_STREQ(title, L"Sonvel");
 
     CreateDirectoryW((BinaryDir() + L"/artifacts").c_str(), nullptr);
-    Sleep(300); // let it paint
+    Sleep(300);  // let it paint
     EXPECT_TRUE(SaveScreenBmp(BinaryDir() + L"/artifacts/sonvel-start.bmp"));
 
     PostMessageW(window, WM_CLOSE, 0, 0);
