@@ -20,6 +20,11 @@ fail=0
 for driver in mme wasapi; do
     module=$(timeout 5 pactl load-module module-null-sink "sink_name=$sink" "sink_properties=device.description=$desc") || exit 77
     out="$work/$driver.txt"
+    # A new sink reaches Wine's device lists a moment after PulseAudio has it.
+    for _ in $(seq 20); do
+        "$@" devices 2>/dev/null | tr -d '\r' | grep -qF "Monitor of $desc" && break
+        sleep 0.25
+    done
     start=$(date +%s%N)
     "$@" probe --driver "$driver" --render "$desc" --capture "Monitor of $desc" --seconds 4 --trace >"$out" 2>&1 &
     pid=$!
