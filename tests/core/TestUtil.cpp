@@ -3,14 +3,18 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 
 namespace testutil {
 
 TempDir::TempDir(const std::string& tag) {
+    // ctest runs each test in its own process, often two at once: the name must
+    // differ between processes, not only within one.
     static std::atomic<int> counter{0};
+    static const unsigned salt = std::random_device{}();
     std::string base = plat::TempDirectory();
-    m_Path = plat::JoinPath(base, "sonvel-test-" + tag + "-" + std::to_string(plat::TickCount()) + "-" +
-                                      std::to_string(counter++));
+    m_Path = plat::JoinPath(base, "sonvel-test-" + tag + "-" + std::to_string(salt) + "-" +
+                                      std::to_string(plat::TickCount()) + "-" + std::to_string(counter++));
     plat::MakeDirectories(m_Path.c_str());
 }
 
