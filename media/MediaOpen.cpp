@@ -1,9 +1,20 @@
 #include "media/MediaOpen.h"
 
+#include "media/CWaveFile.h"
+
 std::unique_ptr<CMediaFile> OpenMediaFile(const wchar_t* name, MediaKind* kind) {
-    (void)name;
     if (kind) *kind = MEDIA_RAW;
-    // The WAV and MP3 readers are tried here as they arrive.
+    if (!name || !*name) return nullptr;
+
+    // WAV first: a RIFF/WAVE file is recognised by its header.
+    {
+        auto wave = std::make_unique<CWaveFile>();
+        if (wave->Open(name)) {
+            if (kind) *kind = MEDIA_WAV;
+            return wave;
+        }
+    }
+
     return nullptr;
 }
 
@@ -15,5 +26,12 @@ MediaInfo GetMediaInfo(CMediaFile& file, MediaKind kind) {
         info.rate = f->nSamplesPerSec;
         info.bits = f->nBitsPerSample;
     }
+
+    if (kind == MEDIA_WAV && file.IsWaveFile()) {
+        auto& wave = static_cast<CWaveFile&>(file);
+        info.tag = wave.GetFormatTag();
+        info.frames = wave.GetFrames();
+    }
+
     return info;
 }
