@@ -1,0 +1,257 @@
+#include "effects/CEffectManager.h"
+
+#include "effects/EffectRate.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <new>
+
+CEffectManager* g_pEffectManager = nullptr;
+
+namespace {
+
+const int32_t kZeros[EFFECT_MAX_VALUES] = {};
+
+constexpr int32_t DEFAULT_RATE = 48000;
+
+// Back to 16 bits: scale, truncate toward zero, clamp. NaN (an effect fed
+// absurd values can produce one) becomes silence.
+inline int16_t ToSample(double v) {
+    double s = v * 32768.0;
+    if (s >= 32767.0) return 32767;
+    if (s <= -32768.0) return -32768;
+    if (!(s == s)) return 0;
+    return static_cast<int16_t>(static_cast<int32_t>(s));
+}
+
+}  // namespace
+
+CEffectManager::CEffectManager() = default;
+
+CEffectManager::~CEffectManager() {
+    for (Slot& slot : m_Slots) FreeSlot(slot);
+    for (double*& work : m_Work) delete[] work;
+    delete[] m_Result;
+}
+
+void CEffectManager::FreeSlot(Slot& slot) {
+    for (CBaseEffect*& e : slot.effect) {
+        delete e;
+        e = nullptr;
+    }
+    slot.type = -1;
+    std::fill(slot.values, slot.values + EFFECT_MAX_VALUES, 0);
+}
+
+int32_t CEffectManager::EffectiveRate(int32_t callerRate) {
+    if (m_EngineRate > 0) return m_EngineRate;
+    if (fx::IsUsableRate(callerRate)) m_EditorRate = callerRate;
+    return m_EditorRate > 0 ? m_EditorRate : DEFAULT_RATE;
+}
+
+int32_t CEffectManager::GetSampleRate() {
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    return EffectiveRate(0);
+}
+
+CBaseEffect* CEffectManager::CreateEffect(int32_t type, const int32_t* values, int32_t sampleRate) {
+    CBaseEffect* effect = NewEffectOfType(type);
+    if (effect) effect->SetParams(values ? values : kZeros, sampleRate);
+    return effect;
+}
+
+bool CEffectManager::BuildSlot(Slot& slot, int32_t type, const int32_t* values, int32_t rate,
+                               int32_t enabled) {
+    FreeSlot(slot);
+    if (!GetEffectTypeInfo(type)) return false;
+    std::copy(values, values + EFFECT_MAX_VALUES, slot.values);
+    const int32_t channels = m_Channels.load(std::memory_order_relaxed);
+    for (int32_t c = 0; c < channels; ++c) {
+        slot.effect[c] = CreateEffect(type, slot.values, rate);
+        if (!slot.effect[c]) {
+            plat::Trace("[CEffectManager] cannot create effect %d\n", type);
+            FreeSlot(slot);
+            return false;
+        }
+        if (!enabled) slot.effect[c]->SetEnable(0);
+    }
+    slot.type = type;
+    return true;
+}
+
+int32_t CEffectManager::AddEffect(int32_t type, const int32_t* values, int32_t sampleRate,
+                                  int32_t position) {
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    if (position >= MAX_EFFECTS || m_Slots[MAX_EFFECTS - 1].type >= 0) return -1;
+    if (position < 0) {
+        position = 0;
+        while (m_Slots[position].type >= 0) ++position;  // position 9 is free, so this stops
+    } else {
+        // Shift position..8 up by one; what was at 9 is empty (checked above).
+        std::rotate(m_Slots + position, m_Slots + MAX_EFFECTS - 1, m_Slots + MAX_EFFECTS);
+    }
+    // An unknown type leaves the position empty, like an effect that could not be created.
+    BuildSlot(m_Slots[position], type, values ? values : kZeros, EffectiveRate(sampleRate), 1);
+    return position;
+}
+
+void CEffectManager::RemoveEffect(int32_t position) {
+    if (position < 0 || position >= MAX_EFFECTS) return;
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    FreeSlot(m_Slots[position]);
+    std::rotate(m_Slots + position, m_Slots + position + 1, m_Slots + MAX_EFFECTS);
+}
+
+void CEffectManager::MoveEffect(int32_t from, int32_t to) {
+    if (from < 0 || from >= MAX_EFFECTS || to < 0 || to >= MAX_EFFECTS) return;
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    if (m_Slots[from].type < 0) return;
+    // Taking the entry out closes up the positions behind it; putting it back
+    // opens a gap at `to`. Both together are one rotation.
+    if (from < to)
+        std::rotate(m_Slots + from, m_Slots + from + 1, m_Slots + to + 1);
+    else if (to < from)
+        std::rotate(m_Slots + to, m_Slots + from, m_Slots + from + 1);
+}
+
+int32_t CEffectManager::SetEffectParams(int32_t position, const int32_t* values, int32_t sampleRate) {
+    if (position < 0 || position >= MAX_EFFECTS) return -1;
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    const int32_t rate = EffectiveRate(sampleRate);
+    Slot& slot = m_Slots[position];
+    if (slot.type < 0) return 0;
+    std::copy(values ? values : kZeros, (values ? values : kZeros) + EFFECT_MAX_VALUES, slot.values);
+    for (CBaseEffect* e : slot.effect)
+        if (e) e->SetParams(slot.values, rate);
+    return 0;
+}
+
+int32_t CEffectManager::GetEffectEnable(int32_t position) {
+    if (position < 0 || position >= MAX_EFFECTS) return -1;
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    const Slot& slot = m_Slots[position];
+    if (slot.type < 0) return -1;
+    return slot.effect[0]->IsEnabled() ? 1 : 0;
+}
+
+void CEffectManager::SetEffectEnable(int32_t position, int32_t on) {
+    if (position < 0 || position >= MAX_EFFECTS) return;
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    for (CBaseEffect* e : m_Slots[position].effect)
+        if (e) e->SetEnable(on);
+}
+
+const wchar_t* CEffectManager::GetEffectName(int32_t type) const {
+    const EffectTypeInfo* info = GetEffectTypeInfo(type);
+    return info ? info->name : nullptr;
+}
+
+int32_t CEffectManager::GetEffectType(int32_t position) {
+    if (position < 0 || position >= MAX_EFFECTS) return -1;
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    return m_Slots[position].type;
+}
+
+void CEffectManager::SetStreamFormat(int32_t channels, int32_t sampleRate) {
+    if (channels < 1 || channels > MAX_CHANNELS || !fx::IsUsableRate(sampleRate)) return;
+    if (channels == m_Channels.load(std::memory_order_relaxed) &&
+        sampleRate == m_KnownRate.load(std::memory_order_relaxed))
+        return;
+    std::lock_guard<std::mutex> lock(m_ChainLock);
+    const bool channelsChanged = channels != m_Channels.load(std::memory_order_relaxed);
+    m_Channels.store(channels, std::memory_order_relaxed);
+    m_KnownRate.store(sampleRate, std::memory_order_relaxed);
+    m_EngineRate = sampleRate;
+    for (Slot& slot : m_Slots) {
+        if (slot.type < 0) continue;
+        if (channelsChanged) {
+            // Fresh instances for every channel: a second channel must not start
+            // from the first one's history.
+            int32_t values[EFFECT_MAX_VALUES];
+            std::copy(slot.values, slot.values + EFFECT_MAX_VALUES, values);
+            const int32_t enabled = slot.effect[0]->IsEnabled();
+            BuildSlot(slot, slot.type, values, sampleRate, enabled);
+        } else {
+            for (CBaseEffect* e : slot.effect)
+                if (e) e->SetParams(slot.values, sampleRate);
+        }
+    }
+}
+
+bool CEffectManager::EnsureScratch(int32_t count) {
+    if (count <= m_WorkCapacity) return true;
+    double* left = new (std::nothrow) double[count];
+    double* right = new (std::nothrow) double[count];
+    int16_t* result = new (std::nothrow) int16_t[count];
+    if (!left || !right || !result) {
+        delete[] left;
+        delete[] right;
+        delete[] result;
+        return false;
+    }
+    delete[] m_Work[0];
+    delete[] m_Work[1];
+    delete[] m_Result;
+    m_Work[0] = left;
+    m_Work[1] = right;
+    m_Result = result;
+    m_WorkCapacity = count;
+    return true;
+}
+
+int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
+    if (!samples || count <= 0) return count > 0 ? count : 0;
+    const int16_t* out = samples;
+    {
+        std::lock_guard<std::mutex> lock(m_ChainLock);
+        if (EnsureScratch(count)) {
+            const int32_t channels = m_Channels.load(std::memory_order_relaxed);
+            const int32_t frames = count / channels;
+            // Split the interleaved block into one plane per channel.
+            for (int32_t c = 0; c < channels; ++c)
+                for (int32_t f = 0; f < frames; ++f)
+                    m_Work[c][f] = samples[f * channels + c] * (1.0 / 32768.0);
+            for (const Slot& slot : m_Slots) {
+                if (slot.type < 0) continue;
+                for (int32_t c = 0; c < channels; ++c)
+                    if (slot.effect[c] && slot.effect[c]->IsEnabled()) slot.effect[c]->Process(m_Work[c], frames);
+            }
+            for (int32_t c = 0; c < channels; ++c)
+                for (int32_t f = 0; f < frames; ++f) m_Result[f * channels + c] = ToSample(m_Work[c][f]);
+            // A stereo block never ends in half a frame; if one does, that sample
+            // passes unchanged rather than shifting the channels of later blocks.
+            for (int32_t i = frames * channels; i < count; ++i) m_Result[i] = samples[i];
+            out = m_Result;
+        } else {
+            plat::Trace("[CEffectManager] no memory for a block of %d samples\n", count);
+        }
+    }
+    // m_Result is only ever touched by this (the sound) thread, so it can be read
+    // after the chain lock is released.
+    WriteRing(out, count);
+    return count;
+}
+
+void CEffectManager::WriteRing(const int16_t* samples, int32_t count) {
+    std::lock_guard<std::mutex> lock(m_OutputLock);
+    const uint32_t n = static_cast<uint32_t>(count);
+    uint32_t freeSpace = (m_ReadIndex - m_WriteIndex) & (RING_SIZE - 1);
+    if (freeSpace == 0) freeSpace = RING_SIZE;
+    if (freeSpace < n) m_ReadIndex = (m_ReadIndex + n - freeSpace) & (RING_SIZE - 1);
+    for (uint32_t i = 0; i < n; ++i) {
+        m_Ring[m_WriteIndex] = samples[i];
+        m_WriteIndex = (m_WriteIndex + 1) & (RING_SIZE - 1);
+    }
+}
+
+void CEffectManager::ReadChainOutput(int16_t* samples, int32_t count) {
+    if (!samples || count <= 0) return;
+    std::lock_guard<std::mutex> lock(m_OutputLock);
+    const uint32_t available = (m_WriteIndex - m_ReadIndex) & (RING_SIZE - 1);
+    const uint32_t k = std::min<uint32_t>(available, static_cast<uint32_t>(count));
+    for (uint32_t i = 0; i < k; ++i) {
+        samples[i] = m_Ring[m_ReadIndex];
+        m_ReadIndex = (m_ReadIndex + 1) & (RING_SIZE - 1);
+    }
+    std::fill(samples + k, samples + count, 0);
+}

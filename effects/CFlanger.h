@@ -1,0 +1,22 @@
+// FLANGER: the dry sample plus the sample from a delay swept by a sine LFO,
+// a fast sweep of a short (0..4 ms) delay.
+#pragma once
+
+#include "effects/CBaseEffect.h"
+#include "effects/ModulatedLine.h"
+
+class CFlanger : public CBaseEffect {
+public:
+    CFlanger();
+    // P1: delay, P2: depth, P3: LFO rate, each 0..100 with 50 the usual setting.
+    void SetParams(const int32_t* values, int32_t sampleRate) override;
+    void Process(double* samples, int32_t count) override;
+    void SetEnable(int32_t on) override;
+
+    int32_t GetDelay() const { return m_Mod.delay; }
+    int32_t GetDepth() const { return m_Mod.depth; }
+    double GetLfoRate() const { return m_Mod.rate; }
+
+private:
+    fx::ModulatedLine m_Mod;
+};

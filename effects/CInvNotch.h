@@ -1,0 +1,22 @@
+// INV NOTCH: (x - allpass) / 2, a band-pass at the centre frequency.
+#pragma once
+
+#include "effects/CBaseEffect.h"
+#include "effects/EffectMath.h"
+
+class CInvNotch : public CBaseEffect {
+public:
+    CInvNotch();
+    // P1: a in percent (nearer 100 is narrower); P2: centre in Hz.
+    void SetParams(const int32_t* values, int32_t sampleRate) override;
+    void Process(double* samples, int32_t count) override;
+    void SetEnable(int32_t on) override;
+
+    const fx::AllpassSection& GetSection() const { return m_Section; }
+    double GetCentre() const { return m_Centre; }
+
+private:
+    fx::AllpassSection m_Section;
+    double m_Centre = 1000.0 / 48000.0;  // a fraction of the rate
+    int32_t m_Rate = 48000;
+};
