@@ -55,7 +55,13 @@ int CAudioControl::Initialize(CAppEventListener* listener) {
     m_pListener = listener;
     m_bPlayThreadRun = 1;
     m_bRecordThreadRun = 1;
-    if (!m_hSoundThread) m_hSoundThread = new CThread([this] { SoundThread(); });
+    if (!m_hSoundThread) {
+        m_SoundReady.Reset();
+        m_hSoundThread = new CThread([this] { SoundThread(); });
+        // Blocks that arrive before the sound thread takes them are dropped:
+        // make sure it does before any capture can start.
+        m_SoundReady.Wait(-1);
+    }
     if (!m_hPlayThread) m_hPlayThread = new CThread([this] { PlayThread(); });
     if (!m_hRecordThread) m_hRecordThread = new CThread([this] { RecordThread(); });
     return 1;
@@ -320,6 +326,7 @@ uint32_t CAudioControl::OnSoundOut(void* buffer, uint32_t bytes) {
 
 void CAudioControl::SoundThread() {
     m_SoundThreadId.store(1, std::memory_order_release);
+    m_SoundReady.Set();
     ThreadMessage msg;
     for (;;) {
         if (!m_SoundQueue.Get(msg)) continue;
@@ -399,7 +406,8 @@ void CAudioControl::WriteRecordFifo(const void* data, uint32_t bytes) {
 void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels) {
     const uint32_t count = bytes / 2;
     if (m_bEffect) {
-        if (!enginelinks::RunEffectChain(block, static_cast<int32_t>(count))) std::memset(block, 0, bytes);
+        if (!enginelinks::RunEffectChain(block, static_cast<int32_t>(count), captureChannels, m_Frequency))
+            std::memset(block, 0, bytes);
     }
 
     // A mono capture recorded as stereo is doubled here, renderer or not, so the

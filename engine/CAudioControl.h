@@ -102,6 +102,10 @@ public:
     uint64_t GetRecordedFrames() const { return m_RecordedFrames.load(); }
     uint32_t GetRecordFifoUsed() { return m_RecordFifo.GetUsed(); }
     uint32_t GetMonitorFifoUsed() { return m_MonitorFifo.GetUsed(); }
+    uint32_t GetPlayRecordRingUsed() { return m_PlayRecordRing.GetUsed(); }
+    uint32_t GetPlayMonitorRingUsed() { return m_PlayMonitorRing.GetUsed(); }
+    // The play thread has read the play file to its end (everything is in the rings).
+    bool IsPlayFileAtEnd() const { return m_PlayAtEnd.load(); }
     size_t GetPendingBlocks() const { return m_SoundQueue.Size(); }
     // Captured blocks copied by OnSoundIn and not yet freed by the sound thread.
     int64_t GetBlocksInFlight() const { return m_BlocksInFlight.load(); }
@@ -170,6 +174,7 @@ private:
     CThread* m_hRecordThread = nullptr;
     std::atomic<int32_t> m_SoundThreadId{0};  // non-zero once the sound thread takes blocks
     CMessageQueue m_SoundQueue;
+    CEvent m_SoundReady{true, false};
     CEvent m_PlayWake;
     CEvent m_RecordWake;
     std::atomic<bool> m_HoldRecord{false};

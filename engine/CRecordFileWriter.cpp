@@ -5,15 +5,6 @@
 
 #include <algorithm>
 
-namespace {
-void PutLE32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-}  // namespace
-
 CRecordFileWriter::CRecordFileWriter() : m_pFile(&m_OwnFile) {}
 
 CRecordFileWriter::~CRecordFileWriter() { Close(); }
@@ -30,7 +21,7 @@ int CRecordFileWriter::Create(const std::string& path, const WAVEFORMATEX& forma
     m_BytesAtRefresh = 0;
     m_TickAtRefresh = plat::TickCount();
     std::wstring wide = plat::Utf8ToWide(path);
-    int result = m_pFile->CreateWave(wide.c_str(), &m_Format, 1);
+    int result = m_pFile->CreateWave(wide.c_str(), m_Format, 1);
     if (result != 0) m_Part = 0;
     return result;
 }
@@ -70,7 +61,7 @@ int CRecordFileWriter::OpenNextPart() {
     // user agreed to replace the take's own name only.
     while (part < 100000 && recorder::RecordFileExists(path)) path = recorder::SplitPartPath(m_BasePath, ++part);
     std::wstring wide = plat::Utf8ToWide(path);
-    if (m_pFile->CreateWave(wide.c_str(), &m_Format, 1) != 0) {
+    if (m_pFile->CreateWave(wide.c_str(), m_Format, 1) != 0) {
         plat::Trace("file open error %s\n", path.c_str());
         m_PartPath = path;
         return 0;
@@ -85,23 +76,14 @@ int CRecordFileWriter::OpenNextPart() {
 }
 
 int CRecordFileWriter::WriteHeaderSizes() {
-    // The same three fields the final header holds: RIFF size, fact frames, data size.
-    const auto data = static_cast<uint32_t>(m_PartBytes);
-    uint8_t v[4];
-    PutLE32(v, 48u + data);
-    if (m_pFile->Write(v, 4, 4) != 4) return 0;
-    PutLE32(v, static_cast<uint32_t>(m_PartBytes / m_Format.nBlockAlign));
-    if (m_pFile->Write(v, 4, 44) != 4) return 0;
-    PutLE32(v, data);
-    if (m_pFile->Write(v, 4, 52) != 4) return 0;
+    if (!m_pFile->WriteHeader()) return 0;
+    // On disk, not only in the process: a take survives a crash of the machine too.
     m_pFile->Flush();
     return 1;
 }
 
 int CRecordFileWriter::RefreshHeaderIfDue() {
     if (!m_pFile->IsOpen()) return 1;
-    // A part shorter than its header is left alone: nothing worth describing yet.
-    if (m_PartBytes < 56) return 1;
     const uint32_t now = plat::TickCount();
     const uint64_t audioBytes = static_cast<uint64_t>(m_Format.nAvgBytesPerSec) * HEADER_REFRESH_MS / 1000;
     if (now - m_TickAtRefresh < HEADER_REFRESH_MS && m_PartBytes - m_BytesAtRefresh < audioBytes) return 1;

@@ -25,8 +25,9 @@ int BoostOn();
 int BoostLevel();
 int RecFileChannel();
 int PlayFileMode();
-// Runs `count` samples through the effect chain in place. False when there is
-// no effect manager (the caller then silences the block).
-bool RunEffectChain(int16_t* samples, int32_t count);
+// Runs `count` interleaved samples of a stream of `channels` channels at
+// `rate` Hz through the effect chain in place. False when there is no effect
+// manager (the caller then silences the block).
+bool RunEffectChain(int16_t* samples, int32_t count, int channels, int rate);
 
 }  // namespace enginelinks
