@@ -100,6 +100,8 @@ public:
     // Bytes of output silence (16-bit stereo) one second of delay lasts.
     uint32_t GetPlayBytesPerSecond() const { return static_cast<uint32_t>(m_PlayFrequency.load()) * 4u; }
     uint64_t GetRecordedFrames() const { return m_RecordedFrames.load(); }
+    // Record thread passes completed (tests wait for one to be sure data was written).
+    uint64_t GetRecordPasses() const { return m_RecordPasses.load(); }
     uint32_t GetRecordFifoUsed() { return m_RecordFifo.GetUsed(); }
     uint32_t GetMonitorFifoUsed() { return m_MonitorFifo.GetUsed(); }
     uint32_t GetPlayRecordRingUsed() { return m_PlayRecordRing.GetUsed(); }
@@ -204,6 +206,7 @@ private:
     std::mutex m_RecordFileLock;
     CRecordFileWriter m_RecordWriter;
     std::atomic<uint64_t> m_RecordedFrames{0};
+    std::atomic<uint64_t> m_RecordPasses{0};
 
     std::atomic<int64_t> m_BlocksInFlight{0};
     std::atomic<uint32_t> m_Overflows{0};

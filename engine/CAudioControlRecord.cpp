@@ -127,4 +127,5 @@ void CAudioControl::RecordPass() {
     }
     if (failed && m_pListener) m_pListener->OnRecordError(failedPath.c_str(), static_cast<uint32_t>(savedFrames));
     if (n && m_pListener) m_pListener->OnRecordData(m_RecordBuffer.data(), n);
+    ++m_RecordPasses;
 }

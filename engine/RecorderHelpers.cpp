@@ -15,8 +15,10 @@ std::wstring CompleteRecordName(const std::wstring& typed, bool* changed) {
         hasExtension = tail == L".wav";
     }
     if (!hasExtension) {
+        // Within the 260-character limit the extension wins over the name's end,
+        // so the file is still a .wav file.
+        if (name.size() > 256) name.resize(256);
         name += L".wav";
-        if (name.size() > 260) name.resize(260);
     }
     if (changed) *changed = name != typed;
     return name;

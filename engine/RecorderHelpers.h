@@ -14,7 +14,7 @@ namespace recorder {
 // ---------------------------------------------------------------- record file names
 // A typed name gets ".wav" appended unless it is longer than four characters and
 // already ends in ".wav" (any case). Input is limited to 259 characters, the
-// result to 260. `changed` tells whether the window must show the new name.
+// result to 260 (a long name is shortened so that ".wav" still ends it). `changed` tells whether the window must show the new name.
 std::wstring CompleteRecordName(const std::wstring& typed, bool* changed = nullptr);
 // Folder and name joined with the platform's separator; an empty folder gives
 // the name alone (the current folder).
