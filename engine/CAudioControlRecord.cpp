@@ -42,7 +42,10 @@ int CAudioControl::RecordStart(const std::string& path) {
         // Half a second of silence leads every recording.
         std::vector<uint8_t> lead(static_cast<size_t>(format.nBlockAlign) * format.nSamplesPerSec / 2, 0);
         if (!m_RecordWriter.Write(lead.data(), static_cast<uint32_t>(lead.size()))) {
+            // Not even the lead fits (a full disk): leave no empty file behind.
             plat::Trace("file open error %s\n", path.c_str());
+            m_RecordWriter.Close();
+            plat::RemoveFile(path.c_str());
             return 0;
         }
         m_RecordedFrames = 0;

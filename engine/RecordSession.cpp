@@ -174,7 +174,7 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
     };
     factory.m_ConfigureRender = [&](CTestRenderer& rnd) {
         rnd.SetRealtime(o.realtime);
-        rnd.SetKeepLimit(64u << 20);
+        rnd.SetKeepLimit(o.rendererKeepBytes);
     };
     audio.SetDriverFactory(&factory);
     CSessionListener listener(&audio);

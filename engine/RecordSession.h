@@ -45,6 +45,7 @@ struct RecordSessionOptions {
 
     bool withRenderer = true;
     bool monitor = true;
+    size_t rendererKeepBytes = 64u << 20;  // what the test renderer keeps of what it played
 
     // Called about every 50 ms while the capture runs (tests look at memory).
     std::function<void(CAudioControl&, uint64_t capturedFrames)> onProgress;
