@@ -4,10 +4,12 @@
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 void PutLe32(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -15,7 +17,9 @@ void PutLe32(uint8_t* p, uint32_t v) {
     p[2] = static_cast<uint8_t>(v >> 16);
     p[3] = static_cast<uint8_t>(v >> 24);
 }
-bool IdIs(const void* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+bool IdIs(const void* p, const char* id) {
+    return std::memcmp(p, id, 4) == 0;
+}
 
 // Chunk ids are four printable ASCII characters.
 bool LooksLikeChunkId(const uint8_t* p) {
@@ -29,7 +33,7 @@ bool LooksLikeChunkId(const uint8_t* p) {
 constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-}  // namespace
+} // namespace
 
 CWaveFile::~CWaveFile() {
     if (m_hFile) Close();
@@ -134,8 +138,12 @@ int CWaveFile::Create(const wchar_t* name, int overwrite) {
 
 // ---------------------------------------------------------------- reading
 
-int CWaveFile::Open(const wchar_t* name) { return OpenWave(name); }
-int CWaveFile::OpenRaw(const wchar_t* name) { return OpenWave(name); }
+int CWaveFile::Open(const wchar_t* name) {
+    return OpenWave(name);
+}
+int CWaveFile::OpenRaw(const wchar_t* name) {
+    return OpenWave(name);
+}
 
 int CWaveFile::OpenWave(const wchar_t* name) {
     m_BlockCount = 0;
@@ -199,8 +207,9 @@ int CWaveFile::ParseChunks(uint64_t fileSize, uint64_t* dataBytes) {
             dataStart = body;
             const uint64_t available = fileSize - body;
             // 0 or a size beyond the file: an unfinished or cut-off file, whose
-            // samples run to its end.
-            if (size == 0 || size > available) {
+            // samples run to its end. A 0 followed at once by another chunk is
+            // an empty data chunk, though.
+            if ((size == 0 && !ChunkFollows(body, fileSize)) || size > available) {
                 *dataBytes = available;
                 break;
             }
@@ -246,7 +255,7 @@ int CWaveFile::ParseFmt(uint64_t offset, uint32_t size) {
         if (bits != 32 && bits != 64) return 0;
         sampleBytes = bits / 8u;
     } else {
-        return 0;  // compressed or unknown: the engine could only play it as noise
+        return 0; // compressed or unknown: the engine could only play it as noise
     }
     if (align != channels * sampleBytes) return 0;
 
@@ -271,6 +280,12 @@ uint64_t CWaveFile::NextChunk(uint64_t end, uint32_t size, uint64_t fileSize) {
     bool atEnd = got >= 8 && LooksLikeChunkId(p);
     bool afterPad = got >= 9 && LooksLikeChunkId(p + 1);
     return atEnd && !afterPad ? end : end + 1;
+}
+
+int CWaveFile::ChunkFollows(uint64_t offset, uint64_t fileSize) {
+    uint8_t head[8];
+    if (offset + 8 > fileSize || CFile::Read(head, 8, offset) != 8) return 0;
+    return LooksLikeChunkId(head) && Le32(head + 4) <= fileSize - offset - 8 ? 1 : 0;
 }
 
 uint64_t CWaveFile::DataEnd() const {
@@ -310,8 +325,8 @@ void CWaveFile::SeekTime(uint32_t seconds) {
     const uint64_t position =
         static_cast<uint64_t>(m_Header.nBlockAlign) * seconds * m_Header.nSamplesPerSec + m_Offset;
     Seek(position);
-    plat::Trace("adr = %d, m_Offset=%d, SamplesPerSec=%d\n", static_cast<int>(position), static_cast<int>(m_Offset),
-                static_cast<int>(m_Header.nSamplesPerSec));
+    plat::Trace("adr = %d, m_Offset=%d, SamplesPerSec=%d\n", static_cast<int>(position),
+                static_cast<int>(m_Offset), static_cast<int>(m_Header.nSamplesPerSec));
 }
 
 uint32_t CWaveFile::GetTime() {

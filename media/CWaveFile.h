@@ -40,11 +40,11 @@ struct WaveHeader {
 #pragma pack(pop)
 static_assert(sizeof(WaveHeader) == 36, "WaveHeader must match the file layout");
 
-constexpr uint32_t WAVE_HEADER_BYTES = 56;  // what CreateWave writes before the samples
+constexpr uint32_t WAVE_HEADER_BYTES = 56; // what CreateWave writes before the samples
 constexpr uint16_t WAVE_FORMAT_EXTENSIBLE_TAG = 0xFFFE;
 
 class CWaveFile : public CMediaFile {
-public:
+  public:
     // Limits of what the reader accepts as a plausible format.
     static constexpr uint32_t kMaxChannels = 64;
     static constexpr uint32_t kMaxSamplesPerSec = 1000000;
@@ -94,7 +94,7 @@ public:
     // File offset of the first sample byte (reading).
     uint32_t GetDataOffset() const { return m_Offset; }
 
-private:
+  private:
     int OpenWave(const wchar_t* name);
     // Reads the chunk list; fills m_Header, m_Offset and the data length. 0 when
     // the file is not a WAV file this reader can play.
@@ -102,6 +102,8 @@ private:
     int ParseFmt(uint64_t offset, uint32_t size);
     // Where the chunk after one of `size` bytes ending at `end` starts.
     uint64_t NextChunk(uint64_t end, uint32_t size, uint64_t fileSize);
+    // 1 when a plausible chunk header (id and a size that fits) starts at `offset`.
+    int ChunkFollows(uint64_t offset, uint64_t fileSize);
     uint64_t DataEnd() const;
 
     WaveHeader m_Header{};

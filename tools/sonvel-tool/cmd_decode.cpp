@@ -24,7 +24,8 @@ int Decode(const std::vector<std::string>& args) {
         const uint64_t before = file->GetPosition();
         const uint32_t n = file->ReadData(buffer.data(), kChunkBytes);
         if (n > 0) {
-            if (std::fwrite(buffer.data(), 1, n, stdout) != n) return ToolFail("write to standard output failed");
+            if (std::fwrite(buffer.data(), 1, n, stdout) != n)
+                return ToolFail("write to standard output failed");
             continue;
         }
         // Nothing this time: finished at the end, or a reader that no longer
@@ -35,4 +36,4 @@ int Decode(const std::vector<std::string>& args) {
     return 0;
 }
 ToolRegistrar reg("decode", "decode FILE", Decode);
-}  // namespace
+} // namespace

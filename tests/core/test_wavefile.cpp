@@ -1,0 +1,729 @@
+// CWaveFile: the recorder's 56-byte writer and the reader, on hand-built files
+// and on files that sox and ffmpeg write at test time.
+#include "media/CWaveFile.h"
+#include "media/MediaOpen.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testutil::ReadAll;
+using testutil::TempDir;
+using testutil::WriteAll;
+
+std::wstring W(const std::string& s) {
+    return plat::Utf8ToWide(s);
+}
+
+// Reads a file that a writer may still hold open. On Windows that takes a
+// share mode allowing the writer, which the stream library asks for.
+Bytes ReadShared(const std::string& path) {
+    std::ifstream in(std::filesystem::path(W(path)), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t Le32At(const Bytes& b, size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+void Put16(Bytes& b, uint32_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+void PutId(Bytes& b, const char* id) {
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<uint8_t>(id[i]));
+}
+
+Bytes Pattern(size_t n, uint32_t seed = 1) {
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        b[i] = static_cast<uint8_t>(seed >> 16);
+    }
+    return b;
+}
+
+// ---------------------------------------------------------------- hand-built files
+
+struct Chunk {
+    const char* id;
+    Bytes body;
+    bool pad = true;        // the RIFF pad byte after an odd body
+    int64_t sizeField = -1; // the size written, when it is not the body's
+};
+
+Bytes Riff(const std::vector<Chunk>& chunks, const char* form = "WAVE") {
+    Bytes b;
+    PutId(b, "RIFF");
+    Put32(b, 0);
+    PutId(b, form);
+    for (const Chunk& c : chunks) {
+        PutId(b, c.id);
+        Put32(b,
+              c.sizeField >= 0 ? static_cast<uint32_t>(c.sizeField) : static_cast<uint32_t>(c.body.size()));
+        b.insert(b.end(), c.body.begin(), c.body.end());
+        if ((c.body.size() & 1) && c.pad) b.push_back(0);
+    }
+    uint32_t riff = static_cast<uint32_t>(b.size() - 8);
+    std::memcpy(b.data() + 4, &riff, 4);
+    return b;
+}
+
+Chunk Fmt(uint32_t tag, uint32_t ch, uint32_t rate, uint32_t bits, uint32_t align = 0, uint32_t avg = 0) {
+    if (align == 0) align = ch * ((bits + 7) / 8);
+    if (avg == 0) avg = align * rate;
+    Bytes b;
+    Put16(b, tag);
+    Put16(b, ch);
+    Put32(b, rate);
+    Put32(b, avg);
+    Put16(b, align);
+    Put16(b, bits);
+    return {"fmt ", b};
+}
+
+Chunk Fmt18(uint32_t tag, uint32_t ch, uint32_t rate, uint32_t bits) {
+    Chunk c = Fmt(tag, ch, rate, bits);
+    Put16(c.body, 0);
+    return c;
+}
+
+// The extensible form: 40 bytes, the sub-format GUID naming `subTag`.
+Chunk FmtExt(uint32_t subTag, uint32_t ch, uint32_t rate, uint32_t bits, uint32_t validBits,
+             bool goodGuid = true) {
+    Chunk c = Fmt(0xFFFE, ch, rate, bits);
+    Put16(c.body, 22);
+    Put16(c.body, validBits);
+    Put32(c.body, ch == 2 ? 3 : 4); // channel mask
+    Put16(c.body, subTag);
+    const uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    c.body.insert(c.body.end(), tail, tail + 14);
+    if (!goodGuid) c.body.back() ^= 0xFF;
+    return c;
+}
+
+Chunk Data(const Bytes& samples, int64_t sizeField = -1) {
+    return {"data", samples, true, sizeField};
+}
+Chunk Other(const char* id, size_t n, bool pad = true) {
+    return {id, Bytes(n, 'x'), pad};
+}
+
+// Reads every byte the reader hands out from the start of the audio.
+Bytes ReadAllData(CMediaFile& f, uint32_t piece = 1000) {
+    Bytes out;
+    Bytes buf(piece);
+    f.Rewind();
+    for (uint32_t n; (n = f.ReadData(buf.data(), piece)) > 0;)
+        out.insert(out.end(), buf.begin(), buf.begin() + n);
+    return out;
+}
+
+struct Expect {
+    uint32_t tag, ch, rate, bits, frames;
+};
+
+void CheckOpened(CWaveFile& f, const Expect& e, const Bytes& samples, const std::string& what) {
+    SCOPED_TRACE(what);
+    const MediaFormat* fmt = f.GetFormat();
+    ASSERT_NE(fmt, nullptr);
+    EXPECT_EQ(fmt->nKind, 1u);
+    EXPECT_EQ(f.GetFormatTag(), e.tag);
+    EXPECT_EQ(fmt->nChannels, e.ch);
+    EXPECT_EQ(fmt->nSamplesPerSec, e.rate);
+    EXPECT_EQ(fmt->nBitsPerSample, e.bits);
+    EXPECT_EQ(f.GetFrames(), e.frames);
+    Bytes got = ReadAllData(f);
+    EXPECT_EQ(got.size(), samples.size());
+    EXPECT_TRUE(got == samples);
+    EXPECT_EQ(f.IsEnd(), 1);
+}
+
+// ---------------------------------------------------------------- writer
+
+WAVEFORMATEX Pcm(int ch, int rate, int bits) {
+    WAVEFORMATEX f;
+    MakePcmFormat(f, ch, rate, bits);
+    return f;
+}
+
+TEST(WaveFileWriter, GoldenHeaderForARecording) {
+    TempDir dir("wav");
+    const std::string path = dir.File("take.wav");
+    const Bytes samples = Pattern(1000);
+    CWaveFile w;
+    ASSERT_EQ(w.CreateWave(W(path).c_str(), Pcm(2, 44100, 16), 1), 0);
+
+    // On disk right after the create: every size still 0 (RIFF size 48).
+    const uint8_t created[56] = {'R',  'I',  'F',  'F', 0x30, 0, 0,   0,   'W', 'A', 'V',  'E',  'f', 'm',
+                                 't',  ' ',  16,   0,   0,    0, 1,   0,   2,   0,   0x44, 0xAC, 0,   0,
+                                 0x10, 0xB1, 0x02, 0,   4,    0, 16,  0,   'f', 'a', 'c',  't',  4,   0,
+                                 0,    0,    0,    0,   0,    0, 'd', 'a', 't', 'a', 0,    0,    0,   0};
+    EXPECT_TRUE(ReadShared(path) == Bytes(created, created + 56));
+
+    ASSERT_EQ(w.WriteSamples(0, samples.data(), 600), 1);
+    ASSERT_EQ(w.WriteSamples(0, samples.data() + 600, 400), 1);
+    EXPECT_EQ(w.GetFrames(), 250u);
+    w.Close();
+
+    // 1000 bytes of 16-bit stereo: RIFF size 1048, 250 frames, data size 1000.
+    const uint8_t closed[56] = {'R',  'I',  'F',  'F', 0x18, 0x04, 0,   0,   'W', 'A', 'V',  'E',  'f', 'm',
+                                't',  ' ',  16,   0,   0,    0,    1,   0,   2,   0,   0x44, 0xAC, 0,   0,
+                                0x10, 0xB1, 0x02, 0,   4,    0,    16,  0,   'f', 'a', 'c',  't',  4,   0,
+                                0,    0,    0xFA, 0,   0,    0,    'd', 'a', 't', 'a', 0xE8, 0x03, 0,   0};
+    Bytes file = ReadAll(path);
+    ASSERT_EQ(file.size(), 56u + 1000u);
+    EXPECT_TRUE(Bytes(file.begin(), file.begin() + 56) == Bytes(closed, closed + 56));
+    EXPECT_TRUE(Bytes(file.begin() + 56, file.end()) == samples);
+}
+
+TEST(WaveFileWriter, CreateRefusals) {
+    TempDir dir("wav");
+    struct Case {
+        const char* what;
+        WAVEFORMATEX format;
+    };
+    WAVEFORMATEX good = Pcm(2, 48000, 16);
+    auto with = [&](auto change) {
+        WAVEFORMATEX f = good;
+        change(f);
+        return f;
+    };
+    const Case cases[] = {
+        {"float tag", with([](WAVEFORMATEX& f) { f.wFormatTag = 3; })},
+        {"no channels", with([](WAVEFORMATEX& f) { f.nChannels = 0; })},
+        {"no rate", with([](WAVEFORMATEX& f) { f.nSamplesPerSec = 0; })},
+        {"no byte rate", with([](WAVEFORMATEX& f) { f.nAvgBytesPerSec = 0; })},
+        {"no block align", with([](WAVEFORMATEX& f) { f.nBlockAlign = 0; })},
+        {"no bits", with([](WAVEFORMATEX& f) { f.wBitsPerSample = 0; })},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File(std::string(c.what) + ".wav");
+        CWaveFile w;
+        EXPECT_EQ(w.CreateWave(W(path).c_str(), c.format, 1), -1);
+        EXPECT_FALSE(plat::PathExists(path.c_str()));
+    }
+
+    // An existing file without overwrite: -2, and what the user had is untouched.
+    const std::string existing = dir.File("keep.wav");
+    ASSERT_TRUE(WriteAll(existing, "precious", 8));
+    CWaveFile w;
+    EXPECT_EQ(w.CreateWave(W(existing).c_str(), good, 0), -2);
+    EXPECT_EQ(ReadAll(existing).size(), 8u);
+    EXPECT_EQ(w.CreateWave(L"", good, 1), -1);
+    // Still open: a second create is refused.
+    ASSERT_EQ(w.CreateWave(W(dir.File("a.wav")).c_str(), good, 1), 0);
+    EXPECT_EQ(w.CreateWave(W(dir.File("b.wav")).c_str(), good, 1), -1);
+}
+
+// Written in uneven pieces and read back: the same bytes, format and length.
+TEST(WaveFileWriter, RoundTripsBitExact) {
+    TempDir dir("wav");
+    struct Case {
+        int ch, rate, bits;
+        size_t bytes;
+    };
+    const Case cases[] = {
+        {1, 8000, 8, 8001}, {2, 44100, 16, 44100 * 4}, {1, 48000, 24, 3 * 4801}, {2, 96000, 32, 8 * 1000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bits);
+        const std::string path = dir.File("rt" + std::to_string(c.bits) + ".wav");
+        const Bytes samples = Pattern(c.bytes, c.bits);
+        CWaveFile w;
+        ASSERT_EQ(w.CreateWave(W(path).c_str(), Pcm(c.ch, c.rate, c.bits), 1), 0);
+        // Pieces of 1, 4, 13, 40 ... frames.
+        for (size_t at = 0, frames = 1; at < samples.size(); frames = frames * 3 + 1) {
+            const size_t n = std::min(frames * c.ch * (c.bits / 8), samples.size() - at);
+            ASSERT_EQ(w.WriteSamples(0, samples.data() + at, static_cast<uint32_t>(n)), 1);
+            at += n;
+        }
+        const uint32_t frames = static_cast<uint32_t>(c.bytes / (c.ch * c.bits / 8));
+        EXPECT_EQ(w.GetFrames(), frames);
+        w.Close();
+        EXPECT_EQ(ReadAll(path).size(), 56u + c.bytes);
+
+        CWaveFile r;
+        ASSERT_EQ(r.Open(W(path).c_str()), 1);
+        EXPECT_EQ(r.GetDataOffset(), 56u);
+        CheckOpened(r, {1, uint32_t(c.ch), uint32_t(c.rate), uint32_t(c.bits), frames}, samples, path);
+    }
+}
+
+// A header refresh in the middle of a recording: the sizes on disk follow what
+// was written, later appends land after the earlier ones, and what a killed
+// process would leave behind plays all that the last refresh described.
+TEST(WaveFileWriter, HeaderRefreshKeepsAppendsInPlace) {
+    TempDir dir("wav");
+    const std::string path = dir.File("live.wav");
+    const Bytes a = Pattern(400, 1), b = Pattern(600, 2), c = Pattern(200, 3);
+    CWaveFile w;
+    ASSERT_EQ(w.CreateWave(W(path).c_str(), Pcm(1, 8000, 16), 1), 0);
+    ASSERT_EQ(w.WriteSamples(0, a.data(), 400), 1);
+    ASSERT_EQ(w.WriteHeader(), 1);
+    ASSERT_EQ(w.WriteSamples(0, b.data(), 600), 1);
+    ASSERT_EQ(w.WriteHeader(), 1);
+    ASSERT_EQ(w.WriteHeader(), 1); // repeated refreshes must not add up
+    ASSERT_EQ(w.WriteSamples(0, c.data(), 200), 1);
+
+    Bytes file = ReadShared(path);
+    ASSERT_EQ(file.size(), 56u + 1200u);
+    EXPECT_EQ(Le32At(file, 4), 48u + 1000u);
+    EXPECT_EQ(Le32At(file, 44), 500u);
+    EXPECT_EQ(Le32At(file, 52), 1000u);
+    Bytes all = a;
+    all.insert(all.end(), b.begin(), b.end());
+    all.insert(all.end(), c.begin(), c.end());
+    EXPECT_TRUE(Bytes(file.begin() + 56, file.end()) == all);
+
+    // The state a crash would leave: the header covers a and b.
+    const std::string crashed = dir.File("crashed.wav");
+    ASSERT_TRUE(WriteAll(crashed, file.data(), file.size()));
+    CWaveFile r;
+    ASSERT_EQ(r.Open(W(crashed).c_str()), 1);
+    CheckOpened(r, {1, 1, 8000, 16, 500}, Bytes(all.begin(), all.begin() + 1000), "crashed");
+
+    w.Close();
+    file = ReadAll(path);
+    EXPECT_EQ(Le32At(file, 4), 48u + 1200u);
+    EXPECT_EQ(Le32At(file, 44), 600u);
+    EXPECT_EQ(Le32At(file, 52), 1200u);
+}
+
+// A recording whose header was never rewritten (sizes 0) still plays in full.
+TEST(WaveFileWriter, UnfinishedRecordingPlays) {
+    TempDir dir("wav");
+    const std::string path = dir.File("unfinished.wav");
+    const Bytes samples = Pattern(4000);
+    CWaveFile w;
+    ASSERT_EQ(w.CreateWave(W(path).c_str(), Pcm(2, 8000, 16), 1), 0);
+    ASSERT_EQ(w.WriteSamples(0, samples.data(), 4000), 1);
+    const Bytes file = ReadShared(path); // before Close: sizes on disk are 0
+    ASSERT_EQ(Le32At(file, 52), 0u);
+    const std::string copy = dir.File("copy.wav");
+    ASSERT_TRUE(WriteAll(copy, file.data(), file.size()));
+    CWaveFile r;
+    ASSERT_EQ(r.Open(W(copy).c_str()), 1);
+    CheckOpened(r, {1, 2, 8000, 16, 1000}, samples, "unfinished");
+}
+
+TEST(WaveFileWriter, CreateFromMediaFormatAndReuse) {
+    TempDir dir("wav");
+    CWaveFile w;
+    EXPECT_EQ(w.SetFormat(0, nullptr), 0);
+    MediaFormat mf{};
+    mf.nKind = 1;
+    mf.nSamplesPerSec = 22050;
+    mf.nChannels = 2;
+    mf.nBitsPerSample = 16;
+    ASSERT_EQ(w.SetFormat(0, &mf), 1);
+    ASSERT_EQ(w.Create(W(dir.File("one.wav")).c_str(), 1), 0);
+    const Bytes s = Pattern(88);
+    ASSERT_EQ(w.WriteSamples(0, s.data(), 88), 1);
+    EXPECT_EQ(w.WriteData(0, s.data(), 88), 0); // only WriteSamples writes
+    w.Close();
+    Bytes file = ReadAll(dir.File("one.wav"));
+    ASSERT_EQ(file.size(), 56u + 88u);
+    EXPECT_EQ(Le32At(file, 28), 88200u); // byte rate = 4 x 22050
+    EXPECT_EQ(file[32], 4);              // block align
+
+    // The object is reused for the next recording; its count starts again.
+    ASSERT_EQ(w.CreateWave(W(dir.File("two.wav")).c_str(), Pcm(1, 8000, 16), 1), 0);
+    EXPECT_EQ(w.GetFrames(), 0u);
+    w.Close();
+    EXPECT_EQ(ReadAll(dir.File("two.wav")).size(), 56u);
+
+    // A file opened for reading is never written to.
+    CWaveFile r;
+    ASSERT_EQ(r.Open(W(dir.File("one.wav")).c_str()), 1);
+    EXPECT_EQ(r.WriteSamples(0, s.data(), 88), 1);
+    r.Close();
+    EXPECT_EQ(ReadAll(dir.File("one.wav")).size(), 56u + 88u);
+}
+
+// ---------------------------------------------------------------- reader, hand-built
+
+TEST(WaveFileReader, ChunkLayouts) {
+    TempDir dir("wav");
+    const Bytes s4 = Pattern(4000); // 1000 frames of 16-bit stereo
+    const Bytes s5 = Pattern(5);    // 5 frames of 8-bit mono
+    const Bytes s12 = Pattern(12);
+    struct Case {
+        const char* what;
+        Bytes file;
+        Expect expect;
+        Bytes samples;
+    };
+    const Case cases[] = {
+        {"plain", Riff({Fmt(1, 2, 44100, 16), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
+        {"fmt 18 float with fact",
+         Riff({Fmt18(3, 1, 8000, 32), Other("fact", 4), Data(s4)}),
+         {3, 1, 8000, 32, 1000},
+         s4},
+        {"extensible pcm 24", Riff({FmtExt(1, 2, 48000, 24, 24), Data(s12)}), {1, 2, 48000, 24, 2}, s12},
+        {"extensible float", Riff({FmtExt(3, 1, 48000, 32, 32), Data(s4)}), {3, 1, 48000, 32, 1000}, s4},
+        {"extensible 24 in 32", Riff({FmtExt(1, 1, 48000, 32, 24), Data(s4)}), {1, 1, 48000, 32, 1000}, s4},
+        {"long LIST before data",
+         Riff({Fmt(1, 2, 44100, 16), Other("LIST", 5000), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"JUNK and bext first",
+         Riff({Other("JUNK", 28), Other("bext", 602), Fmt(1, 2, 44100, 16), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"odd chunk padded",
+         Riff({Fmt(1, 2, 44100, 16), Other("abcd", 3), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"odd chunk unpadded",
+         Riff({Fmt(1, 2, 44100, 16), Other("abcd", 3, false), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"odd data then trailing LIST",
+         Riff({Fmt(1, 1, 8000, 8), Data(s5), Other("LIST", 30)}),
+         {1, 1, 8000, 8, 5},
+         s5},
+        {"trailing id3",
+         Riff({Fmt(1, 2, 44100, 16), Data(s4), Other("id3 ", 128)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"data before fmt", Riff({Data(s4), Fmt(1, 2, 44100, 16)}), {1, 2, 44100, 16, 1000}, s4},
+        {"zero data size", Riff({Fmt(1, 2, 44100, 16), Data(s4, 0)}), {1, 2, 44100, 16, 1000}, s4},
+        {"data size past the end",
+         Riff({Fmt(1, 2, 44100, 16), Data(s4, 0x7FFFF000)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+        {"20-bit in 3 bytes", Riff({Fmt(1, 2, 8000, 20, 6), Data(s12)}), {1, 2, 8000, 24, 2}, s12},
+        {"byte rate not matching", Riff({Fmt(1, 2, 44100, 16, 4, 1), Data(s4)}), {1, 2, 44100, 16, 1000}, s4},
+        {"empty data", Riff({Fmt(1, 2, 44100, 16), Data({}), Other("LIST", 8)}), {1, 2, 44100, 16, 0}, {}},
+        {"second fmt ignored",
+         Riff({Fmt(1, 2, 44100, 16), Fmt(1, 1, 8000, 8), Data(s4)}),
+         {1, 2, 44100, 16, 1000},
+         s4},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.File(std::string(c.what) + ".wav");
+        ASSERT_TRUE(WriteAll(path, c.file.data(), c.file.size()));
+        CWaveFile f;
+        ASSERT_EQ(f.Open(W(path).c_str()), 1) << c.what;
+        CheckOpened(f, c.expect, c.samples, c.what);
+    }
+}
+
+TEST(WaveFileReader, RefusesWhatItCannotPlay) {
+    TempDir dir("wav");
+    const Bytes s4 = Pattern(4000);
+    Bytes cut = Riff({Fmt(1, 2, 44100, 16), Data(s4)});
+    cut.resize(30); // ends inside the "fmt " chunk
+    struct Case {
+        const char* what;
+        Bytes file;
+    };
+    const Case cases[] = {
+        {"empty", {}},
+        {"eleven bytes", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V'}},
+        {"not RIFF", [&] { Bytes b = Riff({Fmt(1, 2, 44100, 16), Data(s4)}); b[0] = 'X'; return b; }()},
+        {"not WAVE", Riff({Fmt(1, 2, 44100, 16), Data(s4)}, "AVI ")},
+        {"no data", Riff({Fmt(1, 2, 44100, 16), Other("LIST", 40)})},
+        {"no fmt", Riff({Other("LIST", 40), Data(s4)})},
+        {"data of unknown size before fmt", Riff({Data(s4, 0), Fmt(1, 2, 44100, 16)})},
+        {"cut inside fmt", cut},
+        {"chunk size past the end", Riff({Fmt(1, 2, 44100, 16), {"LIST", Bytes(16, 'x'), true, 0xFFFFFFF0}, Data(s4)})},
+        {"fmt of 14 bytes", [] { Chunk c = Fmt(1, 2, 44100, 16); c.body.resize(14); return Riff({c, Data({})}); }()},
+        {"block align not channels x bits", Riff({Fmt(1, 2, 44100, 16, 2), Data(s4)})},
+        {"rate 0", Riff({Fmt(1, 2, 0, 16, 4, 4), Data(s4)})},
+        {"rate absurd", Riff({Fmt(1, 2, 50000000, 16), Data(s4)})},
+        {"channels 0", Riff({Fmt(1, 0, 44100, 16, 4, 4), Data(s4)})},
+        {"channels absurd", Riff({Fmt(1, 1000, 44100, 16), Data(s4)})},
+        {"bits 0", Riff({Fmt(1, 2, 44100, 0, 4), Data(s4)})},
+        {"byte rate 0", [&] { Chunk c = Fmt(1, 2, 44100, 16); std::memset(c.body.data() + 8, 0, 4); return Riff({c, Data(s4)}); }()},
+        {"block align 0", [&] { Chunk c = Fmt(1, 2, 44100, 16); c.body[12] = c.body[13] = 0; return Riff({c, Data(s4)}); }()},
+        {"ADPCM", Riff({Fmt(2, 2, 44100, 4, 1024, 44359), Data(s4)})},
+        {"mu-law", Riff({Fmt(7, 1, 8000, 8), Data(s4)})},
+        {"16-bit float", Riff({Fmt(3, 1, 8000, 16), Data(s4)})},
+        {"40-bit integer", Riff({Fmt(1, 1, 8000, 40), Data(s4)})},
+        {"extensible unknown GUID", Riff({FmtExt(1, 2, 48000, 16, 16, false), Data(s4)})},
+        {"extensible valid bits above container", Riff({FmtExt(1, 2, 48000, 16, 24), Data(s4)})},
+        {"extensible cut short", [] { Chunk c = FmtExt(1, 2, 48000, 16, 16); c.body.resize(18); return Riff({c, Data({})}); }()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("bad.wav");
+        ASSERT_TRUE(WriteAll(path, c.file.data(), c.file.size()));
+        CWaveFile f;
+        EXPECT_EQ(f.Open(W(path).c_str()), 0);
+        EXPECT_FALSE(f.IsOpen());
+        EXPECT_EQ(f.IsEnd(), 1);
+        MediaKind kind = MEDIA_WAV;
+        EXPECT_EQ(OpenMediaFile(W(path).c_str(), &kind), nullptr);
+        EXPECT_EQ(kind, MEDIA_RAW);
+    }
+    CWaveFile f;
+    EXPECT_EQ(f.Open(W(dir.File("missing.wav")).c_str()), 0);
+}
+
+// Positions on a 10 s 44.1 kHz 16-bit stereo file whose data starts at 44.
+TEST(WaveFileReader, TimeSeekEndAndBlocks) {
+    TempDir dir("wav");
+    const std::string path = dir.File("ten.wav");
+    const Bytes samples = Pattern(176400 * 10 + 4 * 100); // 10 s and 100 frames
+    const Bytes file = Riff({Fmt(1, 2, 44100, 16), Data(samples)});
+    ASSERT_TRUE(WriteAll(path, file.data(), file.size()));
+    CWaveFile f;
+    ASSERT_EQ(f.Open(W(path).c_str()), 1);
+    ASSERT_EQ(f.GetDataOffset(), 44u);
+    EXPECT_EQ(f.GetPosition(), 44u);
+
+    testutil::TraceCapture trace;
+    struct Step {
+        uint32_t seek, position, time;
+        int end;
+    };
+    const Step steps[] = {
+        {0, 44, 0, 0}, {1, 176444, 1, 0}, {9, 1587644, 9, 0}, {10, 1764044, 10, 0}, {11, 1940444, 11, 1}};
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.seek);
+        f.SeekTime(s.seek);
+        EXPECT_EQ(f.GetPosition(), s.position);
+        EXPECT_EQ(f.GetTime(), s.time);
+        EXPECT_EQ(f.IsEnd(), s.end);
+    }
+    EXPECT_EQ(trace.Count("adr = 1764044, m_Offset=44, SamplesPerSec=44100\n"), 1);
+
+    // Past the end nothing is read; from 10 s the last 100 frames remain.
+    uint8_t buf[1000];
+    EXPECT_EQ(f.ReadData(buf, sizeof buf), 0u);
+    f.SeekTime(10);
+    EXPECT_EQ(f.ReadData(buf, sizeof buf), 400u);
+    EXPECT_EQ(0, std::memcmp(buf, samples.data() + 1764000, 400));
+    EXPECT_EQ(f.IsEnd(), 1);
+    EXPECT_EQ(f.ReadData(buf, 4, 44 + 8), 4u); // a positioned read
+    EXPECT_EQ(0, std::memcmp(buf, samples.data() + 8, 4));
+
+    // 100 ms blocks: 4410 frames, 17640 bytes, 101 blocks for 441100 frames.
+    f.SetBlock(0, 100);
+    EXPECT_EQ(f.GetBlockBytes(), 17640u);
+    EXPECT_EQ(f.GetBlockCount(), 101u);
+    f.Rewind();
+    EXPECT_EQ(f.GetTime(), 0u);
+    EXPECT_EQ(f.IsEnd(), 0);
+    std::vector<uint8_t> block(20000);
+    EXPECT_EQ(f.ReadBlock1(0, block.data(), 20000), 17640u);
+    EXPECT_EQ(0, std::memcmp(block.data(), samples.data(), 17640));
+    EXPECT_EQ(f.GetBlockIndex(1), 1u);
+
+    // The block length carries over to the next file the object opens.
+    f.Close();
+    EXPECT_EQ(f.IsEnd(), 1);
+    const Bytes small = Riff({Fmt(1, 1, 8000, 16), Data(Pattern(1600))});
+    ASSERT_TRUE(WriteAll(path, small.data(), small.size()));
+    ASSERT_EQ(f.Open(W(path).c_str()), 1);
+    EXPECT_EQ(f.GetBlockBytes(), 1600u);
+    EXPECT_EQ(f.GetBlockCount(), 1u);
+}
+
+// ---------------------------------------------------------------- reader, files from sox and ffmpeg
+
+#ifdef _WIN32
+bool HaveTool(const char*) {
+    return false;
+} // the media tools live on the Linux side
+#else
+bool HaveTool(const char* name) {
+    return std::system((std::string(name) + " -version >/dev/null 2>&1").c_str()) == 0 ||
+           std::system((std::string(name) + " --version >/dev/null 2>&1").c_str()) == 0;
+}
+#endif
+
+bool RunShell(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+std::string Q(const std::string& path) {
+    return "'" + path + "'";
+}
+
+// The sample bytes as ffmpeg's own WAV reader sees them.
+Bytes Reference(const std::string& wav, const TempDir& dir) {
+    const std::string out = dir.File("reference.raw");
+    if (!RunShell("ffmpeg -nostdin -loglevel error -y -i " + Q(wav) + " -map 0:a -c:a copy -f data " +
+                  Q(out)))
+        return {};
+    return ReadAll(out);
+}
+
+const char* kSine8k = "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:r=8000:d=0.1 ";
+
+TEST(WaveFileReader, FilesFromSoxAndFfmpeg) {
+    if (!HaveTool("sox") || !HaveTool("ffmpeg")) GTEST_SKIP() << "sox or ffmpeg missing";
+    TempDir dir("wavtools");
+    // {out} is the file to make. Frame counts follow from rate x duration.
+    struct Case {
+        const char* what;
+        std::string command;
+        Expect expect;
+    };
+    const Case cases[] = {
+        {"sox 8-bit unsigned mono",
+         "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.25 sine 440",
+         {1, 1, 8000, 8, 2000}},
+        {"sox 16-bit stereo",
+         "sox -n -r 44100 -c 2 -b 16 {out} synth 0.5 sine 440",
+         {1, 2, 44100, 16, 22050}},
+        {"sox 24-bit stereo (extensible)",
+         "sox -n -r 48000 -c 2 -b 24 {out} synth 0.25 sine 440",
+         {1, 2, 48000, 24, 12000}},
+        {"sox 32-bit float mono",
+         "sox -n -r 16000 -c 1 -e floating-point -b 32 {out} synth 0.25 sine 440",
+         {3, 1, 16000, 32, 4000}},
+        {"sox 32-bit integer stereo",
+         "sox -n -r 8000 -c 2 -b 32 -e signed {out} synth 0.1 sine 440",
+         {1, 2, 8000, 32, 800}},
+        {"sox odd 8-bit data",
+         "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.100125 sine 440",
+         {1, 1, 8000, 8, 801}},
+        {"sox to a pipe (sizes unknown)",
+         "sox -V1 -n -r 8000 -c 1 -b 16 -t wav - synth 0.1 sine 440 | cat > {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg 16-bit, LIST before data",
+         std::string(kSine8k) + "-c:a pcm_s16le -metadata title=Hello {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg bext and LIST",
+         std::string(kSine8k) + "-c:a pcm_s16le -write_bext 1 -metadata description=abc {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg odd-length tags",
+         std::string(kSine8k) + "-c:a pcm_s16le -metadata title=Helo -metadata artist=abcde {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg 24-bit (extensible)", std::string(kSine8k) + "-c:a pcm_s24le {out}", {1, 1, 8000, 24, 800}},
+        {"ffmpeg float stereo (extensible, fact)",
+         std::string(kSine8k) + "-ac 2 -c:a pcm_f32le {out}",
+         {3, 2, 8000, 32, 800}},
+        {"ffmpeg 64-bit float", std::string(kSine8k) + "-c:a pcm_f64le {out}", {3, 1, 8000, 64, 800}},
+        {"ffmpeg 8-bit", std::string(kSine8k) + "-c:a pcm_u8 {out}", {1, 1, 8000, 8, 800}},
+        {"ffmpeg trailing levl chunk",
+         std::string(kSine8k) + "-c:a pcm_s16le -write_peak on {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg JUNK before fmt",
+         std::string(kSine8k) + "-c:a pcm_s16le -rf64 auto {out}",
+         {1, 1, 8000, 16, 800}},
+        {"ffmpeg to a pipe (sizes all ones)",
+         std::string(kSine8k) + "-c:a pcm_s16le -f wav - > {out}",
+         {1, 1, 8000, 16, 800}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("t" + std::to_string(n++) + ".wav");
+        std::string command = c.command;
+        command.replace(command.find("{out}"), 5, Q(path));
+        ASSERT_TRUE(RunShell(command)) << command;
+        const Bytes reference = Reference(path, dir);
+        ASSERT_EQ(reference.size(), size_t(c.expect.frames) * c.expect.ch * c.expect.bits / 8);
+        CWaveFile f;
+        ASSERT_EQ(f.Open(W(path).c_str()), 1);
+        CheckOpened(f, c.expect, reference, c.what);
+
+        MediaKind kind = MEDIA_RAW;
+        auto opened = OpenMediaFile(W(path).c_str(), &kind);
+        ASSERT_NE(opened, nullptr);
+        MediaInfo info = GetMediaInfo(*opened, kind);
+        EXPECT_EQ(info.kind, MEDIA_WAV);
+        EXPECT_EQ(info.tag, c.expect.tag);
+        EXPECT_EQ(info.frames, c.expect.frames);
+    }
+}
+
+// Damage done at test time to a file sox wrote: trailing chunks, a zeroed data
+// size, truncation at several places.
+TEST(WaveFileReader, DamagedToolFiles) {
+    if (!HaveTool("sox")) GTEST_SKIP() << "sox missing";
+    TempDir dir("wavdamage");
+    const std::string src = dir.File("src.wav");
+    // 8-bit mono, 801 frames: an odd data chunk with its pad byte.
+    ASSERT_TRUE(RunShell("sox -n -r 8000 -c 1 -b 8 -e unsigned " + Q(src) + " synth 0.100125 sine 440"));
+    const Bytes original = ReadAll(src);
+    ASSERT_EQ(original.size(), 44u + 801u + 1u);
+    const Bytes samples(original.begin() + 44, original.begin() + 44 + 801);
+
+    auto withTrailer = [&] {
+        Bytes b = original;
+        PutId(b, "LIST");
+        Put32(b, 9);
+        b.insert(b.end(), 9, 'y');
+        b.push_back(0);
+        uint32_t riff = static_cast<uint32_t>(b.size() - 8);
+        std::memcpy(b.data() + 4, &riff, 4);
+        return b;
+    };
+    auto zeroDataSize = [&] {
+        Bytes b = original;
+        b.pop_back(); // no pad: the samples run to the end
+        std::memset(b.data() + 40, 0, 4);
+        return b;
+    };
+    auto cut = [&](size_t n) { return Bytes(original.begin(), original.begin() + n); };
+    struct Case {
+        const char* what;
+        Bytes file;
+        uint32_t frames; // 0xFFFFFFFF: refused
+    };
+    const Case cases[] = {
+        {"trailing LIST after the pad", withTrailer(), 801},
+        {"data size 0", zeroDataSize(), 801},
+        {"cut in the samples", cut(44 + 500), 500},
+        {"cut after the data header", cut(44), 0},
+        {"cut inside the data header", cut(40), 0xFFFFFFFF},
+        {"cut inside fmt", cut(30), 0xFFFFFFFF},
+        {"cut after RIFF", cut(12), 0xFFFFFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("damaged.wav");
+        ASSERT_TRUE(WriteAll(path, c.file.data(), c.file.size()));
+        CWaveFile f;
+        if (c.frames == 0xFFFFFFFF) {
+            EXPECT_EQ(f.Open(W(path).c_str()), 0);
+            continue;
+        }
+        ASSERT_EQ(f.Open(W(path).c_str()), 1);
+        CheckOpened(f, {1, 1, 8000, 8, c.frames}, Bytes(samples.begin(), samples.begin() + c.frames), c.what);
+    }
+}
+
+// GetTime, SeekTime and IsEnd on a file sox wrote: 2.5 s of 16-bit stereo.
+TEST(WaveFileReader, TimeOnSoxFile) {
+    if (!HaveTool("sox")) GTEST_SKIP() << "sox missing";
+    TempDir dir("wavtime");
+    const std::string path = dir.File("s.wav");
+    ASSERT_TRUE(RunShell("sox -n -r 44100 -c 2 -b 16 " + Q(path) + " synth 2.5 sine 440"));
+    CWaveFile f;
+    ASSERT_EQ(f.Open(W(path).c_str()), 1);
+    EXPECT_EQ(f.GetFrames(), 110250u);
+    const uint64_t off = f.GetDataOffset();
+    f.SeekTime(2);
+    EXPECT_EQ(f.GetPosition(), off + 2 * 176400);
+    EXPECT_EQ(f.GetTime(), 2u);
+    EXPECT_EQ(f.IsEnd(), 0);
+    std::vector<uint8_t> buf(224000);
+    EXPECT_EQ(f.ReadData(buf.data(), 224000), 88200u); // the last half second
+    EXPECT_EQ(f.IsEnd(), 1);
+    EXPECT_EQ(f.GetTime(), 2u);
+    f.SeekTime(3);
+    EXPECT_EQ(f.IsEnd(), 1);
+    EXPECT_EQ(f.ReadData(buf.data(), 224000), 0u);
+}
+
+} // namespace

@@ -1,0 +1,60 @@
+#!/bin/bash
+# sonvel-tool info/decode on WAV files that sox and ffmpeg write: the decoded
+# bytes must equal ffmpeg's own reading of the samples, and a file that is no
+# play file gives exit status 1 and one line on standard error.
+# Usage: wav_decode.sh KIND WORKDIR TOOL-COMMAND...
+set -u
+kind=$1 work=$2
+shift 2
+tool=("$@")
+
+command -v sox >/dev/null && command -v ffmpeg >/dev/null || { echo "sox or ffmpeg missing"; exit 77; }
+if [ "$kind" = win ]; then
+    command -v winepath >/dev/null || { echo "winepath missing"; exit 77; }
+    hostpath() { winepath -w "$1" 2>/dev/null; }
+else
+    hostpath() { printf '%s' "$1"; }
+fi
+
+rm -rf "$work" && mkdir -p "$work" || exit 1
+cd "$work" || exit 1
+fail=0
+check() { # what, condition result
+    if [ "$2" -ne 0 ]; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi
+}
+
+sine="ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:r=8000:d=0.2"
+make_cases() {
+    sox -n -r 8000 -c 1 -b 8 -e unsigned u8.wav synth 0.2 sine 440
+    sox -n -r 44100 -c 2 -b 16 s16.wav synth 0.3 sine 440
+    sox -n -r 48000 -c 2 -b 24 s24.wav synth 0.2 sine 440
+    $sine -c:a pcm_f32le -ac 2 f32.wav
+    $sine -c:a pcm_s16le -write_bext 1 -metadata title=Take bext.wav
+    $sine -c:a pcm_s16le -write_peak on trailing.wav
+    $sine -c:a pcm_s16le -f wav - > pipe.wav
+}
+make_cases || { echo "could not make the test files"; exit 1; }
+
+declare -A frames=([u8]=1600 [s16]=13230 [s24]=9600 [f32]=1600 [bext]=1600 [trailing]=1600 [pipe]=1600)
+for name in u8 s16 s24 f32 bext trailing pipe; do
+    f=$name.wav
+    ffmpeg -nostdin -loglevel error -y -i "$f" -map 0:a -c:a copy -f data "$name.ref"
+    "${tool[@]}" decode "$(hostpath "$PWD/$f")" > "$name.out" 2> "$name.err"
+    rc=$?
+    cmp -s "$name.ref" "$name.out"
+    same=$?
+    check "$f decodes to ffmpeg's samples (status $rc)" $(( rc != 0 || same != 0 ))
+    "${tool[@]}" info "$(hostpath "$PWD/$f")" | tr -d '\r' > "$name.info"
+    grep -qx "kind: wav" "$name.info" && grep -qx "frames: ${frames[$name]}" "$name.info"
+    check "$f info: wav, ${frames[$name]} frames" $?
+done
+
+printf 'not a sound file at all\n' > text.wav
+"${tool[@]}" decode "$(hostpath "$PWD/text.wav")" > text.out 2> text.err
+rc=$?
+check "a text file: status 1, one error line, nothing decoded" \
+    $(( rc != 1 || $(wc -l < text.err) != 1 || $(wc -c < text.out) != 0 ))
+"${tool[@]}" decode "$(hostpath "$PWD/missing.wav")" > /dev/null 2> missing.err
+check "a missing file: status 1" $(( $? != 1 ))
+
+exit $fail
