@@ -126,7 +126,8 @@ private:
     XmlAttribute* Attribute();
     // Reads a text up to `terminator`. Answers null with *failed false when the
     // terminator comes at once (the cursor stays on it), null with *failed true
-    // when the text is malformed (the cursor stays where the text began).
+    // when the text is malformed. A failed text leaves the cursor on the byte
+    // that failed it, so that the enclosing elements do not scan it again.
     CString* Text(char terminator, bool inAttribute, bool* failed);
     CString* Convert(const char* bytes, size_t length);
 
@@ -136,11 +137,18 @@ private:
     uint32_t* m_pCodePage;
     bool m_TooDeep = false;
     bool m_Damaged = false;
-    bool m_CleanEnd = false;  // the last element read found only the end of the buffer
+    // The last element read found no element: only comments before the end of
+    // the buffer or before a parent's text.
+    bool m_NoElement = false;
 };
 
 CString* Parser::Convert(const char* bytes, size_t length) {
     if (length == 0) return NewString(nullptr, 0);
+    // Plain ASCII needs no conversion (in code page 932 too, whose single
+    // bytes below 0x80 are ASCII), and it is most of what we read.
+    bool ascii = true;
+    for (size_t i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+    if (ascii) return NewString(bytes, length);
     std::wstring wide;
     plat::MultiByteToWideString(bytes, static_cast<int>(length), static_cast<int>(*m_pCodePage), wide);
     std::string utf8;
@@ -164,7 +172,6 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         return nullptr;
     }
     if (m_Buffer[m_Pos] == terminator) return nullptr;
-    size_t begin = m_Pos;
     std::string bytes;
     bool pendingSpace = false;
     for (;;) {
@@ -199,7 +206,6 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         bytes += c;
         ++m_Pos;
     }
-    m_Pos = begin;
     *failed = true;
     return nullptr;
 }
@@ -261,14 +267,15 @@ bool Parser::Declaration(CString** encoding) {
 }
 
 XmlNode* Parser::Element(int depth) {
-    m_CleanEnd = false;
+    m_NoElement = false;
     XmlNode* node = ElementBody(depth);
-    if (!node && !(m_CleanEnd && depth == 1)) m_Damaged = true;
+    if (!node && !(m_NoElement && (depth > 1 || AtEnd()))) m_Damaged = true;
     return node;
 }
 
 XmlNode* Parser::ElementBody(int depth) {
     // Leading comments.
+    int comments = 0;
     size_t last = SIZE_MAX;
     for (;;) {
         if (m_Pos == last) {
@@ -277,8 +284,8 @@ XmlNode* Parser::ElementBody(int depth) {
         }
         last = m_Pos;
         SkipSpace();
-        if (AtEnd()) {
-            m_CleanEnd = true;
+        if (AtEnd() || (m_Buffer[m_Pos] != '<' && comments > 0)) {
+            m_NoElement = true;
             return nullptr;
         }
         if (m_Buffer[m_Pos] != '<') return nullptr;
@@ -298,6 +305,7 @@ XmlNode* Parser::ElementBody(int depth) {
             return nullptr;
         }
         m_Pos = static_cast<size_t>(end - m_Buffer) + 3;
+        ++comments;
     }
 
     if (depth > CXml::kMaxDepth) {
@@ -432,11 +440,11 @@ XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
         delete encoding;
         return nullptr;
     }
-    m_Damaged = parser.Damaged() ? 1 : 0;
     if (!first) {
         delete encoding;
         return nullptr;
     }
+    m_Damaged = parser.Damaged() ? 1 : 0;
     first->pEncoding = encoding;
     return first;
 }
@@ -538,7 +546,12 @@ char* CXml::Serialize(const XmlNode* node) {
             for (const XmlAttribute* a = n->pAttr; a; a = a->pNext) {
                 AppendName(out, a->pName);
                 out.Append("=\"");
-                AppendEscaped(out, a->pValue);
+                // x="" would stop the next reading of the whole file; a single
+                // space reads back as the same empty value.
+                if (a->pValue && !a->pValue->IsEmpty())
+                    AppendEscaped(out, a->pValue);
+                else
+                    out.Append(" ");
                 out.Append("\" ");
             }
         }

@@ -1,0 +1,485 @@
+// CCommConfig / CAppParameter: where the settings file is found, what every key
+// reads as, what Save writes, and that a damaged file or a failed write never
+// costs the user what was already there.
+#include "settings/CAppParameter.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+using testutil::ReadAll;
+
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadAll(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(testutil::WriteAll(path, text.data(), text.size())) << path;
+}
+
+std::string Doc(const std::string& body) { return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n" + body; }
+
+struct IntKey {
+    const char* key;
+    int32_t CAppParameter::*field;
+    int startup;
+    int missing;
+};
+
+const IntKey kIntKeys[] = {
+    {"language", &CAppParameter::m_LanguageSetting, -1, -1},
+    {"font_size", &CAppParameter::m_FontSize, 0, 0},
+    {"log_enabled", &CAppParameter::m_LogEnabled, 0, 0},
+    {"view_toolbar", &CAppParameter::m_ViewToolbar, 1, 1},
+    {"view_statusbar", &CAppParameter::m_ViewStatusbar, 1, 1},
+    {"driver_type", &CAppParameter::m_DriverType, 0, 0},
+    {"loopback", &CAppParameter::m_Loopback, 0, 0},
+    {"wav_max_size", &CAppParameter::m_WavMaxSize, 100, 100},
+    {"play_delay", &CAppParameter::m_PlayDelay, 0, 0},
+    {"boost_on", &CAppParameter::m_BoostOn, 0, 0},
+    {"boost_level", &CAppParameter::m_BoostLevel, 0, 0},
+    {"latency", &CAppParameter::m_Latency, 100, 50},
+    {"frequency", &CAppParameter::m_Frequency, 48000, 48000},
+    {"in_channels", &CAppParameter::m_InChannels, 2, 2},
+    {"out_channels", &CAppParameter::m_OutChannels, 2, 2},
+    {"data_bits", &CAppParameter::m_DataBits, 16, 16},
+    {"capture", &CAppParameter::m_Capture, 0, 0},
+    {"monitor", &CAppParameter::m_Monitor, 0, 0},
+    {"voice_cancel", &CAppParameter::m_VoiceCancel, 0, 0},
+    {"auto_recfile_name", &CAppParameter::m_AutoRecFileName, 0, 0},
+    {"rec_file_channel", &CAppParameter::m_RecFileChannel, 1, 0},
+    {"play_file_mode", &CAppParameter::m_PlayFileMode, 1, 1},
+    {"enable_effect", &CAppParameter::m_EnableEffect, 0, 0},
+    {"enable_voice_cancel", &CAppParameter::m_EnableVoiceCancel, 0, 0},
+};
+
+const IntKey& Key(const std::string& name) {
+    for (const IntKey& k : kIntKeys)
+        if (name == k.key) return k;
+    ADD_FAILURE() << "no key " << name;
+    return kIntKeys[0];
+}
+
+class Settings : public testing::Test {
+protected:
+    void SetUp() override {
+        m_Cur = m_Dir.File("cur");
+        m_App = m_Dir.File("app");
+        m_User = m_Dir.File("user");
+        for (const std::string& d : {m_Cur, m_App, m_User}) ASSERT_TRUE(plat::MakeDirectories(d.c_str()));
+#ifndef _WIN32
+        // Keep Initialise's per-user folder out of the real home.
+        const char* old = std::getenv("XDG_DATA_HOME");
+        m_HadXdg = old != nullptr;
+        if (old) m_OldXdg = old;
+        m_Xdg = m_Dir.File("xdg");
+        setenv("XDG_DATA_HOME", m_Xdg.c_str(), 1);
+#endif
+    }
+    void TearDown() override {
+#ifndef _WIN32
+        if (m_HadXdg)
+            setenv("XDG_DATA_HOME", m_OldXdg.c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+#endif
+    }
+    // Points the object at the scratch folders, as if started there.
+    void Prepare(CAppParameter& p) {
+        p.m_CurrentPath = CString(m_Cur);
+        p.m_AppPath = CString(m_App);
+        p.m_TempPath = CString(m_Cur);
+        p.m_LogPath = CString(m_Cur);
+        p.Initialise();
+        p.m_UserFolder = CString(m_User);
+    }
+    std::string CurIni() const { return plat::JoinPath(m_Cur, "sonvel.ini"); }
+    std::string AppIni() const { return plat::JoinPath(m_App, "sonvel.ini"); }
+    std::string UserIni() const { return plat::JoinPath(m_User, "sonvel.ini"); }
+
+    testutil::TempDir m_Dir{"settings"};
+    std::string m_Cur, m_App, m_User, m_Xdg, m_OldXdg;
+    bool m_HadXdg = false;
+};
+
+void ExpectStartupValues(CAppParameter& p) {
+    for (const IntKey& k : kIntKeys) EXPECT_EQ(p.*k.field, k.startup) << k.key;
+    EXPECT_TRUE(p.m_WavePath.IsEmpty());
+    EXPECT_TRUE(p.m_CapDeviceName.IsEmpty());
+    EXPECT_TRUE(p.m_MonDeviceId.IsEmpty());
+    EXPECT_TRUE(p.m_FontName.IsEmpty());
+    EXPECT_EQ(p.m_Colors[0].text, 0x000000u);
+    EXPECT_EQ(p.m_Colors[1].text, 0xC8C8C8u);
+    EXPECT_EQ(p.m_Colors[1].background, 0xFFFFFFu);
+}
+
+TEST_F(Settings, NoFileAnywhereKeepsStartupValues) {
+    CAppParameter p;
+    Prepare(p);
+    EXPECT_EQ(p.m_IniFile.Str(), AppIni());  // need not exist yet
+    EXPECT_EQ(p.Load(), 0);
+    ExpectStartupValues(p);
+    EXPECT_EQ(p.m_TempPath.Str(), m_Cur);
+    EXPECT_FALSE(p.IsKeepingUnreadableFile());
+    EXPECT_STREQ(p.m_MainWindowClass.c_str(), "SONVEL MAIN WINDOW");
+    EXPECT_STREQ(p.m_ChildWindowClass.c_str(), "SONVEL CHILD WINDOW");
+    EXPECT_STREQ(p.m_ControlItemWindowClass.c_str(), "SONVEL CONTROL ITEM WINDOW");
+    EXPECT_STREQ(p.m_MdiClientWindowClass.c_str(), "SONVEL MDI CLIENT WINDOW");
+}
+
+TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
+    WriteText(CurIni(), Doc("<config/>"));
+    CAppParameter p;
+    Prepare(p);
+    EXPECT_EQ(p.Load(), 1);
+    for (const IntKey& k : kIntKeys) EXPECT_EQ(p.*k.field, k.missing) << k.key;
+
+    // No config element at all: nothing changes.
+    WriteText(CurIni(), Doc("<settings><latency>7</latency></settings>"));
+    CAppParameter q;
+    Prepare(q);
+    EXPECT_EQ(q.Load(), 1);
+    ExpectStartupValues(q);
+}
+
+TEST_F(Settings, CurrentFolderWinsOverExecutableFolder) {
+    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
+    WriteText(AppIni(), Doc("<config><frequency>22050</frequency></config>"));
+    {
+        CAppParameter p;
+        Prepare(p);
+        EXPECT_EQ(p.m_IniFile.Str(), CurIni());
+        EXPECT_EQ(p.Load(), 1);
+        EXPECT_EQ(p.m_Frequency, 44100);
+    }
+    ASSERT_TRUE(plat::RemoveFile(CurIni().c_str()));
+    CAppParameter p;
+    Prepare(p);
+    EXPECT_EQ(p.m_IniFile.Str(), AppIni());
+    EXPECT_EQ(p.Load(), 1);
+    EXPECT_EQ(p.m_Frequency, 22050);
+}
+
+struct ReadCase {
+    const char* body;  // inside <config>
+    const char* key;
+    int expected;
+};
+
+TEST_F(Settings, ValuesAndFixUpsOnReading) {
+    const ReadCase cases[] = {
+        {"<driver_type>2</driver_type>", "driver_type", 0},
+        {"<driver_type>-1</driver_type>", "driver_type", 0},
+        {"<driver_type>1</driver_type>", "driver_type", 1},
+        {"<loopback>7</loopback>", "loopback", 1},
+        {"<boost_on>-3</boost_on>", "boost_on", 1},
+        {"<enable_effect>5</enable_effect>", "enable_effect", 1},
+        {"<font_size>  -12</font_size>", "font_size", -12},
+        {"<font_size>12pt</font_size>", "font_size", 0},
+        {"<font_size></font_size>", "font_size", 0},
+        {"<font_size>-</font_size>", "font_size", 0},
+        {"<language>12pt</language>", "language", -1},
+        {"<language>-</language>", "language", 0},
+        {"<voice_cancel>1</voice_cancel>", "voice_cancel", 0},
+        {"<enable_voice_cancel>3</enable_voice_cancel><voice_cancel>1</voice_cancel>", "voice_cancel", 1},
+        {"<enable_voice_cancel>3</enable_voice_cancel>", "enable_voice_cancel", 1},
+        {"<latency>7</latency>", "latency", 7},  // no range check on reading
+        {"<in_channels>9</in_channels>", "in_channels", 9},
+        {"<frequency>1234567</frequency>", "frequency", 1234567},
+        {"<play_delay>-4</play_delay>", "play_delay", -4},
+        {"<latency>1</latency><latency>2</latency>", "latency", 1},  // the first one counts
+    };
+    for (const ReadCase& c : cases) {
+        WriteText(CurIni(), Doc(std::string("<config>") + c.body + "</config>"));
+        CAppParameter p;
+        Prepare(p);
+        EXPECT_EQ(p.Load(), 1);
+        EXPECT_EQ(p.*Key(c.key).field, c.expected) << c.body;
+    }
+}
+
+TEST_F(Settings, ColourTable) {
+    WriteText(CurIni(), Doc("<config><colors>"
+                            "<color><index>5</index><text>1</text><background>1</background></color>"
+                            "<color><text>2</text></color>"
+                            "<color><index>1</index><background>255</background></color>"
+                            "<color><index>0</index><text>65280</text><background>12</background></color>"
+                            "</colors></config>"));
+    CAppParameter p;
+    Prepare(p);
+    ASSERT_EQ(p.Load(), 1);
+    EXPECT_EQ(p.m_Colors[0].text, 65280u);
+    EXPECT_EQ(p.m_Colors[0].background, 12u);
+    EXPECT_EQ(p.m_Colors[1].text, 0xC8C8C8u);  // missing: the index's default
+    EXPECT_EQ(p.m_Colors[1].background, 255u);
+    EXPECT_EQ(p.m_DefaultColors[0].background, 0xFFFFFFu);
+    EXPECT_STREQ(p.m_ColorNames[1].english, "Line Color");
+    EXPECT_STREQ(p.m_ColorNames[1].japanese, "罫線の色");
+    EXPECT_EQ(p.m_ColorNames[1].flag1, 1);
+    EXPECT_EQ(p.m_ColorNames[0].flag2, 0);
+}
+
+TEST_F(Settings, DefaultDocumentIsByteExact) {
+    CAppParameter p;
+    Prepare(p);
+    p.m_TempPath = "C:\\tmp";
+    p.m_LogPath = "C:\\log";
+    std::string expected = ReadText(std::string(SONVEL_SOURCE_DIR) + "/tests/core/data/settings_default.ini");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(p.BuildDocument(), expected);
+    EXPECT_EQ(p.Save(), 1);
+    EXPECT_EQ(ReadText(p.m_IniFile.Str()), expected);
+    EXPECT_FALSE(plat::PathExists((p.m_IniFile.Str() + ".tmp").c_str()));
+}
+
+TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
+    CAppParameter p;
+    Prepare(p);
+    int n = 3;
+    for (const IntKey& k : kIntKeys) p.*k.field = n++;
+    // Values a read does not keep as they are.
+    p.m_DriverType = 1;
+    p.m_Loopback = p.m_BoostOn = p.m_Capture = p.m_Monitor = p.m_VoiceCancel = p.m_AutoRecFileName = 1;
+    p.m_EnableEffect = p.m_EnableVoiceCancel = 1;
+    p.m_WavePath = "C:\\録音\\テスト 😀";
+    p.m_CapDeviceName = "Mic <USB> & \"Line\" 'In'";
+    p.m_CapDeviceId = "{0.0.1.00000000}.{abc}";
+    p.m_MonDeviceName = "Lautsprecher (Realtek® Audio)";
+    p.m_MonDeviceId = "{0.0.0.00000000}.{def}";
+    p.m_FontName = "ＭＳ ゴシック";
+    p.m_TempPath = "/tmp/sonvel";
+    p.m_LogPath = "D:\\logs";
+    p.m_Colors[0] = {0x123456, 0x654321};
+    p.m_Colors[1] = {0, 0xFFFFFF};
+    ASSERT_EQ(p.Save(), 1);
+
+    CAppParameter q;
+    Prepare(q);
+    ASSERT_EQ(q.Load(), 1);
+    for (const IntKey& k : kIntKeys) EXPECT_EQ(q.*k.field, p.*k.field) << k.key;
+    EXPECT_EQ(q.m_WavePath.Str(), p.m_WavePath.Str());
+    EXPECT_EQ(q.m_CapDeviceName.Str(), p.m_CapDeviceName.Str());
+    EXPECT_EQ(q.m_CapDeviceId.Str(), p.m_CapDeviceId.Str());
+    EXPECT_EQ(q.m_MonDeviceName.Str(), p.m_MonDeviceName.Str());
+    EXPECT_EQ(q.m_MonDeviceId.Str(), p.m_MonDeviceId.Str());
+    EXPECT_EQ(q.m_FontName.Str(), p.m_FontName.Str());
+    EXPECT_EQ(q.m_TempPath.Str(), p.m_TempPath.Str());
+    EXPECT_EQ(q.m_LogPath.Str(), p.m_LogPath.Str());
+    EXPECT_EQ(q.m_Colors[0].text, 0x123456u);
+    EXPECT_EQ(q.m_Colors[0].background, 0x654321u);
+    EXPECT_EQ(q.m_Colors[1].text, 0u);
+}
+
+TEST_F(Settings, SwitchesAreWrittenAsOneOrNotAtAll) {
+    CAppParameter p;
+    Prepare(p);
+    p.m_Loopback = 7;
+    p.m_Capture = -2;
+    p.m_RecFileChannel = 5;  // stored as it is
+    std::string off = p.BuildDocument();
+    EXPECT_NE(off.find("<loopback>1</loopback>\r\n"), std::string::npos);
+    EXPECT_NE(off.find("<capture>1</capture>\r\n"), std::string::npos);
+    EXPECT_NE(off.find("<rec_file_channel>5</rec_file_channel>\r\n"), std::string::npos);
+    EXPECT_EQ(off.find("enable_"), std::string::npos);
+    ASSERT_EQ(p.Save(), 1);
+    CAppParameter q;
+    Prepare(q);
+    q.m_EnableEffect = q.m_EnableVoiceCancel = 1;
+    ASSERT_EQ(q.Load(), 1);
+    EXPECT_EQ(q.m_EnableEffect, 0);
+    EXPECT_EQ(q.m_EnableVoiceCancel, 0);
+
+    p.m_EnableEffect = 4;
+    p.m_EnableVoiceCancel = 1;
+    std::string on = p.BuildDocument();
+    EXPECT_NE(on.find("<play_file_mode>1</play_file_mode>\r\n<enable_effect>1</enable_effect>\r\n"
+                      "<enable_voice_cancel>1</enable_voice_cancel>\r\n</config>\r\n"),
+              std::string::npos);
+}
+
+TEST_F(Settings, ShiftJisSettingsFile) {
+    // wave_path C:\表\日本 in code page 932: 表 ends in the byte 0x5C.
+    WriteText(CurIni(), "<?xml version=\"1.0\" encoding=\"shift_jis\"?><config><wave_path>C:\\\x95\x5C\\\x93\xFA\x96\x7B"
+                        "</wave_path></config>");
+    CAppParameter p;
+    Prepare(p);
+    ASSERT_EQ(p.Load(), 1);
+    EXPECT_EQ(p.m_WavePath.Str(), "C:\\表\\日本");
+    p.m_Frequency = 44100;
+    ASSERT_EQ(p.Save(), 1);
+    std::string saved = ReadText(CurIni());
+    EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" ?>\r\n", 0), 0u);
+    EXPECT_NE(saved.find("<wave_path>C:\\表\\日本</wave_path>"), std::string::npos);
+}
+
+TEST_F(Settings, UnparsableFileIsKeptUntilAChange) {
+    const std::string garbage("\x00\x01<config>\xFF\xFE binary", 20);
+    WriteText(CurIni(), garbage);
+    CAppParameter p;
+    Prepare(p);
+    EXPECT_EQ(p.Load(), 0);
+    ExpectStartupValues(p);
+    EXPECT_TRUE(p.IsKeepingUnreadableFile());
+    // The start-up save of an unchanged state and the exit backup leave it alone.
+    EXPECT_EQ(p.Save(), 0);
+    EXPECT_EQ(p.BackupSettings(), 0);
+    EXPECT_EQ(ReadText(CurIni()), garbage);
+    EXPECT_FALSE(plat::PathExists(UserIni().c_str()));
+    // The user changes a setting: now the file is written.
+    p.m_Frequency = 96000;
+    EXPECT_EQ(p.Save(), 1);
+    EXPECT_FALSE(p.IsKeepingUnreadableFile());
+    CAppParameter q;
+    Prepare(q);
+    EXPECT_EQ(q.Load(), 1);
+    EXPECT_EQ(q.m_Frequency, 96000);
+}
+
+TEST_F(Settings, UnparsableFileFallsBackOnPerUserCopy) {
+    WriteText(CurIni(), "not xml at all");
+    WriteText(UserIni(), Doc("<config><frequency>32000</frequency></config>"));
+    CAppParameter p;
+    Prepare(p);
+    EXPECT_EQ(p.Load(), 1);
+    EXPECT_EQ(p.m_Frequency, 32000);
+    EXPECT_EQ(p.Save(), 0);
+    EXPECT_EQ(ReadText(CurIni()), "not xml at all");
+}
+
+TEST_F(Settings, MissingFileIsRestoredFromPerUserCopy) {
+    const std::string copy = Doc("<config><latency>20</latency><wave_path>/rec</wave_path></config>");
+    WriteText(UserIni(), copy);
+    CAppParameter p;
+    Prepare(p);
+    EXPECT_EQ(p.Load(), 1);
+    EXPECT_EQ(p.m_Latency, 20);
+    EXPECT_EQ(p.m_WavePath.Str(), "/rec");
+    EXPECT_EQ(ReadText(p.m_IniFile.Str()), copy);
+
+    // A damaged copy is neither applied nor copied back.
+    ASSERT_TRUE(plat::RemoveFile(p.m_IniFile.Str().c_str()));
+    WriteText(UserIni(), "\x01\x02garbage");
+    CAppParameter q;
+    Prepare(q);
+    EXPECT_EQ(q.Load(), 0);
+    EXPECT_FALSE(plat::PathExists(q.m_IniFile.Str().c_str()));
+}
+
+TEST_F(Settings, BackupCopiesIntoPerUserFolder) {
+    CAppParameter p;
+    Prepare(p);
+    p.m_BoostLevel = 12;
+    ASSERT_EQ(p.Save(), 1);
+    EXPECT_EQ(p.BackupSettings(), 1);
+    EXPECT_EQ(ReadText(UserIni()), ReadText(p.m_IniFile.Str()));
+    p.m_UserFolder = "";
+    EXPECT_EQ(p.BackupSettings(), 0);
+}
+
+TEST_F(Settings, FailedSaveLeavesTheOldFile) {
+    const std::string old = Doc("<config><frequency>44100</frequency></config>");
+    WriteText(CurIni(), old);
+    CAppParameter p;
+    Prepare(p);
+    ASSERT_EQ(p.Load(), 1);
+    p.m_Frequency = 8000;
+    // The temporary file cannot be made.
+    ASSERT_TRUE(plat::MakeDirectories((CurIni() + ".tmp").c_str()));
+    EXPECT_EQ(p.Save(), 0);
+    EXPECT_EQ(ReadText(CurIni()), old);
+}
+
+#ifndef _WIN32
+TEST_F(Settings, DiskFullDuringSaveLeavesTheOldFile) {
+    const std::string old = Doc("<config><frequency>44100</frequency></config>");
+    WriteText(CurIni(), old);
+    CAppParameter p;
+    Prepare(p);
+    ASSERT_EQ(p.Load(), 1);
+    p.m_WavePath = CString(std::string(4000, 'x'));
+    // A file-size limit makes the write come up short, as a full disk would.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int result = p.Save();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadText(CurIni()), old);
+    EXPECT_FALSE(plat::PathExists((CurIni() + ".tmp").c_str()));
+}
+
+TEST_F(Settings, InitialiseCreatesThePerUserFolder) {
+    CAppParameter p;
+    p.m_CurrentPath = CString(m_Cur);
+    p.m_AppPath = CString(m_App);
+    p.Initialise();
+    std::string expected = m_Xdg + "/Vexalabs/sonvel";
+    EXPECT_EQ(p.m_UserFolder.Str(), expected);
+    EXPECT_TRUE(plat::IsDirectory(expected.c_str()));
+}
+#endif
+
+TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
+    // Cut off in the middle of <monitor>: the keys before it count, the rest
+    // keep their values instead of taking the missing-key values.
+    WriteText(CurIni(), Doc("<config><frequency>44100</frequency><latency>20</latency>"
+                            "<wave_path>C:\\x</wave_path><monitor>0"));
+    CAppParameter p;
+    Prepare(p);
+    p.m_Monitor = 1;
+    EXPECT_EQ(p.Load(), 1);
+    EXPECT_EQ(p.m_Frequency, 44100);
+    EXPECT_EQ(p.m_Latency, 20);
+    EXPECT_EQ(p.m_WavePath.Str(), "C:\\x");
+    EXPECT_EQ(p.m_Monitor, 1);
+    EXPECT_EQ(p.m_RecFileChannel, 1);
+    EXPECT_EQ(p.m_LanguageSetting, -1);
+    EXPECT_FALSE(p.IsKeepingUnreadableFile());
+    // The same keys in an intact file: the absent ones take their missing-key values.
+    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
+    EXPECT_EQ(p.Load(), 1);
+    EXPECT_EQ(p.m_RecFileChannel, 0);
+    EXPECT_EQ(p.m_Latency, 50);
+    EXPECT_EQ(p.m_Monitor, 0);
+}
+
+TEST(SettingsIdentity, RecorderIdentity) {
+    CAppParameter p;
+    EXPECT_STREQ(p.GetVersion(), "1.0.4.0");
+    EXPECT_STREQ(p.GetTitle(1), "Sonvel！- サウンドレコーダー");
+    EXPECT_STREQ(p.GetTitle(0), "Sonvel! - Sound Recorder");
+    EXPECT_STREQ(p.GetTitle(7), "Sonvel! - Sound Recorder");
+    EXPECT_EQ(p.GetMenuResource(1), 10013);
+    EXPECT_EQ(p.GetMenuResource(0), 10014);
+    auto endsWith = [](const std::string& s, const std::string& tail) {
+        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    EXPECT_TRUE(endsWith(p.GetHelpUrl(1), "/soft/sonvel/help"));
+    EXPECT_TRUE(endsWith(p.GetHelpUrl(0), "/en/sonvel/help"));
+    EXPECT_TRUE(endsWith(p.GetProductUrl(1), "/soft/sonvel"));
+    EXPECT_TRUE(endsWith(p.GetProductUrl(0), "/en/sonvel"));
+    const std::pair<int, int> resources[] = {{10010, 0},     {10011, 10011}, {10016, 10016}, {10017, 0},
+                                             {20001, 0},     {20002, 20002}, {20010, 20010}, {20011, 0}};
+    for (auto [id, expected] : resources) EXPECT_EQ(p.GetResource(id), expected) << id;
+
+    CCommConfig base;
+    EXPECT_STREQ(base.GetVersion(), "0.0.0.0");
+    EXPECT_STREQ(base.GetTitle(1), "");
+    EXPECT_EQ(base.GetResource(10011), 0);
+}
+
+}  // namespace

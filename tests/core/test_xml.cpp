@@ -1,0 +1,355 @@
+// CXml: what each well-formed and malformed input reads as, what the writer
+// writes byte for byte, and that reading and writing agree.
+#include "settings/CXml.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kDecl[] = "<?xml version=\"1.0\"?>";
+const char kPlainDecl[] = "<?xml version=\"1.0\" ?>\r\n";
+
+// Parses `doc` and writes it back; "null" when nothing parses.
+std::string Reparse(const std::string& doc, int* damaged = nullptr) {
+    CXml xml;
+    XmlNode* root = xml.Parse(doc.data(), static_cast<uint32_t>(doc.size()));
+    if (damaged) *damaged = xml.IsDamaged();
+    if (!root) return "null";
+    char* text = xml.Serialize(root);
+    std::string out = text ? text : "<no buffer>";
+    CXml::FreeBuffer(text);
+    xml.FreeNodes(root);
+    return out;
+}
+
+std::string Write(CXml& xml, const XmlNode* node) {
+    char* text = xml.Serialize(node);
+    std::string out = text ? text : "<no buffer>";
+    CXml::FreeBuffer(text);
+    return out;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    std::vector<uint8_t> bytes = testutil::ReadAll(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+struct ParseCase {
+    const char* name;
+    const char* body;      // after the declaration
+    const char* expected;  // what the writer gives back after the declaration line, or "null"
+    int damaged;
+};
+
+const ParseCase kParseCases[] = {
+    {"quotes_and_folding", "<a x='1' y=\"2\">  some   text  </a>", "<a x=\"1\" y=\"2\" >some text</a>\r\n", 0},
+    {"entities_in_text", "<a>&lt;b&gt; &amp; &x;</a>", "<a>&lt;b&gt; &amp; &amp;x;</a>\r\n", 0},
+    {"entities_in_value", "<a v=\"&quot;q&apos; &gt;\"/>", "<a v=\"&quot;q&apos; &gt;\" />\r\n", 0},
+    {"whitespace_kinds", "<a>\r\n\tone\t\ttwo\n</a>", "<a>one two</a>\r\n", 0},
+    {"blank_text_is_no_text", "<a>  \r\n </a>", "<a/>\r\n", 0},
+    {"spaces_around_equals", "<a x = 'v' />", "<a x=\"v\" />\r\n", 0},
+    {"value_runs_into_next_name", "<a b=\"1\"c=\"2\"/>", "<a b=\"1\" c=\"2\" />\r\n", 0},
+    {"single_space_value", "<r><a x=\" \"/><b/></r>", "<r><a x=\" \" />\r\n<b/>\r\n</r>\r\n", 0},
+    {"empty_value_stops_reading", "<r><p/><a x=\"\"/><b/></r>", "<r><p/>\r\n</r>\r\n", 1},
+    {"comments_skipped", "<!-- c --><r><!-- a --><p/>  <!-- b --><q/></r><!-- end -->",
+     "<r><p/>\r\n<q/>\r\n</r>\r\n", 0},
+    {"comment_then_text", "<a><!-- c -->text</a>", "<a>text</a>\r\n", 0},
+    {"comment_before_end_tag", "<r><p>t<!-- x --></p><q/></r>", "<r><p/>\r\n</r>\r\n", 1},
+    {"wrong_end_tag_nested", "<r><p/><a><b/></c><q/></r>", "<r><p/>\r\n</r>\r\n", 1},
+    {"wrong_end_tag_first", "<a><b/></c>", "null", 1},
+    {"longer_end_tag", "<r><p/><a>x</ab></r>", "<r><p/>\r\n</r>\r\n", 1},
+    {"end_tag_with_blanks", "<a>x</a  >", "<a>x</a>\r\n", 0},
+    {"truncated", "<r><p>x</p><q>y", "<r><p>x</p>\r\n<q/>\r\n</r>\r\n", 1},
+    {"greater_than_in_text", "<r><p>a>b</p><q/></r>", "<r><p/>\r\n</r>\r\n", 1},
+    {"less_than_in_value", "<r><p/><a v=\"1<2\"/><q/></r>", "<r><p/>\r\n</r>\r\n", 1},
+    {"bad_byte_after_name", "<r><a\"x/><q/></r>", "<r/>\r\n", 1},
+    {"siblings_at_top", "<a/>\r\n<b>1</b>\r\n", "<a/>\r\n<b>1</b>\r\n", 0},
+    {"junk_after_last_element", "<a/>junk", "<a/>\r\n", 1},
+    {"unterminated_comment", "<!-- x <a/>", "null", 1},
+    {"later_text_replaces", "<a>t1<b/>t2</a>", "<a>t2<b/>\r\n</a>\r\n", 0},
+    {"nul_in_text", "<r><p>a\0b</p></r>", "<r><p/>\r\n</r>\r\n", 1},
+    {"no_element", "   ", "null", 1},
+};
+
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+
+class ParseTable : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTable, ReadsAsTheRulesSay) {
+    const ParseCase& c = GetParam();
+    std::string body(c.body, std::strlen(c.body));
+    if (std::strcmp(c.name, "nul_in_text") == 0) body = std::string("<r><p>a\0b</p></r>", 17);
+    int damaged = -1;
+    std::string out = Reparse(kDecl + body, &damaged);
+    if (std::strcmp(c.expected, "null") == 0) {
+        EXPECT_EQ(out, "null");
+    } else {
+        EXPECT_EQ(out, kPlainDecl + std::string(c.expected));
+    }
+    EXPECT_EQ(damaged, c.damaged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Xml, ParseTable, testing::ValuesIn(kParseCases),
+                         [](const testing::TestParamInfo<ParseCase>& i) { return std::string(i.param.name); });
+
+TEST(Xml, DeclarationIsRequired) {
+    const char* const docs[] = {
+        "<a/>",                            // no declaration at all
+        "<?xml?><a/>",                     // no whitespace after <?xml
+        "<?xml version='1.0'",             // ends inside the declaration
+        "<?xml version=1.0 ?><a/>",        // unquoted value
+        "<?xml version=\"\" ?><a/>",       // empty value stops the declaration
+        "<?xml version=\"1.0\"?>",         // no first element
+        "<?xml version=\"1.0\"?>text<a/>", // the first element does not parse
+        "",
+    };
+    for (const char* doc : docs) EXPECT_EQ(Reparse(doc), "null") << doc;
+    CXml xml;
+    EXPECT_EQ(xml.Parse(nullptr, 10), nullptr);
+    EXPECT_EQ(xml.Parse("<?xml version=\"1.0\"?><a/>", 0), nullptr);
+    EXPECT_EQ(Reparse(" \r\n\t<?xml version=\"1.0\"?><a/>"), kPlainDecl + std::string("<a/>\r\n"));
+}
+
+TEST(Xml, TreeHoldsNamesValuesAndText) {
+    std::string doc = std::string(kDecl) + "<a x='1' y=\"2\">  some   text  <b z=' '/></a>";
+    CXml xml;
+    XmlNode* a = xml.Parse(doc.data(), static_cast<uint32_t>(doc.size()));
+    ASSERT_NE(a, nullptr);
+    EXPECT_STREQ(a->pName->c_str(), "a");
+    ASSERT_NE(a->pText, nullptr);
+    EXPECT_STREQ(a->pText->c_str(), "some text");
+    EXPECT_EQ(a->pEncoding, nullptr);
+    ASSERT_NE(a->pAttr, nullptr);
+    EXPECT_STREQ(a->pAttr->pName->c_str(), "x");
+    EXPECT_STREQ(a->pAttr->pValue->c_str(), "1");
+    ASSERT_NE(a->pAttr->pNext, nullptr);
+    EXPECT_STREQ(a->pAttr->pNext->pName->c_str(), "y");
+    EXPECT_STREQ(a->pAttr->pNext->pValue->c_str(), "2");
+    EXPECT_EQ(a->pAttr->pNext->pNext, nullptr);
+    ASSERT_NE(a->pChild, nullptr);
+    ASSERT_NE(a->pChild->pAttr, nullptr);
+    ASSERT_NE(a->pChild->pAttr->pValue, nullptr);  // a single space is an empty value, not none
+    EXPECT_TRUE(a->pChild->pAttr->pValue->IsEmpty());
+    EXPECT_EQ(a->pChild->pText, nullptr);
+    EXPECT_EQ(a->pNext, nullptr);
+    xml.FreeNodes(a);
+}
+
+TEST(Xml, StalledCursorIsTracedWithItsOffset) {
+    // "</p>" starts at offset 38; the name after its '<' is empty, "/p" is
+    // read as text up to the '>' at 41, which fails it: the reading stops
+    // there, in p and again in r.
+    std::string doc = std::string(kDecl) + "<r><p>t<!-- x --></p></r>";
+    ASSERT_EQ(doc.find("</p>"), 38u);
+    testutil::TraceCapture trace;
+    EXPECT_EQ(Reparse(doc), kPlainDecl + std::string("<r><p/>\r\n</r>\r\n"));
+    EXPECT_EQ(trace.Count("XML parse error (41)\n"), 2);
+    EXPECT_EQ(trace.Lines().size(), 2u);
+}
+
+struct EncodingCase {
+    const char* declared;
+    uint32_t codePage;
+};
+
+TEST(Xml, ShiftJisIsReadAsCodePage932) {
+    // 表 is 0x95 0x5C: its second byte is a backslash, which must neither end
+    // anything nor turn into a yen sign; 日本 is 93 FA 96 7B.
+    const std::string sjisText = "C:\\\x95\x5C\\\x93\xFA\x96\x7B";
+    const std::string utf8Text = "C:\\\xE8\xA1\xA8\\\xE6\x97\xA5\xE6\x9C\xAC";
+    const EncodingCase cases[] = {
+        {"shift_jis", 932}, {"Shift_JIS", 932}, {"SHIFT-JIS", 932}, {"windows-31j", 932}, {"cp932", 932},
+    };
+    for (const EncodingCase& c : cases) {
+        std::string doc = std::string("<?xml version=\"1.0\" encoding=\"") + c.declared + "\"?>\r\n<path n='" +
+                          sjisText + "'>" + sjisText + "</path>";
+        CXml xml;
+        XmlNode* root = xml.Parse(doc.data(), static_cast<uint32_t>(doc.size()));
+        ASSERT_NE(root, nullptr) << c.declared;
+        EXPECT_EQ(xml.GetCodePage(), c.codePage);
+        ASSERT_NE(root->pEncoding, nullptr);
+        EXPECT_STREQ(root->pEncoding->c_str(), c.declared);
+        EXPECT_EQ(root->pText->Str(), utf8Text);
+        EXPECT_EQ(root->pAttr->pValue->Str(), utf8Text);
+        // Written back as UTF-8, and declared so.
+        EXPECT_EQ(Write(xml, root), "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<path n=\"" + utf8Text +
+                                        "\" >" + utf8Text + "</path>\r\n");
+        EXPECT_EQ(xml.GetCodePage(), 65001u);
+        xml.FreeNodes(root);
+    }
+}
+
+TEST(Xml, OtherEncodingsAreReadAsUtf8) {
+    const std::string utf8Text = "\xE6\x97\xA5\xE6\x9C\xAC";
+    for (const char* declared : {"utf-8", "UTF-8", "euc-jp", "iso-8859-1"}) {
+        std::string doc =
+            std::string("<?xml version=\"1.0\" encoding=\"") + declared + "\"?><a>" + utf8Text + "</a>";
+        CXml xml;
+        XmlNode* root = xml.Parse(doc.data(), static_cast<uint32_t>(doc.size()));
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(xml.GetCodePage(), 65001u);
+        EXPECT_EQ(root->pText->Str(), utf8Text);
+        xml.FreeNodes(root);
+    }
+    // A document that names no encoding is UTF-8 even after a Shift-JIS one.
+    CXml xml;
+    std::string sjis = "<?xml version=\"1.0\" encoding=\"shift_jis\"?><a/>";
+    xml.FreeNodes(xml.Parse(sjis.data(), static_cast<uint32_t>(sjis.size())));
+    EXPECT_EQ(xml.GetCodePage(), 932u);
+    std::string plain = std::string(kDecl) + "<a>" + utf8Text + "</a>";
+    XmlNode* root = xml.Parse(plain.data(), static_cast<uint32_t>(plain.size()));
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(xml.GetCodePage(), 65001u);
+    EXPECT_EQ(root->pText->Str(), utf8Text);
+    xml.FreeNodes(root);
+}
+
+TEST(Xml, CharactersOutsideAnyAnsiCodePageSurvive) {
+    // German, Cyrillic, Chinese, an emoji outside the BMP, in names, values and text.
+    const std::string body =
+        "<\xE9\x8C\xB2\xE9\x9F\xB3 k=\"Gr\xC3\xBC\xC3\x9F\x65 \xF0\x9F\x98\x80\" >"
+        "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x8E\xA4"
+        "</\xE9\x8C\xB2\xE9\x9F\xB3>\r\n";
+    EXPECT_EQ(Reparse(std::string(kDecl) + body), kPlainDecl + body);
+}
+
+TEST(Xml, WriterLayoutIsByteExact) {
+    CXml xml;
+    // The settings shape: no indentation, first child on its parent's line.
+    XmlNode* config = xml.CreateNode(L"config");
+    CXml::AppendChild(config, xml.CreateNode(L"frequency", L"48000"));
+    EXPECT_EQ(Write(xml, config),
+              "<?xml version=\"1.0\" ?>\r\n<config><frequency>48000</frequency>\r\n</config>\r\n");
+
+    // Siblings, attributes, escaping, text before children, an empty text.
+    XmlNode* list = xml.CreateNode("EffectList");
+    XmlNode* item = xml.CreateNode("EffectItem", "a<b>&\"c'");
+    CXml::AppendAttribute(item, xml.CreateAttribute(L"type", L"<\"&'>"));
+    CXml::AppendAttribute(item, xml.CreateAttribute("on", "1"));
+    CXml::AppendChild(list, item);
+    CXml::AppendChild(item, xml.CreateNode("gain", "8"));
+    CXml::AppendChild(list, xml.CreateNode("empty", ""));
+    CXml::AppendChild(list, xml.CreateNode("none"));
+    config->pNext = list;
+    std::string expected = ReadTextFile(std::string(SONVEL_SOURCE_DIR) + "/tests/core/data/xml_writer.xml");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(Write(xml, config), expected);
+    xml.FreeNodes(config);
+
+    // An empty or missing value is written so that it reads back as empty.
+    XmlNode* node = xml.CreateNode("n");
+    CXml::AppendAttribute(node, xml.CreateAttribute("e", ""));
+    CXml::AppendAttribute(node, xml.CreateAttribute(L"m", nullptr));
+    EXPECT_EQ(Write(xml, node), kPlainDecl + std::string("<n e=\" \" m=\" \" />\r\n"));
+    EXPECT_EQ(Reparse(Write(xml, node)), Write(xml, node));
+    xml.FreeNodes(node);
+
+    // No node: the declaration alone.
+    EXPECT_EQ(Write(xml, nullptr), kPlainDecl);
+}
+
+TEST(Xml, WriterAlwaysDeclaresUtf8) {
+    CXml xml;
+    XmlNode* node = xml.CreateNode(L"a", L"\x8868");  // 表
+    node->pEncoding = new CString("shift_jis");
+    EXPECT_EQ(Write(xml, node), "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<a>\xE8\xA1\xA8</a>\r\n");
+    xml.FreeNodes(node);
+}
+
+TEST(Xml, RoundTripsAreStable) {
+    const char* const bodies[] = {
+        "<config><language>1</language><colors><color><index>0</index><text>0</text></color></colors></config>",
+        "<EffectList><EffectItem type=\"3\" name=\"a &amp; b\"><p v=\"1\"/></EffectItem></EffectList>",
+        "<a x='&lt;&gt;'>t &quot;q&quot;<b>u</b><c/></a><d>e</d>",
+    };
+    for (const char* body : bodies) {
+        std::string once = Reparse(std::string(kDecl) + body);
+        ASSERT_NE(once, "null") << body;
+        EXPECT_EQ(Reparse(once), once) << body;
+    }
+    // A large generated document: every sibling and attribute is kept in order.
+    std::string big = kDecl;
+    big += "<list>";
+    for (int i = 0; i < 5000; ++i)
+        big += "<item n=\"" + std::to_string(i) + "\">v" + std::to_string(i * 7) + "</item>";
+    big += "</list>";
+    std::string once = Reparse(big);
+    EXPECT_EQ(Reparse(once), once);
+    EXPECT_NE(once.find("<item n=\"4999\" >v34993</item>\r\n</list>\r\n"), std::string::npos);
+}
+
+TEST(Xml, NestingDepthIsBounded) {
+    auto nested = [](int depth) {
+        std::string doc = kDecl;
+        for (int i = 0; i < depth; ++i) doc += "<a>";
+        for (int i = 0; i < depth; ++i) doc += "</a>";
+        return doc;
+    };
+    int damaged = -1;
+    std::string deepest = Reparse(nested(CXml::kMaxDepth), &damaged);
+    EXPECT_NE(deepest, "null");
+    EXPECT_EQ(damaged, 0);
+    EXPECT_EQ(Reparse(nested(CXml::kMaxDepth + 1)), "null");
+    EXPECT_EQ(Reparse(nested(200000)), "null");
+    // Unclosed, too: thousands of start tags.
+    std::string open = kDecl;
+    for (int i = 0; i < 100000; ++i) open += "<a>";
+    EXPECT_EQ(Reparse(open), "null");
+}
+
+TEST(Xml, DeepTreesBuiltByCallersAreWrittenAndFreed) {
+    CXml xml;
+    XmlNode* root = xml.CreateNode("a");
+    XmlNode* cur = root;
+    const int depth = 100000;
+    for (int i = 1; i < depth; ++i) {
+        cur->pChild = xml.CreateNode("a");
+        cur = cur->pChild;
+    }
+    cur->pText = new CString("x");
+    std::string out = Write(xml, root);
+    // Declaration, "<a>" per level, the text, then "</a>\r\n" per level.
+    EXPECT_EQ(out.size(), std::strlen(kPlainDecl) + depth * 3 + 1 + depth * 6);
+    xml.FreeNodes(root);
+}
+
+struct IntCase {
+    const char* text;  // null: the node has no text
+    int expected;
+};
+
+TEST(Xml, GetIntTable) {
+    const IntCase cases[] = {
+        {" -12", -12}, {"12a", 99}, {"-", 0},      {nullptr, 99},     {"", 99},   {"\t 7", 7},
+        {"0", 0},      {"-0", 0},   {"12 ", 99},   {"4294967295", -1}, {"+5", 99}, {"2147483647", 2147483647},
+        {"   ", 0},    {"1-2", 99}, {"00042", 42},
+    };
+    CXml xml;
+    for (const IntCase& c : cases) {
+        XmlNode* node = xml.CreateNode("n", c.text);
+        EXPECT_EQ(xml.GetInt(node, 99), c.expected) << (c.text ? c.text : "(none)");
+        xml.FreeNodes(node);
+    }
+    EXPECT_EQ(xml.GetInt(nullptr, 5), 5);
+}
+
+TEST(Xml, FindHelpersWalkTheLists) {
+    std::string doc = std::string(kDecl) + "<a/><config k='v'><x>1</x><y>2</y><x>3</x></config>";
+    CXml xml;
+    XmlNode* top = xml.Parse(doc.data(), static_cast<uint32_t>(doc.size()));
+    XmlNode* config = CXml::FindNode(top, "config");
+    ASSERT_NE(config, nullptr);
+    EXPECT_EQ(xml.GetInt(CXml::FindChild(config, "x"), -1), 1);  // the first of two
+    EXPECT_EQ(xml.GetInt(CXml::FindChild(config, "y"), -1), 2);
+    EXPECT_EQ(CXml::FindChild(config, "z"), nullptr);
+    ASSERT_NE(CXml::FindAttribute(config, "k"), nullptr);
+    EXPECT_STREQ(CXml::FindAttribute(config, "k")->pValue->c_str(), "v");
+    EXPECT_EQ(CXml::FindAttribute(config, "q"), nullptr);
+    xml.FreeNodes(top);
+}
+
+}  // namespace
