@@ -1,0 +1,343 @@
+// The chain file: save/load round trips, the exact layout, every drop rule,
+// the number rule, when the file is written, and damaged files.
+#include "effects/CEffectList.h"
+#include "effects/CEffectManager.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char* kDecl = "<?xml version=\"1.0\" ?>\r\n";
+
+std::string Item(const std::string& body) { return "<EffectItem>" + body + "</EffectItem>"; }
+
+std::string Doc(const std::string& items) { return std::string(kDecl) + "<EffectList>" + items + "</EffectList>"; }
+
+// A valid DELAY entry with value 50 at `num`.
+std::string Delay(int num, int value = 50) {
+    return Item("<Num>" + std::to_string(num) + "</Num><Name>DELAY</Name><Type>4</Type><Enabled>1</Enabled>"
+                "<Params>1</Params><ParamValue Num=\"0\" Min=\"0\" Max=\"100\">" +
+                std::to_string(value) + "</ParamValue>");
+}
+
+void Load(CEffectList& list, const std::string& text) {
+    list.LoadFromText(text.c_str(), static_cast<uint32_t>(text.size()));
+}
+
+TEST(EffectList, DocumentLayout) {
+    CEffectList list;
+    list.InsertItem(-1, EFFECT_DELAY);
+    EXPECT_EQ(list.BuildDocument(),
+              std::string(kDecl) +
+                  "<EffectList><EffectItem><Num>0</Num>\r\n<Name>DELAY</Name>\r\n<Type>4</Type>\r\n"
+                  "<Enabled>1</Enabled>\r\n<Params>1</Params>\r\n"
+                  "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\" >50</ParamValue>\r\n"
+                  "</EffectItem>\r\n</EffectList>\r\n");
+    CEffectList empty;
+    EXPECT_EQ(empty.BuildDocument(), std::string(kDecl) + "<EffectList/>\r\n");
+}
+
+TEST(EffectList, SaveLoadRoundTrip) {
+    testutil::TempDir dir("fxlist");
+    const std::string path = dir.File("sonvel.xml");
+    CEffectList list;
+    EXPECT_EQ(list.LoadEffectList(path.c_str()), 0);  // no file yet
+    list.InsertItem(-1, EFFECT_EQUALIZER);
+    for (int j = 0; j < 9; ++j) list.SetValue(0, j, -20 + 5 * j);  // -20 .. 20
+    list.InsertItem(-1, EFFECT_DELAY_ECHO);
+    list.SetEnabled(1, 0);
+    list.InsertItem(-1, EFFECT_COMPRESSOR);
+    list.InsertItem(-1, EFFECT_WAU);
+    list.InsertItem(-1, EFFECT_REVERB);
+    ASSERT_EQ(list.SaveEffectList(path.c_str()), 1);
+    EXPECT_FALSE(plat::PathExists((path + ".tmp").c_str()));
+
+    CEffectList back;
+    ASSERT_EQ(back.LoadEffectList(path.c_str()), 1);
+    ASSERT_EQ(back.GetCount(), 5);
+    for (int p = 0; p < 5; ++p) {
+        const EffectItem* a = list.GetItem(p);
+        const EffectItem* b = back.GetItem(p);
+        ASSERT_TRUE(b) << p;
+        EXPECT_EQ(a->type, b->type);
+        EXPECT_STREQ(a->name, b->name);
+        EXPECT_EQ(a->enabled, b->enabled);
+        EXPECT_EQ(a->Params, b->Params);
+        for (int j = 0; j < 10; ++j) {
+            EXPECT_EQ(a->value[j], b->value[j]) << p << " " << j;
+            EXPECT_EQ(a->Min[j], b->Min[j]);
+            EXPECT_EQ(a->Max[j], b->Max[j]);
+        }
+    }
+    EXPECT_EQ(back.GetItem(0)->value[0], -20);
+    EXPECT_EQ(back.GetItem(0)->value[8], 20);
+    EXPECT_EQ(back.GetItem(0)->Min[3], -20);
+    EXPECT_EQ(back.GetItem(1)->enabled, 0);
+    // Saving what was loaded gives the same bytes.
+    std::string first = back.BuildDocument();
+    ASSERT_EQ(back.SaveEffectList(path.c_str()), 1);
+    std::vector<uint8_t> bytes = testutil::ReadAll(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), first);
+}
+
+struct DropCase {
+    const char* what;
+    std::string items;
+    std::vector<int> types;  // the loaded entries' types, in order
+};
+
+TEST(EffectList, DropRules) {
+    const std::string echo = "<Type>6</Type><Enabled>1</Enabled><Params>0</Params>";
+    const std::string pv = "<Type>4</Type><Enabled>1</Enabled><Params>1</Params>";
+    const DropCase cases[] = {
+        {"valid pair", Delay(0) + Item("<Num>1</Num>" + echo), {4, 6}},
+        {"params 10", Delay(0) + Item("<Num>1</Num><Type>6</Type><Params>10</Params>"), {4}},
+        {"params 0 loads", Delay(0) + Item("<Num>1</Num>" + echo), {4, 6}},
+        {"same num twice", Delay(0) + Item("<Num>0</Num>" + echo), {4}},
+        {"num 12", Delay(0) + Item("<Num>12</Num>" + echo), {4}},
+        {"num -1", Delay(0) + Item("<Num>-1</Num>" + echo), {4}},
+        {"no num", Delay(0) + Item(echo), {4}},
+        {"empty num", Delay(0) + Item("<Num></Num>" + echo), {4}},
+        {"type 21", Delay(0) + Item("<Num>1</Num><Type>21</Type>"), {4}},
+        {"enabled on", Delay(0) + Item("<Num>1</Num><Type>6</Type><Enabled>on</Enabled>"), {4}},
+        {"value above max",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">150</ParamValue>"), {4}},
+        {"min equals max",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"5\" Max=\"5\">5</ParamValue>"), {4}},
+        {"value without index",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Min=\"0\" Max=\"100\">5</ParamValue>"), {4}},
+        {"value index 10",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"10\" Min=\"0\" Max=\"100\">5</ParamValue>"), {4}},
+        {"value without text",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\"></ParamValue>"), {4}},
+        {"value not a number",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">5x</ParamValue>"), {4}},
+        {"missing min counts as 0",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Max=\"100\">5</ParamValue>"), {4, 4}},
+        {"missing max counts as 0",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"-10\">-3</ParamValue>"), {4, 4}},
+        {"attribute keeps its leading digits",
+         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0x\" Min=\"0\" Max=\"100abc\">99</ParamValue>"),
+         {4, 4}},
+        {"out of 32 bits", Delay(0) + Item("<Num>1</Num><Type>99999999999</Type>"), {4}},
+        {"name is not read", Item("<Num>0</Num><Name>Bogus</Name>" + echo), {6}},
+        {"unknown children ignored", Item("<Num>0</Num><Colour>red</Colour>" + echo), {6}},
+        {"other elements ignored", "<Effect><Num>0</Num></Effect>" + Delay(1), {4}},
+        {"gaps close up", Delay(7) + Item("<Num>3</Num>" + echo), {6, 4}},
+        {"no items", "", {}},
+        {"a value in use without its entry",
+         Delay(0) + Item("<Num>1</Num><Type>5</Type><Params>2</Params>"
+                         "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">5</ParamValue>"),
+         {4}},
+    };
+    for (const DropCase& c : cases) {
+        CEffectList list;
+        Load(list, Doc(c.items));
+        std::vector<int> types;
+        for (int p = 0; p < list.GetCount(); ++p) types.push_back(list.GetItem(p)->type);
+        EXPECT_EQ(types, c.types) << c.what;
+    }
+}
+
+TEST(EffectList, LoadedFields) {
+    CEffectList list;
+    Load(list, Doc(Item("<Num>0</Num><Type>7</Type><Enabled>5</Enabled><Params>2</Params>"
+                        "<ParamValue Num=\"1\" Min=\"-20\" Max=\"20\">-20</ParamValue>"
+                        "<ParamValue Num=\"0\" Min=\"-20\" Max=\"20\">7</ParamValue>") +
+                   Item("<Num>1</Num><Type>2</Type><Enabled>0</Enabled>")));
+    ASSERT_EQ(list.GetCount(), 2);
+    const EffectItem* eq = list.GetItem(0);
+    EXPECT_STREQ(eq->name, L"EQUALIZER");
+    EXPECT_EQ(eq->enabled, 1);
+    EXPECT_EQ(eq->Params, 2);
+    EXPECT_EQ(eq->value[0], 7);
+    EXPECT_EQ(eq->value[1], -20);
+    EXPECT_EQ(eq->Min[1], -20);
+    EXPECT_EQ(eq->value[2], 0);
+    CEffectList past;  // a value past the count in use is not kept
+    Load(past, Doc(Item("<Num>0</Num><Type>3</Type><Params>1</Params>"
+                        "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">5</ParamValue>"
+                        "<ParamValue Num=\"2\" Min=\"0\" Max=\"100\">50</ParamValue>")));
+    ASSERT_EQ(past.GetCount(), 1);
+    EXPECT_EQ(past.GetItem(0)->value[0], 5);
+    EXPECT_EQ(past.GetItem(0)->value[2], 0);
+    EXPECT_EQ(past.GetItem(0)->Max[2], 0);
+    const EffectItem* comp = list.GetItem(1);
+    EXPECT_EQ(comp->enabled, 0);
+    EXPECT_EQ(comp->Params, 0);
+}
+
+TEST(EffectList, TwoEffectListsAreBothRead) {
+    CEffectList list;
+    std::string text = std::string(kDecl) + "<EffectList>" + Delay(0) + "</EffectList><Other/><EffectList>" +
+                       Delay(1, 20) + "</EffectList>";
+    Load(list, text);
+    ASSERT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(list.GetItem(1)->value[0], 20);
+}
+
+TEST(EffectList, NumberRule) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int32_t value;
+    } cases[] = {
+        {"12", true, 12},        {"  12", true, 12},        {"\t-7", true, -7},  {"-", true, 0},
+        {"", true, 0},           {"   ", true, 0},          {"12a", false, 0},   {"1 2", false, 0},
+        {"+3", false, 0},        {"2147483647", true, 2147483647},              {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0}, {"99999999999999999999", false, 0},
+    };
+    for (const Case& c : cases) {
+        int32_t v = -999;
+        EXPECT_EQ(CEffectList::ParseNumber(c.text, &v), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        }
+    }
+    int32_t v = 0;
+    EXPECT_TRUE(CEffectList::ParseLeadingNumber("42abc", &v));
+    EXPECT_EQ(v, 42);
+    EXPECT_TRUE(CEffectList::ParseLeadingNumber("abc", &v));
+    EXPECT_EQ(v, 0);
+}
+
+TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
+    testutil::TempDir dir("fxsave");
+    const std::string path = dir.File("sonvel.xml");
+    const std::string stored = Doc(Delay(0));
+    ASSERT_TRUE(testutil::WriteAll(path, stored.data(), stored.size()));
+    {
+        CEffectList never;  // this run never opened the chain
+        EXPECT_EQ(never.SaveEffectList(path.c_str()), 0);
+        std::vector<uint8_t> bytes = testutil::ReadAll(path);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), stored);
+    }
+    {
+        CEffectList edited;
+        edited.InsertItem(-1, EFFECT_ECHO);
+        EXPECT_EQ(edited.SaveEffectList(path.c_str()), 1);
+        CEffectList back;
+        back.LoadEffectList(path.c_str());
+        ASSERT_EQ(back.GetCount(), 1);
+        EXPECT_EQ(back.GetItem(0)->type, EFFECT_ECHO);
+    }
+    {
+        const std::string missing = dir.File("none.xml");
+        CEffectList fresh;
+        EXPECT_EQ(fresh.LoadEffectList(missing.c_str()), 0);
+        EXPECT_EQ(fresh.SaveEffectList(missing.c_str()), 1);  // an empty list, truthfully
+        std::vector<uint8_t> bytes = testutil::ReadAll(missing);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string(kDecl) + "<EffectList/>\r\n");
+    }
+}
+
+TEST(EffectList, FailedWriteKeepsTheOldFile) {
+    testutil::TempDir dir("fxfail");
+    // The target is a folder: nothing can replace it, and no temporary file stays.
+    const std::string path = dir.File("sonvel.xml");
+    ASSERT_TRUE(plat::MakeDirectories(path.c_str()));
+    CEffectList list;
+    list.InsertItem(-1, EFFECT_DELAY);
+    EXPECT_EQ(list.SaveEffectList(path.c_str()), 0);
+    EXPECT_TRUE(plat::IsDirectory(path.c_str()));
+    EXPECT_FALSE(plat::PathExists((path + ".tmp").c_str()));
+    // A folder that does not exist: the temporary cannot even be made.
+    EXPECT_EQ(list.SaveEffectList(dir.File("no/such/sonvel.xml").c_str()), 0);
+}
+
+TEST(EffectList, DroppedEntriesAreKeptAside) {
+    testutil::TempDir dir("fxbak");
+    const std::string path = dir.File("sonvel.xml");
+    const std::string stored = Doc(Delay(0) + Item("<Num>1</Num><Type>99</Type>"));
+    ASSERT_TRUE(testutil::WriteAll(path, stored.data(), stored.size()));
+    CEffectList list;
+    ASSERT_EQ(list.LoadEffectList(path.c_str()), 1);
+    EXPECT_EQ(list.GetCount(), 1);
+    EXPECT_TRUE(list.HadDroppedEntries());
+    ASSERT_EQ(list.SaveEffectList(path.c_str()), 1);
+    std::vector<uint8_t> bak = testutil::ReadAll(path + ".bak");
+    EXPECT_EQ(std::string(bak.begin(), bak.end()), stored);
+}
+
+TEST(EffectList, DamagedFiles) {
+    const std::string good = Doc(Delay(0) + Delay(1, 10) + Delay(2, 20));
+    // Every truncation loads a prefix of the valid entries, never more, never a crash.
+    for (size_t cut = 0; cut <= good.size(); ++cut) {
+        CEffectList list;
+        Load(list, good.substr(0, cut));
+        ASSERT_LE(list.GetCount(), 3) << cut;
+        for (int p = 0; p < list.GetCount(); ++p)
+            ASSERT_EQ(list.GetItem(p)->value[0], p * 10 + (p == 0) * 50) << "cut at " << cut;
+    }
+    CEffectList whole;
+    Load(whole, good);
+    EXPECT_EQ(whole.GetCount(), 3);
+
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 7919) & 0xFF));
+    std::string nested = std::string(kDecl) + "<EffectList>";
+    for (int i = 0; i < 100000; ++i) nested += "<EffectItem>";
+    std::string ranges = Doc(Item("<Num>0</Num><Type>4</Type><Params>1</Params>"
+                                  "<ParamValue Num=\"0\" Min=\"-2147483648\" Max=\"2147483647\">2000000000</ParamValue>") +
+                             Delay(1));
+    for (const std::string& text : {binary, nested, std::string(kDecl), std::string("<EffectList/>"), ranges}) {
+        CEffectList list;
+        Load(list, text);
+        EXPECT_LE(list.GetCount(), 2);
+    }
+    // The out-of-range delay loads (its range allows it) and runs limited to the line.
+    CEffectList list;
+    Load(list, ranges);
+    ASSERT_EQ(list.GetCount(), 2);
+    CEffectManager m;
+    list.ApplyTo(m, 48000);
+    std::vector<int16_t> block(4800, 1000);
+    m.ProcessChain(block.data(), 4800);
+    m.ReadChainOutput(block.data(), 4800);
+    EXPECT_EQ(block[0], 0);
+}
+
+TEST(EffectList, EditingAndApplying) {
+    CEffectList list;
+    EXPECT_TRUE(list.InsertItem(-1, EFFECT_CHORUS));
+    EXPECT_TRUE(list.InsertItem(-1, EFFECT_DELAY));
+    EXPECT_TRUE(list.InsertItem(1, EFFECT_ECHO));  // CHORUS ECHO DELAY
+    EXPECT_EQ(list.InsertItem(0, 21), nullptr);
+    list.MoveItem(2, 0);  // DELAY CHORUS ECHO
+    list.SetEnabled(1, 0);
+    EffectItem* delay = list.GetItem(0);
+    EXPECT_EQ(delay->type, EFFECT_DELAY);
+    EXPECT_EQ(delay->value[0], 50);
+    EXPECT_EQ(delay->Min[0], 0);
+    EXPECT_EQ(delay->Max[0], 100);
+    CEffectManager m;
+    list.ApplyTo(m, 48000);
+    EXPECT_EQ(m.GetEffectType(0), EFFECT_DELAY);
+    EXPECT_EQ(m.GetEffectType(1), EFFECT_CHORUS);
+    EXPECT_EQ(m.GetEffectType(2), EFFECT_ECHO);
+    EXPECT_EQ(m.GetEffectEnable(1), 0);
+    list.RemoveItem(0);
+    EXPECT_EQ(list.GetItem(0)->type, EFFECT_CHORUS);
+    for (int i = 0; i < 20; ++i) list.InsertItem(-1, EFFECT_THROUGH);
+    EXPECT_EQ(list.GetCount(), 10);
+}
+
+TEST(EffectList, DefaultFileInTheCurrentFolder) {
+    testutil::TempDir dir("fxcwd");
+    const std::string old = plat::CurrentDirectory();
+    ASSERT_TRUE(plat::SetCurrentDirectoryTo(dir.Path().c_str()));
+    CEffectList list;
+    list.InsertItem(-1, EFFECT_TREMOLO);
+    EXPECT_EQ(list.SaveEffectList(), 1);
+    CEffectList back;
+    EXPECT_EQ(back.LoadEffectList(), 1);
+    plat::SetCurrentDirectoryTo(old.c_str());
+    EXPECT_TRUE(plat::PathExists(dir.File("sonvel.xml").c_str()));
+    ASSERT_EQ(back.GetCount(), 1);
+    EXPECT_EQ(back.GetItem(0)->type, EFFECT_TREMOLO);
+}
+
+}  // namespace

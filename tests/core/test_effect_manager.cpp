@@ -1,0 +1,402 @@
+// The chain manager: positions (add, remove, move), the block path and its
+// output ring, the 16-bit conversion, per-channel processing and chunk invariance.
+#include "effects/CEffectManager.h"
+#include "effects/CWau.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::vector<int32_t> Initial(int type) {
+    const EffectTypeInfo* info = GetEffectTypeInfo(type);
+    std::vector<int32_t> v(EFFECT_MAX_VALUES, 0);
+    for (int j = 0; info && j < info->params; ++j) v[j] = info->param[j].initial;
+    return v;
+}
+
+// The chain's types from position 0, up to the last occupied position ("-1" for a gap).
+std::vector<int> Types(CEffectManager& m) {
+    std::vector<int> t;
+    for (int p = 0; p < 10; ++p) t.push_back(m.GetEffectType(p));
+    while (!t.empty() && t.back() < 0) t.pop_back();
+    return t;
+}
+
+// Runs an interleaved block through the chain the way the engine does, in
+// pieces of `frames` frames.
+std::vector<int16_t> RunChain(CEffectManager& m, std::vector<int16_t> x, int channels, size_t frames) {
+    const size_t step = frames * channels;
+    for (size_t at = 0; at < x.size(); at += step) {
+        int32_t n = static_cast<int32_t>(std::min(step, x.size() - at));
+        EXPECT_EQ(m.ProcessChain(x.data() + at, n), n);
+        m.ReadChainOutput(x.data() + at, n);
+    }
+    return x;
+}
+
+std::vector<int16_t> Noise(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> d(-12000, 12000);
+    std::vector<int16_t> x(n);
+    for (auto& s : x) s = static_cast<int16_t>(d(rng));
+    return x;
+}
+
+// Left: a decaying tone burst; right: noise. Different on purpose.
+std::vector<int16_t> StereoSignal(size_t frames) {
+    std::vector<int16_t> noise = Noise(frames, 7);
+    std::vector<int16_t> x(frames * 2);
+    for (size_t f = 0; f < frames; ++f) {
+        x[2 * f] = static_cast<int16_t>(20000 * std::sin(2 * M_PI * 440 * f / 48000.0) * std::exp(-f / 3000.0));
+        x[2 * f + 1] = noise[f];
+    }
+    return x;
+}
+
+// ---------------------------------------------------------------- positions
+
+TEST(EffectManager, AddRemoveMoveCases) {
+    const int E1 = EFFECT_CHORUS, E2 = EFFECT_DELAY, E3 = EFFECT_ECHO, E4 = EFFECT_WAU, N = EFFECT_NOTCH;
+    struct Case {
+        const char* what;
+        std::vector<int> start;
+        char op;  // 'a' add N at arg1, 'm' move arg1 -> arg2, 'r' remove arg1
+        int arg1, arg2;
+        int result;  // AddEffect's answer (add only)
+        std::vector<int> expected;
+    } cases[] = {
+        {"add at -1 uses the first empty", {E1, E2, E3}, 'a', -1, 0, 3, {E1, E2, E3, N}},
+        {"add at 1 inserts", {E1, E2, E3}, 'a', 1, 0, 1, {E1, N, E2, E3}},
+        {"add at 0 inserts first", {E1, E2}, 'a', 0, 0, 0, {N, E1, E2}},
+        {"add at 9 directly", {E1}, 'a', 9, 0, 9, {E1, -1, -1, -1, -1, -1, -1, -1, -1, N}},
+        {"add at 10 refused", {E1}, 'a', 10, 0, -1, {E1}},
+        {"add to an empty chain", {}, 'a', -1, 0, 0, {N}},
+        {"move 0 to 2", {E1, E2, E3, E4}, 'm', 0, 2, 0, {E2, E3, E1, E4}},
+        {"move 3 to 0", {E1, E2, E3, E4}, 'm', 3, 0, 0, {E4, E1, E2, E3}},
+        {"move to itself", {E1, E2, E3}, 'm', 1, 1, 0, {E1, E2, E3}},
+        {"move from an empty position", {E1, E2}, 'm', 5, 0, 0, {E1, E2}},
+        {"move out of range", {E1, E2}, 'm', 0, 10, 0, {E1, E2}},
+        {"move from negative", {E1, E2}, 'm', -1, 0, 0, {E1, E2}},
+        {"move to the end", {E1, E2, E3}, 'm', 0, 9, 0, {E2, E3, -1, -1, -1, -1, -1, -1, -1, E1}},
+        {"remove 1", {E1, E2, E3}, 'r', 1, 0, 0, {E1, E3}},
+        {"remove the last", {E1, E2, E3}, 'r', 2, 0, 0, {E1, E2}},
+        {"remove an empty position closes up", {E1, E2, E3}, 'r', 5, 0, 0, {E1, E2, E3}},
+        {"remove out of range", {E1, E2}, 'r', 12, 0, 0, {E1, E2}},
+    };
+    for (const Case& c : cases) {
+        CEffectManager m;
+        for (size_t i = 0; i < c.start.size(); ++i)
+            ASSERT_EQ(m.AddEffect(c.start[i], Initial(c.start[i]).data(), 48000, -1), static_cast<int>(i));
+        if (c.op == 'a') {
+            EXPECT_EQ(m.AddEffect(N, Initial(N).data(), 48000, c.arg1), c.result) << c.what;
+        }
+        if (c.op == 'm') m.MoveEffect(c.arg1, c.arg2);
+        if (c.op == 'r') m.RemoveEffect(c.arg1);
+        EXPECT_EQ(Types(m), c.expected) << c.what;
+    }
+}
+
+TEST(EffectManager, RemovingAGapClosesIt) {
+    CEffectManager m;
+    m.AddEffect(EFFECT_CHORUS, nullptr, 48000, 0);
+    m.AddEffect(EFFECT_ECHO, nullptr, 48000, 2);
+    EXPECT_EQ(Types(m), (std::vector<int>{EFFECT_CHORUS, -1, EFFECT_ECHO}));
+    m.RemoveEffect(1);
+    EXPECT_EQ(Types(m), (std::vector<int>{EFFECT_CHORUS, EFFECT_ECHO}));
+}
+
+TEST(EffectManager, FullChainRefusesEveryPosition) {
+    CEffectManager m;
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(m.AddEffect(EFFECT_THROUGH, nullptr, 48000, -1), i);
+    for (int p : {-1, 0, 1, 5, 8, 9, 10, 100}) EXPECT_EQ(m.AddEffect(EFFECT_ECHO, nullptr, 48000, p), -1) << p;
+    for (int p = 0; p < 10; ++p) EXPECT_EQ(m.GetEffectType(p), EFFECT_THROUGH);
+}
+
+TEST(EffectManager, UnknownTypeLeavesItsPositionEmpty) {
+    CEffectManager m;
+    m.AddEffect(EFFECT_ECHO, nullptr, 48000, -1);
+    EXPECT_EQ(m.AddEffect(21, nullptr, 48000, 0), 0);  // the position is used, but holds nothing
+    EXPECT_EQ(Types(m), (std::vector<int>{-1, EFFECT_ECHO}));
+    EXPECT_EQ(m.GetEffectEnable(0), -1);
+    EXPECT_EQ(m.CreateEffect(-3, nullptr, 48000), nullptr);
+}
+
+TEST(EffectManager, NamesAndEnable) {
+    CEffectManager m;
+    EXPECT_STREQ(m.GetEffectName(0), L"THROUGH");
+    EXPECT_STREQ(m.GetEffectName(3), L"DELAY ECHO");
+    EXPECT_STREQ(m.GetEffectName(20), L"WAU");
+    EXPECT_EQ(m.GetEffectName(21), nullptr);
+    EXPECT_EQ(m.GetEffectName(-1), nullptr);
+
+    EXPECT_EQ(m.GetEffectEnable(0), -1);
+    m.AddEffect(EFFECT_LIMITTER, Initial(EFFECT_LIMITTER).data(), 48000, -1);
+    EXPECT_EQ(m.GetEffectEnable(0), 1);
+    m.SetEffectEnable(0, 0);
+    EXPECT_EQ(m.GetEffectEnable(0), 0);
+    m.SetEffectEnable(0, 7);
+    EXPECT_EQ(m.GetEffectEnable(0), 1);
+    EXPECT_EQ(m.GetEffectEnable(10), -1);
+    EXPECT_EQ(m.SetEffectParams(10, nullptr, 48000), -1);
+    EXPECT_EQ(m.SetEffectParams(-1, nullptr, 48000), -1);
+    EXPECT_EQ(m.SetEffectParams(4, nullptr, 48000), 0);  // empty position: nothing to set
+}
+
+// ---------------------------------------------------------------- block path
+
+TEST(EffectManager, EmptyOrDisabledChainPassesEverySample) {
+    std::vector<int16_t> x = Noise(4800, 1);
+    x[0] = -32768;
+    x[1] = 32767;
+    x[2] = 0;
+    for (int variant = 0; variant < 2; ++variant) {
+        CEffectManager m;
+        if (variant == 1) {
+            m.AddEffect(EFFECT_DISTORTION, Initial(EFFECT_DISTORTION).data(), 48000, -1);
+            m.AddEffect(EFFECT_DELAY, Initial(EFFECT_DELAY).data(), 48000, -1);
+            m.SetEffectEnable(0, 0);
+            m.SetEffectEnable(1, 0);
+        }
+        EXPECT_EQ(RunChain(m, x, 1, 480), x) << variant;
+    }
+}
+
+TEST(EffectManager, ConversionTruncatesTowardZeroAndClamps) {
+    // DISTORTION with drive 1 (value 5) is out = x * level: a known scale.
+    struct Case {
+        int32_t level;  // percent
+        int16_t in, out;
+    } cases[] = {
+        {100, 32767, 32767},  {100, -32768, -32768}, {150, 16384, 24576}, {50, 3, 1},
+        {50, -3, -1},         {150, -32768, -32768}, {150, 32767, 32767}, {65, -1, 0},
+        {200, 20000, 32767},  {200, -20000, -32768},
+    };
+    for (const Case& c : cases) {
+        CEffectManager m;
+        int32_t values[10] = {5, c.level};
+        m.AddEffect(EFFECT_DISTORTION, values, 48000, -1);
+        std::vector<int16_t> y = RunChain(m, {c.in}, 1, 1);
+        EXPECT_EQ(y[0], c.out) << c.level << " " << c.in;
+    }
+}
+
+TEST(EffectManager, RingShortfallAndOverlongBlocks) {
+    CEffectManager m;
+    std::vector<int16_t> x = Noise(100, 3);
+    m.ProcessChain(x.data(), 100);
+    std::vector<int16_t> y(150, 99);
+    m.ReadChainOutput(y.data(), 150);
+    EXPECT_TRUE(std::equal(x.begin(), x.end(), y.begin()));
+    for (size_t i = 100; i < 150; ++i) ASSERT_EQ(y[i], 0);
+    // The ring is now empty: a read gives zeros only.
+    m.ReadChainOutput(y.data(), 10);
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(y[i], 0);
+    // A block longer than the ring leaves it empty: the block comes back as zeros.
+    std::vector<int16_t> big = Noise(70000, 4);
+    EXPECT_EQ(RunChain(m, big, 1, 70000), std::vector<int16_t>(70000, 0));
+    // And the ring is usable afterwards.
+    EXPECT_EQ(RunChain(m, x, 1, 100), x);
+}
+
+TEST(EffectManager, DisabledEffectIsSkippedAndRestartsCleared) {
+    CEffectManager m;
+    int32_t v[10] = {1};  // DELAY of 960 samples
+    m.AddEffect(EFFECT_DELAY, v, 48000, -1);
+    m.SetStreamFormat(1, 48000);
+    std::vector<int16_t> x(480, 0);
+    x[0] = 1000;
+    std::vector<int16_t> y = RunChain(m, x, 1, 480);  // the impulse is now in the line
+    EXPECT_EQ(y, std::vector<int16_t>(480, 0));
+    m.SetEffectEnable(0, 0);
+    EXPECT_EQ(RunChain(m, x, 1, 480), x);  // skipped: passes
+    m.SetEffectEnable(0, 1);
+    // Switched back on: the first impulse is gone, only silence comes out.
+    std::vector<int16_t> zeros(2000, 0);
+    EXPECT_EQ(RunChain(m, zeros, 1, 480), zeros);
+}
+
+// ---------------------------------------------------------------- channels and rate
+
+TEST(EffectManager, OddDelayKeepsChannelsApart) {
+    // 441 samples of delay at 22050 Hz: run over interleaved samples as one
+    // sequence this would land the left impulse on the right channel.
+    CEffectManager m;
+    m.SetStreamFormat(2, 22050);
+    int32_t v[10] = {1};
+    m.AddEffect(EFFECT_DELAY, v, 22050, -1);
+    std::vector<int16_t> x(2 * 1000, 0);
+    x[0] = 12345;  // left, frame 0
+    std::vector<int16_t> y = RunChain(m, x, 2, 100);
+    for (size_t f = 0; f < 1000; ++f) {
+        ASSERT_EQ(y[2 * f + 1], 0) << f;
+        ASSERT_EQ(y[2 * f], f == 441 ? 12345 : 0) << f;
+    }
+}
+
+TEST(EffectManager, EveryTypeKeepsChannelsApart) {
+    for (int type = 0; type < EFFECT_TYPE_COUNT; ++type) {
+        for (int side = 0; side < 2; ++side) {
+            CEffectManager m;
+            m.SetStreamFormat(2, 48000);
+            m.AddEffect(type, Initial(type).data(), 48000, -1);
+            std::vector<int16_t> x = StereoSignal(9600);
+            for (size_t f = 0; f < 9600; ++f) x[2 * f + (1 - side)] = 0;  // silence one side
+            std::vector<int16_t> y = RunChain(m, x, 2, 480);
+            for (size_t f = 0; f < 9600; ++f) ASSERT_EQ(y[2 * f + (1 - side)], 0) << type << " frame " << f;
+        }
+    }
+}
+
+TEST(EffectManager, StereoEqualsTwoMonoChains) {
+    for (int type = 0; type < EFFECT_TYPE_COUNT; ++type) {
+        std::vector<int16_t> x = StereoSignal(9600);
+        CEffectManager stereo, left, right;
+        stereo.SetStreamFormat(2, 44100);
+        left.SetStreamFormat(1, 44100);
+        right.SetStreamFormat(1, 44100);
+        for (CEffectManager* m : {&stereo, &left, &right}) m->AddEffect(type, Initial(type).data(), 44100, -1);
+        std::vector<int16_t> l(9600), r(9600);
+        for (size_t f = 0; f < 9600; ++f) {
+            l[f] = x[2 * f];
+            r[f] = x[2 * f + 1];
+        }
+        std::vector<int16_t> ys = RunChain(stereo, x, 2, 480);
+        std::vector<int16_t> yl = RunChain(left, l, 1, 480);
+        std::vector<int16_t> yr = RunChain(right, r, 1, 480);
+        for (size_t f = 0; f < 9600; ++f) {
+            ASSERT_EQ(ys[2 * f], yl[f]) << type << " frame " << f;
+            ASSERT_EQ(ys[2 * f + 1], yr[f]) << type << " frame " << f;
+        }
+    }
+}
+
+TEST(EffectManager, ChunkInvariance) {
+    const std::vector<int16_t> x = StereoSignal(24000);
+    for (int type = 0; type < EFFECT_TYPE_COUNT; ++type) {
+        std::vector<int16_t> reference;
+        for (size_t frames : {size_t(24000), size_t(1), size_t(17), size_t(480)}) {
+            CEffectManager m;
+            m.SetStreamFormat(2, 48000);
+            m.AddEffect(type, Initial(type).data(), 48000, -1);
+            // A second effect after it, so state across blocks is checked in a chain too.
+            m.AddEffect(EFFECT_ECHO, nullptr, 48000, -1);
+            std::vector<int16_t> y = RunChain(m, x, 2, frames);
+            if (reference.empty())
+                reference = y;
+            else
+                ASSERT_EQ(y, reference) << "type " << type << " in blocks of " << frames;
+        }
+    }
+}
+
+TEST(EffectManager, EngineRateOverridesEditorRate) {
+    int32_t v[10] = {1};  // DELAY 20 ms
+    struct Case {
+        const char* what;
+        int engineBefore;  // 0: not told before AddEffect
+        int editor;
+        int engineAfter;   // 0: not told after
+        size_t delay;
+    } cases[] = {
+        {"editor rate until the engine speaks", 0, 32000, 0, 640},
+        {"engine rate applied to existing entries", 0, 32000, 48000, 960},
+        {"engine rate wins over the editor's", 44100, 32000, 0, 882},
+        {"no rate at all means 48000", 0, 0, 0, 960},
+    };
+    for (const Case& c : cases) {
+        CEffectManager m;
+        if (c.engineBefore) m.SetStreamFormat(1, c.engineBefore);
+        m.AddEffect(EFFECT_DELAY, v, c.editor, -1);
+        if (c.engineAfter) m.SetStreamFormat(1, c.engineAfter);
+        std::vector<int16_t> x(2000, 0);
+        x[0] = 500;
+        std::vector<int16_t> y = RunChain(m, x, 1, 2000);
+        size_t at = std::find(y.begin(), y.end(), 500) - y.begin();
+        EXPECT_EQ(at, c.delay) << c.what;
+    }
+}
+
+TEST(EffectManager, WauRunsAtTheEngineRate) {
+    CEffectManager m;
+    m.AddEffect(EFFECT_WAU, nullptr, 48000, -1);
+    m.SetStreamFormat(1, 24000);
+    std::vector<int16_t> x(4800);
+    for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<int16_t>(10000 * std::sin(i * 0.3));
+    std::vector<int16_t> y = RunChain(m, x, 1, 480);
+    CWau ref;
+    int32_t zeros[10] = {};
+    ref.SetParams(zeros, 24000);
+    std::vector<double> d(x.begin(), x.end());
+    for (double& s : d) s /= 32768.0;
+    ref.Process(d.data(), static_cast<int32_t>(d.size()));
+    for (size_t i = 0; i < y.size(); ++i) ASSERT_EQ(y[i], static_cast<int16_t>(d[i] * 32768.0)) << i;
+}
+
+TEST(EffectManager, ChannelChangeKeepsValuesAndSwitches) {
+    CEffectManager m;
+    int32_t v[10] = {1};
+    m.AddEffect(EFFECT_DELAY, v, 48000, -1);
+    m.AddEffect(EFFECT_LIMITTER, Initial(EFFECT_LIMITTER).data(), 48000, -1);
+    m.SetEffectEnable(1, 0);
+    m.SetStreamFormat(2, 48000);
+    EXPECT_EQ(m.GetChannels(), 2);
+    EXPECT_EQ(Types(m), (std::vector<int>{EFFECT_DELAY, EFFECT_LIMITTER}));
+    EXPECT_EQ(m.GetEffectEnable(0), 1);
+    EXPECT_EQ(m.GetEffectEnable(1), 0);
+    std::vector<int16_t> x(2 * 1000, 0);
+    x[1] = 30000;  // right, frame 0; the limiter is off so it stays at full level
+    std::vector<int16_t> y = RunChain(m, x, 2, 1000);
+    EXPECT_EQ(y[2 * 960 + 1], 30000);
+    // Nonsense formats are ignored.
+    m.SetStreamFormat(3, 48000);
+    m.SetStreamFormat(2, 0);
+    EXPECT_EQ(m.GetChannels(), 2);
+    EXPECT_EQ(m.GetSampleRate(), 48000);
+}
+
+// The sound thread runs blocks while the UI thread edits the chain: every
+// operation must stay consistent (run under the sanitizers).
+TEST(EffectManager, EditsWhileBlocksRun) {
+    CEffectManager m;
+    m.SetStreamFormat(2, 48000);
+    std::atomic<bool> stop{false};
+    std::atomic<int> blocks{0}, shortBlocks{0};
+    std::thread sound([&] {
+        std::vector<int16_t> block = Noise(960, 9);
+        while (!stop.load()) {
+            if (m.ProcessChain(block.data(), 960) != 960) ++shortBlocks;
+            m.ReadChainOutput(block.data(), 960);
+            ++blocks;
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        int type = i % EFFECT_TYPE_COUNT;
+        m.AddEffect(type, Initial(type).data(), 48000, i % 3 == 0 ? 0 : -1);
+        m.SetEffectParams(i % 10, Initial(type).data(), 48000);
+        m.SetEffectEnable(i % 10, i % 2);
+        m.MoveEffect(i % 10, (i * 7) % 10);
+        if (i % 2) m.RemoveEffect((i * 3) % 10);
+        if (i % 50 == 0) m.SetStreamFormat(1 + (i / 50) % 2, 48000);
+    }
+    while (blocks.load() < 10) std::this_thread::yield();
+    stop = true;
+    sound.join();
+    EXPECT_EQ(shortBlocks.load(), 0);
+    for (int p = 0; p < 10; ++p) {
+        int t = m.GetEffectType(p);
+        EXPECT_TRUE(t >= -1 && t < EFFECT_TYPE_COUNT);
+        EXPECT_EQ(m.GetEffectEnable(p) == -1, t == -1);
+    }
+    // A block after the storm still runs: an empty chain passes it.
+    for (int p = 0; p < 10; ++p) m.RemoveEffect(0);
+    std::vector<int16_t> x = Noise(960, 10);
+    EXPECT_EQ(RunChain(m, x, 2, 480), x);
+}
+
+}  // namespace
