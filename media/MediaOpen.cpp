@@ -1,5 +1,6 @@
 #include "media/MediaOpen.h"
 
+#include "media/CMp3File.h"
 #include "media/CWaveFile.h"
 
 std::unique_ptr<CMediaFile> OpenMediaFile(const wchar_t* name, MediaKind* kind) {
@@ -12,6 +13,15 @@ std::unique_ptr<CMediaFile> OpenMediaFile(const wchar_t* name, MediaKind* kind) 
         if (wave->Open(name)) {
             if (kind) *kind = MEDIA_WAV;
             return wave;
+        }
+    }
+
+    // Then MPEG audio: found by its frames, wherever they start.
+    {
+        auto mp3 = std::make_unique<CMp3File>();
+        if (mp3->Open(name)) {
+            if (kind) *kind = MEDIA_MP3;
+            return mp3;
         }
     }
 
@@ -31,6 +41,10 @@ MediaInfo GetMediaInfo(CMediaFile& file, MediaKind kind) {
         auto& wave = static_cast<CWaveFile&>(file);
         info.tag = wave.GetFormatTag();
         info.frames = wave.GetFrames();
+    } else if (kind == MEDIA_MP3) {
+        auto& mp3 = static_cast<CMp3File&>(file);
+        info.tag = 0x55;
+        info.frames = mp3.GetTotalSamples();
     }
 
     return info;

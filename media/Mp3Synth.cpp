@@ -1,0 +1,199 @@
+// The hybrid filter bank's second half: alias reduction, IMDCT with
+// overlap-add and frequency inversion, then the polyphase synthesis filter.
+#include "media/Mp3Internal.h"
+#include "media/Mp3Tables.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mp3 {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct SynthTables {
+    float aliasCs[8], aliasCa[8];
+    float imdctHalf[18][18];  // rows: outputs 0-8 and 18-26 of the long IMDCT
+    float imdctShort[12][6];
+    float windowLong[4][36];  // by block type; type 2 unused here
+    float windowShort[12];
+    float dctScale[33][16];  // [n][k]: 1 / (2 cos(pi (2k+1) / 2n)) for the n-point DCT split
+    float window[512];
+
+    SynthTables() {
+        static const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
+        for (int i = 0; i < 8; ++i) {
+            const double sq = std::sqrt(1.0 + c[i] * c[i]);
+            aliasCs[i] = float(1.0 / sq);
+            aliasCa[i] = float(c[i] / sq);
+        }
+        for (int r = 0; r < 18; ++r) {
+            const int i = r < 9 ? r : r + 9;
+            for (int k = 0; k < 18; ++k) imdctHalf[r][k] = float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1)));
+        }
+        for (int i = 0; i < 12; ++i)
+            for (int k = 0; k < 6; ++k) imdctShort[i][k] = float(std::cos(kPi / 24 * (2 * i + 1 + 6) * (2 * k + 1)));
+        for (int i = 0; i < 36; ++i) {
+            const float normal = float(std::sin(kPi / 36 * (i + 0.5)));
+            windowLong[0][i] = normal;
+            windowLong[2][i] = normal;
+            // Start block: long rise, flat, short fall, silence.
+            windowLong[1][i] = i < 18   ? normal
+                               : i < 24 ? 1.0f
+                               : i < 30 ? float(std::sin(kPi / 12 * (i - 18 + 0.5)))
+                                        : 0.0f;
+            // Stop block: the mirror image.
+            windowLong[3][i] = i < 6    ? 0.0f
+                               : i < 12 ? float(std::sin(kPi / 12 * (i - 6 + 0.5)))
+                               : i < 18 ? 1.0f
+                                        : normal;
+        }
+        for (int i = 0; i < 12; ++i) windowShort[i] = float(std::sin(kPi / 12 * (i + 0.5)));
+        for (int n = 1; n <= 32; n *= 2)
+            for (int k = 0; k < n / 2; ++k) dctScale[n][k] = float(0.5 / std::cos(kPi * (2 * k + 1) / (2.0 * n)));
+        for (int i = 0; i < 512; ++i) window[i] = float(kSynthWindow[i] / 65536.0);
+    }
+};
+
+const SynthTables& Tables() {
+    static const SynthTables tables;
+    return tables;
+}
+
+// The 36 outputs of an 18-point IMDCT have x[17-i] = -x[i] and
+// x[53-i] = x[i]: only 18 of them are computed.
+void ImdctLong(const SynthTables& t, const float* in, const float* window, float* overlap, float* out) {
+    float half[18];
+    for (int r = 0; r < 18; ++r) {
+        const float* c = t.imdctHalf[r];
+        float sum = 0.0f;
+        for (int k = 0; k < 18; ++k) sum += in[k] * c[k];
+        half[r] = sum;
+    }
+    float z[36];
+    for (int i = 0; i < 9; ++i) {
+        z[i] = half[i];
+        z[17 - i] = -half[i];
+        z[18 + i] = half[9 + i];
+        z[35 - i] = half[9 + i];
+    }
+    for (int i = 0; i < 18; ++i) {
+        out[i] = z[i] * window[i] + overlap[i];
+        overlap[i] = z[i + 18] * window[i + 18];
+    }
+}
+
+// DCT-II, X[n] = sum_k x[k] cos(pi (2k + 1) n / 2N), by halving: the even
+// outputs are the half-size DCT of the folded sums, the odd ones adjacent
+// pairs of the half-size DCT of the scaled differences.
+template <int N>
+void Dct(const SynthTables& t, const float* in, float* out) {
+    if constexpr (N == 1) {
+        out[0] = in[0];
+    } else {
+        float a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
+        for (int k = 0; k < N / 2; ++k) {
+            a[k] = in[k] + in[N - 1 - k];
+            b[k] = (in[k] - in[N - 1 - k]) * t.dctScale[N][k];
+        }
+        Dct<N / 2>(t, a, ea);
+        Dct<N / 2>(t, b, eb);
+        for (int m = 0; m < N / 2; ++m) {
+            out[2 * m] = ea[m];
+            out[2 * m + 1] = eb[m] + (m + 1 < N / 2 ? eb[m + 1] : 0.0f);
+        }
+    }
+}
+
+void ImdctShort(const SynthTables& t, const float* in, float* overlap, float* out) {
+    float z[36] = {};
+    for (int w = 0; w < 3; ++w) {
+        for (int i = 0; i < 12; ++i) {
+            float sum = 0.0f;
+            for (int k = 0; k < 6; ++k) sum += in[3 * k + w] * t.imdctShort[i][k];
+            z[6 + 6 * w + i] += sum * t.windowShort[i];
+        }
+    }
+    for (int i = 0; i < 18; ++i) {
+        out[i] = z[i] + overlap[i];
+        overlap[i] = z[i + 18];
+    }
+}
+
+}  // namespace
+
+void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
+                     float out[18][32]) {
+    const SynthTables& t = Tables();
+    const bool shortBlocks = blockType == 2;
+    // Alias reduction spreads the last coded subband into the next one.
+    const uint32_t active = std::min(32u, (nonzero + 17) / 18 + 1);
+    const uint32_t aliasLimit = shortBlocks ? (mixed ? 2 : 0) : active;
+    for (uint32_t sb = 1; sb < aliasLimit; ++sb) {
+        float* lo = xr + 18 * sb - 1;
+        float* hi = xr + 18 * sb;
+        for (int i = 0; i < 8; ++i) {
+            const float bu = lo[-i];
+            const float bd = hi[i];
+            lo[-i] = bu * t.aliasCs[i] - bd * t.aliasCa[i];
+            hi[i] = bd * t.aliasCs[i] + bu * t.aliasCa[i];
+        }
+    }
+    for (uint32_t sb = 0; sb < 32; ++sb) {
+        float slot[18];
+        if (sb >= active) {
+            for (int i = 0; i < 18; ++i) {
+                slot[i] = overlap[sb][i];
+                overlap[sb][i] = 0.0f;
+            }
+        } else if (shortBlocks && !(mixed && sb < 2)) {
+            ImdctShort(t, xr + 18 * sb, overlap[sb], slot);
+        } else {
+            // The two lowest subbands of a mixed block take the normal window,
+            // whatever the block type.
+            const uint32_t window = (shortBlocks || (mixed && sb < 2)) ? 0 : blockType;
+            ImdctLong(t, xr + 18 * sb, t.windowLong[window], overlap[sb], slot);
+        }
+        if (sb & 1)
+            for (int i = 1; i < 18; i += 2) slot[i] = -slot[i];
+        for (int i = 0; i < 18; ++i) out[i][sb] = slot[i];
+    }
+}
+
+void PolyphaseSynthesis(const float in[18][32], float* buffer, uint32_t* offset, int16_t* pcm, uint32_t stride) {
+    const SynthTables& t = Tables();
+    for (int slot = 0; slot < 18; ++slot) {
+        // V[i] = sum_k cos((16 + i)(2k + 1) pi / 64) S[k] comes from the
+        // 32-point DCT-II X of S: X[i+16] for i < 16, 0 at 16, -X[48-i]
+        // up to 47 and -X[i-48] beyond.
+        float x[32];
+        Dct<32>(t, in[slot], x);
+        const uint32_t off = (*offset + 1024 - 64) & 1023;
+        *offset = off;
+        // The history is kept twice, 1024 values apart, so that the window
+        // reads below never wrap.
+        float* v = buffer + off;
+        float* v2 = buffer + off + 1024;
+        for (int i = 0; i < 16; ++i) v[i] = x[i + 16];
+        v[16] = 0.0f;
+        for (int i = 17; i < 48; ++i) v[i] = -x[48 - i];
+        for (int i = 48; i < 64; ++i) v[i] = -x[i - 48];
+        for (int i = 0; i < 64; ++i) v2[i] = v[i];
+
+        float acc[32] = {};
+        for (int i = 0; i < 8; ++i) {
+            const float* a = buffer + off + 128 * i;
+            const float* b = a + 96;
+            const float* wa = t.window + 64 * i;
+            const float* wb = wa + 32;
+            for (int j = 0; j < 32; ++j) acc[j] += a[j] * wa[j] + b[j] * wb[j];
+        }
+        int16_t* o = pcm + slot * 32 * stride;
+        for (int j = 0; j < 32; ++j) {
+            const float sample = std::clamp(acc[j] * 32767.0f, -32767.0f, 32767.0f);
+            o[j * stride] = static_cast<int16_t>(sample);  // truncated toward zero
+        }
+    }
+}
+
+}  // namespace mp3

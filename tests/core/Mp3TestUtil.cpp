@@ -1,0 +1,147 @@
+#include "tests/core/Mp3TestUtil.h"
+
+#include "media/CMp3File.h"
+#include "platform/Platform.h"
+#include "tests/core/TestUtil.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace mp3test {
+
+uint32_t FrameBytes(const FrameSpec& f) {
+    static const uint32_t mpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const uint32_t lsf[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static const uint32_t rates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    const uint32_t kbps = f.versionBits == 3 ? mpeg1[f.bitrateIndex] : lsf[f.bitrateIndex];
+    const uint32_t factor = f.versionBits == 3 ? 144 : 72;
+    return factor * kbps * 1000 / rates[f.versionBits][f.frequencyIndex] + f.padding;
+}
+
+std::vector<uint8_t> SilentFrame(const FrameSpec& f) {
+    std::vector<uint8_t> frame(std::max<uint32_t>(FrameBytes(f), 4), 0);
+    frame[0] = 0xFF;
+    frame[1] = uint8_t(0xE0 | (f.versionBits << 3) | (f.layerField << 1) | f.protection);
+    frame[2] = uint8_t((f.bitrateIndex << 4) | (f.frequencyIndex << 2) | (f.padding << 1));
+    frame[3] = uint8_t(f.mode << 6);
+    return frame;
+}
+
+void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
+
+std::vector<int16_t> TestSignal(uint32_t rate, uint32_t seconds, uint32_t channels) {
+    const uint32_t n = rate * seconds;
+    std::vector<int16_t> out(size_t(n) * channels);
+    uint32_t noise = 12345;
+    const double pi = 3.14159265358979323846;
+    for (uint32_t i = 0; i < n; ++i) {
+        const double t = double(i) / rate;
+        const double top = rate * 0.45;
+        const double sweep = std::sin(2 * pi * (200.0 * t + (top - 200.0) * t * t / (2.0 * seconds)));
+        noise = noise * 1664525u + 1013904223u;
+        const double hiss = (double(noise >> 8) / 16777216.0 - 0.5) * 0.1;
+        // A click every half second makes the encoder switch to short blocks.
+        const double click = (i % (rate / 2)) < rate / 400 ? ((i & 8) ? 0.6 : -0.6) : 0.0;
+        const double left = 0.35 * sweep + 0.2 * std::sin(2 * pi * 440.0 * t) + hiss + click;
+        const double right = 0.3 * std::sin(2 * pi * 1000.0 * t) + 0.25 * sweep + hiss * 0.5 + click;
+        out[size_t(i) * channels] = int16_t(std::lround(std::clamp(left, -1.0, 1.0) * 32000));
+        if (channels == 2) out[size_t(i) * 2 + 1] = int16_t(std::lround(std::clamp(right, -1.0, 1.0) * 32000));
+    }
+    return out;
+}
+
+bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate, uint32_t channels) {
+    const uint32_t dataBytes = uint32_t(samples.size() * 2);
+    std::vector<uint8_t> file(44 + dataBytes);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = uint8_t(v >> (8 * i));
+    };
+    auto put16 = [&](size_t at, uint32_t v) {
+        file[at] = uint8_t(v);
+        file[at + 1] = uint8_t(v >> 8);
+    };
+    std::memcpy(&file[0], "RIFF", 4);
+    put32(4, 36 + dataBytes);
+    std::memcpy(&file[8], "WAVEfmt ", 8);
+    put32(16, 16);
+    put16(20, 1);
+    put16(22, channels);
+    put32(24, rate);
+    put32(28, rate * channels * 2);
+    put16(32, channels * 2);
+    put16(34, 16);
+    std::memcpy(&file[36], "data", 4);
+    put32(40, dataBytes);
+    for (size_t i = 0; i < samples.size(); ++i) put16(44 + 2 * i, uint16_t(samples[i]));
+    return testutil::WriteAll(path, file.data(), file.size());
+}
+
+#ifdef _WIN32
+bool HaveTool(const char*) { return false; }  // the media tools live on the Linux side
+bool RunShell(const std::string&) { return false; }
+#else
+bool HaveTool(const char* name) {
+    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
+}
+bool RunShell(const std::string& command) { return std::system(command.c_str()) == 0; }
+#endif
+
+bool Encode(const std::string& wav, const std::string& mp3, const std::string& args) {
+    return RunShell("lame --quiet " + args + " '" + wav + "' '" + mp3 + "' >/dev/null 2>&1");
+}
+
+bool ReferenceDecode(const std::string& mp3, std::vector<float>* out) {
+    const std::string f32 = mp3 + ".f32";
+    if (!RunShell("mpg123 -q --no-gapless --no-infoframe --stereo -e f32 -s '" + mp3 + "' > '" + f32 + "' 2>/dev/null"))
+        return false;
+    std::vector<uint8_t> bytes = testutil::ReadAll(f32);
+    out->resize(bytes.size() / 4);
+    std::memcpy(out->data(), bytes.data(), out->size() * 4);
+    return true;
+}
+
+Decoded DecodeFile(const std::string& path, uint32_t chunk) {
+    Decoded d;
+    CMp3File file;
+    const std::wstring name = plat::Utf8ToWide(path);
+    if (!file.Open(name.c_str())) return d;
+    d.opened = true;
+    d.rate = file.GetFormat()->nSamplesPerSec;
+    d.channels = file.GetFormat()->nChannels;
+    d.samplesPerFrame = file.GetSamplesPerFrame();
+    d.totalSamples = file.GetTotalSamples();
+    d.tagFrame = file.HasTagFrame() != 0;
+    std::vector<uint8_t> buffer(chunk);
+    std::vector<uint8_t> all;
+    // Bounded: a reader that stops producing ends the loop.
+    for (int idle = 0; idle < 3 && !file.IsEnd();) {
+        const uint32_t n = file.ReadData(buffer.data(), chunk);
+        all.insert(all.end(), buffer.begin(), buffer.begin() + n);
+        idle = n ? 0 : idle + 1;
+    }
+    d.pcm.resize(all.size() / 2);
+    std::memcpy(d.pcm.data(), all.data(), d.pcm.size() * 2);
+    return d;
+}
+
+Error Compare(const std::vector<int16_t>& ours, uint32_t channels, const std::vector<float>& ref, size_t skip) {
+    Error e;
+    const size_t refFrames = ref.size() / 2;
+    if (refFrames <= skip || channels == 0) return e;
+    e.frames = std::min(refFrames - skip, ours.size() / channels);
+    double sum = 0;
+    for (size_t i = 0; i < e.frames; ++i) {
+        for (uint32_t c = 0; c < channels; ++c) {
+            const double r = std::clamp(double(ref[(i + skip) * 2 + c]) * 32768.0, -32768.0, 32767.0);
+            const double d = double(ours[i * channels + c]) - r;
+            sum += d * d;
+            e.max = std::max(e.max, std::fabs(d));
+        }
+    }
+    e.rms = e.frames ? std::sqrt(sum / double(e.frames * channels)) : 0;
+    return e;
+}
+
+}  // namespace mp3test

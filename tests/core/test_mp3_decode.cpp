@@ -1,0 +1,400 @@
+// The Layer III decoder on its own: header parsing, the constant tables,
+// and Mp3Decode's answers, hand-out and buffering on hand-built and encoded
+// streams.
+#include "media/Mp3Decode.h"
+#include "media/Mp3Header.h"
+#include "media/Mp3Tables.h"
+#include "tests/core/Mp3TestUtil.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace mp3test;
+
+namespace {
+
+struct HeaderCase {
+    uint8_t bytes[4];
+    int valid;
+    uint32_t layer, channels, bitrate, frequency, frameSize;
+};
+
+// Frame sizes worked out by hand from the standard's formulas.
+const HeaderCase kHeaderCases[] = {
+    {{0xFF, 0xFB, 0x90, 0x00}, 1, 3, 2, 128000, 44100, 417},   // 144*128000/44100
+    {{0xFF, 0xFB, 0x92, 0x00}, 1, 3, 2, 128000, 44100, 418},   // + padding
+    {{0xFF, 0xFB, 0xE0, 0xC4}, 1, 3, 1, 320000, 44100, 1044},  // single channel
+    {{0xFF, 0xFB, 0xE4, 0x00}, 1, 3, 2, 320000, 48000, 960},
+    {{0xFF, 0xFB, 0x18, 0x00}, 1, 3, 2, 32000, 32000, 144},
+    {{0xFF, 0xF3, 0x80, 0x00}, 1, 3, 2, 64000, 22050, 208},  // 72*64000/22050
+    {{0xFF, 0xF3, 0xE4, 0x00}, 1, 3, 2, 160000, 24000, 480},
+    {{0xFF, 0xE3, 0x18, 0xC0}, 1, 3, 1, 8000, 8000, 72},     // MPEG-2.5
+    {{0xFF, 0xE3, 0x40, 0x00}, 1, 3, 2, 32000, 11025, 208},  // 72*32000/11025
+    {{0xFF, 0xFD, 0x80, 0x00}, 1, 2, 2, 128000, 44100, 417},  // Layer II
+    {{0xFF, 0xFF, 0x40, 0x00}, 1, 1, 2, 128000, 44100, 136},  // Layer I: (12*128000/44100)*4
+    {{0xFF, 0xFB, 0x00, 0x00}, 1, 3, 2, 0, 44100, 4},         // free format: size unknown
+    {{0xFF, 0xFB, 0xF0, 0x00}, 0, 0, 0, 0, 0, 0},             // bitrate index 15
+    {{0xFF, 0xFB, 0x9C, 0x00}, 0, 0, 0, 0, 0, 0},             // frequency index 3
+    {{0xFF, 0xF9, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // layer field 0
+    {{0xFF, 0xEB, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // reserved version
+    {{0xFF, 0xE5, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // MPEG-2.5 Layer II does not exist
+    {{0xFE, 0xFB, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // no sync
+    {{0xFF, 0xC3, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // sync cut short
+};
+
+TEST(Mp3Header, ParsesFieldsAndFrameSizes) {
+    for (const HeaderCase& c : kHeaderCases) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(c.bytes[1]) << " " << int(c.bytes[2]) << " "
+                                        << int(c.bytes[3]));
+        Mp3FrameInfo info{};
+        ASSERT_EQ(ParseMp3Header(c.bytes, &info), c.valid);
+        if (!c.valid) continue;
+        EXPECT_EQ(info.nLayer, c.layer);
+        EXPECT_EQ(info.nChannels, c.channels);
+        EXPECT_EQ(info.nBitrate, c.bitrate);
+        EXPECT_EQ(info.nFrequency, c.frequency);
+        EXPECT_EQ(info.nFrameSize, c.frameSize);
+    }
+}
+
+TEST(Mp3Header, RepacksFieldsFromTheLowBitUp) {
+    // FF FB 90 64: MPEG-1, Layer III, no CRC, 128 kbit/s, 44.1 kHz, joint
+    // stereo with mode extension 2, original set.
+    const uint8_t bytes[4] = {0xFF, 0xFB, 0x90, 0x64};
+    Mp3FrameInfo info{};
+    ASSERT_EQ(ParseMp3Header(bytes, &info), 1);
+    // sync 0xFFF | ID 1<<12 | layer 1<<13 | protection 1<<15 | bitrate 9<<16 |
+    // mode 1<<24 | mode extension 2<<26 | original 1<<29
+    EXPECT_EQ(info.nHeader, 0x2909BFFFu);
+    EXPECT_EQ(mp3::HeaderModeExtension(info.nHeader), 2u);
+    EXPECT_EQ(mp3::HeaderVersionSlot(info.nHeader), 0u);
+    const uint8_t lsf[4] = {0xFF, 0xF3, 0x80, 0x00};
+    const uint8_t v25[4] = {0xFF, 0xE3, 0x40, 0x00};
+    ASSERT_EQ(ParseMp3Header(lsf, &info), 1);
+    EXPECT_EQ(mp3::HeaderVersionSlot(info.nHeader), 1u);
+    EXPECT_EQ(Mp3SamplesPerFrame(info), 576u);
+    ASSERT_EQ(ParseMp3Header(v25, &info), 1);
+    EXPECT_EQ(mp3::HeaderVersionSlot(info.nHeader), 2u);
+}
+
+// Every code table must be a complete prefix code: no code word starts
+// another, and the Kraft sum of 2^-length is exactly 1.
+TEST(Mp3Tables, HuffmanTablesAreCompletePrefixCodes) {
+    auto check = [](const mp3::HuffCode* codes, uint32_t count, int table) {
+        SCOPED_TRACE(table);
+        uint64_t kraft = 0;  // in units of 2^-32
+        for (uint32_t i = 0; i < count; ++i) {
+            ASSERT_GE(codes[i].length, 1);
+            ASSERT_LE(codes[i].length, 19);
+            ASSERT_LT(codes[i].code, 1u << codes[i].length);
+            kraft += 1ull << (32 - codes[i].length);
+            for (uint32_t j = 0; j < count; ++j) {
+                if (i == j || codes[j].length < codes[i].length) continue;
+                EXPECT_NE(codes[j].code >> (codes[j].length - codes[i].length), codes[i].code)
+                    << "entry " << i << " is a prefix of entry " << j;
+            }
+        }
+        EXPECT_EQ(kraft, 1ull << 32);
+    };
+    int tables = 0;
+    for (int t = 0; t < 32; ++t) {
+        const mp3::HuffTableInfo& info = mp3::kHuffTables[t];
+        if (t == 0 || t == 4 || t == 14) {
+            EXPECT_EQ(info.codes, nullptr);  // unused or all-zero tables
+            continue;
+        }
+        ASSERT_NE(info.codes, nullptr) << t;
+        check(info.codes, uint32_t(info.size) * info.size, t);
+        ++tables;
+    }
+    EXPECT_EQ(tables, 29);
+    check(mp3::kCount1Tables[0].codes, 16, 32);
+    check(mp3::kCount1Tables[1].codes, 16, 33);
+    // Linbits of tables 16-31, as the standard lists them.
+    const uint8_t linbits[16] = {1, 2, 3, 4, 6, 8, 10, 13, 4, 5, 6, 7, 8, 9, 11, 13};
+    for (int t = 16; t < 32; ++t) EXPECT_EQ(mp3::kHuffTables[t].linbits, linbits[t - 16]) << t;
+    // Table 1: x,y = 0,0 "1"; 0,1 "001"; 1,0 "01"; 1,1 "000".
+    const mp3::HuffCode* t1 = mp3::kHuffTables[1].codes;
+    EXPECT_EQ(t1[0].code, 1u);
+    EXPECT_EQ(t1[0].length, 1);
+    EXPECT_EQ(t1[1].length, 3);
+    EXPECT_EQ(t1[2].code, 1u);
+    EXPECT_EQ(t1[2].length, 2);
+    EXPECT_EQ(t1[3].code, 0u);
+}
+
+TEST(Mp3Tables, SynthesisWindowHasTheStandardsShape) {
+    EXPECT_EQ(mp3::kSynthWindow[0], 0);
+    EXPECT_EQ(mp3::kSynthWindow[1], -1);       // -0.000015259
+    EXPECT_EQ(mp3::kSynthWindow[256], 75038);  // 1.144989014, the peak
+    EXPECT_EQ(mp3::kSynthWindow[255], -74992); // -1.144287109
+    for (int i = 1; i < 512; ++i) {
+        EXPECT_EQ(std::abs(mp3::kSynthWindow[i]), std::abs(mp3::kSynthWindow[512 - i])) << i;
+        EXPECT_LE(std::abs(mp3::kSynthWindow[i]), 75038) << i;
+    }
+}
+
+TEST(Mp3Tables, BandBoundariesRiseToTheGranuleEnd) {
+    for (int slot = 0; slot < 9; ++slot) {
+        SCOPED_TRACE(slot);
+        const mp3::BandTable& b = mp3::kBands[slot];
+        EXPECT_EQ(b.longBounds[0], 0);
+        EXPECT_EQ(b.longBounds[22], 576);
+        EXPECT_EQ(b.shortBounds[0], 0);
+        EXPECT_EQ(b.shortBounds[13], 192);
+        for (int i = 0; i < 22; ++i) EXPECT_LT(b.longBounds[i], b.longBounds[i + 1]);
+        for (int i = 0; i < 13; ++i) EXPECT_LT(b.shortBounds[i], b.shortBounds[i + 1]);
+    }
+}
+
+std::unique_ptr<Mp3DecoderState> NewState() { return std::make_unique<Mp3DecoderState>(); }
+
+std::vector<uint8_t> SilentStream(const FrameSpec& spec, int frames) {
+    std::vector<uint8_t> s;
+    for (int i = 0; i < frames; ++i) Append(s, SilentFrame(spec));
+    return s;
+}
+
+struct SilentCase {
+    const char* name;
+    FrameSpec spec;
+    uint32_t bytesPerFrame;
+};
+
+TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
+    FrameSpec stereo;
+    FrameSpec mono;
+    mono.mode = 3;
+    FrameSpec crc;
+    crc.protection = 0;
+    FrameSpec lsf;
+    lsf.versionBits = 2;
+    lsf.bitrateIndex = 8;
+    FrameSpec lsfMono = lsf;
+    lsfMono.mode = 3;
+    FrameSpec v25;
+    v25.versionBits = 0;
+    v25.bitrateIndex = 4;
+    v25.frequencyIndex = 2;
+    const SilentCase cases[] = {{"stereo 44.1", stereo, 4608}, {"mono 44.1", mono, 2304}, {"crc", crc, 4608},
+                                {"mpeg-2 stereo", lsf, 2304},  {"mpeg-2 mono", lsfMono, 1152}, {"mpeg-2.5", v25, 2304}};
+    for (const SilentCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto s = NewState();
+        const std::vector<uint8_t> in = SilentStream(c.spec, 5);
+        std::vector<uint8_t> out(100000, 0xAA);
+        uint32_t produced = 0;
+        // Only the first frame found needs the header after it to confirm
+        // it: the rest follow in step and need only their own bytes.
+        EXPECT_EQ(Mp3Decode(s.get(), in.data(), 100, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
+        EXPECT_EQ(produced, 0u);
+        EXPECT_EQ(Mp3Decode(s.get(), in.data() + 100, uint32_t(in.size() - 100), out.data(), uint32_t(out.size()),
+                            &produced),
+                  MP3_NEED_INPUT);
+        EXPECT_EQ(produced, 5 * c.bytesPerFrame);
+        EXPECT_TRUE(std::all_of(out.begin(), out.begin() + produced, [](uint8_t b) { return b == 0; }));
+        EXPECT_EQ(Mp3DecodeBuffered(s.get()), 0u);
+    }
+}
+
+TEST(Mp3Decode, SmallOutputBufferHandsOutTheRestFirst) {
+    auto s = NewState();
+    const std::vector<uint8_t> in = SilentStream(FrameSpec{}, 3);
+    std::vector<uint8_t> out(1000);
+    uint32_t produced = 0;
+    EXPECT_EQ(Mp3Decode(s.get(), in.data(), uint32_t(in.size()), out.data(), 1000, &produced), MP3_OUTPUT_FULL);
+    EXPECT_EQ(produced, 1000u);  // 250 sample frames
+    EXPECT_EQ(Mp3DecodeHasPending(s.get()), 1);
+    std::vector<uint8_t> big(4608);
+    EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, big.data(), 3608, &produced), MP3_OUTPUT_FULL);
+    EXPECT_EQ(produced, 3608u);  // the remaining 902 sample frames, and no more
+    EXPECT_EQ(Mp3DecodeHasPending(s.get()), 0);
+    // A buffer too small for one sample frame takes nothing.
+    EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, big.data(), 3, &produced), MP3_OUTPUT_FULL);
+    EXPECT_EQ(produced, 0u);
+}
+
+TEST(Mp3Decode, PartialFrameWaitsForMoreInput) {
+    auto s = NewState();
+    const std::vector<uint8_t> in = SilentStream(FrameSpec{}, 2);
+    std::vector<uint8_t> out(10000);
+    uint32_t produced = 99;
+    EXPECT_EQ(Mp3Decode(s.get(), in.data(), 200, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
+    EXPECT_EQ(produced, 0u);
+    EXPECT_EQ(Mp3DecodeBuffered(s.get()), 200u);
+    // Storing only, without an output buffer.
+    EXPECT_EQ(Mp3Decode(s.get(), in.data() + 200, uint32_t(in.size() - 200), nullptr, 0, &produced), 0);
+    EXPECT_EQ(Mp3DecodeBuffered(s.get()), in.size());
+    EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
+    EXPECT_EQ(produced, 2u * 4608u);
+}
+
+TEST(Mp3Decode, RingTakesWhatFitsAndRefusesWhenFull) {
+    auto s = NewState();
+    std::vector<uint8_t> junk(20000, 0x11);
+    uint32_t produced = 0;
+    EXPECT_EQ(Mp3Decode(s.get(), junk.data(), uint32_t(junk.size()), nullptr, 0, &produced), 0);
+    EXPECT_EQ(Mp3DecodeBuffered(s.get()), MP3_RING_BYTES - 1);
+    EXPECT_EQ(Mp3Decode(s.get(), junk.data(), 10, nullptr, 0, &produced), MP3_ERROR);
+    EXPECT_EQ(Mp3Decode(nullptr, junk.data(), 10, nullptr, 0, &produced), MP3_ERROR);
+    // Junk is searched through and dropped, leaving room again.
+    std::vector<uint8_t> out(4608);
+    EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
+    EXPECT_EQ(produced, 0u);
+    EXPECT_LT(Mp3DecodeBuffered(s.get()), 4u);
+}
+
+TEST(Mp3Decode, FramesAreFoundAfterJunkAndOtherLayers) {
+    auto s = NewState();
+    std::vector<uint8_t> in(777, 0x00);
+    in[100] = 0xFF;  // a lone sync byte in the junk
+    in[101] = 0xFB;
+    FrameSpec layer2;
+    layer2.layerField = 2;
+    Append(in, SilentStream(layer2, 3));  // valid frames, but not Layer III
+    Append(in, SilentStream(FrameSpec{}, 4));
+    std::vector<uint8_t> out(100000);
+    uint32_t produced = 0;
+    Mp3DecodeSetEndOfInput(s.get());
+    EXPECT_EQ(Mp3Decode(s.get(), in.data(), uint32_t(in.size()), out.data(), uint32_t(out.size()), &produced),
+              MP3_NEED_INPUT);
+    EXPECT_EQ(produced, 4u * 4608u);
+}
+
+// Decodes a whole stream, fed `piece` bytes at a time into output buffers
+// of `outBytes`.
+std::vector<uint8_t> DecodeInPieces(const std::vector<uint8_t>& in, uint32_t piece, uint32_t outBytes) {
+    auto s = NewState();
+    std::vector<uint8_t> result;
+    std::vector<uint8_t> out(outBytes);
+    size_t fed = 0;
+    for (int guard = 0; guard < 10000000; ++guard) {
+        uint32_t produced = 0;
+        const int answer = Mp3Decode(s.get(), nullptr, 0, out.data(), outBytes, &produced);
+        result.insert(result.end(), out.begin(), out.begin() + produced);
+        if (answer == MP3_OUTPUT_FULL) continue;
+        if (fed == in.size()) {
+            if (s->endOfInput) break;
+            Mp3DecodeSetEndOfInput(s.get());
+            continue;
+        }
+        // The ring drops what does not fit: offer no more than its free space.
+        const uint32_t room = MP3_RING_BYTES - 1 - Mp3DecodeBuffered(s.get());
+        const uint32_t n = uint32_t(std::min<size_t>({piece, in.size() - fed, room}));
+        EXPECT_EQ(Mp3Decode(s.get(), in.data() + fed, n, nullptr, 0, nullptr), 0);
+        fed += n;
+    }
+    return result;
+}
+
+class Mp3DecodeEncoded : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveTool("lame")) GTEST_SKIP() << "lame missing";
+        m_Dir = std::make_unique<testutil::TempDir>("mp3dec");
+    }
+    std::vector<uint8_t> Make(const std::string& name, uint32_t rate, const std::string& args,
+                              std::vector<int16_t> signal = {}) {
+        const std::string wav = m_Dir->File(name + ".wav");
+        const std::string mp3 = m_Dir->File(name + ".mp3");
+        if (signal.empty()) signal = TestSignal(rate, 2, 2);
+        EXPECT_TRUE(WriteWav(wav, signal, rate, 2));
+        EXPECT_TRUE(Encode(wav, mp3, args));
+        return testutil::ReadAll(mp3);
+    }
+    std::unique_ptr<testutil::TempDir> m_Dir;
+};
+
+TEST_F(Mp3DecodeEncoded, AnyInputPiecesAndOutputSizesGiveTheSameStream) {
+    const std::vector<uint8_t> in = Make("pieces", 44100, "-V 2");
+    const std::vector<uint8_t> whole = DecodeInPieces(in, MP3_RING_BYTES, 1 << 20);
+    ASSERT_GT(whole.size(), 44100u * 4);
+    const uint32_t pieces[][2] = {{1, 4608}, {7, 1000}, {333, 4}, {4096, 6}, {1441, 17}, {16383, 100000}};
+    for (const auto& p : pieces) {
+        SCOPED_TRACE(testing::Message() << p[0] << " " << p[1]);
+        const std::vector<uint8_t> got = DecodeInPieces(in, p[0], p[1]);
+        ASSERT_EQ(got.size(), whole.size());
+        EXPECT_TRUE(got == whole);
+    }
+}
+
+TEST_F(Mp3DecodeEncoded, TwoDecodersRunSideBySide) {
+    const std::vector<uint8_t> a = Make("a", 44100, "-b 128");
+    const std::vector<uint8_t> b = Make("b", 48000, "-b 192 -m s");
+    const std::vector<uint8_t> aAlone = DecodeInPieces(a, 4096, 1 << 20);
+    const std::vector<uint8_t> bAlone = DecodeInPieces(b, 4096, 1 << 20);
+    // Interleave: one piece of input and a little output for each in turn.
+    auto sa = NewState();
+    auto sb = NewState();
+    Mp3DecodeSetEndOfInput(sa.get());
+    Mp3DecodeSetEndOfInput(sb.get());
+    std::vector<uint8_t> outA, outB, buf(4608);
+    size_t fa = 0, fb = 0;
+    bool doneA = false, doneB = false;
+    while (!doneA || !doneB) {
+        for (int which = 0; which < 2; ++which) {
+            Mp3DecoderState* s = which ? sb.get() : sa.get();
+            const std::vector<uint8_t>& in = which ? b : a;
+            size_t& fed = which ? fb : fa;
+            std::vector<uint8_t>& out = which ? outB : outA;
+            bool& done = which ? doneB : doneA;
+            if (done) continue;
+            if (fed < in.size() && Mp3DecodeBuffered(s) < 8000) {
+                const uint32_t n = uint32_t(std::min<size_t>(1000, in.size() - fed));
+                Mp3Decode(s, in.data() + fed, n, nullptr, 0, nullptr);
+                fed += n;
+            }
+            uint32_t produced = 0;
+            const int answer = Mp3Decode(s, nullptr, 0, buf.data(), 4608, &produced);
+            out.insert(out.end(), buf.begin(), buf.begin() + produced);
+            done = answer == MP3_NEED_INPUT && fed == in.size() && produced == 0;
+        }
+    }
+    EXPECT_TRUE(outA == aAlone);
+    EXPECT_TRUE(outB == bAlone);
+}
+
+TEST_F(Mp3DecodeEncoded, FullScaleClipsSymmetrically) {
+    std::vector<int16_t> square(44100 * 2 * 2);
+    for (size_t i = 0; i < square.size() / 2; ++i)
+        square[2 * i] = square[2 * i + 1] = (i / 50) % 2 ? 32767 : -32768;
+    const std::vector<uint8_t> in = Make("square", 44100, "-b 320", square);
+    const std::vector<uint8_t> out = DecodeInPieces(in, 4096, 1 << 20);
+    int16_t lo = 0, hi = 0;
+    for (size_t i = 0; i + 1 < out.size(); i += 2) {
+        const int16_t v = int16_t(out[i] | (out[i + 1] << 8));
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    EXPECT_EQ(hi, 32767);
+    EXPECT_EQ(lo, -32767);  // -32768 never occurs
+}
+
+// A stream cut at a frame whose main data begins in earlier frames: those
+// frames play as silence, their main data is kept once, and from then on the
+// output is the uncut stream's.
+TEST_F(Mp3DecodeEncoded, CutStreamRefillsTheReservoirThenMatches) {
+    const std::vector<uint8_t> in = Make("cut", 44100, "-b 128 -t");
+    // Walk frames to the 40th.
+    size_t pos = 0;
+    for (int i = 0; i < 40; ++i) {
+        Mp3FrameInfo f;
+        ASSERT_EQ(ParseMp3Header(in.data() + pos, &f), 1);
+        pos += f.nFrameSize;
+    }
+    ASSERT_NE(in[pos + 4], 0);  // main_data_begin (top 8 of 9 bits) reaches back
+    const std::vector<uint8_t> whole = DecodeInPieces(in, 4096, 1 << 20);
+    const std::vector<uint8_t> cut = DecodeInPieces(std::vector<uint8_t>(in.begin() + pos, in.end()), 4096, 1 << 20);
+    const size_t frameBytes = 4608;
+    ASSERT_EQ(cut.size(), whole.size() - 40 * frameBytes);
+    // The first frame after the cut cannot be decoded: silence.
+    EXPECT_TRUE(std::all_of(cut.begin(), cut.begin() + frameBytes, [](uint8_t b) { return b == 0; }));
+    // Two frames later overlap and synthesis history have caught up.
+    const size_t settle = 3 * frameBytes;
+    EXPECT_TRUE(std::equal(cut.begin() + settle, cut.end(), whole.begin() + 40 * frameBytes + settle));
+}
+
+}  // namespace
