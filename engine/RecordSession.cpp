@@ -1,9 +1,7 @@
 #include "engine/RecordSession.h"
 
-#include "effects/CEffectManager.h"
-#if __has_include("effects/CEffectList.h")
 #include "effects/CEffectList.h"
-#endif
+#include "effects/CEffectManager.h"
 #include "engine/CAudioControl.h"
 #include "engine/CWindowEventListener.h"
 #include "engine/PlayFileInfo.h"
@@ -63,17 +61,10 @@ public:
 };
 
 bool LoadEffectChainFile(const std::string& path, CEffectManager& manager, int rate) {
-#if __has_include("effects/CEffectList.h")
     CEffectList list;
     if (!list.LoadEffectList(CString(path))) return false;
     list.ApplyTo(manager, rate);
     return true;
-#else
-    (void)path;
-    (void)manager;
-    (void)rate;
-    return false;
-#endif
 }
 
 void SleepBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
