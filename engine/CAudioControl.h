@@ -207,6 +207,7 @@ private:
     CRecordFileWriter m_RecordWriter;
     std::atomic<uint64_t> m_RecordedFrames{0};
     std::atomic<uint64_t> m_RecordPasses{0};
+    std::atomic<bool> m_WriteOnStop{true};
 
     std::atomic<int64_t> m_BlocksInFlight{0};
     std::atomic<uint32_t> m_Overflows{0};

@@ -65,7 +65,11 @@ int CAudioControl::RecordPause() {
 }
 
 int CAudioControl::RecordStop() {
-    if (!(m_RecordState & REC_RECORDING)) return 0;
+    const int32_t state = m_RecordState;
+    if (!(state & REC_RECORDING)) return 0;
+    // What the record thread still finds queued was captured before STOP; it is
+    // written unless the take was paused then.
+    m_WriteOnStop = state == REC_RECORDING;
     m_RecordState = REC_STOP_REQ;
     plat::Trace("[Capture Status] REC --> REC STOP REQ\n");
     if (m_hRecordThread) {
@@ -108,7 +112,7 @@ void CAudioControl::RecordPass() {
         std::lock_guard<std::mutex> lock(m_RecordFileLock);
         const int32_t state = m_RecordState;
         // A stop request still writes what was captured before it.
-        if (n && (state == REC_RECORDING || state == REC_STOP_REQ) && m_RecordWriter.IsOpen()) {
+        if (n && (state == REC_RECORDING || (state == REC_STOP_REQ && m_WriteOnStop)) && m_RecordWriter.IsOpen()) {
             if (m_RecordWriter.Write(m_RecordBuffer.data(), n))
                 m_RecordedFrames += n / m_RecordWriter.GetBlockAlign();
             else

@@ -86,6 +86,24 @@ TEST(EngineControl, RecordStatesWithPauseAndResume) {
     ExpectCounting(std::vector<int16_t>(s.begin() + 9600, s.end()), 14400, 2400, "after pause");
 }
 
+TEST(EngineControl, StopWhilePausedWritesNothingOfThePause) {
+    testutil::TempDir dir("pausestop");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    rig.Deliver(4800);
+    rig.DrainRecord();
+    ASSERT_EQ(a.RecordPause(), 1);
+    a.HoldRecordThreadForTest(true);  // the paused blocks are still queued at STOP
+    rig.Deliver(4800);
+    a.HoldRecordThreadForTest(false);
+    EXPECT_EQ(a.RecordStop(), 1);
+    WavData w = ReadWav(dir.File("take.wav"));
+    ASSERT_TRUE(w.ok);
+    ExpectCounting(AfterLead(w), 0, 4800, "before pause");
+}
+
 TEST(EngineControl, UnansweredStopIsCompletedByRecordStop) {
     testutil::TempDir dir("unanswered");
     EngineRig rig;
