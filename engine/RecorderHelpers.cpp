@@ -116,6 +116,21 @@ const char* WriteFailedFormat(int language) {
                          : "Recording stopped: the file could not be written.\nWhat was recorded until then is saved.\n%s\n";
 }
 
+PlayStartAction PlanPlayStart(uint32_t fileRate, int engineRate, bool recording, bool captureRunning) {
+    if (fileRate == 0) return PLAY_START_FAIL;
+    if (static_cast<int64_t>(fileRate) == engineRate) return PLAY_START_AS_IS;
+    // A rate no device is opened at, or any change while recording, is the
+    // frequency message; the engine format stays as it is.
+    if (recording || fileRate < 8000 || fileRate > 96000) return PLAY_START_FREQUENCY_MESSAGE;
+    return captureRunning ? PLAY_START_RESTART_CAPTURE : PLAY_START_CHANGE_FORMAT;
+}
+
+const char* FrequencyMessage(int language) {
+    return language == 1 ? "サンプリング周波数が違います。" : "The sampling frequency is different.";
+}
+
+const char* PlayCaption(int language) { return language == 1 ? "再生" : "Play"; }
+
 int LevelFromPeak(int peak) {
     if (peak < 0) peak = -peak;
     if (peak == 0) return 0;

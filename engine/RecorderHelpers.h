@@ -48,6 +48,20 @@ const char* RecordingCaption(int language);         // "Recording"
 const char* SaveFailedFormat(int language);         // "Failed to save file.\nCheck the file name.\n%s\n"
 const char* WriteFailedFormat(int language);        // the recording stopped because the file could not be written
 
+// ---------------------------------------------------------------- play start
+// What play start must do about the engine format for a play file of
+// `fileRate` Hz (0: no reader opens it).
+enum PlayStartAction {
+    PLAY_START_FAIL,                // unreadable: fail before the format is touched
+    PLAY_START_FREQUENCY_MESSAGE,   // show the frequency message and fail
+    PLAY_START_RESTART_CAPTURE,     // StopCapture, ChangeFormat(rate), StartCapture
+    PLAY_START_CHANGE_FORMAT,       // (StopMonitor, MonitorClose when monitoring,) ChangeFormat(rate)
+    PLAY_START_AS_IS,               // the engine already runs at the file's rate
+};
+PlayStartAction PlanPlayStart(uint32_t fileRate, int engineRate, bool recording, bool captureRunning);
+const char* FrequencyMessage(int language);  // "The sampling frequency is different."
+const char* PlayCaption(int language);       // "Play"
+
 // ---------------------------------------------------------------- level meter
 constexpr int LEVEL_SEGMENTS = 32;
 // 32 - trunc(-20 log10(|peak| / 32767)), limited to 0..31; a peak of 0 gives 0.

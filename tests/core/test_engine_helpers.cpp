@@ -119,3 +119,26 @@ TEST(EngineHelpers, UserMessagesInBothLanguages) {
     EXPECT_NE(std::string(WriteFailedFormat(0)).find("%s"), std::string::npos);
     EXPECT_NE(std::string(WriteFailedFormat(1)).find("%s"), std::string::npos);
 }
+
+TEST(EngineHelpers, PlayStartPlan) {
+    struct Case {
+        uint32_t fileRate;
+        int engineRate;
+        bool recording, capturing;
+        PlayStartAction action;
+    } cases[] = {
+        {0, 48000, false, false, PLAY_START_FAIL},           // unreadable: never switch to 0 Hz
+        {0, 48000, true, true, PLAY_START_FAIL},
+        {48000, 48000, true, true, PLAY_START_AS_IS},
+        {44100, 48000, true, true, PLAY_START_FREQUENCY_MESSAGE},
+        {44100, 48000, false, true, PLAY_START_RESTART_CAPTURE},
+        {44100, 48000, false, false, PLAY_START_CHANGE_FORMAT},
+        {192000, 48000, false, false, PLAY_START_FREQUENCY_MESSAGE},
+        {4000, 48000, false, true, PLAY_START_FREQUENCY_MESSAGE},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlanPlayStart(c.fileRate, c.engineRate, c.recording, c.capturing), c.action) << c.fileRate;
+    EXPECT_STREQ(FrequencyMessage(0), "The sampling frequency is different.");
+    EXPECT_STREQ(FrequencyMessage(1), "サンプリング周波数が違います。");
+    EXPECT_STREQ(PlayCaption(1), "再生");
+}
