@@ -36,7 +36,8 @@ int CAudioControl::Initialize(CAppEventListener* listener) {
     CreateDriver(std::clamp(enginelinks::DriverType(), 0, 2));
 
     bool ok = (m_PlayMonitorRing.m_pBuffer || m_PlayMonitorRing.Allocate(RING_BYTES)) &&
-              (m_PlayRecordRing.m_pBuffer || m_PlayRecordRing.Allocate(RING_BYTES)) && m_RecordFifo.Create(RING_BYTES);
+              (m_PlayRecordRing.m_pBuffer || m_PlayRecordRing.Allocate(RING_BYTES)) &&
+              m_RecordFifo.Create(RING_BYTES);
     if (ok) {
         try {
             m_PlayBuffer.assign(WORK_BUFFER_BYTES, 0);
@@ -143,8 +144,8 @@ int CAudioControl::ChangeFormat(int frequency, int channelMode, int outChannels,
     // unreadable play file) is refused before anything is closed.
     if (frequency < 8000 || frequency > 96000 || channelMode < 1 || channelMode > 4 || outChannels < 1 ||
         outChannels > 2 || latency < 5 || latency > 500) {
-        plat::Trace("[CAudioControl] ChangeFormat refused (%d, %d, %d, %d)\n", frequency, channelMode, outChannels,
-                    latency);
+        plat::Trace("[CAudioControl] ChangeFormat refused (%d, %d, %d, %d)\n", frequency, channelMode,
+                    outChannels, latency);
         return 0;
     }
     if (frequency == m_Frequency && channelMode == m_ChannelMode && outChannels == m_OutChannels &&
@@ -288,7 +289,8 @@ int CAudioControl::CaptureClose() {
 // ================================================================ capture driver thread
 
 int32_t CAudioControl::OnSoundIn(const void* data, uint32_t bytes) {
-    if (!m_SoundThreadId.load(std::memory_order_acquire) || !data || bytes == 0) return static_cast<int32_t>(bytes);
+    if (!m_SoundThreadId.load(std::memory_order_acquire) || !data || bytes == 0)
+        return static_cast<int32_t>(bytes);
     auto* copy = new (std::nothrow) uint8_t[bytes];
     if (!copy) return static_cast<int32_t>(bytes);
     std::memcpy(copy, data, bytes);
@@ -370,7 +372,7 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
         samples = m_Convert.data();
         sampleBytes = static_cast<uint32_t>(count * 2);
     } else {
-        samples = reinterpret_cast<int16_t*>(block);  // new[] storage: aligned for int16_t
+        samples = reinterpret_cast<int16_t*>(block); // new[] storage: aligned for int16_t
         sampleBytes = bytes & ~1u;
         sampleops::ApplyGain(samples, sampleBytes / 2, gain);
     }
@@ -379,7 +381,8 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
         // Silence is not recorded when nothing is being monitored (a loopback
         // source delivers zeros while nothing plays).
         bool silent = true;
-        for (uint32_t i = 0; i < sampleBytes / 2 && silent; ++i) silent = samples[i] == 0;
+        for (uint32_t i = 0; i < sampleBytes / 2 && silent; ++i)
+            silent = samples[i] == 0;
         if (silent) return;
     }
     if (channels == 2) sampleops::ApplyChannelMode(samples, sampleBytes / 4, m_ChannelMode);

@@ -41,12 +41,12 @@
 enum : int32_t { REC_STOP = 0, REC_STOP_REQ = 1, REC_RECORDING = 16, REC_PAUSED = 24 };
 
 class CAudioControl : public CSoundListener {
-public:
-    static constexpr uint32_t RING_BYTES = 480000;          // record FIFO and both playback rings
+  public:
+    static constexpr uint32_t RING_BYTES = 480000; // record FIFO and both playback rings
     static constexpr uint32_t MONITOR_FIFO_BYTES = 5242880;
-    static constexpr uint32_t WORK_BUFFER_BYTES = 1048576;  // play and record thread buffers
-    static constexpr uint32_t PLAY_CHUNK_BYTES = 224000;    // output bytes per play chunk
-    static constexpr uint32_t RECORD_READ_BYTES = 524288;   // record FIFO bytes per record pass
+    static constexpr uint32_t WORK_BUFFER_BYTES = 1048576; // play and record thread buffers
+    static constexpr uint32_t PLAY_CHUNK_BYTES = 224000;   // output bytes per play chunk
+    static constexpr uint32_t RECORD_READ_BYTES = 524288;  // record FIFO bytes per record pass
 
     // The factory supplies the driver pair (not owned; must outlive the engine).
     explicit CAudioControl(CDriverFactory* factory = nullptr);
@@ -126,8 +126,8 @@ public:
     std::atomic<int32_t> m_bMonitor{1};
     std::atomic<int32_t> m_bVoiceCancel{0};
     std::atomic<int32_t> m_bEffect{0};
-    std::atomic<int32_t> m_PlayGain{8};     // eighths, 1..16
-    std::atomic<int32_t> m_CaptureGain{8};  // eighths, 1..80
+    std::atomic<int32_t> m_PlayGain{8};    // eighths, 1..16
+    std::atomic<int32_t> m_CaptureGain{8}; // eighths, 1..80
     std::atomic<int32_t> m_bPlaying{0};
     std::atomic<int32_t> m_bPlayPaused{0};
     std::atomic<int32_t> m_PlayDelay{0};
@@ -144,7 +144,7 @@ public:
     std::atomic<int32_t> m_PlayFrequency{0};
     std::atomic<int32_t> m_PlayChannels{2};
 
-private:
+  private:
     bool IsLoopback() const { return m_pCapture && m_pCapture->IsLoopback(); }
     bool NoMonitorPath() const { return !m_pRender || IsLoopback(); }
 
@@ -174,7 +174,7 @@ private:
     CThread* m_hSoundThread = nullptr;
     CThread* m_hPlayThread = nullptr;
     CThread* m_hRecordThread = nullptr;
-    std::atomic<int32_t> m_SoundThreadId{0};  // non-zero once the sound thread takes blocks
+    std::atomic<int32_t> m_SoundThreadId{0}; // non-zero once the sound thread takes blocks
     CMessageQueue m_SoundQueue;
     CEvent m_SoundReady{true, false};
     CEvent m_PlayWake;
@@ -186,8 +186,8 @@ private:
     CFIFO m_RecordFifo;
     SoundRing m_PlayMonitorRing;
     SoundRing m_PlayRecordRing;
-    std::vector<uint8_t> m_PlayBuffer;    // play thread: raw file bytes
-    std::vector<uint8_t> m_RecordBuffer;  // record thread
+    std::vector<uint8_t> m_PlayBuffer;   // play thread: raw file bytes
+    std::vector<uint8_t> m_RecordBuffer; // record thread
 
     // Sound thread scratch, kept between blocks.
     std::vector<int16_t> m_Convert, m_Doubled, m_Mixed, m_RecordDoubled, m_PlayTemp;

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstring>
 
-bool CAudioControl::HasPlayFile() { return m_PlayFileOpen.load(); }
+bool CAudioControl::HasPlayFile() {
+    return m_PlayFileOpen.load();
+}
 
 int CAudioControl::OpenPlayFile(const std::string& path) {
     std::lock_guard<std::mutex> lock(m_PlayFileLock);
@@ -25,7 +27,7 @@ int CAudioControl::OpenPlayFile(const std::string& path) {
     if (kind == MEDIA_WAV) {
         layout.tag = static_cast<int>(info.tag ? info.tag : 1);
         layout.bits = static_cast<int>(info.bits);
-    }  // MP3 data is decoded to 16-bit PCM
+    } // MP3 data is decoded to 16-bit PCM
     if (!layout.IsSupported() || info.rate == 0) {
         plat::Trace("[CAudioControl] play file format not supported: tag=%d, bit=%d, ch=%d\n", layout.tag,
                     layout.bits, layout.channels);

@@ -76,7 +76,8 @@ int CAudioControl::RecordStop() {
         // The record thread writes what is still queued and closes the file; a
         // thread held up elsewhere is given about 2 s.
         m_RecordWake.Set();
-        for (int i = 0; i < 200 && m_RecordState != REC_STOP; ++i) plat::SleepMs(10);
+        for (int i = 0; i < 200 && m_RecordState != REC_STOP; ++i)
+            plat::SleepMs(10);
     }
     m_RecordState = REC_STOP;
     plat::Trace("[Capture Status] REC END\n");
@@ -112,7 +113,8 @@ void CAudioControl::RecordPass() {
         std::lock_guard<std::mutex> lock(m_RecordFileLock);
         const int32_t state = m_RecordState;
         // A stop request still writes what was captured before it.
-        if (n && (state == REC_RECORDING || (state == REC_STOP_REQ && m_WriteOnStop)) && m_RecordWriter.IsOpen()) {
+        if (n && (state == REC_RECORDING || (state == REC_STOP_REQ && m_WriteOnStop)) &&
+            m_RecordWriter.IsOpen()) {
             if (m_RecordWriter.Write(m_RecordBuffer.data(), n))
                 m_RecordedFrames += n / m_RecordWriter.GetBlockAlign();
             else
@@ -132,7 +134,8 @@ void CAudioControl::RecordPass() {
             plat::Trace("[Capture Status] REC STOP REC --> REC STOP\n");
         }
     }
-    if (failed && m_pListener) m_pListener->OnRecordError(failedPath.c_str(), static_cast<uint32_t>(savedFrames));
+    if (failed && m_pListener)
+        m_pListener->OnRecordError(failedPath.c_str(), static_cast<uint32_t>(savedFrames));
     if (n && m_pListener) m_pListener->OnRecordData(m_RecordBuffer.data(), n);
     ++m_RecordPasses;
 }

@@ -8,7 +8,7 @@
 // The general listener: four hooks that nothing in the engine calls. They stay
 // as extension points with empty bodies.
 class CEventListener {
-public:
+  public:
     virtual ~CEventListener() = default;
     virtual void OnEvent1() {}
     virtual void OnEvent2() {}
@@ -17,7 +17,7 @@ public:
 };
 
 class CAppEventListener : public CEventListener {
-public:
+  public:
     // Record thread, about every 200 ms: the block just drained from the record
     // FIFO (also while not recording), for the level meter and the recorded time.
     virtual void OnRecordData(const void* samples, uint32_t bytes) = 0;

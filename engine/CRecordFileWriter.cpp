@@ -7,7 +7,9 @@
 
 CRecordFileWriter::CRecordFileWriter() : m_pFile(&m_OwnFile) {}
 
-CRecordFileWriter::~CRecordFileWriter() { Close(); }
+CRecordFileWriter::~CRecordFileWriter() {
+    Close();
+}
 
 int CRecordFileWriter::Create(const std::string& path, const WAVEFORMATEX& format) {
     Close();
@@ -59,7 +61,8 @@ int CRecordFileWriter::OpenNextPart() {
     std::string path = recorder::SplitPartPath(m_BasePath, part);
     // A part name that is already taken is skipped rather than overwritten: the
     // user agreed to replace the take's own name only.
-    while (part < 100000 && recorder::RecordFileExists(path)) path = recorder::SplitPartPath(m_BasePath, ++part);
+    while (part < 100000 && recorder::RecordFileExists(path))
+        path = recorder::SplitPartPath(m_BasePath, ++part);
     std::wstring wide = plat::Utf8ToWide(path);
     if (m_pFile->CreateWave(wide.c_str(), m_Format, 1) != 0) {
         plat::Trace("file open error %s\n", path.c_str());

@@ -14,7 +14,7 @@
 #include <string>
 
 class CRecordFileWriter {
-public:
+  public:
     // The largest data size of one part: the RIFF size field (48 + data) must
     // stay within 32 bits.
     static constexpr uint64_t MAX_PART_DATA_BYTES = 0xFFFFFFFFull - 48;
@@ -56,7 +56,7 @@ public:
     // Writes through another CWaveFile object (not owned), e.g. one made to fail.
     void SetFileForTest(CWaveFile* file) { m_pFile = file ? file : &m_OwnFile; }
 
-private:
+  private:
     int OpenNextPart();
     int WriteHeaderSizes();
     void Fail();

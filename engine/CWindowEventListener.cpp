@@ -6,7 +6,9 @@
 #include "engine/SampleOps.h"
 #include "platform/Platform.h"
 
-uint32_t CWindowEventListener::Now() { return plat::TickCount(); }
+uint32_t CWindowEventListener::Now() {
+    return plat::TickCount();
+}
 
 void CWindowEventListener::OnRecordData(const void* samples, uint32_t bytes) {
     const uint32_t now = Now();
@@ -44,7 +46,9 @@ void CWindowEventListener::OnPlayData(const void* buffer, uint32_t bytes) {
     if (due) PostToWindow(WM_PLAY_POS, position, remaining);
 }
 
-void CWindowEventListener::OnPlayEnd() { PostToWindow(WM_PLAY_END, 0, 0); }
+void CWindowEventListener::OnPlayEnd() {
+    PostToWindow(WM_PLAY_END, 0, 0);
+}
 
 void CWindowEventListener::OnRecordError(const char* path, uint32_t savedFrames) {
     (void)path;
@@ -66,4 +70,6 @@ bool CWindowEventListener::OnMeterTimer() {
     return fell;
 }
 
-int CWindowEventListener::GetLevel() const { return recorder::LevelFromPeak(m_Peak.load()); }
+int CWindowEventListener::GetLevel() const {
+    return recorder::LevelFromPeak(m_Peak.load());
+}

@@ -16,7 +16,7 @@
 class CAudioControl;
 
 class CWindowEventListener : public CAppEventListener {
-public:
+  public:
     static constexpr uint32_t RECORD_POST_MS = 200;
     static constexpr uint32_t PLAY_POST_MS = 300;
 
@@ -33,7 +33,10 @@ public:
 
     // ---- user-interface thread
     // StartCapture: the next record data is posted at once.
-    void ResetRecordPostTime() { m_LastRecordPost = 0; m_RecordPostPending = true; }
+    void ResetRecordPostTime() {
+        m_LastRecordPost = 0;
+        m_RecordPostPending = true;
+    }
     // Play start: the countdown of a delay of `seconds` (none when not positive),
     // counted in the bytes the renderer plays.
     void StartDelayCountdown(int seconds);
@@ -45,7 +48,7 @@ public:
     // Tick source (tests replace it).
     virtual uint32_t Now();
 
-private:
+  private:
     CAudioControl* m_pAudio;
     std::atomic<uint32_t> m_LastRecordPost{0};
     std::atomic<bool> m_RecordPostPending{true};

@@ -15,10 +15,14 @@ const CAppParameter& Settings() {
     static const CAppParameter defaults;
     return g_pAppParameter ? *g_pAppParameter : defaults;
 }
-std::wstring Wide(const CString& s) { return plat::Utf8ToWide(s.Str()); }
-}  // namespace
+std::wstring Wide(const CString& s) {
+    return plat::Utf8ToWide(s.Str());
+}
+} // namespace
 
-int DriverType() { return std::clamp<int>(Settings().m_DriverType, 0, 2); }
+int DriverType() {
+    return std::clamp<int>(Settings().m_DriverType, 0, 2);
+}
 
 DeviceSelection Devices() {
     const CAppParameter& p = Settings();
@@ -31,10 +35,18 @@ DeviceSelection Devices() {
     return d;
 }
 
-int BoostOn() { return Settings().m_BoostOn; }
-int BoostLevel() { return Settings().m_BoostLevel; }
-int RecFileChannel() { return Settings().m_RecFileChannel; }
-int PlayFileMode() { return Settings().m_PlayFileMode; }
+int BoostOn() {
+    return Settings().m_BoostOn;
+}
+int BoostLevel() {
+    return Settings().m_BoostLevel;
+}
+int RecFileChannel() {
+    return Settings().m_RecFileChannel;
+}
+int PlayFileMode() {
+    return Settings().m_PlayFileMode;
+}
 
 bool RunEffectChain(int16_t* samples, int32_t count, int channels, int rate) {
     CEffectManager* manager = g_pEffectManager;
@@ -45,4 +57,4 @@ bool RunEffectChain(int16_t* samples, int32_t count, int channels, int rate) {
     return true;
 }
 
-}  // namespace enginelinks
+} // namespace enginelinks

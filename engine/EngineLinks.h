@@ -30,4 +30,4 @@ int PlayFileMode();
 // manager (the caller then silences the block).
 bool RunEffectChain(int16_t* samples, int32_t count, int channels, int rate);
 
-}  // namespace enginelinks
+} // namespace enginelinks

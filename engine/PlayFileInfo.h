@@ -13,9 +13,9 @@ struct PlayFileInfo {
     // Whole seconds of the file: the position trackbar's range; 1 when the
     // length is unknown.
     uint32_t seconds = 1;
-    std::string rateText;      // "%d (Hz)"
-    std::string channelText;   // "1ch", "2ch", ...
-    std::string durationText;  // "%2d:%02d:%02d", empty when the length is unknown
+    std::string rateText;     // "%d (Hz)"
+    std::string channelText;  // "1ch", "2ch", ...
+    std::string durationText; // "%2d:%02d:%02d", empty when the length is unknown
 };
 
 // Opens the file the way playback does (WAV first, then MP3) and describes it.

@@ -17,8 +17,9 @@ namespace {
 
 // Ends another signal after a number of frames.
 class CLimitedSignal : public CTestSignal {
-public:
-    CLimitedSignal(std::shared_ptr<CTestSignal> inner, uint64_t frames) : m_Inner(std::move(inner)), m_Left(frames) {}
+  public:
+    CLimitedSignal(std::shared_ptr<CTestSignal> inner, uint64_t frames)
+        : m_Inner(std::move(inner)), m_Left(frames) {}
     uint32_t Read(int16_t* out, uint32_t frames, int channels) override {
         if (m_Left < frames) frames = static_cast<uint32_t>(m_Left);
         uint32_t n = frames ? m_Inner->Read(out, frames, channels) : 0;
@@ -26,13 +27,13 @@ public:
         return n;
     }
 
-private:
+  private:
     std::shared_ptr<CTestSignal> m_Inner;
     uint64_t m_Left;
 };
 
 class CSessionListener : public CWindowEventListener {
-public:
+  public:
     using CWindowEventListener::CWindowEventListener;
     void PostToWindow(uint32_t message, uintptr_t, intptr_t) override {
         if (message == WM_PLAY_END) m_PlayEnd = true;
@@ -43,8 +44,7 @@ public:
 };
 
 // Restores a process-wide pointer on leaving.
-template <typename T>
-struct GlobalSwap {
+template <typename T> struct GlobalSwap {
     GlobalSwap(T*& slot, T* value) : m_Slot(slot), m_Old(slot) { slot = value; }
     ~GlobalSwap() { m_Slot = m_Old; }
     T*& m_Slot;
@@ -53,7 +53,7 @@ struct GlobalSwap {
 
 // A capture-only engine when asked: as with a loopback source, nothing is monitored.
 class CSessionFactory : public CTestDriverFactory {
-public:
+  public:
     bool m_WithRenderer = true;
     CRenderDriver* CreateRender(int type) override {
         return m_WithRenderer ? CTestDriverFactory::CreateRender(type) : nullptr;
@@ -67,9 +67,11 @@ bool LoadEffectChainFile(const std::string& path, CEffectManager& manager, int r
     return true;
 }
 
-void SleepBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+void SleepBriefly() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
 
-}  // namespace
+} // namespace
 
 bool RecordSessionOptions::LoadInput(const std::string& path, std::string* error) {
     CWaveFile file;
@@ -116,7 +118,8 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
     }
     if (!signal) return fail("no capture source");
     if (channelMode < 1 || channelMode > 4) channelMode = 2;
-    if (seconds > 0) signal = std::make_shared<CLimitedSignal>(signal, static_cast<uint64_t>(seconds * o.rate + 0.5));
+    if (seconds > 0)
+        signal = std::make_shared<CLimitedSignal>(signal, static_cast<uint64_t>(seconds * o.rate + 0.5));
 
     // ---- settings and effects as the program would have them
     CAppParameter params;
@@ -130,7 +133,8 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
     CEffectManager* effects = g_pEffectManager;
     if (!o.chainPath.empty()) {
         manager = std::make_unique<CEffectManager>();
-        if (!LoadEffectChainFile(o.chainPath, *manager, o.rate)) return fail("cannot read effect chain " + o.chainPath);
+        if (!LoadEffectChainFile(o.chainPath, *manager, o.rate))
+            return fail("cannot read effect chain " + o.chainPath);
         effects = manager.get();
     }
     GlobalSwap<CEffectManager> effectSwap(g_pEffectManager, effects);
@@ -158,7 +162,8 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
                 return false;
             }
             if (audio.GetMonitorFifoUsed() > CAudioControl::MONITOR_FIFO_BYTES / 2) return false;
-            if (audio.m_bPlaying && !audio.IsPlayFileAtEnd() && audio.GetPlayRecordRingUsed() < recordBlockBytes)
+            if (audio.m_bPlaying && !audio.IsPlayFileAtEnd() &&
+                audio.GetPlayRecordRingUsed() < recordBlockBytes)
                 return false;
             return true;
         });
@@ -208,14 +213,16 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
         }
     }
     // Everything delivered has passed the sound thread before the stop.
-    while (audio.GetBlocksInFlight() > 0) SleepBriefly();
+    while (audio.GetBlocksInFlight() > 0)
+        SleepBriefly();
     r.capturedFrames = capture->GetDeliveredFrames();
     audio.RecordStop();
 
     if (playing) {
         // The rest of the play file goes to the renderer alone.
         audio.CaptureStop();
-        for (int i = 0; i < 600000 && !listener.m_PlayEnd && o.withRenderer; ++i) SleepBriefly();
+        for (int i = 0; i < 600000 && !listener.m_PlayEnd && o.withRenderer; ++i)
+            SleepBriefly();
         r.playEnded = listener.m_PlayEnd;
         audio.PlayEnd();
     }

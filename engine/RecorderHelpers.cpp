@@ -11,7 +11,8 @@ std::wstring CompleteRecordName(const std::wstring& typed, bool* changed) {
     bool hasExtension = false;
     if (name.size() > 4) {
         std::wstring tail = name.substr(name.size() - 4);
-        for (auto& c : tail) c = static_cast<wchar_t>(std::towlower(c));
+        for (auto& c : tail)
+            c = static_cast<wchar_t>(std::towlower(c));
         hasExtension = tail == L".wav";
     }
     if (!hasExtension) {
@@ -33,7 +34,8 @@ std::string JoinRecordPath(const std::string& folder, const std::string& name) {
 
 std::string AutoRecordPath(const std::string& folder, const plat::LocalTime& now) {
     char name[64];
-    std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d.wav", now.year, now.month, now.day, now.hour, now.minute);
+    std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d.wav", now.year, now.month, now.day, now.hour,
+                  now.minute);
     return JoinRecordPath(folder, name);
 }
 
@@ -69,18 +71,24 @@ std::string FrequencyText(int hz) {
 
 std::string ChannelText(int channels) {
     switch (channels) {
-    case 1: return "1ch";
-    case 2: return "2ch";
-    case 3: return "2ch (only L)";
-    case 4: return "2ch (only R)";
-    default: return "";
+    case 1:
+        return "1ch";
+    case 2:
+        return "2ch";
+    case 3:
+        return "2ch (only L)";
+    case 4:
+        return "2ch (only R)";
+    default:
+        return "";
     }
 }
 
 bool ParseDelayText(const std::string& text, int* delay) {
     constexpr int64_t limit = 86400;
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     bool negative = false;
     if (i < text.size() && text[i] == '-') {
         negative = true;
@@ -101,10 +109,13 @@ bool ParseDelayText(const std::string& text, int* delay) {
 }
 
 const char* OverwriteQuestionFormat(int language) {
-    return language == 1 ? "\"%s\"は既に存在します。上書きしますか？" : "\"%s\" has already existed, overwrite ?";
+    return language == 1 ? "\"%s\"は既に存在します。上書きしますか？"
+                         : "\"%s\" has already existed, overwrite ?";
 }
 
-const char* RecordingCaption(int language) { return language == 1 ? "録音" : "Recording"; }
+const char* RecordingCaption(int language) {
+    return language == 1 ? "録音" : "Recording";
+}
 
 const char* SaveFailedFormat(int language) {
     return language == 1 ? "ファイルの保存に失敗しました。\nファイル名を確認してください。\n%s\n"
@@ -112,8 +123,10 @@ const char* SaveFailedFormat(int language) {
 }
 
 const char* WriteFailedFormat(int language) {
-    return language == 1 ? "ファイルに書き込めないため録音を停止しました。\nそれまでの録音は保存されています。\n%s\n"
-                         : "Recording stopped: the file could not be written.\nWhat was recorded until then is saved.\n%s\n";
+    return language == 1
+               ? "ファイルに書き込めないため録音を停止しました。\nそれまでの録音は保存されています。\n%s\n"
+               : "Recording stopped: the file could not be written.\nWhat was recorded until then is "
+                 "saved.\n%s\n";
 }
 
 PlayStartAction PlanPlayStart(uint32_t fileRate, int engineRate, bool recording, bool captureRunning) {
@@ -129,7 +142,9 @@ const char* FrequencyMessage(int language) {
     return language == 1 ? "サンプリング周波数が違います。" : "The sampling frequency is different.";
 }
 
-const char* PlayCaption(int language) { return language == 1 ? "再生" : "Play"; }
+const char* PlayCaption(int language) {
+    return language == 1 ? "再生" : "Play";
+}
 
 int LevelFromPeak(int peak) {
     if (peak < 0) peak = -peak;
@@ -156,4 +171,4 @@ bool MeterDecayTick(int16_t& peak, int32_t& decayCounter) {
     return false;
 }
 
-}  // namespace recorder
+} // namespace recorder

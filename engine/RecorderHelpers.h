@@ -14,7 +14,8 @@ namespace recorder {
 // ---------------------------------------------------------------- record file names
 // A typed name gets ".wav" appended unless it is longer than four characters and
 // already ends in ".wav" (any case). Input is limited to 259 characters, the
-// result to 260 (a long name is shortened so that ".wav" still ends it). `changed` tells whether the window must show the new name.
+// result to 260 (a long name is shortened so that ".wav" still ends it). `changed` tells whether the window
+// must show the new name.
 std::wstring CompleteRecordName(const std::wstring& typed, bool* changed = nullptr);
 // Folder and name joined with the platform's separator; an empty folder gives
 // the name alone (the current folder).
@@ -43,24 +44,24 @@ bool ParseDelayText(const std::string& text, int* delay);
 
 // User messages (language 1 Japanese, otherwise English), printf-style with %s
 // for the name or path.
-const char* OverwriteQuestionFormat(int language);  // "\"%s\" has already existed, overwrite ?"
-const char* RecordingCaption(int language);         // "Recording"
-const char* SaveFailedFormat(int language);         // "Failed to save file.\nCheck the file name.\n%s\n"
-const char* WriteFailedFormat(int language);        // the recording stopped because the file could not be written
+const char* OverwriteQuestionFormat(int language); // "\"%s\" has already existed, overwrite ?"
+const char* RecordingCaption(int language);        // "Recording"
+const char* SaveFailedFormat(int language);        // "Failed to save file.\nCheck the file name.\n%s\n"
+const char* WriteFailedFormat(int language); // the recording stopped because the file could not be written
 
 // ---------------------------------------------------------------- play start
 // What play start must do about the engine format for a play file of
 // `fileRate` Hz (0: no reader opens it).
 enum PlayStartAction {
-    PLAY_START_FAIL,                // unreadable: fail before the format is touched
-    PLAY_START_FREQUENCY_MESSAGE,   // show the frequency message and fail
-    PLAY_START_RESTART_CAPTURE,     // StopCapture, ChangeFormat(rate), StartCapture
-    PLAY_START_CHANGE_FORMAT,       // (StopMonitor, MonitorClose when monitoring,) ChangeFormat(rate)
-    PLAY_START_AS_IS,               // the engine already runs at the file's rate
+    PLAY_START_FAIL,              // unreadable: fail before the format is touched
+    PLAY_START_FREQUENCY_MESSAGE, // show the frequency message and fail
+    PLAY_START_RESTART_CAPTURE,   // StopCapture, ChangeFormat(rate), StartCapture
+    PLAY_START_CHANGE_FORMAT,     // (StopMonitor, MonitorClose when monitoring,) ChangeFormat(rate)
+    PLAY_START_AS_IS,             // the engine already runs at the file's rate
 };
 PlayStartAction PlanPlayStart(uint32_t fileRate, int engineRate, bool recording, bool captureRunning);
-const char* FrequencyMessage(int language);  // "The sampling frequency is different."
-const char* PlayCaption(int language);       // "Play"
+const char* FrequencyMessage(int language); // "The sampling frequency is different."
+const char* PlayCaption(int language);      // "Play"
 
 // ---------------------------------------------------------------- level meter
 constexpr int LEVEL_SEGMENTS = 32;
@@ -73,4 +74,4 @@ int16_t NextPeak(int16_t stored, int16_t blockPeak);
 // must be recomputed and the meter repainted).
 bool MeterDecayTick(int16_t& peak, int32_t& decayCounter);
 
-}  // namespace recorder
+} // namespace recorder

@@ -7,7 +7,8 @@ namespace sampleops {
 
 void ApplyGain(int16_t* samples, size_t count, int gain) {
     if (gain == 8) return;
-    for (size_t i = 0; i < count; ++i) samples[i] = Saturate16((static_cast<int64_t>(samples[i]) * gain) >> 3);
+    for (size_t i = 0; i < count; ++i)
+        samples[i] = Saturate16((static_cast<int64_t>(samples[i]) * gain) >> 3);
 }
 
 void FloatToInt16(const float* in, int16_t* out, size_t count, int gain) {
@@ -24,14 +25,17 @@ void FloatToInt16(const float* in, int16_t* out, size_t count, int gain) {
 
 void ApplyChannelMode(int16_t* stereo, size_t frames, int channelMode) {
     if (channelMode == 3) {
-        for (size_t i = 0; i < frames; ++i) stereo[2 * i + 1] = 0;
+        for (size_t i = 0; i < frames; ++i)
+            stereo[2 * i + 1] = 0;
     } else if (channelMode == 4) {
-        for (size_t i = 0; i < frames; ++i) stereo[2 * i] = 0;
+        for (size_t i = 0; i < frames; ++i)
+            stereo[2 * i] = 0;
     }
 }
 
 void MonoToStereo(const int16_t* mono, int16_t* stereo, size_t frames) {
-    for (size_t i = 0; i < frames; ++i) stereo[2 * i] = stereo[2 * i + 1] = mono[i];
+    for (size_t i = 0; i < frames; ++i)
+        stereo[2 * i] = stereo[2 * i + 1] = mono[i];
 }
 
 void VoiceCancel(int16_t* stereo, size_t frames) {
@@ -71,7 +75,8 @@ void ShapeForRecording(const int16_t* stereo, int16_t* out, size_t frames, int p
 }
 
 void DownmixToMono(const int16_t* stereo, int16_t* mono, size_t frames) {
-    for (size_t i = 0; i < frames; ++i) mono[i] = Downmix(stereo[2 * i], stereo[2 * i + 1]);
+    for (size_t i = 0; i < frames; ++i)
+        mono[i] = Downmix(stereo[2 * i], stereo[2 * i + 1]);
 }
 
 int16_t Peak(const int16_t* samples, size_t count) {
@@ -92,7 +97,7 @@ bool PcmLayout::IsSupported() const {
 namespace {
 
 int16_t FloatSample(double x) {
-    if (!(x > -2.0)) x = -2.0;  // also NaN
+    if (!(x > -2.0)) x = -2.0; // also NaN
     if (x > 2.0) x = 2.0;
     return Saturate16(static_cast<int64_t>(x * 32768.0));
 }
@@ -114,7 +119,7 @@ int16_t ReadSample(const uint8_t* p, const PcmLayout& layout) {
         return static_cast<int16_t>((static_cast<int32_t>(p[0]) - 128) * 256);
     case 24:
     case 32: {
-        const uint8_t* top = p + (layout.bits / 8 - 2);  // little-endian: the last two bytes
+        const uint8_t* top = p + (layout.bits / 8 - 2); // little-endian: the last two bytes
         return static_cast<int16_t>(static_cast<uint16_t>(top[0] | (top[1] << 8)));
     }
     default:
@@ -122,7 +127,7 @@ int16_t ReadSample(const uint8_t* p, const PcmLayout& layout) {
     }
 }
 
-}  // namespace
+} // namespace
 
 size_t ConvertToStereo16(const uint8_t* raw, size_t bytes, const PcmLayout& layout, int16_t* out) {
     if (!layout.IsSupported()) return 0;
@@ -143,4 +148,4 @@ size_t ConvertToStereo16(const uint8_t* raw, size_t bytes, const PcmLayout& layo
     return frames;
 }
 
-}  // namespace sampleops
+} // namespace sampleops

@@ -41,9 +41,9 @@ int16_t Peak(const int16_t* samples, size_t count);
 
 // The sample layout of a play file's bytes.
 struct PcmLayout {
-    int tag = 1;       // 1 integer PCM, 3 IEEE float
-    int bits = 16;     // 8, 16, 24, 32 (64 with tag 3)
-    int channels = 2;  // 1 or more; channels past the second are ignored
+    int tag = 1;      // 1 integer PCM, 3 IEEE float
+    int bits = 16;    // 8, 16, 24, 32 (64 with tag 3)
+    int channels = 2; // 1 or more; channels past the second are ignored
     int BytesPerFrame() const { return channels * ((bits + 7) / 8); }
     bool IsStereo16() const { return tag == 1 && bits == 16 && channels == 2; }
     bool IsSupported() const;
@@ -53,4 +53,4 @@ struct PcmLayout {
 // truncated and clamped, mono goes to both channels. Returns the frames written.
 size_t ConvertToStereo16(const uint8_t* raw, size_t bytes, const PcmLayout& layout, int16_t* out);
 
-}  // namespace sampleops
+} // namespace sampleops

@@ -35,7 +35,7 @@ double CpuSeconds() {
 
 // Sits between the capture driver and the engine and notes when each block arrived.
 class CTimingTap : public CSoundListener {
-public:
+  public:
     explicit CTimingTap(CAudioControl* audio) : m_Audio(audio) { m_In.reserve(1 << 20); }
     int32_t OnSoundIn(const void* data, uint32_t bytes) override {
         m_Frames += bytes / 4;
@@ -53,7 +53,7 @@ public:
 
 // Notes when the record thread had written how much.
 class CBenchListener : public CWindowEventListener {
-public:
+  public:
     using CWindowEventListener::CWindowEventListener;
     void PostToWindow(uint32_t, uintptr_t, intptr_t) override {}
     void OnRecordData(const void* samples, uint32_t bytes) override {
@@ -72,11 +72,13 @@ struct Result {
 };
 
 void BuildFiveEffectChain(CEffectManager& manager) {
-    const int32_t types[] = {EFFECT_COMPRESSOR, EFFECT_EQUALIZER, EFFECT_CHORUS, EFFECT_DELAY_ECHO, EFFECT_REVERB};
+    const int32_t types[] = {EFFECT_COMPRESSOR, EFFECT_EQUALIZER, EFFECT_CHORUS, EFFECT_DELAY_ECHO,
+                             EFFECT_REVERB};
     for (int32_t type : types) {
         const EffectTypeInfo* info = GetEffectTypeInfo(type);
         int32_t values[EFFECT_MAX_VALUES] = {};
-        for (int i = 0; i < EFFECT_MAX_PARAMS; ++i) values[i] = info->param[i].initial;
+        for (int i = 0; i < EFFECT_MAX_PARAMS; ++i)
+            values[i] = info->param[i].initial;
         manager.AddEffect(type, values, 48000, -1);
     }
 }
@@ -132,11 +134,14 @@ Result RunEngine(double seconds, bool effects, bool realtime, const std::string&
     auto* capture = static_cast<CTestCapture*>(audio.GetCapture());
     if (realtime) {
         // A device never stops delivering: run for the time, then stop.
-        while (capture->GetDeliveredFrames() < frames) plat::SleepMs(5);
+        while (capture->GetDeliveredFrames() < frames)
+            plat::SleepMs(5);
     } else {
-        while (capture->GetDeliveredFrames() < frames) plat::SleepMs(1);
+        while (capture->GetDeliveredFrames() < frames)
+            plat::SleepMs(1);
     }
-    while (audio.GetBlocksInFlight() > 0) plat::SleepMs(1);
+    while (audio.GetBlocksInFlight() > 0)
+        plat::SleepMs(1);
     const uint64_t delivered = capture->GetDeliveredFrames();
     audio.RecordStop();
     audio.MonitorStop();
@@ -153,7 +158,8 @@ Result RunEngine(double seconds, bool effects, bool realtime, const std::string&
     double sum = 0, worst = 0;
     size_t n = 0, j = 0;
     for (const auto& in : tap.m_In) {
-        while (j < listener.m_Out.size() && listener.m_Out[j].frames < in.frames) ++j;
+        while (j < listener.m_Out.size() && listener.m_Out[j].frames < in.frames)
+            ++j;
         if (j == listener.m_Out.size()) break;
         double ms = std::chrono::duration<double, std::milli>(listener.m_Out[j].when - in.when).count();
         sum += ms;
@@ -172,7 +178,7 @@ Result RunEngine(double seconds, bool effects, bool realtime, const std::string&
 // copies: what the drivers cost without the engine.
 double RunDriversAlone(double seconds) {
     class CCopyListener : public CSoundListener {
-    public:
+      public:
         int32_t OnSoundIn(const void* data, uint32_t bytes) override {
             m_Copy.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + bytes);
             return static_cast<int32_t>(bytes);
@@ -197,13 +203,14 @@ double RunDriversAlone(double seconds) {
     render.Open(2, 48000, 16, 50);
     capture.Start();
     render.Start();
-    while (capture.GetDeliveredFrames() < seconds * 48000) plat::SleepMs(5);
+    while (capture.GetDeliveredFrames() < seconds * 48000)
+        plat::SleepMs(5);
     capture.Close();
     render.Close();
     return (CpuSeconds() - cpu0) / (capture.GetDeliveredFrames() / 48000.0);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;

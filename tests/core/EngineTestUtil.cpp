@@ -9,16 +9,21 @@
 namespace enginetest {
 
 namespace {
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 void Put32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        v.push_back(static_cast<uint8_t>(x >> (8 * i)));
 }
 void Put16(std::vector<uint8_t>& v, uint16_t x) {
     v.push_back(static_cast<uint8_t>(x));
     v.push_back(static_cast<uint8_t>(x >> 8));
 }
-}  // namespace
+} // namespace
 
 WavData ParseWav(const std::vector<uint8_t>& b) {
     WavData w;
@@ -50,9 +55,12 @@ WavData ParseWav(const std::vector<uint8_t>& b) {
     return w;
 }
 
-WavData ReadWav(const std::string& path) { return ParseWav(testutil::ReadAll(path)); }
+WavData ReadWav(const std::string& path) {
+    return ParseWav(testutil::ReadAll(path));
+}
 
-bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits, const std::vector<uint8_t>& data) {
+bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits,
+              const std::vector<uint8_t>& data) {
     std::vector<uint8_t> v;
     const int align = channels * ((bits + 7) / 8);
     v.insert(v.end(), {'R', 'I', 'F', 'F'});
@@ -132,8 +140,8 @@ EngineRig::~EngineRig() {
     g_pAppParameter = m_OldParams;
 }
 
-bool EngineRig::StartCapture(std::shared_ptr<CTestSignal> signal, int rate, int channelMode, uint32_t blockFrames,
-                             bool flowControlFifo) {
+bool EngineRig::StartCapture(std::shared_ptr<CTestSignal> signal, int rate, int channelMode,
+                             uint32_t blockFrames, bool flowControlFifo) {
     m_FifoFlow = flowControlFifo;
     if (!m_Audio.GetCapture() && !m_Audio.Initialize(&m_Log)) return false;
     if (!m_Audio.ChangeFormat(rate, channelMode, 2, 50)) return false;
@@ -157,4 +165,4 @@ void EngineRig::DrainRecord() {
     WaitFor([&] { return m_Audio.GetRecordPasses() > passes; });
 }
 
-}  // namespace enginetest
+} // namespace enginetest

@@ -24,26 +24,27 @@ struct WavData {
     int tag = 0, channels = 0, rate = 0, bits = 0;
     uint32_t riffSize = 0, factFrames = 0, dataSize = 0;
     uint64_t fileSize = 0;
-    std::vector<int16_t> samples;  // every sample byte after the "data" header, as 16-bit
+    std::vector<int16_t> samples; // every sample byte after the "data" header, as 16-bit
 };
 // Parses a file of 16-bit PCM the way any player would: RIFF, chunks, "data".
 WavData ReadWav(const std::string& path);
 WavData ParseWav(const std::vector<uint8_t>& bytes);
 // A standard 44-byte-header WAV file of any tag/bits/channels holding `data`.
-bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits, const std::vector<uint8_t>& data);
+bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits,
+              const std::vector<uint8_t>& data);
 bool WriteWav16(const std::string& path, int channels, int rate, const std::vector<int16_t>& samples);
 
 // Frames of a stereo file after the 0.5 s lead, as (L, R) pairs flattened.
 std::vector<int16_t> AfterLead(const WavData& wav);
 
 class PostLog : public CWindowEventListener {
-public:
+  public:
     using CWindowEventListener::CWindowEventListener;
     void PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     int Count(uint32_t message);
     std::vector<std::pair<uintptr_t, intptr_t>> Params(uint32_t message);
 
-private:
+  private:
     std::mutex m_Lock;
     std::map<uint32_t, std::vector<std::pair<uintptr_t, intptr_t>>> m_Posts;
 };
@@ -51,7 +52,7 @@ private:
 // Settings as the program would hold them, installed as the singleton for the
 // rig's lifetime.
 class EngineRig {
-public:
+  public:
     explicit EngineRig(bool withRenderer = true);
     ~EngineRig();
 
@@ -71,9 +72,9 @@ public:
     CTestCapture* Capture() { return static_cast<CTestCapture*>(m_Audio.GetCapture()); }
     CTestRenderer* Render() { return static_cast<CTestRenderer*>(m_Audio.GetRender()); }
 
-private:
+  private:
     class Factory : public CTestDriverFactory {
-    public:
+      public:
         bool m_WithRenderer = true;
         CRenderDriver* CreateRender(int type) override {
             return m_WithRenderer ? CTestDriverFactory::CreateRender(type) : nullptr;
@@ -88,4 +89,4 @@ private:
 // Waits up to `ms` for `done`; true when it became true.
 bool WaitFor(const std::function<bool()>& done, int ms = 10000);
 
-}  // namespace enginetest
+} // namespace enginetest

@@ -13,7 +13,9 @@ using namespace enginetest;
 namespace {
 
 // Frame n carries n & 0x7FFF on every channel.
-std::shared_ptr<CTestSignal> Counting(uint64_t frames) { return std::make_shared<CCountingSignal>(frames); }
+std::shared_ptr<CTestSignal> Counting(uint64_t frames) {
+    return std::make_shared<CCountingSignal>(frames);
+}
 
 // Checks that `s` (stereo) holds counting frames first, first + 1, ...
 void ExpectCounting(const std::vector<int16_t>& s, uint64_t first, size_t frames, const char* what) {
@@ -27,7 +29,7 @@ void ExpectCounting(const std::vector<int16_t>& s, uint64_t first, size_t frames
 
 // A record file whose disk fills after `limit` bytes: the failing write stores nothing.
 class CFullDiskWave : public CWaveFile {
-public:
+  public:
     explicit CFullDiskWave(uint64_t limit) : m_Limit(limit) {}
     int WriteSamples(int reserved, const void* buffer, uint32_t bytes) override {
         if (m_Written + bytes > m_Limit) return 0;
@@ -38,7 +40,7 @@ public:
     uint64_t m_Written = 0;
 };
 
-}  // namespace
+} // namespace
 
 TEST(EngineControl, RecordStatesWithPauseAndResume) {
     testutil::TempDir dir("states");
@@ -46,7 +48,7 @@ TEST(EngineControl, RecordStatesWithPauseAndResume) {
     CAudioControl& a = rig.m_Audio;
     testutil::TraceCapture trace;
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
-    EXPECT_EQ(a.RecordStart(dir.File("take.wav")), 0);  // capture not running
+    EXPECT_EQ(a.RecordStart(dir.File("take.wav")), 0); // capture not running
     EXPECT_EQ(trace.Count("[Capture Status] Capture Stop\n"), 1);
     EXPECT_EQ(a.RecordPause(), 0);
     EXPECT_EQ(a.RecordStop(), 0);
@@ -55,16 +57,16 @@ TEST(EngineControl, RecordStatesWithPauseAndResume) {
     EXPECT_EQ(a.RecordStart(""), 0);
     ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
     EXPECT_EQ(a.m_RecordState, REC_RECORDING);
-    EXPECT_EQ(a.RecordStart(dir.File("other.wav")), 0);  // already recording
+    EXPECT_EQ(a.RecordStart(dir.File("other.wav")), 0); // already recording
     rig.Deliver(4800);
     rig.DrainRecord();
 
     ASSERT_EQ(a.RecordPause(), 1);
     EXPECT_EQ(a.m_RecordState, REC_PAUSED);
     EXPECT_EQ(trace.Count("[Capture Status] REC --> REC PAUSE\n"), 1);
-    rig.Deliver(9600);  // dropped
+    rig.Deliver(9600); // dropped
     rig.DrainRecord();
-    ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1);  // resumes the same file
+    ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1); // resumes the same file
     EXPECT_EQ(a.m_RecordState, REC_RECORDING);
     EXPECT_EQ(trace.Count("[Capture Status] REC PAUSE --> REC\n"), 1);
     rig.Deliver(2400);
@@ -95,7 +97,7 @@ TEST(EngineControl, StopWhilePausedWritesNothingOfThePause) {
     rig.Deliver(4800);
     rig.DrainRecord();
     ASSERT_EQ(a.RecordPause(), 1);
-    a.HoldRecordThreadForTest(true);  // the paused blocks are still queued at STOP
+    a.HoldRecordThreadForTest(true); // the paused blocks are still queued at STOP
     rig.Deliver(4800);
     a.HoldRecordThreadForTest(false);
     EXPECT_EQ(a.RecordStop(), 1);
@@ -169,8 +171,8 @@ TEST(EngineControl, HeaderDescribesTheTakeWhileRecording) {
     EXPECT_GE(w.dataSize, onDisk - 10u * 192000);
     EXPECT_EQ(w.riffSize, 48 + w.dataSize);
     EXPECT_EQ(w.factFrames, w.dataSize / 4);
-    ExpectCounting(std::vector<int16_t>(w.samples.begin() + 48000, w.samples.begin() + 48000 + 2 * 1000), 0, 1000,
-                   "start");
+    ExpectCounting(std::vector<int16_t>(w.samples.begin() + 48000, w.samples.begin() + 48000 + 2 * 1000), 0,
+                   1000, "start");
     EXPECT_EQ(a.RecordStop(), 1);
     w = ReadWav(path);
     EXPECT_EQ(w.dataSize, onDisk);
@@ -181,7 +183,7 @@ TEST(EngineControl, TakeContinuesInNumberedFilesAtTheSizeLimit) {
     EngineRig rig;
     CAudioControl& a = rig.m_Audio;
     ASSERT_TRUE(rig.StartCapture(Counting(100000)));
-    a.RecordWriterForTest().SetPartLimitForTest(100001);  // rounded down to 25000 frames
+    a.RecordWriterForTest().SetPartLimitForTest(100001); // rounded down to 25000 frames
     // A file that already has the second part's name is left alone.
     ASSERT_TRUE(testutil::WriteAll(dir.File("take1_002.wav"), "keep", 4));
     ASSERT_EQ(a.RecordStart(dir.File("take1.wav")), 1);
@@ -204,8 +206,9 @@ TEST(EngineControl, TakeContinuesInNumberedFilesAtTheSizeLimit) {
         all.insert(all.end(), w.samples.begin(), w.samples.end());
     }
     EXPECT_FALSE(testutil::ReadAll(dir.File("take1_005.wav")).size());
-    EXPECT_EQ(a.GetRecordParts(), 4);  // the numbering skipped the taken _002
-    for (size_t i = 0; i < 48000; ++i) ASSERT_EQ(all[i], 0) << i;
+    EXPECT_EQ(a.GetRecordParts(), 4); // the numbering skipped the taken _002
+    for (size_t i = 0; i < 48000; ++i)
+        ASSERT_EQ(all[i], 0) << i;
     ExpectCounting(std::vector<int16_t>(all.begin() + 48000, all.end()), 0, 48000, "parts");
 }
 
@@ -226,7 +229,7 @@ TEST(EngineControl, FailingWriteStopsTheRecordingWithAValidFile) {
     EXPECT_EQ(a.m_RecordState, REC_STOP);
     ASSERT_EQ(rig.m_Log.Count(WM_REC_ERROR), 1);
     EXPECT_EQ(trace.Count("[Capture Status] REC write error --> REC STOP\n"), 1);
-    EXPECT_EQ(a.RecordStop(), 0);  // nothing left to stop
+    EXPECT_EQ(a.RecordStop(), 0); // nothing left to stop
     a.RecordWriterForTest().SetFileForTest(nullptr);
 
     WavData w = ReadWav(dir.File("take.wav"));
@@ -279,7 +282,8 @@ TEST(EngineControl, MonitorGetsMonoCaptureOnBothChannels) {
     EngineRig rig;
     CAudioControl& a = rig.m_Audio;
     std::vector<int16_t> mono(4800);
-    for (size_t i = 0; i < mono.size(); ++i) mono[i] = static_cast<int16_t>(i + 1);
+    for (size_t i = 0; i < mono.size(); ++i)
+        mono[i] = static_cast<int16_t>(i + 1);
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
     rig.Render()->SetRealtime(true);
     ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(mono, 1), 48000, 1));
@@ -304,7 +308,7 @@ TEST(EngineControl, MonitorOffFlushesTheMonitorFifo) {
     EngineRig rig;
     CAudioControl& a = rig.m_Audio;
     ASSERT_TRUE(rig.StartCapture(Counting(100000)));
-    a.MonitorStop();  // nothing drains the monitor FIFO now
+    a.MonitorStop(); // nothing drains the monitor FIFO now
     a.m_bMonitor = 1;
     rig.Deliver(4800);
     EXPECT_EQ(a.GetMonitorFifoUsed(), 4800u * 4);
@@ -381,12 +385,12 @@ TEST(EngineControl, ShutdownWhileRecordingKeepsTheTake) {
 
 namespace {
 class ClockedLog : public PostLog {
-public:
+  public:
     using PostLog::PostLog;
     uint32_t Now() override { return m_Now; }
     uint32_t m_Now = 5000;
 };
-}  // namespace
+} // namespace
 
 TEST(EngineListener, RecordDataPostsTimeAndLevelEvery200ms) {
     ClockedLog log(nullptr);
@@ -399,19 +403,19 @@ TEST(EngineListener, RecordDataPostsTimeAndLevelEvery200ms) {
     EXPECT_EQ(log.GetLevel(), 26);
     log.m_Now += 199;
     log.OnRecordData(quiet, sizeof quiet);
-    EXPECT_EQ(log.Count(WM_REC_TIME), 1);  // not yet due
+    EXPECT_EQ(log.Count(WM_REC_TIME), 1); // not yet due
     EXPECT_EQ(log.GetPeak(), 16384 * 80 / 100 + 1000 * 20 / 100);
     log.m_Now += 1;
     log.OnRecordData(quiet, sizeof quiet);
     EXPECT_EQ(log.Count(WM_REC_TIME), 2);
     EXPECT_EQ(log.Count(WM_LEVEL_UPDATE), 2);
-    EXPECT_EQ(log.Params(WM_REC_TIME)[1].first, 0u);  // not recording
+    EXPECT_EQ(log.Params(WM_REC_TIME)[1].first, 0u); // not recording
     // The meter decays only after two silent timer ticks, by a quarter each.
     int16_t peak = log.GetPeak();
     EXPECT_FALSE(log.OnMeterTimer());
     EXPECT_TRUE(log.OnMeterTimer());
     EXPECT_EQ(log.GetPeak(), peak >> 2);
-    log.OnRecordData(quiet, sizeof quiet);  // data resets the counter
+    log.OnRecordData(quiet, sizeof quiet); // data resets the counter
     EXPECT_FALSE(log.OnMeterTimer());
 }
 
@@ -431,8 +435,9 @@ TEST(EngineListener, PlayDelayCountdown) {
     }
     auto posts = log.Params(WM_PLAY_POS);
     ASSERT_EQ(posts.size(), 6u);
-    const intptr_t expect[] = {1, 1, 0, 0, 0, 0};  // 1.5 s, 1 s, 0.5 s, 0 ...
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(posts[i].second, expect[i]) << i;
+    const intptr_t expect[] = {1, 1, 0, 0, 0, 0}; // 1.5 s, 1 s, 0.5 s, 0 ...
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(posts[i].second, expect[i]) << i;
     a.m_bPlaying = 0;
     log.OnPlayData(nullptr, half);
     EXPECT_EQ(log.Count(WM_PLAY_POS), 6);

@@ -12,8 +12,8 @@ TEST(EngineHelpers, TypedRecordNameGetsWavAppended) {
         const wchar_t* result;
         bool changed;
     } cases[] = {
-        {L"take1", L"take1.wav", true},      {L"TAKE1.WAV", L"TAKE1.WAV", false}, {L".wav", L".wav.wav", true},
-        {L"a.Wav", L"a.Wav", false},         {L"song.mp3", L"song.mp3.wav", true}, {L"", L".wav", true},
+        {L"take1", L"take1.wav", true},   {L"TAKE1.WAV", L"TAKE1.WAV", false},  {L".wav", L".wav.wav", true},
+        {L"a.Wav", L"a.Wav", false},      {L"song.mp3", L"song.mp3.wav", true}, {L"", L".wav", true},
         {L"x.wav ", L"x.wav .wav", true},
     };
     for (const Case& c : cases) {
@@ -56,12 +56,14 @@ TEST(EngineHelpers, TimeAndFormatTexts) {
     struct Case {
         uint32_t seconds;
         const char* text;
-    } cases[] = {{0, " 0:00:00"},     {59, " 0:00:59"},     {61, " 0:01:01"},      {3600, " 1:00:00"},
-                 {5400, " 1:30:00"},  {86399, "23:59:59"}, {86400, " 0:00:00"}, {90061, " 1:01:01"}};
-    for (const Case& c : cases) EXPECT_EQ(TimeText(c.seconds), c.text) << c.seconds;
+    } cases[] = {{0, " 0:00:00"},    {59, " 0:00:59"},    {61, " 0:01:01"},    {3600, " 1:00:00"},
+                 {5400, " 1:30:00"}, {86399, "23:59:59"}, {86400, " 0:00:00"}, {90061, " 1:01:01"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(TimeText(c.seconds), c.text) << c.seconds;
     EXPECT_EQ(FrequencyText(44100), "44100 (Hz)");
     const char* channels[] = {"", "1ch", "2ch", "2ch (only L)", "2ch (only R)", ""};
-    for (int n = 0; n <= 5; ++n) EXPECT_EQ(ChannelText(n), channels[n]) << n;
+    for (int n = 0; n <= 5; ++n)
+        EXPECT_EQ(ChannelText(n), channels[n]) << n;
 }
 
 TEST(EngineHelpers, DelayText) {
@@ -70,9 +72,12 @@ TEST(EngineHelpers, DelayText) {
         bool ok;
         int delay;
     } cases[] = {
-        {"2", true, 2},     {" -3", true, -3},   {"\t 10", true, 10}, {"2a", false, 0}, {"", true, 0},
-        {"-", true, 0},     {"1 ", false, 0},    {"+4", false, 0},    {"0", true, 0},   {"99999999999", true, 86400},
-        {"--1", false, 0},  {"3.5", false, 0},
+        {"2", true, 2},      {" -3", true, -3},
+        {"\t 10", true, 10}, {"2a", false, 0},
+        {"", true, 0},       {"-", true, 0},
+        {"1 ", false, 0},    {"+4", false, 0},
+        {"0", true, 0},      {"99999999999", true, 86400},
+        {"--1", false, 0},   {"3.5", false, 0},
     };
     for (const Case& c : cases) {
         int delay = 12345;
@@ -84,8 +89,10 @@ TEST(EngineHelpers, DelayText) {
 TEST(EngineHelpers, LevelFromPeak) {
     struct Case {
         int peak, level;
-    } cases[] = {{0, 0}, {32767, 31}, {16384, 26}, {1036, 2}, {-16384, 26}, {1, 0}, {3277, 13}, {3276, 12}, {32, 0}};
-    for (const Case& c : cases) EXPECT_EQ(LevelFromPeak(c.peak), c.level) << c.peak;
+    } cases[] = {{0, 0}, {32767, 31}, {16384, 26}, {1036, 2}, {-16384, 26},
+                 {1, 0}, {3277, 13},  {3276, 12},  {32, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(LevelFromPeak(c.peak), c.level) << c.peak;
 }
 
 TEST(EngineHelpers, PeakFollowsAndDecays) {
@@ -93,7 +100,7 @@ TEST(EngineHelpers, PeakFollowsAndDecays) {
     EXPECT_EQ(NextPeak(100, 200), 200);
     EXPECT_EQ(NextPeak(1000, 500), 900);
     EXPECT_EQ(NextPeak(1000, 0), 800);
-    EXPECT_EQ(NextPeak(32767, 32767), 32766);  // 26213 + 6553: each term truncated
+    EXPECT_EQ(NextPeak(32767, 32767), 32766); // 26213 + 6553: each term truncated
     EXPECT_EQ(NextPeak(7, 3), 5);
 
     // The 1 s timer: nothing on the first tick, then a quarter per tick.
@@ -127,7 +134,7 @@ TEST(EngineHelpers, PlayStartPlan) {
         bool recording, capturing;
         PlayStartAction action;
     } cases[] = {
-        {0, 48000, false, false, PLAY_START_FAIL},           // unreadable: never switch to 0 Hz
+        {0, 48000, false, false, PLAY_START_FAIL}, // unreadable: never switch to 0 Hz
         {0, 48000, true, true, PLAY_START_FAIL},
         {48000, 48000, true, true, PLAY_START_AS_IS},
         {44100, 48000, true, true, PLAY_START_FREQUENCY_MESSAGE},

@@ -15,11 +15,14 @@ using namespace enginetest;
 namespace {
 
 // trunc(x * 1/sqrt(2)), the mix of x with silence.
-int16_t Mixed(int x) { return static_cast<int16_t>(std::trunc(x * 0.7071067811865476)); }
+int16_t Mixed(int x) {
+    return static_cast<int16_t>(std::trunc(x * 0.7071067811865476));
+}
 
 std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames) {
     std::vector<int16_t> v;
-    for (size_t i = 0; i < frames; ++i) v.insert(v.end(), frame);
+    for (size_t i = 0; i < frames; ++i)
+        v.insert(v.end(), frame);
     return v;
 }
 
@@ -29,7 +32,8 @@ struct PlayRun {
 };
 
 PlayRun RecordWithPlay(const testutil::TempDir& dir, const std::vector<int16_t>& capture, int captureChannels,
-                       const std::string& playPath, const std::function<void(RecordSessionOptions&)>& adjust) {
+                       const std::string& playPath,
+                       const std::function<void(RecordSessionOptions&)>& adjust) {
     RecordSessionOptions o;
     o.outPath = dir.File("take.wav");
     o.inputSamples = capture;
@@ -44,7 +48,7 @@ PlayRun RecordWithPlay(const testutil::TempDir& dir, const std::vector<int16_t>&
     return run;
 }
 
-}  // namespace
+} // namespace
 
 TEST(EnginePlayback, MixedIntoTheRecordingByPlayFileMode) {
     testutil::TempDir dir("playmode");
@@ -54,10 +58,10 @@ TEST(EnginePlayback, MixedIntoTheRecordingByPlayFileMode) {
         int mode;
         int16_t l, r;
     } cases[] = {
-        {0, 707, 2121},  // (1000, 3000) mixed with (0, 0)
-        {1, 777, 2333},  // with (100, 300)
-        {2, 906, 2121},  // with (282, 0)
-        {3, 707, 2320},  // with (0, 282)
+        {0, 707, 2121}, // (1000, 3000) mixed with (0, 0)
+        {1, 777, 2333}, // with (100, 300)
+        {2, 906, 2121}, // with (282, 0)
+        {3, 707, 2320}, // with (0, 282)
     };
     for (const Case& c : cases) {
         PlayRun run = RecordWithPlay(dir, Repeat({1000, 3000}, 9600), 2, play,
@@ -76,14 +80,16 @@ TEST(EnginePlayback, MonoRecordingGetsTheDownmixWhateverTheMode) {
     std::string play = dir.File("play.wav");
     ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({100, 300}, 48000)));
     for (int mode : {0, 2, 3}) {
-        PlayRun run = RecordWithPlay(dir, std::vector<int16_t>(4800, 500), 1, play, [&](RecordSessionOptions& o) {
-            o.playFileMode = mode;
-            o.recFileChannel = 0;
-        });
+        PlayRun run =
+            RecordWithPlay(dir, std::vector<int16_t>(4800, 500), 1, play, [&](RecordSessionOptions& o) {
+                o.playFileMode = mode;
+                o.recFileChannel = 0;
+            });
         ASSERT_EQ(run.wav.channels, 1);
         std::vector<int16_t> s = AfterLead(run.wav);
         ASSERT_EQ(s.size(), 4800u);
-        for (int16_t v : s) ASSERT_EQ(v, 552) << "mode " << mode;  // (500 + 282) / sqrt(2)
+        for (int16_t v : s)
+            ASSERT_EQ(v, 552) << "mode " << mode; // (500 + 282) / sqrt(2)
     }
 }
 
@@ -104,10 +110,11 @@ TEST(EnginePlayback, VoiceCancelAndPlayGainSaturate) {
     for (const Case& c : cases) {
         std::string play = dir.File("play.wav");
         ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({c.pl, c.pr}, 24000)));
-        PlayRun run = RecordWithPlay(dir, std::vector<int16_t>(9600, 0), 2, play, [&](RecordSessionOptions& o) {
-            o.voiceCancel = c.vcut;
-            o.playGain = c.gain;
-        });
+        PlayRun run =
+            RecordWithPlay(dir, std::vector<int16_t>(9600, 0), 2, play, [&](RecordSessionOptions& o) {
+                o.voiceCancel = c.vcut;
+                o.playGain = c.gain;
+            });
         std::vector<int16_t> s = AfterLead(run.wav);
         ASSERT_EQ(s.size(), 9600u);
         for (size_t i = 0; i < s.size(); i += 2) {
@@ -132,7 +139,8 @@ TEST(EnginePlayback, StartDelayOfTwoSecondsIsSilenceFirst) {
         ASSERT_EQ(s[2 * f + 1], -expect) << "frame " << f;
     }
     // A negative delay means none.
-    run = RecordWithPlay(dir, std::vector<int16_t>(4800, 0), 2, play, [](RecordSessionOptions& o) { o.playDelay = -3; });
+    run = RecordWithPlay(dir, std::vector<int16_t>(4800, 0), 2, play,
+                         [](RecordSessionOptions& o) { o.playDelay = -3; });
     s = AfterLead(run.wav);
     ASSERT_EQ(s.size(), 4800u);
     EXPECT_EQ(s[0], 5656);
@@ -140,7 +148,7 @@ TEST(EnginePlayback, StartDelayOfTwoSecondsIsSilenceFirst) {
 
 TEST(EnginePlayback, OtherSampleFormatsPlayAtTheirOwnSpeed) {
     testutil::TempDir dir("formats");
-    const int frames = 24000;  // half a second
+    const int frames = 24000; // half a second
     struct Case {
         const char* name;
         int tag, channels, bits;
@@ -157,7 +165,7 @@ TEST(EnginePlayback, OtherSampleFormatsPlayAtTheirOwnSpeed) {
                     data.push_back(static_cast<uint8_t>(v));
                     data.push_back(static_cast<uint8_t>(v >> 8));
                 } else if (c.bits == 24) {
-                    data.push_back(0x7F);  // below the kept 16 bits
+                    data.push_back(0x7F); // below the kept 16 bits
                     data.push_back(static_cast<uint8_t>(v));
                     data.push_back(static_cast<uint8_t>(v >> 8));
                 } else {
@@ -170,7 +178,8 @@ TEST(EnginePlayback, OtherSampleFormatsPlayAtTheirOwnSpeed) {
         }
         std::string play = dir.File(std::string(c.name) + ".wav");
         ASSERT_TRUE(WriteWav(play, c.tag, c.channels, 48000, c.bits, data));
-        PlayRun run = RecordWithPlay(dir, std::vector<int16_t>(48000 * 2, 0), 2, play, [](RecordSessionOptions&) {});
+        PlayRun run =
+            RecordWithPlay(dir, std::vector<int16_t>(48000 * 2, 0), 2, play, [](RecordSessionOptions&) {});
         std::vector<int16_t> s = AfterLead(run.wav);
         ASSERT_EQ(s.size(), 96000u) << c.name;
         for (int f = 0; f < 48000; ++f) {
@@ -193,7 +202,7 @@ TEST(EnginePlayback, UnreadablePlayFileFailsBeforeTheFormatChanges) {
     EngineRig rig;
     ASSERT_TRUE(rig.m_Audio.Initialize(&rig.m_Log));
     ASSERT_TRUE(rig.m_Audio.ChangeFormat(44100, 2, 2, 50));
-    EXPECT_EQ(rig.m_Audio.ChangeFormat(0, 2, 2, 50), 0);  // never 0 Hz
+    EXPECT_EQ(rig.m_Audio.ChangeFormat(0, 2, 2, 50), 0); // never 0 Hz
     EXPECT_EQ(rig.m_Audio.m_Frequency, 44100);
     EXPECT_EQ(rig.m_Audio.OpenPlayFile(bad), 0);
     EXPECT_FALSE(rig.m_Audio.HasPlayFile());
@@ -217,13 +226,15 @@ TEST(EnginePlayback, PlayFileInformation) {
     EXPECT_EQ(info.channelText, "1ch");
 }
 
-// ---------------------------------------------------------------- capture stopped: the renderer plays the ring
+// ---------------------------------------------------------------- capture stopped: the renderer plays the
+// ring
 
 namespace {
 // Mono play file whose frame i carries i / 480 + 1 (1 .. seconds * 100).
 std::string WriteStepFile(const testutil::TempDir& dir, int seconds) {
     std::vector<int16_t> v(static_cast<size_t>(48000) * seconds);
-    for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int16_t>(i / 480 + 1);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = static_cast<int16_t>(i / 480 + 1);
     std::string path = dir.File("steps.wav");
     EXPECT_TRUE(WriteWav16(path, 1, 48000, v));
     return path;
@@ -242,7 +253,7 @@ std::vector<int16_t> Heard(CTestRenderer* render) {
     }
     return out;
 }
-}  // namespace
+} // namespace
 
 TEST(EnginePlayback, RendererPlaysTheFileFromTheSeekPositionToItsEnd) {
     testutil::TempDir dir("seek");
@@ -264,8 +275,9 @@ TEST(EnginePlayback, RendererPlaysTheFileFromTheSeekPositionToItsEnd) {
     a.MonitorStop();
     EXPECT_EQ(trace.Count("JUMP POS : 2\n"), 1);
     std::vector<int16_t> heard = Heard(rig.Render());
-    ASSERT_EQ(heard.size(), 48000u);  // seconds 2 to 3
-    for (size_t i = 0; i < heard.size(); ++i) ASSERT_EQ(heard[i], static_cast<int16_t>(201 + i / 480)) << i;
+    ASSERT_EQ(heard.size(), 48000u); // seconds 2 to 3
+    for (size_t i = 0; i < heard.size(); ++i)
+        ASSERT_EQ(heard[i], static_cast<int16_t>(201 + i / 480)) << i;
     EXPECT_FALSE(a.HasPlayFile());
 }
 

@@ -14,7 +14,8 @@ namespace {
 // Runs a session on `frames` frames of `input` (interleaved, `channels` wide)
 // and returns the recorded file.
 WavData RecordInput(const testutil::TempDir& dir, const std::vector<int16_t>& input, int channels,
-                    const std::function<void(RecordSessionOptions&)>& adjust = {}, RecordSessionResult* out = nullptr) {
+                    const std::function<void(RecordSessionOptions&)>& adjust = {},
+                    RecordSessionResult* out = nullptr) {
     RecordSessionOptions o;
     o.outPath = dir.File("take.wav");
     o.inputSamples = input;
@@ -31,11 +32,12 @@ WavData RecordInput(const testutil::TempDir& dir, const std::vector<int16_t>& in
 
 std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames) {
     std::vector<int16_t> v;
-    for (size_t i = 0; i < frames; ++i) v.insert(v.end(), frame);
+    for (size_t i = 0; i < frames; ++i)
+        v.insert(v.end(), frame);
     return v;
 }
 
-}  // namespace
+} // namespace
 
 TEST(EngineRecording, GainSaturatesAtFullScale) {
     testutil::TempDir dir("gain");
@@ -43,11 +45,11 @@ TEST(EngineRecording, GainSaturatesAtFullScale) {
         int boostOn, level;
         int16_t l, r;
     } cases[] = {
-        {0, 0, 20000, -20000},      // boost off: unity
-        {1, 1, 20000, -20000},      // level 1: x1
-        {1, 2, 32767, -32768},      // x2 saturates instead of wrapping
-        {1, 0, 2500, -2500},        // level 0: gain 1 (an eighth)
-        {1, 10, 32767, -32768},     // x10
+        {0, 0, 20000, -20000},  // boost off: unity
+        {1, 1, 20000, -20000},  // level 1: x1
+        {1, 2, 32767, -32768},  // x2 saturates instead of wrapping
+        {1, 0, 2500, -2500},    // level 0: gain 1 (an eighth)
+        {1, 10, 32767, -32768}, // x10
     };
     for (const Case& c : cases) {
         WavData w = RecordInput(dir, Repeat({20000, -20000}, 4800), 2, [&](RecordSessionOptions& o) {
@@ -75,7 +77,8 @@ TEST(EngineRecording, FloatCaptureIsConvertedToPcm16) {
     EXPECT_EQ(w.bits, 16);
     std::vector<int16_t> s = AfterLead(w);
     ASSERT_EQ(s.size(), 8u);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(s[i], expect[i]) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(s[i], expect[i]) << i;
 }
 
 TEST(EngineRecording, ChannelModesAndRecFileChannel) {
@@ -102,7 +105,8 @@ TEST(EngineRecording, ChannelModesAndRecFileChannel) {
         for (int i = 0; i < 960; ++i) {
             int16_t l = stereo[2 * i], r = stereo[2 * i + 1];
             if (monoIn) {
-                for (int ch = 0; ch < c.fileChannels; ++ch) ASSERT_EQ(s[i * c.fileChannels + ch], mono[i]);
+                for (int ch = 0; ch < c.fileChannels; ++ch)
+                    ASSERT_EQ(s[i * c.fileChannels + ch], mono[i]);
             } else {
                 ASSERT_EQ(s[2 * i], c.mode == 4 ? 0 : l) << "mode " << c.mode << " frame " << i;
                 ASSERT_EQ(s[2 * i + 1], c.mode == 3 ? 0 : r) << "mode " << c.mode << " frame " << i;
@@ -134,7 +138,8 @@ TEST(EngineRecording, EveryRecordingStartsWithHalfASecondOfSilence) {
         EXPECT_EQ(lead.riffSize, 48u + lead.dataSize);
         EXPECT_EQ(lead.factFrames, lead.dataSize / (2u * c.channels));
         EXPECT_EQ(lead.fileSize, 56u + lead.dataSize);
-        for (int i = 0; i < c.leadBytes / 2; ++i) ASSERT_EQ(lead.samples[i], 0) << i;
+        for (int i = 0; i < c.leadBytes / 2; ++i)
+            ASSERT_EQ(lead.samples[i], 0) << i;
         EXPECT_EQ(lead.samples[c.leadBytes / 2], 1234);
     }
 }
@@ -143,8 +148,10 @@ TEST(EngineRecording, SilenceIsDroppedOnlyWithoutARenderer) {
     testutil::TempDir dir("silence");
     // Blocks of 480 frames: sound, silence, sound with one zero sample.
     std::vector<int16_t> in(480 * 2 * 3, 0);
-    for (int i = 0; i < 960; ++i) in[i] = 500;
-    for (int i = 1920; i < 2880; ++i) in[i] = static_cast<int16_t>(i == 2000 ? 0 : -500);
+    for (int i = 0; i < 960; ++i)
+        in[i] = 500;
+    for (int i = 1920; i < 2880; ++i)
+        in[i] = static_cast<int16_t>(i == 2000 ? 0 : -500);
     for (bool renderer : {true, false}) {
         RecordSessionResult r;
         WavData w = RecordInput(
@@ -169,7 +176,8 @@ TEST(EngineRecording, SilenceIsDroppedOnlyWithoutARenderer) {
 TEST(EngineRecording, EffectsOnRunTheChainAndSilenceWithoutManager) {
     testutil::TempDir dir("effects");
     std::vector<int16_t> in;
-    for (int i = 0; i < 4800; ++i) in.push_back(static_cast<int16_t>((i * 37) % 20000 - 10000));
+    for (int i = 0; i < 4800; ++i)
+        in.push_back(static_cast<int16_t>((i * 37) % 20000 - 10000));
 
     // No manager: the block is cleared.
     {
@@ -180,7 +188,8 @@ TEST(EngineRecording, EffectsOnRunTheChainAndSilenceWithoutManager) {
         ASSERT_TRUE(w.ok);
         std::vector<int16_t> s = AfterLead(w);
         ASSERT_EQ(s.size(), in.size());
-        for (int16_t v : s) ASSERT_EQ(v, 0);
+        for (int16_t v : s)
+            ASSERT_EQ(v, 0);
     }
     // A manager with an empty chain gives back every sample unchanged.
     {

@@ -14,8 +14,8 @@ TEST(EngineSampleOps, GainSaturates) {
         int gain;
         int16_t out;
     } cases[] = {
-        {20000, 16, 32767}, {-20000, 16, -32768}, {20000, 8, 20000}, {-20000, 8, -20000}, {10000, 16, 20000},
-        {-32768, 8, -32768}, {1000, 80, 10000},   {7, 4, 3},         {-7, 4, -4},         {4000, 80, 32767},
+        {20000, 16, 32767},  {-20000, 16, -32768}, {20000, 8, 20000}, {-20000, 8, -20000}, {10000, 16, 20000},
+        {-32768, 8, -32768}, {1000, 80, 10000},    {7, 4, 3},         {-7, 4, -4},         {4000, 80, 32767},
     };
     for (const Case& c : cases) {
         int16_t s = c.in;
@@ -30,8 +30,8 @@ TEST(EngineSampleOps, FloatInputConversion) {
         int gain;
         int16_t out;
     } cases[] = {
-        {0.5f, 8, 16383},   {1.5f, 8, 32767},   {-1.5f, 8, -32768}, {-0.5f, 8, -16383}, {0.25f, 16, 16382},
-        {0.0f, 80, 0},      {1.0f, 8, 32767},   {-1.0f, 8, -32767}, {1e30f, 8, 32767},  {-1e30f, 8, -32768},
+        {0.5f, 8, 16383}, {1.5f, 8, 32767}, {-1.5f, 8, -32768}, {-0.5f, 8, -16383}, {0.25f, 16, 16382},
+        {0.0f, 80, 0},    {1.0f, 8, 32767}, {-1.0f, 8, -32767}, {1e30f, 8, 32767},  {-1e30f, 8, -32768},
     };
     for (const Case& c : cases) {
         int16_t out = 1;
@@ -45,19 +45,24 @@ TEST(EngineSampleOps, ChannelModesKeepOneSide) {
     struct Case {
         int mode;
         int16_t expect[4];
-    } cases[] = {{1, {100, -200, 300, -400}}, {2, {100, -200, 300, -400}}, {3, {100, 0, 300, 0}}, {4, {0, -200, 0, -400}}};
+    } cases[] = {{1, {100, -200, 300, -400}},
+                 {2, {100, -200, 300, -400}},
+                 {3, {100, 0, 300, 0}},
+                 {4, {0, -200, 0, -400}}};
     for (const Case& c : cases) {
         int16_t s[4];
         std::memcpy(s, frames, sizeof s);
         ApplyChannelMode(s, 2, c.mode);
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(s[i], c.expect[i]) << "mode " << c.mode << " sample " << i;
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(s[i], c.expect[i]) << "mode " << c.mode << " sample " << i;
     }
 }
 
 TEST(EngineSampleOps, VoiceCancelSaturates) {
     struct Case {
         int16_t l, r, outL, outR;
-    } cases[] = {{1000, 400, 600, -600}, {30000, -30000, 32767, -32768}, {-30000, 30000, -32768, 32767}, {5, 5, 0, 0}};
+    } cases[] = {
+        {1000, 400, 600, -600}, {30000, -30000, 32767, -32768}, {-30000, 30000, -32768, 32767}, {5, 5, 0, 0}};
     for (const Case& c : cases) {
         int16_t f[2] = {c.l, c.r};
         VoiceCancel(f, 1);
@@ -69,8 +74,9 @@ TEST(EngineSampleOps, VoiceCancelSaturates) {
 TEST(EngineSampleOps, MixSaturates) {
     struct Case {
         int16_t in, play, out;
-    } cases[] = {{20000, 20000, 28284}, {30000, 30000, 32767}, {-30000, -30000, -32768}, {100, 0, 70}, {-100, 0, -70},
-                 {0, 0, 0},             {1000, -1000, 0}};
+    } cases[] = {{20000, 20000, 28284}, {30000, 30000, 32767}, {-30000, -30000, -32768},
+                 {100, 0, 70},          {-100, 0, -70},        {0, 0, 0},
+                 {1000, -1000, 0}};
     for (const Case& c : cases) {
         int16_t out;
         Mix(&c.in, &c.play, &out, 1);
@@ -116,7 +122,8 @@ TEST(EngineSampleOps, PlayFileConversionToStereo16) {
         PcmLayout l{1, 8, 1};
         ASSERT_EQ(ConvertToStereo16(raw, sizeof raw, l, out), 3u);
         const int16_t expect[] = {0, 0, 32512, 32512, -32768, -32768};
-        for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], expect[i]);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(out[i], expect[i]);
     }
     // 16-bit mono.
     {
@@ -125,7 +132,8 @@ TEST(EngineSampleOps, PlayFileConversionToStereo16) {
         PcmLayout l{1, 16, 1};
         ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 2u);
         const int16_t expect[] = {1234, 1234, -5, -5};
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], expect[i]);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(out[i], expect[i]);
     }
     // 24-bit stereo keeps the top 16 bits: 0x123456 -> 0x1234, 0xFEDCBA -> 0xFEDC.
     {
@@ -143,7 +151,8 @@ TEST(EngineSampleOps, PlayFileConversionToStereo16) {
         PcmLayout l{3, 32, 2};
         ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 3u);
         const int16_t expect[] = {16384, -8192, 32767, -32768};
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], expect[i]);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(out[i], expect[i]);
     }
     // More than two channels: the first two are kept. A partial frame is not converted.
     {
@@ -152,7 +161,8 @@ TEST(EngineSampleOps, PlayFileConversionToStereo16) {
         PcmLayout l{1, 16, 3};
         ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 2u);
         const int16_t expect[] = {1, 2, 4, 5};
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], expect[i]);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(out[i], expect[i]);
     }
     // Unsupported layouts convert nothing.
     {

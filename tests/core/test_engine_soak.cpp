@@ -33,7 +33,7 @@ uint64_t ResidentBytes() {
 #endif
 }
 
-}  // namespace
+} // namespace
 
 TEST(EngineSoak, TenMinutesEveryFrameAccountedFor) {
     testutil::TempDir dir("soak");
@@ -66,7 +66,8 @@ TEST(EngineSoak, TenMinutesEveryFrameAccountedFor) {
     std::vector<int16_t> buf(1 << 20);
     uint8_t header[56];
     ASSERT_EQ(plat::FileRead(h, header, 56), 56);
-    uint32_t dataSize = header[52] | (header[53] << 8) | (header[54] << 16) | (static_cast<uint32_t>(header[55]) << 24);
+    uint32_t dataSize =
+        header[52] | (header[53] << 8) | (header[54] << 16) | (static_cast<uint32_t>(header[55]) << 24);
     EXPECT_EQ(dataSize, (24000 + frames) * 4);
     uint64_t sample = 0, mismatches = 0;
     for (;;) {
@@ -88,7 +89,8 @@ TEST(EngineSoak, TenMinutesEveryFrameAccountedFor) {
     // Nine more minutes after the first must not have grown the process: a
     // leaked block per 10 ms would be over 100 MB here.
     std::printf("resident after 1 min: %llu KiB, at the end: %llu KiB\n",
-                static_cast<unsigned long long>(rssAfterMinute >> 10), static_cast<unsigned long long>(rssLast >> 10));
+                static_cast<unsigned long long>(rssAfterMinute >> 10),
+                static_cast<unsigned long long>(rssLast >> 10));
     if (rssAfterMinute && rssLast) {
         EXPECT_LT(rssLast, rssAfterMinute + (16u << 20));
     }

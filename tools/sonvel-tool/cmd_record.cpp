@@ -24,7 +24,9 @@ const char* const kUsage =
     "[--rec-file-channel 0|1] [--boost LEVEL] [--float] [--chain CHAIN.xml] [--play FILE] [--play-mode 0..3] "
     "[--play-gain 1..16] [--play-delay S] [--voice-cancel] [--realtime] [--trace]";
 
-void TraceToStderr(const char* line, void*) { std::fputs(line, stderr); }
+void TraceToStderr(const char* line, void*) {
+    std::fputs(line, stderr);
+}
 
 bool ToInt(const std::string& text, long lo, long hi, int* out) {
     char* end = nullptr;
@@ -56,24 +58,42 @@ int Record(const std::vector<std::string>& args) {
         };
         std::string v;
         bool ok = true;
-        if (a == "--out") ok = value(&o.outPath);
-        else if (a == "--input") ok = value(&input);
-        else if (a == "--tone") ok = value(&v) && ToDouble(v, 1, 200000, &tone);
-        else if (a == "--seconds") ok = value(&v) && ToDouble(v, 0, 86400, &o.seconds);
-        else if (a == "--rate") ok = value(&v) && ToInt(v, 8000, 96000, &o.rate);
-        else if (a == "--channels") ok = value(&v) && ToInt(v, 1, 4, &o.channelMode);
-        else if (a == "--rec-file-channel") ok = value(&v) && ToInt(v, 0, 1, &o.recFileChannel);
-        else if (a == "--boost") ok = value(&v) && ToInt(v, 0, 30, &boost);
-        else if (a == "--float") o.floatCapture = true;
-        else if (a == "--chain") ok = value(&o.chainPath);
-        else if (a == "--play") ok = value(&o.playPath);
-        else if (a == "--play-mode") ok = value(&v) && ToInt(v, 0, 3, &o.playFileMode);
-        else if (a == "--play-gain") ok = value(&v) && ToInt(v, 1, 16, &o.playGain);
-        else if (a == "--play-delay") ok = value(&v) && ToInt(v, -86400, 86400, &o.playDelay);
-        else if (a == "--voice-cancel") o.voiceCancel = true;
-        else if (a == "--realtime") o.realtime = true;
-        else if (a == "--trace") plat::SetTraceSink(TraceToStderr, nullptr);
-        else return ToolFail("unknown option %s\nusage: %s", a.c_str(), kUsage);
+        if (a == "--out")
+            ok = value(&o.outPath);
+        else if (a == "--input")
+            ok = value(&input);
+        else if (a == "--tone")
+            ok = value(&v) && ToDouble(v, 1, 200000, &tone);
+        else if (a == "--seconds")
+            ok = value(&v) && ToDouble(v, 0, 86400, &o.seconds);
+        else if (a == "--rate")
+            ok = value(&v) && ToInt(v, 8000, 96000, &o.rate);
+        else if (a == "--channels")
+            ok = value(&v) && ToInt(v, 1, 4, &o.channelMode);
+        else if (a == "--rec-file-channel")
+            ok = value(&v) && ToInt(v, 0, 1, &o.recFileChannel);
+        else if (a == "--boost")
+            ok = value(&v) && ToInt(v, 0, 30, &boost);
+        else if (a == "--float")
+            o.floatCapture = true;
+        else if (a == "--chain")
+            ok = value(&o.chainPath);
+        else if (a == "--play")
+            ok = value(&o.playPath);
+        else if (a == "--play-mode")
+            ok = value(&v) && ToInt(v, 0, 3, &o.playFileMode);
+        else if (a == "--play-gain")
+            ok = value(&v) && ToInt(v, 1, 16, &o.playGain);
+        else if (a == "--play-delay")
+            ok = value(&v) && ToInt(v, -86400, 86400, &o.playDelay);
+        else if (a == "--voice-cancel")
+            o.voiceCancel = true;
+        else if (a == "--realtime")
+            o.realtime = true;
+        else if (a == "--trace")
+            plat::SetTraceSink(TraceToStderr, nullptr);
+        else
+            return ToolFail("unknown option %s\nusage: %s", a.c_str(), kUsage);
         if (!ok) return ToolFail("bad or missing value for %s\nusage: %s", a.c_str(), kUsage);
     }
     if (o.outPath.empty() || input.empty() == (tone == 0)) return ToolFail("usage: %s", kUsage);
@@ -98,4 +118,4 @@ int Record(const std::vector<std::string>& args) {
 }
 
 ToolRegistrar reg("record", kUsage, Record);
-}  // namespace
+} // namespace
