@@ -453,8 +453,15 @@ void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChan
     if (m_bMonitor) {
         MixPlayback(m_Mixed.data(), monitorBlock, monitorBytes, m_PlayMonitorRing);
         WriteFifo(m_MonitorFifo, m_Mixed.data(), monitorBytes);
-    } else if (m_MonitorFifo.GetUsed() != 0) {
-        m_MonitorFifo.Flush();
+    } else {
+        if (m_MonitorFifo.GetUsed() != 0) m_MonitorFifo.Flush();
+        // The monitor ring paces the play thread: with the monitor switched off
+        // it is still drained at the capture's pace, so the play file goes on
+        // into the recording instead of stalling after two chunks.
+        if (m_bPlaying && !m_bPlayPaused) {
+            if (m_PlayTemp.size() < monitorBytes / 2) m_PlayTemp.resize(monitorBytes / 2);
+            m_PlayMonitorRing.Read(m_PlayTemp.data(), monitorBytes);
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -142,6 +143,8 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
     // ---- the engine over the test pair
     CAudioControl audio;
     std::atomic<bool> go{false};
+    std::optional<std::chrono::steady_clock::time_point> dryStart; // capture thread only
+    bool playStalled = false;
     const uint32_t blockFrames = o.blockFrames ? o.blockFrames : static_cast<uint32_t>(o.rate / 100);
     const uint32_t recordChannels = (channelMode == 1 && o.recFileChannel == 0) ? 1 : 2;
     const uint32_t recordBlockBytes = blockFrames * recordChannels * 2;
@@ -163,8 +166,19 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
             }
             if (audio.GetMonitorFifoUsed() > CAudioControl::MONITOR_FIFO_BYTES / 2) return false;
             if (audio.m_bPlaying && !audio.IsPlayFileAtEnd() &&
-                audio.GetPlayRecordRingUsed() < recordBlockBytes)
-                return false;
+                audio.GetPlayRecordRingUsed() < recordBlockBytes) {
+                // The play thread fills the rings every 10 ms; once the ring has
+                // stayed dry for a second, playback has stalled and is not
+                // waited for again.
+                auto now = std::chrono::steady_clock::now();
+                if (!playStalled) {
+                    if (!dryStart) dryStart = now;
+                    if (now - *dryStart < std::chrono::seconds(1)) return false;
+                    playStalled = true;
+                }
+            } else {
+                dryStart.reset();
+            }
             return true;
         });
     };

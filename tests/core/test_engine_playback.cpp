@@ -124,6 +124,21 @@ TEST(EnginePlayback, VoiceCancelAndPlayGainSaturate) {
     }
 }
 
+TEST(EnginePlayback, MonitorOffStillRecordsTheWholePlayFile) {
+    testutil::TempDir dir("monoff");
+    std::string play = dir.File("play.wav");
+    // Four seconds: more than the two chunks the monitor ring holds.
+    ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({1000, 400}, 4 * 48000)));
+    PlayRun run = RecordWithPlay(dir, std::vector<int16_t>(5 * 48000 * 2, 0), 2, play,
+                                 [](RecordSessionOptions& o) { o.monitor = false; });
+    std::vector<int16_t> s = AfterLead(run.wav);
+    ASSERT_EQ(s.size(), 5u * 48000 * 2);
+    for (size_t f = 0; f < 5 * 48000; ++f) {
+        ASSERT_EQ(s[2 * f], f < 4 * 48000 ? 707 : 0) << "frame " << f;
+        ASSERT_EQ(s[2 * f + 1], f < 4 * 48000 ? 282 : 0) << "frame " << f;
+    }
+}
+
 TEST(EnginePlayback, StartDelayOfTwoSecondsIsSilenceFirst) {
     testutil::TempDir dir("delay");
     std::string play = dir.File("play.wav");
