@@ -103,7 +103,7 @@ void CAudioControl::Shutdown() {
 }
 
 int CAudioControl::CreateDriver(int type) {
-    if (type != m_DriverType || !m_pCapture || !m_pRender) {
+    if (type != m_DriverType || (!m_pCapture && !m_pRender)) {
         if (m_pCapture) m_pCapture->Terminate();
         delete m_pCapture;
         m_pCapture = nullptr;
