@@ -4,6 +4,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 namespace enginetest {
@@ -53,6 +56,11 @@ WavData ParseWav(const std::vector<uint8_t>& b) {
         pos += 8 + size + (size & 1);
     }
     return w;
+}
+
+std::vector<uint8_t> ReadShared(const std::string& path) {
+    std::ifstream in(std::filesystem::path(plat::Utf8ToWide(path)), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 WavData ReadWav(const std::string& path) {

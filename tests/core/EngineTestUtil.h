@@ -29,6 +29,9 @@ struct WavData {
 // Parses a file of 16-bit PCM the way any player would: RIFF, chunks, "data".
 WavData ReadWav(const std::string& path);
 WavData ParseWav(const std::vector<uint8_t>& bytes);
+// Reads a file that a writer may still hold open (on Windows that needs a
+// share mode allowing the writer, which the stream library asks for).
+std::vector<uint8_t> ReadShared(const std::string& path);
 // A standard 44-byte-header WAV file of any tag/bits/channels holding `data`.
 bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits,
               const std::vector<uint8_t>& data);

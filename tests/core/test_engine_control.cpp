@@ -161,7 +161,7 @@ TEST(EngineControl, HeaderDescribesTheTakeWhileRecording) {
     // taken as it stands on disk while the recording is still open.
     rig.Deliver(48000 * 25);
     rig.DrainRecord();
-    std::vector<uint8_t> left = testutil::ReadAll(path);
+    std::vector<uint8_t> left = ReadShared(path);
     WavData w = ParseWav(left);
     ASSERT_TRUE(w.ok);
     const uint64_t onDisk = left.size() - 56;
