@@ -19,7 +19,7 @@ CAudioControl::~CAudioControl() {
     }
     {
         std::lock_guard<std::mutex> lock(m_RecordFileLock);
-        m_RecordWriter.Close();
+        m_RecordFile.Close();
     }
     // The engine owns its drivers: terminate them before they go.
     if (m_pCapture) m_pCapture->Terminate();
@@ -38,10 +38,11 @@ int CAudioControl::Initialize(CAppEventListener* listener) {
     bool ok = (m_PlayMonitorRing.m_pBuffer || m_PlayMonitorRing.Allocate(RING_BYTES)) &&
               (m_PlayRecordRing.m_pBuffer || m_PlayRecordRing.Allocate(RING_BYTES)) &&
               m_RecordFifo.Create(RING_BYTES);
+    if (ok && !m_pPlayBuffer) m_pPlayBuffer.reset(new (std::nothrow) uint8_t[WORK_BUFFER_BYTES]);
+    if (ok && !m_pRecordBuffer) m_pRecordBuffer.reset(new (std::nothrow) uint8_t[WORK_BUFFER_BYTES]);
+    ok = ok && m_pPlayBuffer && m_pRecordBuffer;
     if (ok) {
         try {
-            m_PlayBuffer.assign(WORK_BUFFER_BYTES, 0);
-            m_RecordBuffer.assign(WORK_BUFFER_BYTES, 0);
             m_PlayChunk.assign(PLAY_CHUNK_BYTES / 2, 0);
             m_PlayShaped.assign(PLAY_CHUNK_BYTES / 2, 0);
         } catch (const std::bad_alloc&) {
@@ -91,10 +92,8 @@ void CAudioControl::Shutdown() {
     CaptureClose();
     FreeQueuedBlocks();
 
-    m_PlayBuffer.clear();
-    m_PlayBuffer.shrink_to_fit();
-    m_RecordBuffer.clear();
-    m_RecordBuffer.shrink_to_fit();
+    m_pPlayBuffer.reset();
+    m_pRecordBuffer.reset();
     m_PlayMonitorRing.Free();
     m_PlayRecordRing.Free();
     m_RecordFifo.Release();

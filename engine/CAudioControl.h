@@ -112,13 +112,13 @@ class CAudioControl : public CSoundListener {
     // Captured blocks copied by OnSoundIn and not yet freed by the sound thread.
     int64_t GetBlocksInFlight() const { return m_BlocksInFlight.load(); }
     uint32_t GetOverflowCount() const { return m_Overflows.load(); }
-    int GetRecordParts() const { return m_RecordWriter.GetPartCount(); }
-    const std::string& GetRecordPath() const { return m_RecordWriter.GetPath(); }
+    int GetRecordParts() const { return m_RecordFile.GetPartCount(); }
+    const std::string& GetRecordPath() const { return m_RecordFile.GetPath(); }
 
     // ---- test hooks
     // While held the record thread does not drain the record FIFO (a slow disk).
     void HoldRecordThreadForTest(bool hold) { m_HoldRecord = hold; }
-    CRecordFileWriter& RecordWriterForTest() { return m_RecordWriter; }
+    CRecordFileWriter& RecordFileForTest() { return m_RecordFile; }
     // Wakes the record thread for an early pass.
     void WakeRecordThread() { m_RecordWake.Set(); }
 
@@ -186,8 +186,8 @@ class CAudioControl : public CSoundListener {
     CFIFO m_RecordFifo;
     SoundRing m_PlayMonitorRing;
     SoundRing m_PlayRecordRing;
-    std::vector<uint8_t> m_PlayBuffer;   // play thread: raw file bytes
-    std::vector<uint8_t> m_RecordBuffer; // record thread
+    std::unique_ptr<uint8_t[]> m_pPlayBuffer;   // play thread: raw file bytes, WORK_BUFFER_BYTES
+    std::unique_ptr<uint8_t[]> m_pRecordBuffer; // record thread, WORK_BUFFER_BYTES
 
     // Sound thread scratch, kept between blocks.
     std::vector<int16_t> m_Convert, m_Doubled, m_Mixed, m_RecordDoubled, m_PlayTemp;
@@ -204,7 +204,7 @@ class CAudioControl : public CSoundListener {
 
     // ---- record file (record thread and UI thread, under m_RecordFileLock)
     std::mutex m_RecordFileLock;
-    CRecordFileWriter m_RecordWriter;
+    CRecordFileWriter m_RecordFile;
     std::atomic<uint64_t> m_RecordedFrames{0};
     std::atomic<uint64_t> m_RecordPasses{0};
     std::atomic<bool> m_WriteOnStop{true};

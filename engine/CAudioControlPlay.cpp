@@ -82,7 +82,7 @@ void CAudioControl::PlayThread() {
     while (m_bPlayThreadRun) {
         {
             std::lock_guard<std::mutex> lock(m_PlayFileLock);
-            if (m_pPlayFile && m_pPlayFile->IsOpen() && m_bPlaying && !m_PlayBuffer.empty()) {
+            if (m_pPlayFile && m_pPlayFile->IsOpen() && m_bPlaying && m_pPlayBuffer) {
                 // The seek request is taken only while playing, so one made just
                 // before play start is not lost.
                 int32_t j = m_JumpPos.exchange(-1);
@@ -113,9 +113,9 @@ void CAudioControl::ProducePlayChunk() {
         m_PlayDelayBytes -= n;
     } else {
         const size_t frameBytes = static_cast<size_t>(m_PlayLayout.BytesPerFrame());
-        size_t frames = std::min<size_t>(PLAY_CHUNK_BYTES / 4, m_PlayBuffer.size() / frameBytes);
-        uint32_t got = m_pPlayFile->ReadData(m_PlayBuffer.data(), static_cast<uint32_t>(frames * frameBytes));
-        frames = sampleops::ConvertToStereo16(m_PlayBuffer.data(), got, m_PlayLayout, chunk);
+        size_t frames = std::min<size_t>(PLAY_CHUNK_BYTES / 4, WORK_BUFFER_BYTES / frameBytes);
+        uint32_t got = m_pPlayFile->ReadData(m_pPlayBuffer.get(), static_cast<uint32_t>(frames * frameBytes));
+        frames = sampleops::ConvertToStereo16(m_pPlayBuffer.get(), got, m_PlayLayout, chunk);
         n = static_cast<uint32_t>(frames * 4);
     }
     if (n) {

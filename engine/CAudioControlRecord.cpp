@@ -35,16 +35,16 @@ int CAudioControl::RecordStart(const std::string& path) {
     m_pCapture->ResetPosition();
     {
         std::lock_guard<std::mutex> lock(m_RecordFileLock);
-        if (m_RecordWriter.Create(path, format) != 0) {
+        if (m_RecordFile.Create(path, format) != 0) {
             plat::Trace("file open error %s\n", path.c_str());
             return 0;
         }
         // Half a second of silence leads every recording.
         std::vector<uint8_t> lead(static_cast<size_t>(format.nBlockAlign) * format.nSamplesPerSec / 2, 0);
-        if (!m_RecordWriter.Write(lead.data(), static_cast<uint32_t>(lead.size()))) {
+        if (!m_RecordFile.Write(lead.data(), static_cast<uint32_t>(lead.size()))) {
             // Not even the lead fits (a full disk): leave no empty file behind.
             plat::Trace("file open error %s\n", path.c_str());
-            m_RecordWriter.Close();
+            m_RecordFile.Close();
             plat::RemoveFile(path.c_str());
             return 0;
         }
@@ -83,9 +83,9 @@ int CAudioControl::RecordStop() {
     plat::Trace("[Capture Status] REC END\n");
 
     std::lock_guard<std::mutex> lock(m_RecordFileLock);
-    m_RecordWriter.Close();
-    if (m_RecordWriter.GetTakeFrames() != 0) return 1;
-    const std::string& name = m_RecordWriter.GetPath();
+    m_RecordFile.Close();
+    if (m_RecordFile.GetTakeFrames() != 0) return 1;
+    const std::string& name = m_RecordFile.GetPath();
     if (!name.empty()) {
         plat::Trace("delete temp file = %s\n", name.c_str());
         plat::RemoveFile(name.c_str());
@@ -103,8 +103,8 @@ void CAudioControl::RecordThread() {
 
 void CAudioControl::RecordPass() {
     uint32_t n = 0;
-    if (m_RecordFifo.GetUsed() != 0 && !m_RecordBuffer.empty())
-        n = m_RecordFifo.Read(m_RecordBuffer.data(), RECORD_READ_BYTES);
+    if (m_RecordFifo.GetUsed() != 0 && m_pRecordBuffer)
+        n = m_RecordFifo.Read(m_pRecordBuffer.get(), RECORD_READ_BYTES);
 
     bool failed = false;
     std::string failedPath;
@@ -114,21 +114,21 @@ void CAudioControl::RecordPass() {
         const int32_t state = m_RecordState;
         // A stop request still writes what was captured before it.
         if (n && (state == REC_RECORDING || (state == REC_STOP_REQ && m_WriteOnStop)) &&
-            m_RecordWriter.IsOpen()) {
-            if (m_RecordWriter.Write(m_RecordBuffer.data(), n))
-                m_RecordedFrames += n / m_RecordWriter.GetBlockAlign();
+            m_RecordFile.IsOpen()) {
+            if (m_RecordFile.Write(m_pRecordBuffer.get(), n))
+                m_RecordedFrames += n / m_RecordFile.GetBlockAlign();
             else
                 failed = true;
         }
-        if (!failed && (state & REC_RECORDING) && !m_RecordWriter.RefreshHeaderIfDue()) failed = true;
+        if (!failed && (state & REC_RECORDING) && !m_RecordFile.RefreshHeaderIfDue()) failed = true;
         if (failed) {
-            failedPath = m_RecordWriter.GetFailedPath();
-            savedFrames = m_RecordWriter.GetPartFrames();
-            m_RecordWriter.Close();
+            failedPath = m_RecordFile.GetFailedPath();
+            savedFrames = m_RecordFile.GetPartFrames();
+            m_RecordFile.Close();
             m_RecordState = REC_STOP;
             plat::Trace("[Capture Status] REC write error --> REC STOP\n");
         } else if (state == REC_STOP_REQ) {
-            m_RecordWriter.Close();
+            m_RecordFile.Close();
             int32_t expected = REC_STOP_REQ;
             m_RecordState.compare_exchange_strong(expected, REC_STOP);
             plat::Trace("[Capture Status] REC STOP REC --> REC STOP\n");
@@ -136,6 +136,6 @@ void CAudioControl::RecordPass() {
     }
     if (failed && m_pListener)
         m_pListener->OnRecordError(failedPath.c_str(), static_cast<uint32_t>(savedFrames));
-    if (n && m_pListener) m_pListener->OnRecordData(m_RecordBuffer.data(), n);
+    if (n && m_pListener) m_pListener->OnRecordData(m_pRecordBuffer.get(), n);
     ++m_RecordPasses;
 }

@@ -137,13 +137,13 @@ TEST(EngineControl, RecordStartOnAFullDiskLeavesNoFile) {
     ASSERT_TRUE(rig.StartCapture(Counting(100000)));
     // The lead cannot be written: nothing reaches the file.
     CFullDiskWave full(0);
-    a.RecordWriterForTest().SetFileForTest(&full);
+    a.RecordFileForTest().SetFileForTest(&full);
     testutil::TraceCapture trace;
     EXPECT_EQ(a.RecordStart(dir.File("take.wav")), 0);
     EXPECT_EQ(a.m_RecordState, REC_STOP);
     EXPECT_EQ(trace.Count("file open error " + dir.File("take.wav") + "\n"), 1);
     EXPECT_FALSE(plat::PathExists(dir.File("take.wav").c_str()));
-    a.RecordWriterForTest().SetFileForTest(nullptr);
+    a.RecordFileForTest().SetFileForTest(nullptr);
     // With room again, the same name records.
     ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
     EXPECT_EQ(a.RecordStop(), 1);
@@ -183,7 +183,7 @@ TEST(EngineControl, TakeContinuesInNumberedFilesAtTheSizeLimit) {
     EngineRig rig;
     CAudioControl& a = rig.m_Audio;
     ASSERT_TRUE(rig.StartCapture(Counting(100000)));
-    a.RecordWriterForTest().SetPartLimitForTest(100001); // rounded down to 25000 frames
+    a.RecordFileForTest().SetPartLimitForTest(100001); // rounded down to 25000 frames
     // A file that already has the second part's name is left alone.
     ASSERT_TRUE(testutil::WriteAll(dir.File("take1_002.wav"), "keep", 4));
     ASSERT_EQ(a.RecordStart(dir.File("take1.wav")), 1);
@@ -219,7 +219,7 @@ TEST(EngineControl, FailingWriteStopsTheRecordingWithAValidFile) {
     ASSERT_TRUE(rig.StartCapture(Counting(200000)));
     // Room for the lead and 10000 frames.
     CFullDiskWave full((24000 + 10000) * 4);
-    a.RecordWriterForTest().SetFileForTest(&full);
+    a.RecordFileForTest().SetFileForTest(&full);
     testutil::TraceCapture trace;
     ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
     rig.Deliver(4800);
@@ -230,7 +230,7 @@ TEST(EngineControl, FailingWriteStopsTheRecordingWithAValidFile) {
     ASSERT_EQ(rig.m_Log.Count(WM_REC_ERROR), 1);
     EXPECT_EQ(trace.Count("[Capture Status] REC write error --> REC STOP\n"), 1);
     EXPECT_EQ(a.RecordStop(), 0); // nothing left to stop
-    a.RecordWriterForTest().SetFileForTest(nullptr);
+    a.RecordFileForTest().SetFileForTest(nullptr);
 
     WavData w = ReadWav(dir.File("take.wav"));
     ASSERT_TRUE(w.ok);
