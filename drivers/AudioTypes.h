@@ -6,7 +6,9 @@
 #include <cstdint>
 
 #ifdef _WIN32
-#include <windows.h>
+// The platform's own record, without the whole of <windows.h>.
+#include <windef.h>
+#include <wingdi.h>
 #include <mmreg.h>
 #else
 #pragma pack(push, 1)

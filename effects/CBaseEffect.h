@@ -19,6 +19,11 @@ public:
     // values: the type's values (up to ten are read); sampleRate in Hz.
     virtual void SetParams(const int32_t* values, int32_t sampleRate);
     virtual void Process(double* samples, int32_t count);
+    // Processes a stereo pair: this instance on `left`, `right` (an instance of
+    // the same type with the same values, switch and rate) on `rightSamples`.
+    // The result is exactly that of two Process calls; types whose modulation
+    // does not depend on the signal work it out once for both channels.
+    virtual void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count);
     // Types with history clear it on a switch from off to on (and only then).
     virtual void SetEnable(int32_t on);
 

@@ -19,6 +19,10 @@ void CChorus::SetParams(const int32_t* values, int32_t sampleRate) {
 
 void CChorus::Process(double* x, int32_t n) { m_Mod.Process(x, n); }
 
+void CChorus::ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t n) {
+    m_Mod.ProcessPair(static_cast<CChorus&>(right).m_Mod, left, rightSamples, n);
+}
+
 void CChorus::SetEnable(int32_t on) {
     bool wasOff = m_bEnable == 0;
     CBaseEffect::SetEnable(on);

@@ -11,6 +11,7 @@ public:
     // P1: delay, P2: depth, P3: LFO rate, each 0..100 with 50 the usual setting.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
+    void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
     int32_t GetDelay() const { return m_Mod.delay; }

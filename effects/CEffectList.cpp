@@ -164,7 +164,8 @@ void CEffectList::LoadFromText(const char* text, uint32_t length) {
     // short ("5" of "50"). Its missing end tag gives it away.
     if (last && parsed) {
         size_t closed = 0;
-        for (size_t at = buffer.find("</EffectItem>"); at != std::string::npos; at = buffer.find("</EffectItem>", at + 1))
+        // "</EffectItem" without the ">": an end tag may have blanks before it.
+        for (size_t at = buffer.find("</EffectItem"); at != std::string::npos; at = buffer.find("</EffectItem", at + 1))
             ++closed;
         if (closed < items) {
             for (EffectItem*& p : m_Items)

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 CEffectManager* g_pEffectManager = nullptr;
@@ -18,9 +19,9 @@ constexpr int32_t DEFAULT_RATE = 48000;
 // absurd values can produce one) becomes silence.
 inline int16_t ToSample(double v) {
     double s = v * 32768.0;
-    if (s >= 32767.0) return 32767;
-    if (s <= -32768.0) return -32768;
-    if (!(s == s)) return 0;
+    s = s == s ? s : 0.0;             // NaN first: it fails every comparison below
+    s = s < 32767.0 ? s : 32767.0;    // also +inf
+    s = s > -32768.0 ? s : -32768.0;  // also -inf
     return static_cast<int16_t>(static_cast<int32_t>(s));
 }
 
@@ -120,7 +121,8 @@ int32_t CEffectManager::SetEffectParams(int32_t position, const int32_t* values,
     const int32_t rate = EffectiveRate(sampleRate);
     Slot& slot = m_Slots[position];
     if (slot.type < 0) return 0;
-    std::copy(values ? values : kZeros, (values ? values : kZeros) + EFFECT_MAX_VALUES, slot.values);
+    const int32_t* from = values ? values : kZeros;
+    std::copy(from, from + EFFECT_MAX_VALUES, slot.values);
     for (CBaseEffect* e : slot.effect)
         if (e) e->SetParams(slot.values, rate);
     return 0;
@@ -208,16 +210,37 @@ int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
             const int32_t channels = m_Channels.load(std::memory_order_relaxed);
             const int32_t frames = count / channels;
             // Split the interleaved block into one plane per channel.
-            for (int32_t c = 0; c < channels; ++c)
-                for (int32_t f = 0; f < frames; ++f)
-                    m_Work[c][f] = samples[f * channels + c] * (1.0 / 32768.0);
+            if (channels == 1) {
+                for (int32_t f = 0; f < frames; ++f) m_Work[0][f] = samples[f] * (1.0 / 32768.0);
+            } else {
+                double* left = m_Work[0];
+                double* right = m_Work[1];
+                for (int32_t f = 0; f < frames; ++f) {
+                    left[f] = samples[2 * f] * (1.0 / 32768.0);
+                    right[f] = samples[2 * f + 1] * (1.0 / 32768.0);
+                }
+            }
             for (const Slot& slot : m_Slots) {
                 if (slot.type < 0) continue;
+                CBaseEffect* left = slot.effect[0];
+                CBaseEffect* right = slot.effect[1];
+                if (channels == 2 && left && right && left->IsEnabled() && right->IsEnabled()) {
+                    left->ProcessPair(*right, m_Work[0], m_Work[1], frames);
+                    continue;
+                }
                 for (int32_t c = 0; c < channels; ++c)
                     if (slot.effect[c] && slot.effect[c]->IsEnabled()) slot.effect[c]->Process(m_Work[c], frames);
             }
-            for (int32_t c = 0; c < channels; ++c)
-                for (int32_t f = 0; f < frames; ++f) m_Result[f * channels + c] = ToSample(m_Work[c][f]);
+            if (channels == 1) {
+                for (int32_t f = 0; f < frames; ++f) m_Result[f] = ToSample(m_Work[0][f]);
+            } else {
+                const double* left = m_Work[0];
+                const double* right = m_Work[1];
+                for (int32_t f = 0; f < frames; ++f) {
+                    m_Result[2 * f] = ToSample(left[f]);
+                    m_Result[2 * f + 1] = ToSample(right[f]);
+                }
+            }
             // A stereo block never ends in half a frame; if one does, that sample
             // passes unchanged rather than shifting the channels of later blocks.
             for (int32_t i = frames * channels; i < count; ++i) m_Result[i] = samples[i];
@@ -238,9 +261,15 @@ void CEffectManager::WriteRing(const int16_t* samples, int32_t count) {
     uint32_t freeSpace = (m_ReadIndex - m_WriteIndex) & (RING_SIZE - 1);
     if (freeSpace == 0) freeSpace = RING_SIZE;
     if (freeSpace < n) m_ReadIndex = (m_ReadIndex + n - freeSpace) & (RING_SIZE - 1);
-    for (uint32_t i = 0; i < n; ++i) {
-        m_Ring[m_WriteIndex] = samples[i];
-        m_WriteIndex = (m_WriteIndex + 1) & (RING_SIZE - 1);
+    // Only the last RING_SIZE samples of an overlong block can stay in the ring;
+    // writing the earlier ones would only overwrite them again.
+    uint32_t skip = n > RING_SIZE ? n - RING_SIZE : 0;
+    m_WriteIndex = (m_WriteIndex + skip) & (RING_SIZE - 1);
+    for (uint32_t done = skip; done < n;) {
+        uint32_t run = std::min(n - done, RING_SIZE - m_WriteIndex);
+        std::memcpy(m_Ring + m_WriteIndex, samples + done, run * sizeof(int16_t));
+        m_WriteIndex = (m_WriteIndex + run) & (RING_SIZE - 1);
+        done += run;
     }
 }
 
@@ -249,9 +278,11 @@ void CEffectManager::ReadChainOutput(int16_t* samples, int32_t count) {
     std::lock_guard<std::mutex> lock(m_OutputLock);
     const uint32_t available = (m_WriteIndex - m_ReadIndex) & (RING_SIZE - 1);
     const uint32_t k = std::min<uint32_t>(available, static_cast<uint32_t>(count));
-    for (uint32_t i = 0; i < k; ++i) {
-        samples[i] = m_Ring[m_ReadIndex];
-        m_ReadIndex = (m_ReadIndex + 1) & (RING_SIZE - 1);
+    for (uint32_t done = 0; done < k;) {
+        uint32_t run = std::min(k - done, RING_SIZE - m_ReadIndex);
+        std::memcpy(samples + done, m_Ring + m_ReadIndex, run * sizeof(int16_t));
+        m_ReadIndex = (m_ReadIndex + run) & (RING_SIZE - 1);
+        done += run;
     }
     std::fill(samples + k, samples + count, 0);
 }

@@ -28,3 +28,13 @@ void CInvNotch::SetEnable(int32_t on) {
     CBaseEffect::SetEnable(on);
     if (wasOff && m_bEnable) m_Section.Clear();
 }
+
+// Each channel's section is a chain of dependent steps; running the two
+// chains side by side lets one fill the other's waits.
+void CInvNotch::ProcessPair(CBaseEffect& right, double* x, double* y, int32_t n) {
+    fx::AllpassSection& r = static_cast<CInvNotch&>(right).m_Section;
+    for (int32_t i = 0; i < n; ++i) {
+        x[i] = (x[i] - m_Section.Step(x[i])) * 0.5;
+        y[i] = (y[i] - r.Step(y[i])) * 0.5;
+    }
+}

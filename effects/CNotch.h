@@ -10,6 +10,7 @@ public:
     // P1: a in percent (nearer 100 is narrower); P2: centre in Hz.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
+    void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
     const fx::AllpassSection& GetSection() const { return m_Section; }

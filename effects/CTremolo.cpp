@@ -23,3 +23,21 @@ void CTremolo::Process(double* x, int32_t n) {
         m_Counter = m_Counter + 1 >= period ? 0 : m_Counter + 1;
     }
 }
+
+void CTremolo::ProcessPair(CBaseEffect& right, double* x, double* y, int32_t n) {
+    auto& o = static_cast<CTremolo&>(right);
+    if (o.m_Depth != m_Depth || o.m_LfoRate != m_LfoRate || o.m_Counter != m_Counter || o.m_Rate != m_Rate) {
+        Process(x, n);
+        o.Process(y, n);
+        return;
+    }
+    const double omega = fx::TWO_PI * m_LfoRate / m_Rate;
+    const int32_t period = 10 * m_Rate;
+    for (int32_t i = 0; i < n; ++i) {
+        const double gain = std::sin(m_Counter * omega) * m_Depth + 1.0;
+        x[i] = x[i] * gain;
+        y[i] = y[i] * gain;
+        m_Counter = m_Counter + 1 >= period ? 0 : m_Counter + 1;
+    }
+    o.m_Counter = m_Counter;
+}

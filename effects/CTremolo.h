@@ -8,6 +8,7 @@ public:
     // P1: depth (0..100 gives 0..1); P2: LFO rate (0..100 gives 0..30 Hz).
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
+    void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
 
     double GetDepth() const { return m_Depth; }
     double GetLfoRate() const { return m_LfoRate; }

@@ -12,6 +12,7 @@ public:
     // P1: depth (0..100 gives 0..4 ms); P2: LFO rate (0..100 gives 0..10 Hz).
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
+    void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
     int32_t GetDepth() const { return m_Depth; }

@@ -11,6 +11,7 @@ public:
     // centre's scale, so the wah sounds the same at every rate.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
+    void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
     const fx::AllpassSection& GetSection() const { return m_Section; }

@@ -46,6 +46,33 @@ struct ModulatedLine {
             w = (w + 1) & MASK;
         }
     }
+
+    // Both lines advance with the same LFO when their settings and counters
+    // agree, so the sine is evaluated once per frame for both.
+    bool InStepWith(const ModulatedLine& o) const {
+        return delay == o.delay && depth == o.depth && rate == o.rate && k == o.k && w == o.w && fs == o.fs;
+    }
+    void ProcessPair(ModulatedLine& o, double* x, double* y, int32_t n) {
+        if (!InStepWith(o)) {
+            Process(x, n);
+            o.Process(y, n);
+            return;
+        }
+        const double omega = TWO_PI * rate / fs;
+        const int32_t period = 10 * fs;
+        for (int32_t i = 0; i < n; ++i) {
+            line[w] = x[i];
+            o.line[w] = y[i];
+            int32_t m = Trunc32(std::sin(k * omega) * depth);
+            uint32_t back = static_cast<uint32_t>(m) + static_cast<uint32_t>(delay);
+            x[i] = line[(w - back) & MASK] + line[w];
+            y[i] = o.line[(w - back) & MASK] + o.line[w];
+            k = k + 1 >= period ? 0 : k + 1;
+            w = (w + 1) & MASK;
+        }
+        o.k = k;
+        o.w = w;
+    }
 };
 
 }  // namespace fx

@@ -73,6 +73,15 @@ tb_make_prefix() {
         printf '"MS PGothic"="VL PGothic"\r\n"MS Gothic"="VL PGothic"\r\n\r\n'
     } | iconv -f UTF-8 -t UTF-16 >"$reg"
     timeout 60 wine regedit /S "$(winepath -w "$reg" 2>/dev/null)" </dev/null >>"$TB_DIR/wineboot.log" 2>&1 || true
+    # The first window in a new prefix waits for font caches and the desktop
+    # to be built; pay for that here, not inside a test's time limit.
+    printf '%s\n' '#include <windows.h>' \
+        'int main(void){HWND w=CreateWindowW(L"STATIC",L"warm-up",WS_OVERLAPPEDWINDOW|WS_VISIBLE,0,0,200,100,0,0,0,0);' \
+        'MSG m;DWORD t=GetTickCount();while(GetTickCount()-t<500){while(PeekMessageW(&m,0,0,0,PM_REMOVE))DispatchMessageW(&m);Sleep(10);}' \
+        'DestroyWindow(w);return 0;}' >"$TB_DIR/warmup.c"
+    x86_64-w64-mingw32-gcc -O1 -o "$TB_DIR/warmup.exe" "$TB_DIR/warmup.c" -mwindows || return 1
+    tb_start_xvfb || return 1
+    timeout 180 wine "$TB_DIR/warmup.exe" </dev/null >>"$TB_DIR/wineboot.log" 2>&1 || tb_log "warm-up window did not finish"
     touch "$WINEPREFIX/.sonvel-ready"
 }
 

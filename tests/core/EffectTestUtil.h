@@ -14,6 +14,8 @@
 
 namespace fxtest {
 
+constexpr double kPi = 3.14159265358979323846;
+
 inline std::unique_ptr<CBaseEffect> Make(int type, std::vector<int32_t> values, int rate) {
     values.resize(EFFECT_MAX_VALUES, 0);
     std::unique_ptr<CBaseEffect> e(NewEffectOfType(type));
@@ -36,7 +38,7 @@ inline std::vector<double> Step(size_t n, double level = 1.0) { return std::vect
 
 inline std::vector<double> Sine(size_t n, double freq, double rate, double level = 1.0) {
     std::vector<double> x(n);
-    for (size_t i = 0; i < n; ++i) x[i] = level * std::sin(2.0 * M_PI * freq * static_cast<double>(i) / rate);
+    for (size_t i = 0; i < n; ++i) x[i] = level * std::sin(2.0 * kPi * freq * static_cast<double>(i) / rate);
     return x;
 }
 
@@ -49,16 +51,16 @@ inline double Peak(const std::vector<double>& x, size_t from, size_t to) {
 
 // |H(e^jw)| of the allpass section a, b: A(z) = (a + b z^-1 + z^-2) / (1 + b z^-1 + a z^-2).
 inline std::complex<double> Allpass(double a, double b, double freq, double rate) {
-    std::complex<double> z1 = std::polar(1.0, -2.0 * M_PI * freq / rate);
+    std::complex<double> z1 = std::polar(1.0, -2.0 * kPi * freq / rate);
     std::complex<double> z2 = z1 * z1;
     return (a + b * z1 + z2) / (1.0 + b * z1 + a * z2);
 }
 
 // Coefficients for a band of `bandwidth` around `centre`, from the design formulas.
 inline void Design(double bandwidth, double centre, double rate, double* a, double* b) {
-    double wb = 2.0 * M_PI * bandwidth / rate;
+    double wb = 2.0 * kPi * bandwidth / rate;
     *a = (std::cos(wb) + 1.0 - std::sin(wb)) / (std::cos(wb) + 1.0 + std::sin(wb));
-    *b = -(*a + 1.0) * std::cos(2.0 * M_PI * centre / rate);
+    *b = -(*a + 1.0) * std::cos(2.0 * kPi * centre / rate);
 }
 
 }  // namespace fxtest

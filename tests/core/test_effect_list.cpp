@@ -275,6 +275,15 @@ TEST(EffectList, DamagedFiles) {
     CEffectList whole;
     Load(whole, good);
     EXPECT_EQ(whole.GetCount(), 3);
+    // An end tag with a blank before its ">" is still an end tag.
+    std::string spaced = good;
+    for (size_t at = spaced.find("</EffectItem>"); at != std::string::npos; at = spaced.find("</EffectItem>", at)) {
+        spaced.replace(at, 13, "</EffectItem >");
+        at += 14;
+    }
+    CEffectList blanks;
+    Load(blanks, spaced);
+    EXPECT_EQ(blanks.GetCount(), 3);
 
     std::string binary;
     for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 7919) & 0xFF));

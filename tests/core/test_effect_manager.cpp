@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 std::vector<int32_t> Initial(int type) {
     const EffectTypeInfo* info = GetEffectTypeInfo(type);
     std::vector<int32_t> v(EFFECT_MAX_VALUES, 0);
@@ -53,7 +55,7 @@ std::vector<int16_t> StereoSignal(size_t frames) {
     std::vector<int16_t> noise = Noise(frames, 7);
     std::vector<int16_t> x(frames * 2);
     for (size_t f = 0; f < frames; ++f) {
-        x[2 * f] = static_cast<int16_t>(20000 * std::sin(2 * M_PI * 440 * f / 48000.0) * std::exp(-f / 3000.0));
+        x[2 * f] = static_cast<int16_t>(20000 * std::sin(2 * kPi * 440 * f / 48000.0) * std::exp(-f / 3000.0));
         x[2 * f + 1] = noise[f];
     }
     return x;
@@ -186,6 +188,18 @@ TEST(EffectManager, ConversionTruncatesTowardZeroAndClamps) {
     }
 }
 
+TEST(EffectManager, NonFiniteResultsBecomeSilenceOrFullScale) {
+    // Gains of 10^(2e9 / 20) dB are infinite: silence times infinity is NaN,
+    // which must come out as 0, and a signal comes out clamped.
+    CEffectManager m;
+    std::vector<int32_t> huge(10, 2000000000);
+    m.AddEffect(EFFECT_EQUALIZER, huge.data(), 48000, -1);
+    std::vector<int16_t> y = RunChain(m, std::vector<int16_t>(64, 0), 1, 64);
+    EXPECT_EQ(y, std::vector<int16_t>(64, 0));
+    y = RunChain(m, {20000}, 1, 1);
+    EXPECT_TRUE(y[0] == 32767 || y[0] == -32768 || y[0] == 0) << y[0];
+}
+
 TEST(EffectManager, RingShortfallAndOverlongBlocks) {
     CEffectManager m;
     std::vector<int16_t> x = Noise(100, 3);
@@ -237,6 +251,15 @@ TEST(EffectManager, OddDelayKeepsChannelsApart) {
         ASSERT_EQ(y[2 * f + 1], 0) << f;
         ASSERT_EQ(y[2 * f], f == 441 ? 12345 : 0) << f;
     }
+}
+
+TEST(EffectManager, HalfAFrameAtTheEndPassesUnchanged) {
+    CEffectManager m;
+    m.SetStreamFormat(2, 48000);
+    int32_t v[10] = {5, 50};  // DISTORTION: out = x / 2
+    m.AddEffect(EFFECT_DISTORTION, v, 48000, -1);
+    std::vector<int16_t> y = RunChain(m, {1000, 2000, 3000, 4000, 5000}, 2, 3);
+    EXPECT_EQ(y, (std::vector<int16_t>{500, 1000, 1500, 2000, 5000}));
 }
 
 TEST(EffectManager, EveryTypeKeepsChannelsApart) {

@@ -49,9 +49,9 @@ TEST(EffectTypes, MemorylessMappings) {
         {"distortion clipped negative", EFFECT_DISTORTION, {50, 50}, -0.5, -0.5},
         {"distortion drive 0", EFFECT_DISTORTION, {0, 50}, 0.9, 0.0},
         {"soft clipping zero", EFFECT_SOFT_CLIPPING, {10, 1}, 0.0, 0.0},
-        {"soft clipping 1.0", EFFECT_SOFT_CLIPPING, {10, 1}, 1.0, atan10 / (M_PI / 2)},
-        {"soft clipping odd", EFFECT_SOFT_CLIPPING, {10, 1}, -1.0, -atan10 / (M_PI / 2)},
-        {"soft clipping approaches level", EFFECT_SOFT_CLIPPING, {10000, 2}, 1.0, 2.0 * (1 - 2 / (M_PI * 10000))},
+        {"soft clipping 1.0", EFFECT_SOFT_CLIPPING, {10, 1}, 1.0, atan10 / (kPi / 2)},
+        {"soft clipping odd", EFFECT_SOFT_CLIPPING, {10, 1}, -1.0, -atan10 / (kPi / 2)},
+        {"soft clipping approaches level", EFFECT_SOFT_CLIPPING, {10000, 2}, 1.0, 2.0 * (1 - 2 / (kPi * 10000))},
         {"soft clipping zeros are silent", EFFECT_SOFT_CLIPPING, {0, 0}, 0.7, 0.0},
         {"limiter above", EFFECT_LIMITTER, {30}, 0.5, 0.3},
         {"limiter below", EFFECT_LIMITTER, {30}, -0.5, -0.3},
@@ -134,6 +134,42 @@ TEST(EffectTypes, ImpulseResponses) {
     }
 }
 
+struct StepCase {
+    const char* what;
+    int type;
+    std::vector<int32_t> values;
+    size_t settle;   // the output has settled after this many samples
+    double before;   // level at the sample before `settle` counts (where known)
+    double after;    // settled level of a unit step
+    double tolerance;
+};
+
+// A unit step settles at the sum of the impulse response: the DC gain.
+TEST(EffectTypes, StepResponses) {
+    const StepCase cases[] = {
+        {"delay reaches 1 after D", EFFECT_DELAY, {1}, 960, 0.0, 1.0, 0},
+        {"delay echo sums its repeats", EFFECT_DELAY_ECHO, {1, 3, 50}, 2880, 1.75, 1.875, 1e-12},
+        {"echo sums its taps", EFFECT_ECHO, {}, 6000, 2.5, 3.1, 1e-12},
+        {"reverb reaches 1 + g", EFFECT_REVERB, {10, 0, 90}, 480, 1.0, 1.9, 1e-12},
+        {"flanger without sweep reaches 2", EFFECT_FLANGER, {50, 0, 0}, 96, 1.0, 2.0, 0},
+        {"vibrato without sweep reaches 1", EFFECT_VIBRATO, {50, 0}, 96, 0.0, 1.0, 0},
+        {"notch passes DC", EFFECT_NOTCH, {80, 1000}, 4000, -1, 1.0, 1e-6},
+        {"inverse notch stops DC", EFFECT_INV_NOTCH, {90, 1000}, 4000, -1, 0.0, 1e-6},
+        {"equalizer band-passes stop DC", EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, 0}, 40000, -1, 0.0, 1e-3},
+        {"fir hpf stops DC", EFFECT_FIR_HPF, {3000}, 200, -1, 0.0, 0.01},
+        {"wau stops DC", EFFECT_WAU, {}, 4000, -1, 0.0, 1e-3},
+        {"limiter holds a step at T", EFFECT_LIMITTER, {30}, 1, 0.3, 0.3, 0},
+    };
+    for (const StepCase& c : cases) {
+        auto e = Make(c.type, c.values, 48000);
+        std::vector<double> y = Apply(*e, Step(c.settle + 2000));
+        if (c.before >= 0) {
+            EXPECT_NEAR(y[c.settle - 1], c.before, 1e-12) << c.what;
+        }
+        for (size_t i = c.settle; i < y.size(); ++i) ASSERT_NEAR(y[i], c.after, c.tolerance) << c.what << " at " << i;
+    }
+}
+
 TEST(EffectTypes, DelayParameterMapping) {
     auto d = Make(EFFECT_DELAY, {100}, 32000);
     EXPECT_EQ(static_cast<CDelay*>(d.get())->GetDelay(), 64000);
@@ -183,7 +219,7 @@ TEST(EffectTypes, ChorusSwingFollowsTheSine) {
     int mismatches = 0;
     for (size_t i = 2000; i < n; ++i) {
         double m = 2.0 * i - delay - y[i];
-        double expected = std::trunc(std::sin(2 * M_PI * lfo * i / rate) * depth);
+        double expected = std::trunc(std::sin(2 * kPi * lfo * i / rate) * depth);
         ASSERT_NEAR(m, expected, 1.0) << i;
         mismatches += m != expected;
     }
@@ -251,15 +287,15 @@ TEST(EffectTypes, FirLowPassCoefficients) {
 // The design written out again from its definition (windowed ideal response),
 // then evaluated as a frequency response: the expected amplitude of a sine.
 double FirGain(int type, double f1, double f2, double freq, double rate) {
-    auto lowPass = [](double f, int n) { return n == 0 ? 2 * f : std::sin(2 * M_PI * f * n) / (M_PI * n); };
+    auto lowPass = [](double f, int n) { return n == 0 ? 2 * f : std::sin(2 * kPi * f * n) / (kPi * n); };
     std::complex<double> sum = 0.0;
     for (int n = -32; n <= 32; ++n) {
         double ideal = 0;
         if (type == EFFECT_FIR_LPF) ideal = lowPass(f1 / rate, n);
         if (type == EFFECT_FIR_HPF) ideal = (n == 0 ? 1.0 : 0.0) - lowPass(f1 / rate, n);
         if (type == EFFECT_FIR_BPF) ideal = lowPass(f2 / rate, n) - lowPass(f1 / rate, n);
-        double window = 0.5 * (1 - std::cos(M_PI * (n + 32) / 32.0));
-        sum += ideal * window * std::polar(1.0, -2 * M_PI * freq / rate * (n + 32));
+        double window = 0.5 * (1 - std::cos(kPi * (n + 32) / 32.0));
+        sum += ideal * window * std::polar(1.0, -2 * kPi * freq / rate * (n + 32));
     }
     return std::abs(sum);
 }
@@ -294,6 +330,35 @@ TEST(EffectTypes, FirSineResponses) {
     }
 }
 
+// Whatever way the filter splits a block internally, every output must be the
+// plain sum h[0] x[n] + h[1] x[n-1] + ... + h[64] x[n-64], added in that order.
+TEST(EffectTypes, FirEqualsTheDirectSumForAnyBlocking) {
+    for (int type : {EFFECT_FIR_LPF, EFFECT_FIR_HPF, EFFECT_FIR_BPF}) {
+        auto ref = Make(type, {1500, 5000}, 48000);
+        const double* h = type == EFFECT_FIR_LPF ? static_cast<CFIR_LPF*>(ref.get())->GetCoefficients() : nullptr;
+        std::vector<double> x(3000);
+        for (size_t i = 0; i < x.size(); ++i) x[i] = std::sin(i * 0.37) * 0.5 + std::cos(i * 0.011) * 0.3;
+        // The taps, read from the impulse response.
+        std::vector<double> taps = Apply(*Make(type, {1500, 5000}, 48000), Impulse(65));
+        if (h) {
+            for (int k = 0; k < 65; ++k) ASSERT_EQ(taps[k], h[k]);
+        }
+        std::vector<double> expected(x.size());
+        for (size_t n = 0; n < x.size(); ++n) {
+            double sum = 0.0;
+            for (int k = 0; k < 65; ++k) sum += taps[k] * (n >= static_cast<size_t>(k) ? x[n - k] : 0.0);
+            expected[n] = sum;
+        }
+        for (size_t block : {size_t(1), size_t(17), size_t(128), size_t(480), size_t(3000)}) {
+            auto e = Make(type, {1500, 5000}, 48000);
+            std::vector<double> y = x;
+            for (size_t at = 0; at < y.size(); at += block)
+                e->Process(y.data() + at, static_cast<int32_t>(std::min(block, y.size() - at)));
+            for (size_t n = 0; n < y.size(); ++n) ASSERT_EQ(y[n], expected[n]) << type << " block " << block << " n " << n;
+        }
+    }
+}
+
 TEST(EffectTypes, FirStepAndLag) {
     // A step through any FIR is its running tap sum; an LPF's taps sum to about
     // 1, and the first 32 outputs are the rising half before the centre tap.
@@ -313,7 +378,7 @@ TEST(EffectTypes, FirStepAndLag) {
 // ---------------------------------------------------------------- allpass-based filters
 
 double NotchGain(double a, double centre, double freq, double rate, bool inverse) {
-    double b = -(a + 1.0) * std::cos(2 * M_PI * centre / rate);
+    double b = -(a + 1.0) * std::cos(2 * kPi * centre / rate);
     std::complex<double> ap = Allpass(a, b, freq, rate);
     return std::abs(inverse ? (1.0 - ap) / 2.0 : (1.0 + ap) / 2.0);
 }
@@ -394,27 +459,27 @@ TEST(EffectTypes, EqualizerSliderToGain) {
 TEST(EffectTypes, WauSweep) {
     std::unique_ptr<CBaseEffect> e(NewEffectOfType(EFFECT_WAU));
     auto* w = static_cast<CWau*>(e.get());
-    const double b1000 = -1.95 * std::cos(2 * M_PI * 1000 / 48000);
+    const double b1000 = -1.95 * std::cos(2 * kPi * 1000 / 48000);
     EXPECT_DOUBLE_EQ(w->GetSection().b, b1000);
     std::vector<double> y = Apply(*e, Impulse(1));
     EXPECT_NEAR(y[0], (1.0 - 0.95) / 2, 1e-15);  // s0 = 1, ap = a
     EXPECT_DOUBLE_EQ(w->GetSection().b, b1000);  // the LFO is at 0 for the first sample
-    double s = std::sin(2 * M_PI * 1.0 * 1 / 48000);
+    double s = std::sin(2 * kPi * 1.0 * 1 / 48000);
     Apply(*e, {0.0});
-    EXPECT_NEAR(w->GetSection().b, -1.95 * std::cos(2 * M_PI * (1000 + 800 * s) / 48000), 1e-15);
+    EXPECT_NEAR(w->GetSection().b, -1.95 * std::cos(2 * kPi * (1000 + 800 * s) / 48000), 1e-15);
     // The centre sweeps 200..1800 Hz: a quarter second in it sits at 1800 Hz.
     std::unique_ptr<CBaseEffect> f(NewEffectOfType(EFFECT_WAU));
     std::vector<double> zeros(12000, 0.0);
     f->Process(zeros.data(), 12001 - 1);
     f->Process(zeros.data(), 1);
-    EXPECT_NEAR(static_cast<CWau*>(f.get())->GetSection().b, -1.95 * std::cos(2 * M_PI * 1800 / 48000), 1e-12);
+    EXPECT_NEAR(static_cast<CWau*>(f.get())->GetSection().b, -1.95 * std::cos(2 * kPi * 1800 / 48000), 1e-12);
 }
 
 TEST(EffectTypes, WauTakesTheRate) {
     auto e = Make(EFFECT_WAU, {}, 24000);
     auto* w = static_cast<CWau*>(e.get());
     EXPECT_EQ(w->GetRate(), 24000);
-    EXPECT_DOUBLE_EQ(w->GetSection().b, -1.95 * std::cos(2 * M_PI * 1000 / 24000));
+    EXPECT_DOUBLE_EQ(w->GetSection().b, -1.95 * std::cos(2 * kPi * 1000 / 24000));
 }
 
 // ---------------------------------------------------------------- history and rate
@@ -473,6 +538,32 @@ TEST(EffectTypes, RateChangeClearsHistorySameRateKeepsIt) {
                 EXPECT_GT(tail, 1e-6) << type;
             else
                 EXPECT_EQ(tail, 0.0) << type;
+        }
+    }
+}
+
+// ProcessPair must equal two Process calls, whether the two instances are in
+// step (same values: shared modulation) or not (different values: each its own).
+TEST(EffectTypes, PairEqualsTwoSingles) {
+    for (int type = 0; type < EFFECT_TYPE_COUNT; ++type) {
+        for (bool same : {true, false}) {
+            std::vector<int32_t> v = Values(type);
+            std::vector<int32_t> w = v;
+            if (!same)
+                for (auto& value : w) value = value / 2 + 1;
+            auto l1 = Make(type, v, 44100), r1 = Make(type, w, 44100);
+            auto l2 = Make(type, v, 44100), r2 = Make(type, w, 44100);
+            std::vector<double> x = Sine(3000, 330, 44100, 0.6), y = Sine(3000, 1700, 44100, 0.4);
+            std::vector<double> xs = x, ys = y;
+            for (size_t at = 0; at < x.size(); at += 500) {
+                l1->ProcessPair(*r1, x.data() + at, y.data() + at, 500);
+                l2->Process(xs.data() + at, 500);
+                r2->Process(ys.data() + at, 500);
+            }
+            for (size_t i = 0; i < x.size(); ++i) {
+                ASSERT_EQ(x[i], xs[i]) << type << (same ? " in step" : " apart") << " at " << i;
+                ASSERT_EQ(y[i], ys[i]) << type << (same ? " in step" : " apart") << " at " << i;
+            }
         }
     }
 }

@@ -5,20 +5,26 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <unistd.h>
 
 namespace {
 
-std::string ScratchFolder() {
-    static std::string folder = [] {
-        std::string pattern = plat::TempDirectory() + "/sonvel-fuzz-settings-XXXXXX";
-        if (!mkdtemp(pattern.data())) std::abort();
-        setenv("XDG_DATA_HOME", pattern.c_str(), 1);  // keep the per-user folder in here
+// Made once per process and removed at exit; never destroyed before that.
+const std::string& ScratchFolder() {
+    static const std::string* folder = [] {
+        auto* pattern = new std::string(plat::TempDirectory() + "/sonvel-fuzz-settings-XXXXXX");
+        if (!mkdtemp(pattern->data())) std::abort();
+        setenv("XDG_DATA_HOME", pattern->c_str(), 1);  // keep the per-user folder in here
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(ScratchFolder(), ec);
+        });
         return pattern;
     }();
-    return folder;
+    return *folder;
 }
 
 void Prepare(CAppParameter& p, const std::string& folder) {

@@ -1,0 +1,124 @@
+// The recorder's executable starts under the test bed, shows its window and
+// ends with exit code 0 when the window is closed. A screenshot of the screen
+// while it is up is left in tests/artifacts for people to look at.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring BinaryDir() {
+    return std::wstring(SONVEL_BINARY_DIR, SONVEL_BINARY_DIR + sizeof(SONVEL_BINARY_DIR) - 1);
+}
+
+// Writes the whole virtual screen as a 24-bit BMP.
+bool SaveScreenBmp(const std::wstring& path) {
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    BITMAPINFOHEADER bi{};
+    bi.biSize = sizeof bi;
+    bi.biWidth = w;
+    bi.biHeight = h;
+    bi.biPlanes = 1;
+    bi.biBitCount = 24;
+    bi.biCompression = BI_RGB;
+    int stride = ((w * 3 + 3) / 4) * 4;
+    std::vector<BYTE> pixels(static_cast<size_t>(stride) * h);
+    GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi;
+    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD done;
+    bool ok = WriteFile(f, &fh, sizeof fh, &done, nullptr) && WriteFile(f, &bi, sizeof bi, &done, nullptr) &&
+              WriteFile(f, pixels.data(), static_cast<DWORD>(pixels.size()), &done, nullptr);
+    CloseHandle(f);
+    return ok;
+}
+
+// Ends the child if a check fails early: a stray process would hold the test
+// runner's output pipe open under Wine.
+struct ChildGuard {
+    PROCESS_INFORMATION& pi;
+    ~ChildGuard() {
+        if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 1);
+        if (pi.hThread) CloseHandle(pi.hThread);
+        if (pi.hProcess) CloseHandle(pi.hProcess);
+    }
+};
+
+}  // namespace
+
+TEST(AppStart, ShowsItsWindowAndExitsCleanlyOnClose) {
+    std::wstring exe = BinaryDir() + L"/sonvel.exe";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring cmd = L"\"" + exe + L"\"";
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        << "cannot start " << std::string(exe.begin(), exe.end());
+    ChildGuard guard{pi};
+
+    HWND window = nullptr;
+    for (int i = 0; i < 1200 && !window; ++i) {
+        Sleep(50);
+        HWND w = FindWindowW(L"SonvelMainWindow", nullptr);
+        if (w && IsWindowVisible(w)) window = w;
+    }
+    ASSERT_NE(window, nullptr) << "no visible main window within 60 s";
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    EXPECT_STREQ(title, L"Sonvel");
+
+    CreateDirectoryW((BinaryDir() + L"/artifacts").c_str(), nullptr);
+    Sleep(300);  // let it paint
+    EXPECT_TRUE(SaveScreenBmp(BinaryDir() + L"/artifacts/sonvel-start.bmp"));
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD wait = WaitForSingleObject(pi.hProcess, 15000);
+    EXPECT_EQ(wait, WAIT_OBJECT_0) << "did not exit within 15 s of WM_CLOSE";
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+}
+
+// The executable carries its manifest (Common Controls 6, per-monitor DPI) and
+// a version resource in both languages.
+TEST(AppStart, ExecutableCarriesManifestAndVersion) {
+    std::wstring exe = BinaryDir() + L"/sonvel.exe";
+    HMODULE m = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(m, nullptr);
+    HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(r, nullptr);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(m, r))), SizeofResource(m, r));
+    FreeLibrary(m);
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+    EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+    EXPECT_NE(manifest.find("true/pm"), std::string::npos);
+
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> data(size);
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, data.data()));
+    for (const wchar_t* block : {L"\\StringFileInfo\\040904b0\\ProductName", L"\\StringFileInfo\\041104b0\\ProductName"}) {
+        wchar_t* value = nullptr;
+        UINT len = 0;
+        ASSERT_TRUE(VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&value), &len));
+        EXPECT_STREQ(value, L"Sonvel");
+    }
+}

@@ -1,0 +1,8 @@
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+int wmain(int argc, wchar_t** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
