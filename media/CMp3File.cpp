@@ -171,6 +171,8 @@ int CMp3File::Open(const wchar_t* name) {
 
     m_bTagFrame = 0;
     m_bTwoChannels = 0;
+    m_FrameCount = m_TotalSamples = 0;
+    m_bInputDone = m_bDrained = 0;
     uint64_t first = 0;
     Mp3FrameInfo info{};
     if (!FindFirstFrame(&first, &info) || first > 0xFFFFFFFFull) return 0;
@@ -257,5 +259,6 @@ uint32_t CMp3File::GetTime() {
 
 int CMp3File::IsEnd(int, int) {
     if (!m_hFile) return m_LastFrame == 0 ? 1 : 0;
+    if (!m_pDecoder) return 1;  // open, but not as an MP3 file: nothing to play
     return m_bDrained ? 1 : 0;
 }

@@ -181,7 +181,7 @@ void ReadScaleFactorsLsf(Mp3DecoderState* s, BitReader& br, uint32_t ch) {
 }
 
 void Requantize(Mp3DecoderState* s, uint32_t ch, const Mp3GranuleInfo& g) {
-    const float* pow43 = Pow43Table();
+    const float* pow43 = Pow43Table();  // indexed by signed value
     const BandTable& bt = kBands[s->bandSlot];
     const int32_t* q = s->quantized[ch];
     float* xr = s->samples[ch];
@@ -195,11 +195,8 @@ void Requantize(Mp3DecoderState* s, uint32_t ch, const Mp3GranuleInfo& g) {
             return;
         }
         const float f = static_cast<float>(std::exp2(exponent));
-        for (uint32_t i = start; i < end; ++i) {
-            const int32_t v = q[i];
-            const float m = pow43[std::min<uint32_t>(uint32_t(v < 0 ? -v : v), 8206)] * f;
-            xr[i] = v < 0 ? -m : m;
-        }
+        // Huffman values lie within +-8206 (15 plus 13 linbits).
+        for (uint32_t i = start; i < end; ++i) xr[i] = pow43[q[i]] * f;
     };
     const uint8_t* sl = s->scaleLong[ch];
     if (IsShort(g)) {
@@ -471,7 +468,7 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
                 while (sfb < 12 && 3u * bt.shortBounds[sfb + 1] < nz) ++sfb;
                 if (nz) nz = 3u * bt.shortBounds[sfb + 1];
             }
-            float slots[18][32];
+            float slots[32][20];
             HybridSynthesis(s->samples[ch], s->overlap[ch], g.windowSwitching ? g.blockType : 0, g.mixedBlock, nz,
                             slots);
             if (outCh == 2) {

@@ -1,10 +1,13 @@
 // Huffman decoding of Layer III spectra. The standard's code tables are
 // turned, once, into multi-level lookup tables: the first level indexes the
 // next 9 bits, deeper levels at most 5, so a code costs one to three lookups.
+// Where no linbits intervene, the sign bits that follow a code are folded
+// into it, so one lookup gives signed values.
 #include "media/Mp3Internal.h"
 #include "media/Mp3Tables.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -25,8 +28,12 @@ struct Lookup {
     uint32_t rootBits = 0;
 };
 
-// Entry: leaf = kLeaf | bits used at this level << 8 | value;
+// Entry: leaf = kLeaf | bits used at this level << 24 | payload;
 // link = bits of the next level << 24 | index of the next level.
+// Payload of a pair: y in bits 0-3, x in 4-7; kSigned when the sign bits are
+// part of the code, then the signs of x and y in bits 9 and 10. Payload of a
+// quadruple: v w x y in bits 3..0, kSigned, their signs in bits 12..9.
+constexpr uint32_t kSigned = 0x100;
 uint32_t BuildLevel(std::vector<uint32_t>& e, const std::vector<Symbol>& syms, uint32_t consumed,
                     uint32_t* levelBits) {
     uint32_t maxRemaining = 1;
@@ -41,7 +48,7 @@ uint32_t BuildLevel(std::vector<uint32_t>& e, const std::vector<Symbol>& syms, u
         if (remaining <= bits) {
             const uint32_t first = rest << (bits - remaining);
             for (uint32_t k = 0; k < (1u << (bits - remaining)); ++k)
-                e[base + first + k] = kLeaf | (remaining << 8) | s.value;
+                e[base + first + k] = kLeaf | (remaining << 24) | s.value;
         } else {
             deeper[rest >> (remaining - bits)].push_back(s);
         }
@@ -59,8 +66,32 @@ Lookup BuildLookup(const HuffTableInfo& info, bool quadruples) {
     std::vector<Symbol> syms;
     const uint32_t count = quadruples ? 16 : uint32_t(info.size) * info.size;
     for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t value = quadruples ? i : (((i / info.size) << 4) | (i % info.size));
-        syms.push_back({info.codes[i].code, info.codes[i].length, value});
+        const HuffCode& c = info.codes[i];
+        if (quadruples) {
+            // Signs follow for v, w, x, y in that order, for the non-zero ones.
+            const uint32_t nz = uint32_t(std::popcount(i));
+            for (uint32_t signs = 0; signs < (1u << nz); ++signs) {
+                uint32_t flags = 0, bit = nz;
+                for (int q = 3; q >= 0; --q)
+                    if (i & (1u << q)) flags |= ((signs >> --bit) & 1u) << (9 + q);
+                syms.push_back({(c.code << nz) | signs, c.length + nz, i | kSigned | flags});
+            }
+            continue;
+        }
+        const uint32_t x = i / info.size, y = i % info.size;
+        const uint32_t value = (x << 4) | y;
+        if (info.linbits && (x == 15 || y == 15)) {
+            syms.push_back({c.code, c.length, value});  // linbits come before the signs
+            continue;
+        }
+        const uint32_t nz = (x != 0) + (y != 0);
+        for (uint32_t signs = 0; signs < (1u << nz); ++signs) {
+            uint32_t flags = 0;
+            if (x && y) flags = ((signs >> 1) << 9) | ((signs & 1) << 10);
+            else if (x) flags = signs << 9;
+            else if (y) flags = signs << 10;
+            syms.push_back({(c.code << nz) | signs, c.length + nz, value | kSigned | flags});
+        }
     }
     Lookup lookup;
     BuildLevel(lookup.entries, syms, 0, &lookup.rootBits);
@@ -97,8 +128,8 @@ inline uint32_t DecodeSymbol(BitReader& br, const Lookup& lookup) {
         bits = e >> 24;
         e = t[(e & 0xFFFFFF) + br.Peek(bits)];
     }
-    br.pos += (e >> 8) & 0xFF;
-    return e & 0xFF;
+    br.pos += (e >> 24) & 0x1F;
+    return e & 0xFFFF;
 }
 
 }  // namespace
@@ -126,12 +157,17 @@ uint32_t DecodeSpectrum(BitReader& br, uint32_t endBit, const uint32_t tableSele
                 break;
             }
             const uint32_t v = DecodeSymbol(br, lookup);
-            int32_t x = int32_t(v >> 4);
+            int32_t x = int32_t((v >> 4) & 15);
             int32_t y = int32_t(v & 15);
-            if (x == 15 && linbits) x += int32_t(br.Get(linbits));
-            if (x && br.Get(1)) x = -x;
-            if (y == 15 && linbits) y += int32_t(br.Get(linbits));
-            if (y && br.Get(1)) y = -y;
+            if (v & kSigned) {
+                if (v & 0x200) x = -x;
+                if (v & 0x400) y = -y;
+            } else {
+                if (x == 15 && linbits) x += int32_t(br.Get(linbits));
+                if (x && br.Get(1)) x = -x;
+                if (y == 15 && linbits) y += int32_t(br.Get(linbits));
+                if (y && br.Get(1)) y = -y;
+            }
             out[i] = x;
             out[i + 1] = y;
         }
@@ -143,9 +179,11 @@ uint32_t DecodeSpectrum(BitReader& br, uint32_t endBit, const uint32_t tableSele
     const Lookup& quad = lookups.quad[count1Table & 1];
     while (i + 4 <= 576 && br.pos < endBit) {
         const uint32_t v = DecodeSymbol(br, quad);
-        int32_t q[4] = {int32_t((v >> 3) & 1), int32_t((v >> 2) & 1), int32_t((v >> 1) & 1), int32_t(v & 1)};
-        for (int32_t& value : q)
-            if (value && br.Get(1)) value = -value;
+        int32_t q[4];
+        for (int k = 0; k < 4; ++k) {
+            const uint32_t bit = 3 - k;
+            q[k] = (v >> bit) & 1 ? ((v >> (9 + bit)) & 1 ? -1 : 1) : 0;
+        }
         if (br.pos > endBit) break;  // this quadruple ran past the granule's bits: not part of it
         out[i] = q[0];
         out[i + 1] = q[1];
@@ -159,13 +197,17 @@ uint32_t DecodeSpectrum(BitReader& br, uint32_t endBit, const uint32_t tableSele
 
 const float* Pow43Table() {
     struct Table {
-        float v[8207];
+        float v[2 * 8206 + 1];
         Table() {
-            for (int i = 0; i < 8207; ++i) v[i] = static_cast<float>(std::pow(double(i), 4.0 / 3.0));
+            for (int i = 0; i <= 8206; ++i) {
+                const float m = static_cast<float>(std::pow(double(i), 4.0 / 3.0));
+                v[8206 + i] = m;
+                v[8206 - i] = -m;
+            }
         }
     };
     static const Table table;
-    return table.v;
+    return table.v + 8206;
 }
 
 }  // namespace mp3

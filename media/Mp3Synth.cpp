@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace mp3 {
 namespace {
@@ -13,7 +14,9 @@ constexpr double kPi = 3.14159265358979323846;
 
 struct SynthTables {
     float aliasCs[8], aliasCa[8];
-    float imdctHalf[18][18];  // rows: outputs 0-8 and 18-26 of the long IMDCT
+    // [k][r]: input k's weight in output r, r = 0-8 giving outputs 0-8 and
+    // r = 9-17 outputs 18-26 of the long IMDCT; zero-padded to 24.
+    float imdctHalf[18][24];
     float imdctShort[12][6];
     float windowLong[4][36];  // by block type; type 2 unused here
     float windowShort[12];
@@ -27,9 +30,11 @@ struct SynthTables {
             aliasCs[i] = float(1.0 / sq);
             aliasCa[i] = float(c[i] / sq);
         }
-        for (int r = 0; r < 18; ++r) {
-            const int i = r < 9 ? r : r + 9;
-            for (int k = 0; k < 18; ++k) imdctHalf[r][k] = float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1)));
+        for (int k = 0; k < 18; ++k) {
+            for (int r = 0; r < 24; ++r) {
+                const int i = r < 9 ? r : r + 9;
+                imdctHalf[k][r] = r < 18 ? float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1))) : 0.0f;
+            }
         }
         for (int i = 0; i < 12; ++i)
             for (int k = 0; k < 6; ++k) imdctShort[i][k] = float(std::cos(kPi / 24 * (2 * i + 1 + 6) * (2 * k + 1)));
@@ -63,12 +68,18 @@ const SynthTables& Tables() {
 // The 36 outputs of an 18-point IMDCT have x[17-i] = -x[i] and
 // x[53-i] = x[i]: only 18 of them are computed.
 void ImdctLong(const SynthTables& t, const float* in, const float* window, float* overlap, float* out) {
-    float half[18];
-    for (int r = 0; r < 18; ++r) {
-        const float* c = t.imdctHalf[r];
-        float sum = 0.0f;
-        for (int k = 0; k < 18; ++k) sum += in[k] * c[k];
-        half[r] = sum;
+    // Column-wise, over a row padded to 24, in blocks of 8 outputs that stay
+    // in registers while the 18 inputs go by.
+    float half[24];
+    for (int r0 = 0; r0 < 24; r0 += 8) {
+        float acc[8] = {};
+#pragma GCC unroll 18
+        for (int k = 0; k < 18; ++k) {
+            const float x = in[k];
+            const float* c = t.imdctHalf[k] + r0;
+            for (int r = 0; r < 8; ++r) acc[r] += x * c[r];
+        }
+        for (int r = 0; r < 8; ++r) half[r0 + r] = acc[r];
     }
     float z[36];
     for (int i = 0; i < 9; ++i) {
@@ -83,24 +94,33 @@ void ImdctLong(const SynthTables& t, const float* in, const float* window, float
     }
 }
 
+constexpr int kLanes = 20;  // 18 time slots, padded for vector code
+using Lanes = float[kLanes];
+
 // DCT-II, X[n] = sum_k x[k] cos(pi (2k + 1) n / 2N), by halving: the even
 // outputs are the half-size DCT of the folded sums, the odd ones adjacent
-// pairs of the half-size DCT of the scaled differences.
+// pairs of the half-size DCT of the scaled differences. Every value is a row
+// of lanes (the 18 time slots of a granule), transformed side by side.
 template <int N>
-void Dct(const SynthTables& t, const float* in, float* out) {
+void Dct(const SynthTables& t, const Lanes* in, Lanes* out) {
     if constexpr (N == 1) {
-        out[0] = in[0];
+        for (int l = 0; l < kLanes; ++l) out[0][l] = in[0][l];
     } else {
-        float a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
+        Lanes a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
         for (int k = 0; k < N / 2; ++k) {
-            a[k] = in[k] + in[N - 1 - k];
-            b[k] = (in[k] - in[N - 1 - k]) * t.dctScale[N][k];
+            const float scale = t.dctScale[N][k];
+            for (int l = 0; l < kLanes; ++l) {
+                a[k][l] = in[k][l] + in[N - 1 - k][l];
+                b[k][l] = (in[k][l] - in[N - 1 - k][l]) * scale;
+            }
         }
         Dct<N / 2>(t, a, ea);
         Dct<N / 2>(t, b, eb);
         for (int m = 0; m < N / 2; ++m) {
-            out[2 * m] = ea[m];
-            out[2 * m + 1] = eb[m] + (m + 1 < N / 2 ? eb[m + 1] : 0.0f);
+            for (int l = 0; l < kLanes; ++l) {
+                out[2 * m][l] = ea[m][l];
+                out[2 * m + 1][l] = eb[m][l] + (m + 1 < N / 2 ? eb[m + 1][l] : 0.0f);
+            }
         }
     }
 }
@@ -123,7 +143,7 @@ void ImdctShort(const SynthTables& t, const float* in, float* overlap, float* ou
 }  // namespace
 
 void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
-                     float out[18][32]) {
+                     float out[32][20]) {
     const SynthTables& t = Tables();
     const bool shortBlocks = blockType == 2;
     // Alias reduction spreads the last coded subband into the next one.
@@ -156,43 +176,49 @@ void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint3
         }
         if (sb & 1)
             for (int i = 1; i < 18; i += 2) slot[i] = -slot[i];
-        for (int i = 0; i < 18; ++i) out[i][sb] = slot[i];
+        for (int i = 0; i < 18; ++i) out[sb][i] = slot[i];
+        out[sb][18] = out[sb][19] = 0.0f;
     }
 }
 
-void PolyphaseSynthesis(const float in[18][32], float* buffer, uint32_t* offset, int16_t* pcm, uint32_t stride) {
+void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm, uint32_t stride) {
     const SynthTables& t = Tables();
+    // V[i] = sum_k cos((16 + i)(2k + 1) pi / 64) S[k] comes from the 32-point
+    // DCT-II X of S: X[i+16] for i < 16, 0 at 16, -X[48-i] up to 47 and
+    // -X[i-48] beyond. All 18 slots are transformed at once.
+    Lanes x[32];
+    Dct<32>(t, in, x);
     for (int slot = 0; slot < 18; ++slot) {
-        // V[i] = sum_k cos((16 + i)(2k + 1) pi / 64) S[k] comes from the
-        // 32-point DCT-II X of S: X[i+16] for i < 16, 0 at 16, -X[48-i]
-        // up to 47 and -X[i-48] beyond.
-        float x[32];
-        Dct<32>(t, in[slot], x);
         const uint32_t off = (*offset + 1024 - 64) & 1023;
         *offset = off;
         // The history is kept twice, 1024 values apart, so that the window
         // reads below never wrap.
         float* v = buffer + off;
-        float* v2 = buffer + off + 1024;
-        for (int i = 0; i < 16; ++i) v[i] = x[i + 16];
+        for (int i = 0; i < 16; ++i) v[i] = x[i + 16][slot];
         v[16] = 0.0f;
-        for (int i = 17; i < 48; ++i) v[i] = -x[48 - i];
-        for (int i = 48; i < 64; ++i) v[i] = -x[i - 48];
-        for (int i = 0; i < 64; ++i) v2[i] = v[i];
+        for (int i = 17; i < 48; ++i) v[i] = -x[48 - i][slot];
+        for (int i = 48; i < 64; ++i) v[i] = -x[i - 48][slot];
+        std::memcpy(v + 1024, v, 64 * sizeof(float));
 
-        float acc[32] = {};
-        for (int i = 0; i < 8; ++i) {
-            const float* a = buffer + off + 128 * i;
-            const float* b = a + 96;
-            const float* wa = t.window + 64 * i;
-            const float* wb = wa + 32;
-            for (int j = 0; j < 32; ++j) acc[j] += a[j] * wa[j] + b[j] * wb[j];
+        // Sixteen window taps per output, in blocks of 8 outputs kept in registers.
+        int32_t samples[32];
+        for (int j0 = 0; j0 < 32; j0 += 8) {
+            float acc[8] = {};
+#pragma GCC unroll 8
+            for (int i = 0; i < 8; ++i) {
+                const float* a = buffer + off + 128 * i + j0;
+                const float* b = a + 96;
+                const float* wa = t.window + 64 * i + j0;
+                const float* wb = wa + 32;
+                for (int j = 0; j < 8; ++j) acc[j] += a[j] * wa[j] + b[j] * wb[j];
+            }
+            for (int j = 0; j < 8; ++j) {
+                const float sample = std::min(std::max(acc[j] * 32767.0f, -32767.0f), 32767.0f);
+                samples[j0 + j] = static_cast<int32_t>(sample);  // truncated toward zero
+            }
         }
         int16_t* o = pcm + slot * 32 * stride;
-        for (int j = 0; j < 32; ++j) {
-            const float sample = std::clamp(acc[j] * 32767.0f, -32767.0f, 32767.0f);
-            o[j * stride] = static_cast<int16_t>(sample);  // truncated toward zero
-        }
+        for (int j = 0; j < 32; ++j) o[j * stride] = static_cast<int16_t>(samples[j]);
     }
 }
 

@@ -11,7 +11,7 @@
 
 namespace mp3test {
 
-uint32_t FrameBytes(const FrameSpec& f) {
+uint32_t FrameBytes(const FrameShape& f) {
     static const uint32_t mpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
     static const uint32_t lsf[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
     static const uint32_t rates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
@@ -20,7 +20,7 @@ uint32_t FrameBytes(const FrameSpec& f) {
     return factor * kbps * 1000 / rates[f.versionBits][f.frequencyIndex] + f.padding;
 }
 
-std::vector<uint8_t> SilentFrame(const FrameSpec& f) {
+std::vector<uint8_t> SilentFrame(const FrameShape& f) {
     std::vector<uint8_t> frame(std::max<uint32_t>(FrameBytes(f), 4), 0);
     frame[0] = 0xFF;
     frame[1] = uint8_t(0xE0 | (f.versionBits << 3) | (f.layerField << 1) | f.protection);

@@ -10,7 +10,7 @@ namespace mp3test {
 
 // A Layer III frame whose side information and main data are all zero
 // (it decodes to silence). versionBits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5.
-struct FrameSpec {
+struct FrameShape {
     uint32_t versionBits = 3;
     uint32_t bitrateIndex = 9;    // 128 kbit/s for MPEG-1
     uint32_t frequencyIndex = 0;  // 44.1 kHz for MPEG-1
@@ -19,8 +19,8 @@ struct FrameSpec {
     uint32_t protection = 1;  // 1: no CRC
     uint32_t layerField = 1;  // 1: Layer III
 };
-uint32_t FrameBytes(const FrameSpec& f);  // worked out from the standard's formula
-std::vector<uint8_t> SilentFrame(const FrameSpec& f);
+uint32_t FrameBytes(const FrameShape& f);  // worked out from the standard's formula
+std::vector<uint8_t> SilentFrame(const FrameShape& f);
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes);
 
 // A deterministic stereo test signal: tones, a sweep and clicks (for short

@@ -71,7 +71,7 @@ TEST_P(Mp3EncodedConformance, MatchesReferenceWithinLimitedAccuracy) {
     EXPECT_EQ(ours.pcm.size() / c.channels, ours.totalSamples);
 
     const Error e = Compare(ours.pcm, c.channels, ref, skip);
-    std::printf("[ mp3 conformance ] %-24s rms %.3f LSB, max %.2f LSB over %zu frames\n", c.name, e.rms, e.max,
+    std::printf("[ mp3 conformance ] %-24s rms %.3f LSB, max %.2f LSB over %zu samples per channel\n", c.name, e.rms, e.max,
                 e.frames);
     RecordProperty("rms_lsb", std::to_string(e.rms));
     RecordProperty("max_lsb", std::to_string(e.max));
@@ -113,7 +113,7 @@ TEST_P(Mp3ComplianceStream, MatchesReferenceWithinLimitedAccuracy) {
     ASSERT_FALSE(ours.tagFrame);
     ASSERT_EQ(ref.size() / 2, ours.pcm.size() / ours.channels);
     const Error e = Compare(ours.pcm, ours.channels, ref, 0);
-    std::printf("[ mp3 conformance ] %-24s rms %.3f LSB, max %.2f LSB over %zu frames\n", GetParam(), e.rms, e.max,
+    std::printf("[ mp3 conformance ] %-24s rms %.3f LSB, max %.2f LSB over %zu samples per channel\n", GetParam(), e.rms, e.max,
                 e.frames);
     RecordProperty("rms_lsb", std::to_string(e.rms));
     RecordProperty("max_lsb", std::to_string(e.max));

@@ -152,30 +152,30 @@ TEST(Mp3Tables, BandBoundariesRiseToTheGranuleEnd) {
 
 std::unique_ptr<Mp3DecoderState> NewState() { return std::make_unique<Mp3DecoderState>(); }
 
-std::vector<uint8_t> SilentStream(const FrameSpec& spec, int frames) {
+std::vector<uint8_t> SilentStream(const FrameShape& shape, int frames) {
     std::vector<uint8_t> s;
-    for (int i = 0; i < frames; ++i) Append(s, SilentFrame(spec));
+    for (int i = 0; i < frames; ++i) Append(s, SilentFrame(shape));
     return s;
 }
 
 struct SilentCase {
     const char* name;
-    FrameSpec spec;
+    FrameShape shape;
     uint32_t bytesPerFrame;
 };
 
 TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
-    FrameSpec stereo;
-    FrameSpec mono;
+    FrameShape stereo;
+    FrameShape mono;
     mono.mode = 3;
-    FrameSpec crc;
+    FrameShape crc;
     crc.protection = 0;
-    FrameSpec lsf;
+    FrameShape lsf;
     lsf.versionBits = 2;
     lsf.bitrateIndex = 8;
-    FrameSpec lsfMono = lsf;
+    FrameShape lsfMono = lsf;
     lsfMono.mode = 3;
-    FrameSpec v25;
+    FrameShape v25;
     v25.versionBits = 0;
     v25.bitrateIndex = 4;
     v25.frequencyIndex = 2;
@@ -184,7 +184,7 @@ TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
     for (const SilentCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto s = NewState();
-        const std::vector<uint8_t> in = SilentStream(c.spec, 5);
+        const std::vector<uint8_t> in = SilentStream(c.shape, 5);
         std::vector<uint8_t> out(100000, 0xAA);
         uint32_t produced = 0;
         // Only the first frame found needs the header after it to confirm
@@ -202,7 +202,7 @@ TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
 
 TEST(Mp3Decode, SmallOutputBufferHandsOutTheRestFirst) {
     auto s = NewState();
-    const std::vector<uint8_t> in = SilentStream(FrameSpec{}, 3);
+    const std::vector<uint8_t> in = SilentStream(FrameShape{}, 3);
     std::vector<uint8_t> out(1000);
     uint32_t produced = 0;
     EXPECT_EQ(Mp3Decode(s.get(), in.data(), uint32_t(in.size()), out.data(), 1000, &produced), MP3_OUTPUT_FULL);
@@ -219,7 +219,7 @@ TEST(Mp3Decode, SmallOutputBufferHandsOutTheRestFirst) {
 
 TEST(Mp3Decode, PartialFrameWaitsForMoreInput) {
     auto s = NewState();
-    const std::vector<uint8_t> in = SilentStream(FrameSpec{}, 2);
+    const std::vector<uint8_t> in = SilentStream(FrameShape{}, 2);
     std::vector<uint8_t> out(10000);
     uint32_t produced = 99;
     EXPECT_EQ(Mp3Decode(s.get(), in.data(), 200, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
@@ -252,10 +252,10 @@ TEST(Mp3Decode, FramesAreFoundAfterJunkAndOtherLayers) {
     std::vector<uint8_t> in(777, 0x00);
     in[100] = 0xFF;  // a lone sync byte in the junk
     in[101] = 0xFB;
-    FrameSpec layer2;
+    FrameShape layer2;
     layer2.layerField = 2;
     Append(in, SilentStream(layer2, 3));  // valid frames, but not Layer III
-    Append(in, SilentStream(FrameSpec{}, 4));
+    Append(in, SilentStream(FrameShape{}, 4));
     std::vector<uint8_t> out(100000);
     uint32_t produced = 0;
     Mp3DecodeSetEndOfInput(s.get());
