@@ -55,6 +55,16 @@ class PostLog : public CWindowEventListener {
 // Settings as the program would hold them, installed as the singleton for the
 // rig's lifetime.
 class EngineRig {
+    // The first member: it is built before the engine that uses it and goes last.
+    class Factory : public CTestDriverFactory {
+      public:
+        bool m_WithRenderer = true;
+        CRenderDriver* CreateRender(int type) override {
+            return m_WithRenderer ? CTestDriverFactory::CreateRender(type) : nullptr;
+        }
+    };
+    Factory m_Factory;
+
   public:
     explicit EngineRig(bool withRenderer = true);
     ~EngineRig();
@@ -64,7 +74,7 @@ class EngineRig {
     CAudioControl m_Audio;
 
     // Starts capture and monitor at `rate` with `channelMode` from `signal`,
-    // delivering `blockFrames` per block, and nothing until Allow is called.
+    // delivering `blockFrames` per block, and nothing until Deliver is called.
     bool StartCapture(std::shared_ptr<CTestSignal> signal, int rate = 48000, int channelMode = 2,
                       uint32_t blockFrames = 480, bool flowControlFifo = true);
     // Lets the capture deliver `frames` more frames and waits until the sound
@@ -76,14 +86,6 @@ class EngineRig {
     CTestRenderer* Render() { return static_cast<CTestRenderer*>(m_Audio.GetRender()); }
 
   private:
-    class Factory : public CTestDriverFactory {
-      public:
-        bool m_WithRenderer = true;
-        CRenderDriver* CreateRender(int type) override {
-            return m_WithRenderer ? CTestDriverFactory::CreateRender(type) : nullptr;
-        }
-    };
-    Factory m_Factory;
     CAppParameter* m_OldParams;
     std::atomic<uint64_t> m_Allowed{0};
     bool m_FifoFlow = true;
