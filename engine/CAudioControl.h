@@ -100,6 +100,11 @@ class CAudioControl : public CSoundListener {
     // Bytes of output silence (16-bit stereo) one second of delay lasts.
     uint32_t GetPlayBytesPerSecond() const { return static_cast<uint32_t>(m_PlayFrequency.load()) * 4u; }
     uint64_t GetRecordedFrames() const { return m_RecordedFrames.load(); }
+    // The recorded time the window shows: what went into the file in this take
+    // (the lead not counted), so a pause or a stopped write does not count.
+    uint32_t GetRecordedSeconds() const {
+        return m_Frequency > 0 ? static_cast<uint32_t>(m_RecordedFrames.load() / m_Frequency) : 0;
+    }
     // Record thread passes completed (tests wait for one to be sure data was written).
     uint64_t GetRecordPasses() const { return m_RecordPasses.load(); }
     uint32_t GetRecordFifoUsed() { return m_RecordFifo.GetUsed(); }

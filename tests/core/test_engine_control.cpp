@@ -53,24 +53,31 @@ TEST(EngineControl, RecordStatesWithPauseAndResume) {
     EXPECT_EQ(a.RecordPause(), 0);
     EXPECT_EQ(a.RecordStop(), 0);
 
-    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+    ASSERT_TRUE(rig.StartCapture(Counting(200000)));
     EXPECT_EQ(a.RecordStart(""), 0);
     ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
     EXPECT_EQ(a.m_RecordState, REC_RECORDING);
     EXPECT_EQ(a.RecordStart(dir.File("other.wav")), 0); // already recording
     rig.Deliver(4800);
     rig.DrainRecord();
+    EXPECT_EQ(a.GetRecordedSeconds(), 0u);
+    rig.Deliver(48000);
+    rig.DrainRecord();
+    EXPECT_EQ(a.GetRecordedSeconds(), 1u);
 
     ASSERT_EQ(a.RecordPause(), 1);
     EXPECT_EQ(a.m_RecordState, REC_PAUSED);
     EXPECT_EQ(trace.Count("[Capture Status] REC --> REC PAUSE\n"), 1);
-    rig.Deliver(9600); // dropped
+    rig.Deliver(96000); // dropped
     rig.DrainRecord();
     ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1); // resumes the same file
     EXPECT_EQ(a.m_RecordState, REC_RECORDING);
     EXPECT_EQ(trace.Count("[Capture Status] REC PAUSE --> REC\n"), 1);
     rig.Deliver(2400);
     rig.DrainRecord();
+    // The recorded time counts what went into the file, not the pause.
+    EXPECT_EQ(a.GetRecordedSeconds(), 1u);
+    EXPECT_EQ(a.GetCapture()->GetElapsedSeconds(), 3u);
 
     EXPECT_EQ(a.RecordStop(), 1);
     EXPECT_EQ(a.m_RecordState, REC_STOP);
@@ -81,11 +88,11 @@ TEST(EngineControl, RecordStatesWithPauseAndResume) {
 
     WavData w = ReadWav(dir.File("take.wav"));
     ASSERT_TRUE(w.ok);
-    EXPECT_EQ(w.dataSize, (24000u + 4800 + 2400) * 4);
+    EXPECT_EQ(w.dataSize, (24000u + 52800 + 2400) * 4);
     std::vector<int16_t> s = AfterLead(w);
-    ASSERT_EQ(s.size(), (4800u + 2400) * 2);
-    ExpectCounting(std::vector<int16_t>(s.begin(), s.begin() + 9600), 0, 4800, "before pause");
-    ExpectCounting(std::vector<int16_t>(s.begin() + 9600, s.end()), 14400, 2400, "after pause");
+    ASSERT_EQ(s.size(), (52800u + 2400) * 2);
+    ExpectCounting(std::vector<int16_t>(s.begin(), s.begin() + 105600), 0, 52800, "before pause");
+    ExpectCounting(std::vector<int16_t>(s.begin() + 105600, s.end()), 52800 + 96000, 2400, "after pause");
 }
 
 TEST(EngineControl, StopWhilePausedWritesNothingOfThePause) {
