@@ -1,0 +1,36 @@
+// What the engine tells the application. The engine holds a CAppEventListener
+// pointer (not owned); the Windows application implements it by posting window
+// messages (see CWindowEventListener for the shared part of that work).
+#pragma once
+
+#include <cstdint>
+
+// The general listener: four hooks that nothing in the engine calls. They stay
+// as extension points with empty bodies.
+class CEventListener {
+  public:
+    virtual ~CEventListener() = default;
+    virtual void OnEvent1() {}
+    virtual void OnEvent2() {}
+    virtual void OnEvent3() {}
+    virtual void OnEvent4() {}
+};
+
+class CAppEventListener : public CEventListener {
+  public:
+    // Record thread, about every 200 ms: the block just drained from the record
+    // FIFO (also while not recording), for the level meter and the recorded time.
+    virtual void OnRecordData(const void* samples, uint32_t bytes) = 0;
+    // Render thread, every render callback: the buffer about to be played.
+    virtual void OnPlayData(const void* buffer, uint32_t bytes) = 0;
+    // Render or sound thread: the playback ring is empty and the play file is at
+    // its end. Repeated on every callback until playback is stopped.
+    virtual void OnPlayEnd() = 0;
+    // Record thread: a write to the record file failed. The recording has been
+    // stopped (state 0) and the file closed with a header for what was saved.
+    // `path` is the file that failed (UTF-8).
+    virtual void OnRecordError(const char* path, uint32_t savedFrames) {
+        (void)path;
+        (void)savedFrames;
+    }
+};

@@ -1,0 +1,176 @@
+#include "tests/core/EngineTestUtil.h"
+
+#include "tests/core/TestUtil.h"
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace enginetest {
+
+namespace {
+uint32_t Le32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 0; i < 4; ++i)
+        v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+}
+void Put16(std::vector<uint8_t>& v, uint16_t x) {
+    v.push_back(static_cast<uint8_t>(x));
+    v.push_back(static_cast<uint8_t>(x >> 8));
+}
+} // namespace
+
+WavData ParseWav(const std::vector<uint8_t>& b) {
+    WavData w;
+    w.fileSize = b.size();
+    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) || std::memcmp(b.data() + 8, "WAVE", 4)) return w;
+    w.riffSize = Le32(b.data() + 4);
+    size_t pos = 12;
+    while (pos + 8 <= b.size()) {
+        const uint8_t* c = b.data() + pos;
+        uint32_t size = Le32(c + 4);
+        if (!std::memcmp(c, "fmt ", 4) && pos + 24 <= b.size()) {
+            w.tag = Le16(c + 8);
+            w.channels = Le16(c + 10);
+            w.rate = static_cast<int>(Le32(c + 12));
+            w.bits = Le16(c + 22);
+        } else if (!std::memcmp(c, "fact", 4) && pos + 12 <= b.size()) {
+            w.factFrames = Le32(c + 8);
+        } else if (!std::memcmp(c, "data", 4)) {
+            w.dataSize = size;
+            size_t start = pos + 8;
+            size_t n = (b.size() - start) / 2;
+            w.samples.resize(n);
+            std::memcpy(w.samples.data(), b.data() + start, n * 2);
+            w.ok = w.channels > 0;
+            return w;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    return w;
+}
+
+std::vector<uint8_t> ReadShared(const std::string& path) {
+    std::ifstream in(std::filesystem::path(plat::Utf8ToWide(path)), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+WavData ReadWav(const std::string& path) {
+    return ParseWav(testutil::ReadAll(path));
+}
+
+bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits,
+              const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> v;
+    const int align = channels * ((bits + 7) / 8);
+    v.insert(v.end(), {'R', 'I', 'F', 'F'});
+    Put32(v, static_cast<uint32_t>(36 + data.size()));
+    v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    Put32(v, 16);
+    Put16(v, static_cast<uint16_t>(tag));
+    Put16(v, static_cast<uint16_t>(channels));
+    Put32(v, static_cast<uint32_t>(rate));
+    Put32(v, static_cast<uint32_t>(rate * align));
+    Put16(v, static_cast<uint16_t>(align));
+    Put16(v, static_cast<uint16_t>(bits));
+    v.insert(v.end(), {'d', 'a', 't', 'a'});
+    Put32(v, static_cast<uint32_t>(data.size()));
+    v.insert(v.end(), data.begin(), data.end());
+    return testutil::WriteAll(path, v.data(), v.size());
+}
+
+bool WriteWav16(const std::string& path, int channels, int rate, const std::vector<int16_t>& samples) {
+    std::vector<uint8_t> data(samples.size() * 2);
+    std::memcpy(data.data(), samples.data(), data.size());
+    return WriteWav(path, 1, channels, rate, 16, data);
+}
+
+std::vector<int16_t> AfterLead(const WavData& wav) {
+    size_t lead = static_cast<size_t>(wav.rate / 2) * wav.channels;
+    if (wav.samples.size() < lead) return {};
+    return std::vector<int16_t>(wav.samples.begin() + static_cast<long>(lead), wav.samples.end());
+}
+
+void PostLog::PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Posts[message].emplace_back(wParam, lParam);
+}
+
+int PostLog::Count(uint32_t message) {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return static_cast<int>(m_Posts[message].size());
+}
+
+std::vector<std::pair<uintptr_t, intptr_t>> PostLog::Params(uint32_t message) {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    return m_Posts[message];
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+EngineRig::EngineRig(bool withRenderer) : m_Log(&m_Audio), m_Audio(&m_Factory) {
+    m_Factory.m_WithRenderer = withRenderer;
+    m_Params.m_RecFileChannel = 0;
+    m_OldParams = g_pAppParameter;
+    g_pAppParameter = &m_Params;
+    m_Factory.m_ConfigureCapture = [this](CTestCapture& c) {
+        c.SetFlowControl([this, &c] {
+            if (c.GetDeliveredFrames() >= m_Allowed) return false;
+            if (m_Audio.GetBlocksInFlight() > 0) return false;
+            if (m_FifoFlow && m_Audio.GetRecordFifoUsed() > CAudioControl::RING_BYTES / 2) {
+                m_Audio.WakeRecordThread();
+                return false;
+            }
+            return true;
+        });
+    };
+    m_Factory.m_ConfigureRender = [](CTestRenderer& r) { r.SetKeepLimit(16u << 20); };
+}
+
+EngineRig::~EngineRig() {
+    m_Allowed = ~0ull >> 1;
+    m_Audio.Shutdown();
+    g_pAppParameter = m_OldParams;
+}
+
+bool EngineRig::StartCapture(std::shared_ptr<CTestSignal> signal, int rate, int channelMode,
+                             uint32_t blockFrames, bool flowControlFifo) {
+    m_FifoFlow = flowControlFifo;
+    if (!m_Audio.GetCapture() && !m_Audio.Initialize(&m_Log)) return false;
+    if (!m_Audio.ChangeFormat(rate, channelMode, 2, 50)) return false;
+    Capture()->SetSignal(std::move(signal));
+    Capture()->SetBlockFrames(blockFrames);
+    return m_Audio.CaptureOpen() && m_Audio.MonitorOpen() && m_Audio.CaptureStart() && m_Audio.MonitorStart();
+}
+
+void EngineRig::Deliver(uint64_t frames) {
+    m_Allowed += frames;
+    WaitFor([&] { return Capture()->GetDeliveredFrames() >= m_Allowed || Capture()->IsSignalFinished(); });
+    WaitFor([&] { return m_Audio.GetBlocksInFlight() == 0; });
+}
+
+void EngineRig::DrainRecord() {
+    WaitFor([&] { return m_Audio.GetBlocksInFlight() == 0; });
+    m_Audio.WakeRecordThread();
+    WaitFor([&] { return m_Audio.GetRecordFifoUsed() == 0; });
+    uint64_t passes = m_Audio.GetRecordPasses();
+    m_Audio.WakeRecordThread();
+    WaitFor([&] { return m_Audio.GetRecordPasses() > passes; });
+}
+
+} // namespace enginetest

@@ -1,0 +1,97 @@
+// Helpers for the engine tests: WAV files read and written independently of
+// the code under test, a listener that logs what the window would receive, and
+// a rig that runs CAudioControl over the test driver pair with a capture that
+// delivers exactly as many frames as the test allows.
+#pragma once
+
+#include "drivers/test/CTestDrivers.h"
+#include "engine/CAudioControl.h"
+#include "engine/CWindowEventListener.h"
+#include "settings/CAppParameter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+struct WavData {
+    bool ok = false;
+    int tag = 0, channels = 0, rate = 0, bits = 0;
+    uint32_t riffSize = 0, factFrames = 0, dataSize = 0;
+    uint64_t fileSize = 0;
+    std::vector<int16_t> samples; // every sample byte after the "data" header, as 16-bit
+};
+// Parses a file of 16-bit PCM the way any player would: RIFF, chunks, "data".
+WavData ReadWav(const std::string& path);
+WavData ParseWav(const std::vector<uint8_t>& bytes);
+// Reads a file that a writer may still hold open (on Windows that needs a
+// share mode allowing the writer, which the stream library asks for).
+std::vector<uint8_t> ReadShared(const std::string& path);
+// A standard 44-byte-header WAV file of any tag/bits/channels holding `data`.
+bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits,
+              const std::vector<uint8_t>& data);
+bool WriteWav16(const std::string& path, int channels, int rate, const std::vector<int16_t>& samples);
+
+// Frames of a stereo file after the 0.5 s lead, as (L, R) pairs flattened.
+std::vector<int16_t> AfterLead(const WavData& wav);
+
+class PostLog : public CWindowEventListener {
+  public:
+    using CWindowEventListener::CWindowEventListener;
+    void PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+    int Count(uint32_t message);
+    std::vector<std::pair<uintptr_t, intptr_t>> Params(uint32_t message);
+
+  private:
+    std::mutex m_Lock;
+    std::map<uint32_t, std::vector<std::pair<uintptr_t, intptr_t>>> m_Posts;
+};
+
+// Settings as the program would hold them, installed as the singleton for the
+// rig's lifetime.
+class EngineRig {
+    // The first member: it is built before the engine that uses it and goes last.
+    class Factory : public CTestDriverFactory {
+      public:
+        bool m_WithRenderer = true;
+        CRenderDriver* CreateRender(int type) override {
+            return m_WithRenderer ? CTestDriverFactory::CreateRender(type) : nullptr;
+        }
+    };
+    Factory m_Factory;
+
+  public:
+    explicit EngineRig(bool withRenderer = true);
+    ~EngineRig();
+
+    CAppParameter m_Params;
+    PostLog m_Log;
+    CAudioControl m_Audio;
+
+    // Starts capture and monitor at `rate` with `channelMode` from `signal`,
+    // delivering `blockFrames` per block, and nothing until Deliver is called.
+    bool StartCapture(std::shared_ptr<CTestSignal> signal, int rate = 48000, int channelMode = 2,
+                      uint32_t blockFrames = 480, bool flowControlFifo = true);
+    // Lets the capture deliver `frames` more frames and waits until the sound
+    // thread has processed them.
+    void Deliver(uint64_t frames);
+    // Waits until the record thread has written everything queued so far.
+    void DrainRecord();
+    CTestCapture* Capture() { return static_cast<CTestCapture*>(m_Audio.GetCapture()); }
+    CTestRenderer* Render() { return static_cast<CTestRenderer*>(m_Audio.GetRender()); }
+
+  private:
+    CAppParameter* m_OldParams;
+    std::atomic<uint64_t> m_Allowed{0};
+    bool m_FifoFlow = true;
+};
+
+// Waits up to `ms` for `done`; true when it became true.
+bool WaitFor(const std::function<bool()>& done, int ms = 10000);
+
+} // namespace enginetest

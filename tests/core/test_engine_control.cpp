@@ -1,0 +1,453 @@
+// CAudioControl driven step by step: record states, pause, the unanswered
+// stop, the header refresh, the file split, a failing write, the FIFO
+// overflow, the monitor path and the listener.
+#include "tests/core/EngineTestUtil.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace enginetest;
+
+namespace {
+
+// Frame n carries n & 0x7FFF on every channel.
+std::shared_ptr<CTestSignal> Counting(uint64_t frames) {
+    return std::make_shared<CCountingSignal>(frames);
+}
+
+// Checks that `s` (stereo) holds counting frames first, first + 1, ...
+void ExpectCounting(const std::vector<int16_t>& s, uint64_t first, size_t frames, const char* what) {
+    ASSERT_EQ(s.size(), frames * 2) << what;
+    for (size_t f = 0; f < frames; ++f) {
+        int16_t v = static_cast<int16_t>((first + f) & 0x7FFF);
+        ASSERT_EQ(s[2 * f], v) << what << " frame " << f;
+        ASSERT_EQ(s[2 * f + 1], v) << what << " frame " << f;
+    }
+}
+
+// A record file whose disk fills after `limit` bytes: the failing write stores nothing.
+class CFullDiskWave : public CWaveFile {
+  public:
+    explicit CFullDiskWave(uint64_t limit) : m_Limit(limit) {}
+    int WriteSamples(int reserved, const void* buffer, uint32_t bytes) override {
+        if (m_Written + bytes > m_Limit) return 0;
+        m_Written += bytes;
+        return CWaveFile::WriteSamples(reserved, buffer, bytes);
+    }
+    uint64_t m_Limit;
+    uint64_t m_Written = 0;
+};
+
+} // namespace
+
+TEST(EngineControl, RecordStatesWithPauseAndResume) {
+    testutil::TempDir dir("states");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    testutil::TraceCapture trace;
+    ASSERT_TRUE(a.Initialize(&rig.m_Log));
+    EXPECT_EQ(a.RecordStart(dir.File("take.wav")), 0); // capture not running
+    EXPECT_EQ(trace.Count("[Capture Status] Capture Stop\n"), 1);
+    EXPECT_EQ(a.RecordPause(), 0);
+    EXPECT_EQ(a.RecordStop(), 0);
+
+    ASSERT_TRUE(rig.StartCapture(Counting(200000)));
+    EXPECT_EQ(a.RecordStart(""), 0);
+    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    EXPECT_EQ(a.m_RecordState, REC_RECORDING);
+    EXPECT_EQ(a.RecordStart(dir.File("other.wav")), 0); // already recording
+    rig.Deliver(4800);
+    rig.DrainRecord();
+    EXPECT_EQ(a.GetRecordedSeconds(), 0u);
+    rig.Deliver(48000);
+    rig.DrainRecord();
+    EXPECT_EQ(a.GetRecordedSeconds(), 1u);
+
+    ASSERT_EQ(a.RecordPause(), 1);
+    EXPECT_EQ(a.m_RecordState, REC_PAUSED);
+    EXPECT_EQ(trace.Count("[Capture Status] REC --> REC PAUSE\n"), 1);
+    rig.Deliver(96000); // dropped
+    rig.DrainRecord();
+    ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1); // resumes the same file
+    EXPECT_EQ(a.m_RecordState, REC_RECORDING);
+    EXPECT_EQ(trace.Count("[Capture Status] REC PAUSE --> REC\n"), 1);
+    rig.Deliver(2400);
+    rig.DrainRecord();
+    // The recorded time counts what went into the file, not the pause.
+    EXPECT_EQ(a.GetRecordedSeconds(), 1u);
+    EXPECT_EQ(a.GetCapture()->GetElapsedSeconds(), 3u);
+
+    EXPECT_EQ(a.RecordStop(), 1);
+    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    for (const char* line : {"[Capture Status] REC STOP --> REC\n", "[Capture Status] REC --> REC STOP REQ\n",
+                             "[Capture Status] REC STOP REC --> REC STOP\n", "[Capture Status] REC END\n"})
+        EXPECT_EQ(trace.Count(line), 1) << line;
+    EXPECT_FALSE(testutil::ReadAll(dir.File("ignored.wav")).size());
+
+    WavData w = ReadWav(dir.File("take.wav"));
+    ASSERT_TRUE(w.ok);
+    EXPECT_EQ(w.dataSize, (24000u + 52800 + 2400) * 4);
+    std::vector<int16_t> s = AfterLead(w);
+    ASSERT_EQ(s.size(), (52800u + 2400) * 2);
+    ExpectCounting(std::vector<int16_t>(s.begin(), s.begin() + 105600), 0, 52800, "before pause");
+    ExpectCounting(std::vector<int16_t>(s.begin() + 105600, s.end()), 52800 + 96000, 2400, "after pause");
+}
+
+TEST(EngineControl, StopWhilePausedWritesNothingOfThePause) {
+    testutil::TempDir dir("pausestop");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    rig.Deliver(4800);
+    rig.DrainRecord();
+    ASSERT_EQ(a.RecordPause(), 1);
+    a.HoldRecordThreadForTest(true); // the paused blocks are still queued at STOP
+    rig.Deliver(4800);
+    a.HoldRecordThreadForTest(false);
+    EXPECT_EQ(a.RecordStop(), 1);
+    WavData w = ReadWav(dir.File("take.wav"));
+    ASSERT_TRUE(w.ok);
+    ExpectCounting(AfterLead(w), 0, 4800, "before pause");
+}
+
+TEST(EngineControl, UnansweredStopIsCompletedByRecordStop) {
+    testutil::TempDir dir("unanswered");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    rig.Deliver(4800);
+    rig.DrainRecord();
+    a.HoldRecordThreadForTest(true);
+    testutil::TraceCapture trace;
+    uint32_t t0 = plat::TickCount();
+    EXPECT_EQ(a.RecordStop(), 1);
+    uint32_t waited = plat::TickCount() - t0;
+    EXPECT_GE(waited, 1900u);
+    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(trace.Count("[Capture Status] REC END\n"), 1);
+    EXPECT_EQ(trace.Count("[Capture Status] REC STOP REC --> REC STOP\n"), 0);
+    a.HoldRecordThreadForTest(false);
+    WavData w = ReadWav(dir.File("take.wav"));
+    ASSERT_TRUE(w.ok);
+    EXPECT_EQ(w.dataSize, (24000u + 4800) * 4);
+    EXPECT_EQ(w.riffSize, 48 + w.dataSize);
+}
+
+TEST(EngineControl, RecordStartOnAFullDiskLeavesNoFile) {
+    testutil::TempDir dir("empty");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+    // The lead cannot be written: nothing reaches the file.
+    CFullDiskWave full(0);
+    a.RecordFileForTest().SetFileForTest(&full);
+    testutil::TraceCapture trace;
+    EXPECT_EQ(a.RecordStart(dir.File("take.wav")), 0);
+    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(trace.Count("file open error " + dir.File("take.wav") + "\n"), 1);
+    EXPECT_FALSE(plat::PathExists(dir.File("take.wav").c_str()));
+    a.RecordFileForTest().SetFileForTest(nullptr);
+    // With room again, the same name records.
+    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    EXPECT_EQ(a.RecordStop(), 1);
+    EXPECT_EQ(ReadWav(dir.File("take.wav")).dataSize, 96000u);
+}
+
+TEST(EngineControl, HeaderDescribesTheTakeWhileRecording) {
+    testutil::TempDir dir("refresh");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(48000 * 40)));
+    std::string path = dir.File("take.wav");
+    ASSERT_EQ(a.RecordStart(path), 1);
+    // 25 s of audio, as fast as it goes; then the process "dies": the file is
+    // taken as it stands on disk while the recording is still open.
+    rig.Deliver(48000 * 25);
+    rig.DrainRecord();
+    std::vector<uint8_t> left = ReadShared(path);
+    WavData w = ParseWav(left);
+    ASSERT_TRUE(w.ok);
+    const uint64_t onDisk = left.size() - 56;
+    EXPECT_EQ(onDisk, (24000u + 48000 * 25) * 4);
+    // The header covers all but the last 10 s.
+    EXPECT_LE(w.dataSize, onDisk);
+    EXPECT_GE(w.dataSize, onDisk - 10u * 192000);
+    EXPECT_EQ(w.riffSize, 48 + w.dataSize);
+    EXPECT_EQ(w.factFrames, w.dataSize / 4);
+    ExpectCounting(std::vector<int16_t>(w.samples.begin() + 48000, w.samples.begin() + 48000 + 2 * 1000), 0,
+                   1000, "start");
+    EXPECT_EQ(a.RecordStop(), 1);
+    w = ReadWav(path);
+    EXPECT_EQ(w.dataSize, onDisk);
+}
+
+TEST(EngineControl, TakeContinuesInNumberedFilesAtTheSizeLimit) {
+    testutil::TempDir dir("split");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+    a.RecordFileForTest().SetPartLimitForTest(100001); // rounded down to 25000 frames
+    // A file that already has the second part's name is left alone.
+    ASSERT_TRUE(testutil::WriteAll(dir.File("take1_002.wav"), "keep", 4));
+    ASSERT_EQ(a.RecordStart(dir.File("take1.wav")), 1);
+    rig.Deliver(48000);
+    rig.DrainRecord();
+    EXPECT_EQ(a.RecordStop(), 1);
+    EXPECT_EQ(testutil::ReadAll(dir.File("take1_002.wav")).size(), 4u);
+
+    // 24000 lead + 48000 frames = 72000 frames: parts of 25000, 25000, 22000.
+    const char* names[] = {"take1.wav", "take1_003.wav", "take1_004.wav"};
+    const uint32_t frames[] = {25000, 25000, 22000};
+    std::vector<int16_t> all;
+    for (int i = 0; i < 3; ++i) {
+        WavData w = ReadWav(dir.File(names[i]));
+        ASSERT_TRUE(w.ok) << names[i];
+        EXPECT_EQ(w.dataSize, frames[i] * 4) << names[i];
+        EXPECT_EQ(w.riffSize, 48 + w.dataSize) << names[i];
+        EXPECT_EQ(w.factFrames, frames[i]) << names[i];
+        EXPECT_EQ(w.fileSize, 56 + w.dataSize) << names[i];
+        all.insert(all.end(), w.samples.begin(), w.samples.end());
+    }
+    EXPECT_FALSE(testutil::ReadAll(dir.File("take1_005.wav")).size());
+    EXPECT_EQ(a.GetRecordParts(), 4); // the numbering skipped the taken _002
+    for (size_t i = 0; i < 48000; ++i)
+        ASSERT_EQ(all[i], 0) << i;
+    ExpectCounting(std::vector<int16_t>(all.begin() + 48000, all.end()), 0, 48000, "parts");
+}
+
+TEST(EngineControl, FailingWriteStopsTheRecordingWithAValidFile) {
+    testutil::TempDir dir("fullDisk");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(200000)));
+    // Room for the lead and 10000 frames.
+    CFullDiskWave full((24000 + 10000) * 4);
+    a.RecordFileForTest().SetFileForTest(&full);
+    testutil::TraceCapture trace;
+    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    rig.Deliver(4800);
+    rig.DrainRecord();
+    rig.Deliver(48000);
+    rig.DrainRecord();
+    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    ASSERT_EQ(rig.m_Log.Count(WM_REC_ERROR), 1);
+    EXPECT_EQ(trace.Count("[Capture Status] REC write error --> REC STOP\n"), 1);
+    EXPECT_EQ(a.RecordStop(), 0); // nothing left to stop
+    a.RecordFileForTest().SetFileForTest(nullptr);
+
+    WavData w = ReadWav(dir.File("take.wav"));
+    ASSERT_TRUE(w.ok);
+    EXPECT_EQ(w.fileSize, 56 + w.dataSize);
+    EXPECT_EQ(w.riffSize, 48 + w.dataSize);
+    EXPECT_EQ(w.factFrames, w.dataSize / 4);
+    const uint64_t saved = w.dataSize / 4 - 24000;
+    EXPECT_EQ(rig.m_Log.Params(WM_REC_ERROR)[0].first, w.dataSize / 4);
+    EXPECT_GE(saved, 4800u);
+    EXPECT_LE(saved, 10000u);
+    ExpectCounting(AfterLead(w), 0, saved, "saved");
+    // Capture goes on; the next recording works.
+    ASSERT_EQ(a.RecordStart(dir.File("next.wav")), 1);
+    rig.Deliver(480);
+    rig.DrainRecord();
+    EXPECT_EQ(a.RecordStop(), 1);
+    EXPECT_EQ(ReadWav(dir.File("next.wav")).dataSize, (24000u + 480) * 4);
+}
+
+TEST(EngineControl, RecordFifoOverflowLosesItsContentAndRecordingGoesOn) {
+    testutil::TempDir dir("overflow");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(1000000), 48000, 2, 480, false));
+    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    rig.Deliver(4800);
+    rig.DrainRecord();
+    testutil::TraceCapture trace;
+    a.HoldRecordThreadForTest(true);
+    // The FIFO holds 479999 bytes: 119999 frames; 249 blocks of 480 fit, the 250th overflows.
+    rig.Deliver(480 * 250);
+    EXPECT_EQ(a.GetOverflowCount(), 1u);
+    EXPECT_EQ(trace.Count("FIFO: overflow!!\n"), 1);
+    EXPECT_EQ(a.GetRecordFifoUsed(), 1920u);
+    a.HoldRecordThreadForTest(false);
+    rig.Deliver(4800);
+    rig.DrainRecord();
+    EXPECT_EQ(a.RecordStop(), 1);
+
+    WavData w = ReadWav(dir.File("take.wav"));
+    std::vector<int16_t> s = AfterLead(w);
+    // 4800 frames, then the block that overflowed and everything after it.
+    ASSERT_EQ(s.size(), (4800u + 480 + 4800) * 2);
+    ExpectCounting(std::vector<int16_t>(s.begin(), s.begin() + 9600), 0, 4800, "before");
+    ExpectCounting(std::vector<int16_t>(s.begin() + 9600, s.end()), 4800 + 480 * 249, 5280, "after");
+}
+
+TEST(EngineControl, MonitorGetsMonoCaptureOnBothChannels) {
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    std::vector<int16_t> mono(4800);
+    for (size_t i = 0; i < mono.size(); ++i)
+        mono[i] = static_cast<int16_t>(i + 1);
+    ASSERT_TRUE(a.Initialize(&rig.m_Log));
+    rig.Render()->SetRealtime(true);
+    ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(mono, 1), 48000, 1));
+    a.m_bMonitor = 1;
+    EXPECT_EQ(rig.Render()->GetFormat()->nChannels, 2);
+    rig.Deliver(4800);
+    ASSERT_TRUE(WaitFor([&] { return a.GetMonitorFifoUsed() == 0; }));
+    a.MonitorStop();
+    std::vector<uint8_t> bytes = rig.Render()->GetReceived();
+    std::vector<int16_t> heard;
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        int16_t l, r;
+        std::memcpy(&l, &bytes[i], 2);
+        std::memcpy(&r, &bytes[i + 2], 2);
+        ASSERT_EQ(l, r);
+        if (l) heard.push_back(l);
+    }
+    EXPECT_EQ(heard, mono);
+}
+
+TEST(EngineControl, MonitorOffFlushesTheMonitorFifo) {
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+    a.MonitorStop(); // nothing drains the monitor FIFO now
+    a.m_bMonitor = 1;
+    rig.Deliver(4800);
+    EXPECT_EQ(a.GetMonitorFifoUsed(), 4800u * 4);
+    a.m_bMonitor = 0;
+    rig.Deliver(480);
+    EXPECT_EQ(a.GetMonitorFifoUsed(), 0u);
+}
+
+TEST(EngineControl, FormatChangesAndDriverCreation) {
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    rig.m_Params.m_DriverType = 1;
+    testutil::TraceCapture trace;
+    ASSERT_TRUE(a.Initialize(&rig.m_Log));
+    EXPECT_EQ(trace.Count("[CAudioControl] Create MME driver\n"), 1);
+    ASSERT_TRUE(rig.StartCapture(Counting(1000)));
+    // The current values close nothing.
+    EXPECT_EQ(a.ChangeFormat(48000, 2, 2, 50), 1);
+    EXPECT_TRUE(a.GetCapture()->IsStarted());
+    EXPECT_TRUE(a.GetRender()->IsStarted());
+    // Another rate closes both.
+    EXPECT_EQ(a.ChangeFormat(44100, 2, 2, 50), 1);
+    EXPECT_FALSE(a.GetCapture()->IsOpen());
+    EXPECT_FALSE(a.GetRender()->IsOpen());
+    EXPECT_EQ(a.m_Frequency, 44100);
+    // Out-of-range values are refused and change nothing.
+    EXPECT_EQ(a.ChangeFormat(44100, 5, 2, 50), 0);
+    EXPECT_EQ(a.ChangeFormat(44100, 2, 2, 4), 0);
+    EXPECT_EQ(a.m_ChannelMode, 2);
+
+    // Boost: 8 x level limited to 1..80.
+    struct Case {
+        int on, level, gain;
+    } cases[] = {{0, 5, 8}, {1, 0, 1}, {1, -3, 1}, {1, 1, 8}, {1, 10, 80}, {1, 30, 80}};
+    for (const Case& c : cases) {
+        rig.m_Params.m_BoostOn = c.on;
+        rig.m_Params.m_BoostLevel = c.level;
+        a.CaptureClose();
+        ASSERT_EQ(a.CaptureOpen(), 1);
+        EXPECT_EQ(a.m_CaptureGain, c.gain) << c.level;
+    }
+    // The same driver type keeps the drivers; another replaces them.
+    CCaptureDriver* before = a.GetCapture();
+    a.Shutdown();
+    ASSERT_TRUE(a.Initialize(&rig.m_Log));
+    EXPECT_EQ(a.GetCapture(), before);
+    a.Shutdown();
+    rig.m_Params.m_DriverType = 0;
+    ASSERT_TRUE(a.Initialize(&rig.m_Log));
+    EXPECT_EQ(trace.Count("[CAudioControl] Create WASAPI driver\n"), 1);
+    EXPECT_EQ(trace.Count("StopThread: thread still running after 1 s, abandoned\n"), 0);
+}
+
+TEST(EngineControl, ShutdownWhileRecordingKeepsTheTake) {
+    testutil::TempDir dir("shutdown");
+    std::string path = dir.File("take.wav");
+    {
+        EngineRig rig;
+        CAudioControl& a = rig.m_Audio;
+        ASSERT_TRUE(rig.StartCapture(Counting(100000)));
+        ASSERT_EQ(a.RecordStart(path), 1);
+        rig.Deliver(4800);
+        a.Shutdown();
+        EXPECT_EQ(a.m_RecordState, REC_STOP);
+        EXPECT_EQ(a.GetBlocksInFlight(), 0);
+    }
+    WavData w = ReadWav(path);
+    ASSERT_TRUE(w.ok);
+    EXPECT_EQ(w.dataSize, (24000u + 4800) * 4);
+    ExpectCounting(AfterLead(w), 0, 4800, "kept");
+}
+
+// ---------------------------------------------------------------- the listener's window side
+
+namespace {
+class ClockedLog : public PostLog {
+  public:
+    using PostLog::PostLog;
+    uint32_t Now() override { return m_Now; }
+    uint32_t m_Now = 5000;
+};
+} // namespace
+
+TEST(EngineListener, RecordDataPostsTimeAndLevelEvery200ms) {
+    ClockedLog log(nullptr);
+    const int16_t loud[] = {16384, -100};
+    const int16_t quiet[] = {1000, 0};
+    log.OnRecordData(loud, sizeof loud);
+    EXPECT_EQ(log.Count(WM_REC_TIME), 1);
+    EXPECT_EQ(log.Count(WM_LEVEL_UPDATE), 1);
+    EXPECT_EQ(log.GetPeak(), 16384);
+    EXPECT_EQ(log.GetLevel(), 26);
+    log.m_Now += 199;
+    log.OnRecordData(quiet, sizeof quiet);
+    EXPECT_EQ(log.Count(WM_REC_TIME), 1); // not yet due
+    EXPECT_EQ(log.GetPeak(), 16384 * 80 / 100 + 1000 * 20 / 100);
+    log.m_Now += 1;
+    log.OnRecordData(quiet, sizeof quiet);
+    EXPECT_EQ(log.Count(WM_REC_TIME), 2);
+    EXPECT_EQ(log.Count(WM_LEVEL_UPDATE), 2);
+    EXPECT_EQ(log.Params(WM_REC_TIME)[1].first, 0u); // not recording
+    // The meter decays only after two silent timer ticks, by a quarter each.
+    int16_t peak = log.GetPeak();
+    EXPECT_FALSE(log.OnMeterTimer());
+    EXPECT_TRUE(log.OnMeterTimer());
+    EXPECT_EQ(log.GetPeak(), peak >> 2);
+    log.OnRecordData(quiet, sizeof quiet); // data resets the counter
+    EXPECT_FALSE(log.OnMeterTimer());
+}
+
+TEST(EngineListener, PlayDelayCountdown) {
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    a.m_PlayFrequency = 48000;
+    a.m_bPlaying = 1;
+    ClockedLog log(&a);
+    log.StartDelayCountdown(2);
+    // The renderer plays 0.5 s per call; a post is due every 300 ms.
+    const uint32_t half = 48000 * 4 / 2;
+    std::vector<uintptr_t> remaining;
+    for (int i = 0; i < 6; ++i) {
+        log.OnPlayData(nullptr, half);
+        log.m_Now += 300;
+    }
+    auto posts = log.Params(WM_PLAY_POS);
+    ASSERT_EQ(posts.size(), 6u);
+    const intptr_t expect[] = {1, 1, 0, 0, 0, 0}; // 1.5 s, 1 s, 0.5 s, 0 ...
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(posts[i].second, expect[i]) << i;
+    a.m_bPlaying = 0;
+    log.OnPlayData(nullptr, half);
+    EXPECT_EQ(log.Count(WM_PLAY_POS), 6);
+    log.OnPlayEnd();
+    EXPECT_EQ(log.Count(WM_PLAY_END), 1);
+}

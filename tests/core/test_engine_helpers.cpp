@@ -1,0 +1,151 @@
+// The main window's computable halves: names, texts, the level and its decay.
+#include "engine/RecorderHelpers.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
+
+using namespace recorder;
+
+TEST(EngineHelpers, TypedRecordNameGetsWavAppended) {
+    struct Case {
+        const wchar_t* typed;
+        const wchar_t* result;
+        bool changed;
+    } cases[] = {
+        {L"take1", L"take1.wav", true},   {L"TAKE1.WAV", L"TAKE1.WAV", false},  {L".wav", L".wav.wav", true},
+        {L"a.Wav", L"a.Wav", false},      {L"song.mp3", L"song.mp3.wav", true}, {L"", L".wav", true},
+        {L"x.wav ", L"x.wav .wav", true},
+    };
+    for (const Case& c : cases) {
+        bool changed = !c.changed;
+        EXPECT_EQ(CompleteRecordName(c.typed, &changed), c.result);
+        EXPECT_EQ(changed, c.changed) << std::wstring(c.typed).size();
+    }
+    // At most 260 characters, still ending in ".wav".
+    std::wstring longName(300, L'a');
+    std::wstring done = CompleteRecordName(longName);
+    EXPECT_EQ(done.size(), 260u);
+    EXPECT_EQ(done.substr(255), L"a.wav");
+}
+
+TEST(EngineHelpers, RecordPaths) {
+    const std::string sep(1, plat::PathSeparator());
+    EXPECT_EQ(JoinRecordPath("rec", "take1.wav"), "rec" + sep + "take1.wav");
+    EXPECT_EQ(JoinRecordPath("", "take1.wav"), "take1.wav");
+    plat::LocalTime t{2025, 3, 3, 14, 5, 59, 0};
+    EXPECT_EQ(AutoRecordPath("rec", t), "rec" + sep + "202503031405.wav");
+    plat::LocalTime u{2026, 12, 31, 0, 0, 0, 0};
+    EXPECT_EQ(AutoRecordPath("", u), "202612310000.wav");
+
+    EXPECT_EQ(SplitPartPath("dir/take1.wav", 2), "dir/take1_002.wav");
+    EXPECT_EQ(SplitPartPath("take1.wav", 13), "take1_013.wav");
+    EXPECT_EQ(SplitPartPath("my.dir/take", 2), "my.dir/take_002");
+    EXPECT_EQ(SplitPartPath("C:\\a.b\\x.WAV", 1000), "C:\\a.b\\x_1000.WAV");
+}
+
+TEST(EngineHelpers, RecordFileExistsIsTheOverwriteRule) {
+    testutil::TempDir dir("helpers");
+    std::string path = dir.File("take1.wav");
+    EXPECT_FALSE(RecordFileExists(path));
+    ASSERT_TRUE(testutil::WriteAll(path, "x", 1));
+    EXPECT_TRUE(RecordFileExists(path));
+    EXPECT_FALSE(RecordFileExists(dir.File("other.wav")));
+}
+
+TEST(EngineHelpers, TimeAndFormatTexts) {
+    struct Case {
+        uint32_t seconds;
+        const char* text;
+    } cases[] = {{0, " 0:00:00"},    {59, " 0:00:59"},    {61, " 0:01:01"},    {3600, " 1:00:00"},
+                 {5400, " 1:30:00"}, {86399, "23:59:59"}, {86400, " 0:00:00"}, {90061, " 1:01:01"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(TimeText(c.seconds), c.text) << c.seconds;
+    EXPECT_EQ(FrequencyText(44100), "44100 (Hz)");
+    const char* channels[] = {"", "1ch", "2ch", "2ch (only L)", "2ch (only R)", ""};
+    for (int n = 0; n <= 5; ++n)
+        EXPECT_EQ(ChannelText(n), channels[n]) << n;
+}
+
+TEST(EngineHelpers, DelayText) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int delay;
+    } cases[] = {
+        {"2", true, 2},      {" -3", true, -3},
+        {"\t 10", true, 10}, {"2a", false, 0},
+        {"", true, 0},       {"-", true, 0},
+        {"1 ", false, 0},    {"+4", false, 0},
+        {"0", true, 0},      {"99999999999", true, 86400},
+        {"--1", false, 0},   {"3.5", false, 0},
+    };
+    for (const Case& c : cases) {
+        int delay = 12345;
+        EXPECT_EQ(ParseDelayText(c.text, &delay), c.ok) << '"' << c.text << '"';
+        EXPECT_EQ(delay, c.delay) << '"' << c.text << '"';
+    }
+}
+
+TEST(EngineHelpers, LevelFromPeak) {
+    struct Case {
+        int peak, level;
+    } cases[] = {{0, 0}, {32767, 31}, {16384, 26}, {1036, 2}, {-16384, 26},
+                 {1, 0}, {3277, 13},  {3276, 12},  {32, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(LevelFromPeak(c.peak), c.level) << c.peak;
+}
+
+TEST(EngineHelpers, PeakFollowsAndDecays) {
+    // A higher peak replaces the stored one; a lower one pulls it down by 20 %.
+    EXPECT_EQ(NextPeak(100, 200), 200);
+    EXPECT_EQ(NextPeak(1000, 500), 900);
+    EXPECT_EQ(NextPeak(1000, 0), 800);
+    EXPECT_EQ(NextPeak(32767, 32767), 32766); // 26213 + 6553: each term truncated
+    EXPECT_EQ(NextPeak(7, 3), 5);
+
+    // The 1 s timer: nothing on the first tick, then a quarter per tick.
+    int16_t peak = 16384;
+    int32_t counter = 0;
+    EXPECT_FALSE(MeterDecayTick(peak, counter));
+    EXPECT_EQ(peak, 16384);
+    EXPECT_TRUE(MeterDecayTick(peak, counter));
+    EXPECT_EQ(peak, 4096);
+    EXPECT_TRUE(MeterDecayTick(peak, counter));
+    EXPECT_EQ(peak, 1024);
+    peak = 0;
+    EXPECT_FALSE(MeterDecayTick(peak, counter));
+    EXPECT_EQ(counter, 0);
+}
+
+TEST(EngineHelpers, UserMessagesInBothLanguages) {
+    EXPECT_STREQ(OverwriteQuestionFormat(0), "\"%s\" has already existed, overwrite ?");
+    EXPECT_STREQ(OverwriteQuestionFormat(1), "\"%s\"は既に存在します。上書きしますか？");
+    EXPECT_STREQ(RecordingCaption(0), "Recording");
+    EXPECT_STREQ(RecordingCaption(1), "録音");
+    EXPECT_STREQ(SaveFailedFormat(0), "Failed to save file.\nCheck the file name.\n%s\n");
+    EXPECT_NE(std::string(WriteFailedFormat(0)).find("%s"), std::string::npos);
+    EXPECT_NE(std::string(WriteFailedFormat(1)).find("%s"), std::string::npos);
+}
+
+TEST(EngineHelpers, PlayStartPlan) {
+    struct Case {
+        uint32_t fileRate;
+        int engineRate;
+        bool recording, capturing;
+        PlayStartAction action;
+    } cases[] = {
+        {0, 48000, false, false, PLAY_START_FAIL}, // unreadable: never switch to 0 Hz
+        {0, 48000, true, true, PLAY_START_FAIL},
+        {48000, 48000, true, true, PLAY_START_AS_IS},
+        {44100, 48000, true, true, PLAY_START_FREQUENCY_MESSAGE},
+        {44100, 48000, false, true, PLAY_START_RESTART_CAPTURE},
+        {44100, 48000, false, false, PLAY_START_CHANGE_FORMAT},
+        {192000, 48000, false, false, PLAY_START_FREQUENCY_MESSAGE},
+        {4000, 48000, false, true, PLAY_START_FREQUENCY_MESSAGE},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlanPlayStart(c.fileRate, c.engineRate, c.recording, c.capturing), c.action) << c.fileRate;
+    EXPECT_STREQ(FrequencyMessage(0), "The sampling frequency is different.");
+    EXPECT_STREQ(FrequencyMessage(1), "サンプリング周波数が違います。");
+    EXPECT_STREQ(PlayCaption(1), "再生");
+}

@@ -1,0 +1,175 @@
+// Sample arithmetic: the documented cases, with saturation instead of wrap-around.
+#include "engine/SampleOps.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace sampleops;
+
+TEST(EngineSampleOps, GainSaturates) {
+    struct Case {
+        int16_t in;
+        int gain;
+        int16_t out;
+    } cases[] = {
+        {20000, 16, 32767},  {-20000, 16, -32768}, {20000, 8, 20000}, {-20000, 8, -20000}, {10000, 16, 20000},
+        {-32768, 8, -32768}, {1000, 80, 10000},    {7, 4, 3},         {-7, 4, -4},         {4000, 80, 32767},
+    };
+    for (const Case& c : cases) {
+        int16_t s = c.in;
+        ApplyGain(&s, 1, c.gain);
+        EXPECT_EQ(s, c.out) << c.in << " x " << c.gain;
+    }
+}
+
+TEST(EngineSampleOps, FloatInputConversion) {
+    struct Case {
+        float in;
+        int gain;
+        int16_t out;
+    } cases[] = {
+        {0.5f, 8, 16383}, {1.5f, 8, 32767}, {-1.5f, 8, -32768}, {-0.5f, 8, -16383}, {0.25f, 16, 16382},
+        {0.0f, 80, 0},    {1.0f, 8, 32767}, {-1.0f, 8, -32767}, {1e30f, 8, 32767},  {-1e30f, 8, -32768},
+    };
+    for (const Case& c : cases) {
+        int16_t out = 1;
+        FloatToInt16(&c.in, &out, 1, c.gain);
+        EXPECT_EQ(out, c.out) << c.in << " x " << c.gain;
+    }
+}
+
+TEST(EngineSampleOps, ChannelModesKeepOneSide) {
+    const int16_t frames[] = {100, -200, 300, -400};
+    struct Case {
+        int mode;
+        int16_t expect[4];
+    } cases[] = {{1, {100, -200, 300, -400}},
+                 {2, {100, -200, 300, -400}},
+                 {3, {100, 0, 300, 0}},
+                 {4, {0, -200, 0, -400}}};
+    for (const Case& c : cases) {
+        int16_t s[4];
+        std::memcpy(s, frames, sizeof s);
+        ApplyChannelMode(s, 2, c.mode);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(s[i], c.expect[i]) << "mode " << c.mode << " sample " << i;
+    }
+}
+
+TEST(EngineSampleOps, VoiceCancelSaturates) {
+    struct Case {
+        int16_t l, r, outL, outR;
+    } cases[] = {
+        {1000, 400, 600, -600}, {30000, -30000, 32767, -32768}, {-30000, 30000, -32768, 32767}, {5, 5, 0, 0}};
+    for (const Case& c : cases) {
+        int16_t f[2] = {c.l, c.r};
+        VoiceCancel(f, 1);
+        EXPECT_EQ(f[0], c.outL);
+        EXPECT_EQ(f[1], c.outR);
+    }
+}
+
+TEST(EngineSampleOps, MixSaturates) {
+    struct Case {
+        int16_t in, play, out;
+    } cases[] = {{20000, 20000, 28284}, {30000, 30000, 32767}, {-30000, -30000, -32768},
+                 {100, 0, 70},          {-100, 0, -70},        {0, 0, 0},
+                 {1000, -1000, 0}};
+    for (const Case& c : cases) {
+        int16_t out;
+        Mix(&c.in, &c.play, &out, 1);
+        EXPECT_EQ(out, c.out) << c.in << " + " << c.play;
+    }
+}
+
+TEST(EngineSampleOps, RecordRingShapingByPlayFileMode) {
+    const int16_t frame[2] = {100, 300};
+    struct Case {
+        int mode;
+        int16_t l, r;
+    } cases[] = {{0, 0, 0}, {1, 100, 300}, {2, 282, 0}, {3, 0, 282}, {7, 100, 300}, {-1, 100, 300}};
+    for (const Case& c : cases) {
+        int16_t out[2] = {-1, -1};
+        ShapeForRecording(frame, out, 1, c.mode);
+        EXPECT_EQ(out[0], c.l) << "mode " << c.mode;
+        EXPECT_EQ(out[1], c.r) << "mode " << c.mode;
+    }
+    // The value m saturates like the mix.
+    const int16_t loud[2] = {30000, 30000};
+    int16_t out[2];
+    ShapeForRecording(loud, out, 1, 2);
+    EXPECT_EQ(out[0], 32767);
+    int16_t mono;
+    DownmixToMono(loud, &mono, 1);
+    EXPECT_EQ(mono, 32767);
+}
+
+TEST(EngineSampleOps, PeakIgnoresMostNegative) {
+    const int16_t a[] = {100, -32768, 5};
+    EXPECT_EQ(Peak(a, 3), 100);
+    const int16_t b[] = {-32767, 12};
+    EXPECT_EQ(Peak(b, 2), 32767);
+    EXPECT_EQ(Peak(b, 0), 0);
+}
+
+TEST(EngineSampleOps, PlayFileConversionToStereo16) {
+    // 8-bit mono: (u - 128) << 8, on both channels.
+    {
+        const uint8_t raw[] = {128, 255, 0};
+        int16_t out[6];
+        PcmLayout l{1, 8, 1};
+        ASSERT_EQ(ConvertToStereo16(raw, sizeof raw, l, out), 3u);
+        const int16_t expect[] = {0, 0, 32512, 32512, -32768, -32768};
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(out[i], expect[i]);
+    }
+    // 16-bit mono.
+    {
+        const int16_t raw[] = {1234, -5};
+        int16_t out[4];
+        PcmLayout l{1, 16, 1};
+        ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 2u);
+        const int16_t expect[] = {1234, 1234, -5, -5};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(out[i], expect[i]);
+    }
+    // 24-bit stereo keeps the top 16 bits: 0x123456 -> 0x1234, 0xFEDCBA -> 0xFEDC.
+    {
+        const uint8_t raw[] = {0x56, 0x34, 0x12, 0xBA, 0xDC, 0xFE};
+        int16_t out[2];
+        PcmLayout l{1, 24, 2};
+        ASSERT_EQ(ConvertToStereo16(raw, sizeof raw, l, out), 1u);
+        EXPECT_EQ(out[0], 0x1234);
+        EXPECT_EQ(out[1], static_cast<int16_t>(0xFEDC));
+    }
+    // 32-bit float: x * 32768 truncated and clamped.
+    {
+        const float raw[] = {0.5f, -0.25f, 1.5f, -2.0f, 0.00002f, -0.00002f};
+        int16_t out[6];
+        PcmLayout l{3, 32, 2};
+        ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 3u);
+        const int16_t expect[] = {16384, -8192, 32767, -32768};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(out[i], expect[i]);
+    }
+    // More than two channels: the first two are kept. A partial frame is not converted.
+    {
+        const int16_t raw[] = {1, 2, 3, 4, 5, 6, 7};
+        int16_t out[4];
+        PcmLayout l{1, 16, 3};
+        ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 2u);
+        const int16_t expect[] = {1, 2, 4, 5};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(out[i], expect[i]);
+    }
+    // Unsupported layouts convert nothing.
+    {
+        const uint8_t raw[8] = {};
+        int16_t out[8];
+        EXPECT_EQ(ConvertToStereo16(raw, 8, PcmLayout{1, 12, 2}, out), 0u);
+        EXPECT_EQ(ConvertToStereo16(raw, 8, PcmLayout{3, 16, 2}, out), 0u);
+        EXPECT_EQ(ConvertToStereo16(raw, 8, PcmLayout{1, 16, 0}, out), 0u);
+    }
+}
