@@ -6,9 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake -S . -B build/win-release -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
       -DCMAKE_BUILD_TYPE=Release -DSONVEL_TESTS=OFF -DSONVEL_BENCH=OFF
-ninja -C build/win sonvel sonvel-tool
+ninja -C build/win-release sonvel sonvel-tool
 
 if [ -n "${DISPLAY:-}" ]; then
     export WINEPREFIX="${WINEPREFIX:-$HOME/.local/share/sonvel/wineprefix}"
@@ -19,5 +19,5 @@ else
     source scripts/testbed.sh start
     echo "No DISPLAY: running headless on $DISPLAY (screenshot: import -display $DISPLAY -window root shot.png)"
 fi
-cd build/win
+cd build/win-release
 exec wine ./sonvel.exe
