@@ -23,8 +23,18 @@ std::string Delay(int num, int value = 50) {
                 std::to_string(value) + "</ParamValue>");
 }
 
+// A value entry: `attributes` inside the tag, `text` between the tags.
+std::string Value(const std::string& attributes, const std::string& text) {
+    return "<ParamValue " + attributes + ">" + text + "</ParamValue>";
+}
+
 void Load(CEffectList& list, const std::string& text) {
     list.LoadFromText(text.c_str(), static_cast<uint32_t>(text.size()));
+}
+
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> bytes = testutil::ReadAll(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 TEST(EffectList, DocumentLayout) {
@@ -49,91 +59,61 @@ TEST(EffectList, SaveLoadRoundTrip) {
     for (int j = 0; j < 9; ++j) list.SetValue(0, j, -20 + 5 * j);  // -20 .. 20
     list.InsertItem(-1, EFFECT_DELAY_ECHO);
     list.SetEnabled(1, 0);
-    list.InsertItem(-1, EFFECT_COMPRESSOR);
-    list.InsertItem(-1, EFFECT_WAU);
-    list.InsertItem(-1, EFFECT_REVERB);
+    for (int type : {EFFECT_COMPRESSOR, EFFECT_WAU, EFFECT_REVERB}) list.InsertItem(-1, type);
     ASSERT_EQ(list.SaveEffectList(path.c_str()), 1);
     EXPECT_FALSE(plat::PathExists((path + ".tmp").c_str()));
+    EXPECT_EQ(ReadText(path), list.BuildDocument());
 
     CEffectList back;
     ASSERT_EQ(back.LoadEffectList(path.c_str()), 1);
     ASSERT_EQ(back.GetCount(), 5);
-    for (int p = 0; p < 5; ++p) {
-        const EffectItem* a = list.GetItem(p);
-        const EffectItem* b = back.GetItem(p);
-        ASSERT_TRUE(b) << p;
-        EXPECT_EQ(a->type, b->type);
-        EXPECT_STREQ(a->name, b->name);
-        EXPECT_EQ(a->enabled, b->enabled);
-        EXPECT_EQ(a->Params, b->Params);
-        for (int j = 0; j < 10; ++j) {
-            EXPECT_EQ(a->value[j], b->value[j]) << p << " " << j;
-            EXPECT_EQ(a->Min[j], b->Min[j]);
-            EXPECT_EQ(a->Max[j], b->Max[j]);
-        }
-    }
     EXPECT_EQ(back.GetItem(0)->value[0], -20);
     EXPECT_EQ(back.GetItem(0)->value[8], 20);
     EXPECT_EQ(back.GetItem(0)->Min[3], -20);
     EXPECT_EQ(back.GetItem(1)->enabled, 0);
-    // Saving what was loaded gives the same bytes.
-    std::string first = back.BuildDocument();
-    ASSERT_EQ(back.SaveEffectList(path.c_str()), 1);
-    std::vector<uint8_t> bytes = testutil::ReadAll(path);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), first);
+    // What was loaded gives the same bytes again.
+    EXPECT_EQ(back.BuildDocument(), list.BuildDocument());
 }
-
-struct DropCase {
-    const char* what;
-    std::string items;
-    std::vector<int> types;  // the loaded entries' types, in order
-};
 
 TEST(EffectList, DropRules) {
     const std::string echo = "<Type>6</Type><Enabled>1</Enabled><Params>0</Params>";
     const std::string pv = "<Type>4</Type><Enabled>1</Enabled><Params>1</Params>";
-    const DropCase cases[] = {
-        {"valid pair", Delay(0) + Item("<Num>1</Num>" + echo), {4, 6}},
-        {"params 10", Delay(0) + Item("<Num>1</Num><Type>6</Type><Params>10</Params>"), {4}},
-        {"params 0 loads", Delay(0) + Item("<Num>1</Num>" + echo), {4, 6}},
+    const std::string range = "Num=\"0\" Min=\"0\" Max=\"100\"";
+    // A valid DELAY at 0, then `body` as the entry at 1.
+    auto second = [](const std::string& body) { return Delay(0) + Item("<Num>1</Num>" + body); };
+    const struct {
+        const char* what;
+        std::string items;
+        std::vector<int> types;  // the loaded entries' types, in order
+    } cases[] = {
+        {"valid pair", second(echo), {4, 6}},
+        {"params 10", second("<Type>6</Type><Params>10</Params>"), {4}},
         {"same num twice", Delay(0) + Item("<Num>0</Num>" + echo), {4}},
         {"num 12", Delay(0) + Item("<Num>12</Num>" + echo), {4}},
         {"num -1", Delay(0) + Item("<Num>-1</Num>" + echo), {4}},
         {"no num", Delay(0) + Item(echo), {4}},
         {"empty num", Delay(0) + Item("<Num></Num>" + echo), {4}},
-        {"type 21", Delay(0) + Item("<Num>1</Num><Type>21</Type>"), {4}},
-        {"enabled on", Delay(0) + Item("<Num>1</Num><Type>6</Type><Enabled>on</Enabled>"), {4}},
-        {"value above max",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">150</ParamValue>"), {4}},
-        {"min equals max",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"5\" Max=\"5\">5</ParamValue>"), {4}},
-        {"value without index",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Min=\"0\" Max=\"100\">5</ParamValue>"), {4}},
-        {"value index 10",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"10\" Min=\"0\" Max=\"100\">5</ParamValue>"), {4}},
-        {"value without text",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\"></ParamValue>"), {4}},
-        {"value not a number",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">5x</ParamValue>"), {4}},
-        {"missing min counts as 0",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Max=\"100\">5</ParamValue>"), {4, 4}},
-        {"missing max counts as 0",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0\" Min=\"-10\">-3</ParamValue>"), {4, 4}},
-        {"attribute keeps its leading digits",
-         Delay(0) + Item("<Num>1</Num>" + pv + "<ParamValue Num=\"0x\" Min=\"0\" Max=\"100abc\">99</ParamValue>"),
-         {4, 4}},
-        {"out of 32 bits", Delay(0) + Item("<Num>1</Num><Type>99999999999</Type>"), {4}},
+        {"type 21", second("<Type>21</Type>"), {4}},
+        {"enabled on", second("<Type>6</Type><Enabled>on</Enabled>"), {4}},
+        {"value above max", second(pv + Value(range, "150")), {4}},
+        {"min equals max", second(pv + Value("Num=\"0\" Min=\"5\" Max=\"5\"", "5")), {4}},
+        {"value without index", second(pv + Value("Min=\"0\" Max=\"100\"", "5")), {4}},
+        {"value index 10", second(pv + Value("Num=\"10\" Min=\"0\" Max=\"100\"", "5")), {4}},
+        {"value without text", second(pv + Value(range, "")), {4}},
+        {"value not a number", second(pv + Value(range, "5x")), {4}},
+        {"missing min counts as 0", second(pv + Value("Num=\"0\" Max=\"100\"", "5")), {4, 4}},
+        {"missing max counts as 0", second(pv + Value("Num=\"0\" Min=\"-10\"", "-3")), {4, 4}},
+        {"attribute keeps its leading digits", second(pv + Value("Num=\"0x\" Min=\"0\" Max=\"100abc\"", "99")), {4, 4}},
+        {"out of 32 bits", second("<Type>99999999999</Type>"), {4}},
+        {"a value in use without its entry", second("<Type>5</Type><Params>2</Params>" + Value(range, "5")), {4}},
         {"name is not read", Item("<Num>0</Num><Name>Bogus</Name>" + echo), {6}},
         {"unknown children ignored", Item("<Num>0</Num><Colour>red</Colour>" + echo), {6}},
         {"other elements ignored", "<Effect><Num>0</Num></Effect>" + Delay(1), {4}},
         {"gaps close up", Delay(7) + Item("<Num>3</Num>" + echo), {6, 4}},
+        {"two lists are both read", Delay(0) + "</EffectList><Other/><EffectList>" + Delay(1, 20), {4, 4}},
         {"no items", "", {}},
-        {"a value in use without its entry",
-         Delay(0) + Item("<Num>1</Num><Type>5</Type><Params>2</Params>"
-                         "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">5</ParamValue>"),
-         {4}},
     };
-    for (const DropCase& c : cases) {
+    for (const auto& c : cases) {
         CEffectList list;
         Load(list, Doc(c.items));
         std::vector<int> types;
@@ -144,11 +124,12 @@ TEST(EffectList, DropRules) {
 
 TEST(EffectList, LoadedFields) {
     CEffectList list;
-    Load(list, Doc(Item("<Num>0</Num><Type>7</Type><Enabled>5</Enabled><Params>2</Params>"
-                        "<ParamValue Num=\"1\" Min=\"-20\" Max=\"20\">-20</ParamValue>"
-                        "<ParamValue Num=\"0\" Min=\"-20\" Max=\"20\">7</ParamValue>") +
-                   Item("<Num>1</Num><Type>2</Type><Enabled>0</Enabled>")));
-    ASSERT_EQ(list.GetCount(), 2);
+    Load(list, Doc(Item("<Num>0</Num><Type>7</Type><Enabled>5</Enabled><Params>2</Params>" +
+                        Value("Num=\"1\" Min=\"-20\" Max=\"20\"", "-20") + Value("Num=\"0\" Min=\"-20\" Max=\"20\"", "7")) +
+                   Item("<Num>1</Num><Type>2</Type><Enabled>0</Enabled>") +
+                   Item("<Num>2</Num><Type>3</Type><Params>1</Params>" + Value("Num=\"0\" Min=\"0\" Max=\"100\"", "5") +
+                        Value("Num=\"2\" Min=\"0\" Max=\"100\"", "50"))));
+    ASSERT_EQ(list.GetCount(), 3);
     const EffectItem* eq = list.GetItem(0);
     EXPECT_STREQ(eq->name, L"EQUALIZER");
     EXPECT_EQ(eq->enabled, 1);
@@ -157,26 +138,12 @@ TEST(EffectList, LoadedFields) {
     EXPECT_EQ(eq->value[1], -20);
     EXPECT_EQ(eq->Min[1], -20);
     EXPECT_EQ(eq->value[2], 0);
-    CEffectList past;  // a value past the count in use is not kept
-    Load(past, Doc(Item("<Num>0</Num><Type>3</Type><Params>1</Params>"
-                        "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\">5</ParamValue>"
-                        "<ParamValue Num=\"2\" Min=\"0\" Max=\"100\">50</ParamValue>")));
-    ASSERT_EQ(past.GetCount(), 1);
-    EXPECT_EQ(past.GetItem(0)->value[0], 5);
-    EXPECT_EQ(past.GetItem(0)->value[2], 0);
-    EXPECT_EQ(past.GetItem(0)->Max[2], 0);
-    const EffectItem* comp = list.GetItem(1);
-    EXPECT_EQ(comp->enabled, 0);
-    EXPECT_EQ(comp->Params, 0);
-}
-
-TEST(EffectList, TwoEffectListsAreBothRead) {
-    CEffectList list;
-    std::string text = std::string(kDecl) + "<EffectList>" + Delay(0) + "</EffectList><Other/><EffectList>" +
-                       Delay(1, 20) + "</EffectList>";
-    Load(list, text);
-    ASSERT_EQ(list.GetCount(), 2);
-    EXPECT_EQ(list.GetItem(1)->value[0], 20);
+    EXPECT_EQ(list.GetItem(1)->enabled, 0);
+    EXPECT_EQ(list.GetItem(1)->Params, 0);
+    const EffectItem* past = list.GetItem(2);  // a value past the count in use is not kept
+    EXPECT_EQ(past->value[0], 5);
+    EXPECT_EQ(past->value[2], 0);
+    EXPECT_EQ(past->Max[2], 0);
 }
 
 TEST(EffectList, NumberRule) {
@@ -212,8 +179,7 @@ TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
     {
         CEffectList never;  // this run never opened the chain
         EXPECT_EQ(never.SaveEffectList(path.c_str()), 0);
-        std::vector<uint8_t> bytes = testutil::ReadAll(path);
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), stored);
+        EXPECT_EQ(ReadText(path), stored);
     }
     {
         CEffectList edited;
@@ -229,8 +195,7 @@ TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
         CEffectList fresh;
         EXPECT_EQ(fresh.LoadEffectList(missing.c_str()), 0);
         EXPECT_EQ(fresh.SaveEffectList(missing.c_str()), 1);  // an empty list, truthfully
-        std::vector<uint8_t> bytes = testutil::ReadAll(missing);
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string(kDecl) + "<EffectList/>\r\n");
+        EXPECT_EQ(ReadText(missing), std::string(kDecl) + "<EffectList/>\r\n");
     }
 }
 
@@ -258,8 +223,7 @@ TEST(EffectList, DroppedEntriesAreKeptAside) {
     EXPECT_EQ(list.GetCount(), 1);
     EXPECT_TRUE(list.HadDroppedEntries());
     ASSERT_EQ(list.SaveEffectList(path.c_str()), 1);
-    std::vector<uint8_t> bak = testutil::ReadAll(path + ".bak");
-    EXPECT_EQ(std::string(bak.begin(), bak.end()), stored);
+    EXPECT_EQ(ReadText(path + ".bak"), stored);
 }
 
 TEST(EffectList, DamagedFiles) {
@@ -317,11 +281,6 @@ TEST(EffectList, EditingAndApplying) {
     EXPECT_EQ(list.InsertItem(0, 21), nullptr);
     list.MoveItem(2, 0);  // DELAY CHORUS ECHO
     list.SetEnabled(1, 0);
-    EffectItem* delay = list.GetItem(0);
-    EXPECT_EQ(delay->type, EFFECT_DELAY);
-    EXPECT_EQ(delay->value[0], 50);
-    EXPECT_EQ(delay->Min[0], 0);
-    EXPECT_EQ(delay->Max[0], 100);
     CEffectManager m;
     list.ApplyTo(m, 48000);
     EXPECT_EQ(m.GetEffectType(0), EFFECT_DELAY);
