@@ -269,36 +269,24 @@ TEST_F(Mp3FileEncoded, SmallReadsGiveTheSameStreamAsOneLargeRead) {
     }
 }
 
-TEST_F(Mp3FileEncoded, VariableBitrateSeekLandsOnTheFrameOfThatTime) {
+TEST_F(Mp3FileEncoded, VariableBitrateSeekLandsOnTheFrameOfThatTimeAndDecodesAsFromTheStart) {
     const std::string mp3 = Make("vbr", "-V 0");
-    const std::vector<uint8_t> bytes = testutil::ReadAll(mp3);
+    const Decoded whole = DecodeFile(mp3);
     CMp3File file;
     ASSERT_EQ(file.Open(plat::Utf8ToWide(mp3).c_str()), 1);
     ASSERT_EQ(file.HasTagFrame(), 1);
     // Walk the frames independently of the class.
-    const std::vector<size_t> offsets = FrameOffsets(bytes, file.GetFirstFrame());
+    const std::vector<size_t> offsets = FrameOffsets(testutil::ReadAll(mp3), file.GetFirstFrame());
     ASSERT_EQ(offsets.size(), file.GetFrameCount());
-    for (uint32_t t : {1u, 2u, 5u}) {
+    for (uint32_t t : {2u, 5u, 1u}) {
         SCOPED_TRACE(t);
         file.SeekTime(t);
         const uint64_t index = uint64_t(t) * 44100 / 1152;
         EXPECT_EQ(file.GetPosition(), offsets[index]);
         EXPECT_EQ(file.GetTime(), index * 1152 / 44100);
-    }
-}
-
-TEST_F(Mp3FileEncoded, SeekThenDecodeEqualsDecodeFromTheStart) {
-    const std::string mp3 = Make("seek", "-b 128");
-    const Decoded whole = DecodeFile(mp3);
-    ASSERT_TRUE(whole.opened);
-    CMp3File file;
-    ASSERT_EQ(file.Open(plat::Utf8ToWide(mp3).c_str()), 1);
-    for (uint32_t t : {3u, 1u}) {
-        SCOPED_TRACE(t);
-        file.SeekTime(t);
         std::vector<int16_t> after;
         ReadInto(file, after, 224000, 100);
-        const size_t from = size_t(t) * 44100 / 1152 * 1152 * 2;  // in samples, both channels
+        const size_t from = index * 1152 * 2;  // in samples, both channels
         ASSERT_EQ(after.size(), whole.pcm.size() - from);
         // Once the reservoir has refilled and the overlap and synthesis
         // history have caught up (three frames), the streams are the same.
