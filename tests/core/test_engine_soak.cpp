@@ -86,7 +86,8 @@ TEST(EngineSoak, TenMinutesEveryFrameAccountedFor) {
 #if !defined(SONVEL_ASAN)
     // Nine more minutes after the first must not have grown the process: a
     // leaked block per 10 ms would be over 100 MB here.
-    if (rssAfterMinute && rssLast)
+    if (rssAfterMinute && rssLast) {
         EXPECT_LT(rssLast, rssAfterMinute + (16u << 20));
+    }
 #endif
 }
