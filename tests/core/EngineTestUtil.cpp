@@ -2,6 +2,8 @@
 
 #include "tests/core/TestUtil.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -18,13 +20,10 @@ uint32_t Le32(const uint8_t* p) {
 uint16_t Le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i)
+// Appends `x` as `bytes` little-endian bytes.
+void Put(std::vector<uint8_t>& v, uint32_t x, int bytes) {
+    for (int i = 0; i < bytes; ++i)
         v.push_back(static_cast<uint8_t>(x >> (8 * i)));
-}
-void Put16(std::vector<uint8_t>& v, uint16_t x) {
-    v.push_back(static_cast<uint8_t>(x));
-    v.push_back(static_cast<uint8_t>(x >> 8));
 }
 } // namespace
 
@@ -72,17 +71,16 @@ bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits
     std::vector<uint8_t> v;
     const int align = channels * ((bits + 7) / 8);
     v.insert(v.end(), {'R', 'I', 'F', 'F'});
-    Put32(v, static_cast<uint32_t>(36 + data.size()));
-    v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put32(v, 16);
-    Put16(v, static_cast<uint16_t>(tag));
-    Put16(v, static_cast<uint16_t>(channels));
-    Put32(v, static_cast<uint32_t>(rate));
-    Put32(v, static_cast<uint32_t>(rate * align));
-    Put16(v, static_cast<uint16_t>(align));
-    Put16(v, static_cast<uint16_t>(bits));
+    Put(v, static_cast<uint32_t>(36 + data.size()), 4);
+    v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0});
+    Put(v, tag, 2);
+    Put(v, channels, 2);
+    Put(v, rate, 4);
+    Put(v, rate * align, 4);
+    Put(v, align, 2);
+    Put(v, bits, 2);
     v.insert(v.end(), {'d', 'a', 't', 'a'});
-    Put32(v, static_cast<uint32_t>(data.size()));
+    Put(v, static_cast<uint32_t>(data.size()), 4);
     v.insert(v.end(), data.begin(), data.end());
     return testutil::WriteAll(path, v.data(), v.size());
 }
@@ -97,6 +95,41 @@ std::vector<int16_t> AfterLead(const WavData& wav) {
     size_t lead = static_cast<size_t>(wav.rate / 2) * wav.channels;
     if (wav.samples.size() < lead) return {};
     return std::vector<int16_t>(wav.samples.begin() + static_cast<long>(lead), wav.samples.end());
+}
+
+std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames) {
+    std::vector<int16_t> v;
+    for (size_t i = 0; i < frames; ++i)
+        v.insert(v.end(), frame);
+    return v;
+}
+
+WavData Record(const std::string& dir, const std::vector<int16_t>& input, int channels,
+               const std::function<void(RecordSessionOptions&)>& adjust, RecordSessionResult* out) {
+    RecordSessionOptions o;
+    o.outPath = plat::JoinPath(dir, "take.wav");
+    o.inputSamples = input;
+    o.inputChannels = channels;
+    if (adjust) adjust(o);
+    RecordSessionResult r;
+    std::string error;
+    EXPECT_TRUE(RunRecordSession(o, &r, &error)) << error;
+    EXPECT_EQ(r.capturedFrames, input.size() / channels);
+    EXPECT_EQ(r.overflows, 0u);
+    if (out) *out = r;
+    return ReadWav(o.outPath);
+}
+
+std::vector<int16_t> Heard(CTestRenderer* render) {
+    std::vector<uint8_t> bytes = render->GetReceived();
+    std::vector<int16_t> out;
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        int16_t lr[2];
+        std::memcpy(lr, &bytes[i], 4);
+        EXPECT_EQ(lr[0], lr[1]);
+        if (lr[0]) out.push_back(lr[0]);
+    }
+    return out;
 }
 
 void PostLog::PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) {

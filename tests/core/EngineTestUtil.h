@@ -7,6 +7,7 @@
 #include "drivers/test/CTestDrivers.h"
 #include "engine/CAudioControl.h"
 #include "engine/CWindowEventListener.h"
+#include "engine/RecordSession.h"
 #include "settings/CAppParameter.h"
 
 #include <atomic>
@@ -39,6 +40,15 @@ bool WriteWav16(const std::string& path, int channels, int rate, const std::vect
 
 // Frames of a stereo file after the 0.5 s lead, as (L, R) pairs flattened.
 std::vector<int16_t> AfterLead(const WavData& wav);
+
+// `frame` repeated `frames` times.
+std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames);
+// Runs a session on `input` (interleaved, `channels` wide) into dir/take.wav,
+// expecting it to succeed without overflow, and returns the recorded file.
+WavData Record(const std::string& dir, const std::vector<int16_t>& input, int channels,
+               const std::function<void(RecordSessionOptions&)>& adjust = {}, RecordSessionResult* out = nullptr);
+// The non-silent frames a renderer received, as left-channel values; expects L == R.
+std::vector<int16_t> Heard(CTestRenderer* render);
 
 class PostLog : public CWindowEventListener {
   public:

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class CMp3File;
+
 namespace mp3test {
 
 // A Layer III frame whose side information and main data are all zero
@@ -19,9 +21,14 @@ struct FrameShape {
     uint32_t protection = 1;  // 1: no CRC
     uint32_t layerField = 1;  // 1: Layer III
 };
-uint32_t FrameBytes(const FrameShape& f);  // worked out from the standard's formula
+constexpr FrameShape kMono{.mode = 3};
+constexpr FrameShape kCrc{.protection = 0};
+constexpr FrameShape kLsf{.versionBits = 2, .bitrateIndex = 8};  // 64 kbit/s at 22.05 kHz: 208 bytes
 std::vector<uint8_t> SilentFrame(const FrameShape& f);
+std::vector<uint8_t> Frames(const FrameShape& f, int count);
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes);
+// Offsets of the frames from `start` on, walked by their headers.
+std::vector<size_t> FrameOffsets(const std::vector<uint8_t>& bytes, size_t start = 0);
 
 // A deterministic stereo test signal: tones, a sweep and clicks (for short
 // blocks), different in each channel.
@@ -29,11 +36,16 @@ std::vector<int16_t> TestSignal(uint32_t rate, uint32_t seconds, uint32_t channe
 bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate, uint32_t channels);
 
 bool HaveTool(const char* name);
-bool RunShell(const std::string& command);
-// lame `args` in.wav out.mp3
-bool Encode(const std::string& wav, const std::string& mp3, const std::string& args);
+// Writes `signal` (stereo; the test signal when empty) as dir/name.wav and
+// encodes it with lame `args` to dir/name.mp3, whose path it returns.
+std::string EncodeSignal(const std::string& dir, const std::string& name, uint32_t rate, uint32_t seconds,
+                         const std::string& args, std::vector<int16_t> signal = {});
 // The reference decoder's output: stereo 32-bit float, every frame.
 bool ReferenceDecode(const std::string& mp3, std::vector<float>* out);
+
+// Appends what CMp3File::ReadData hands out, `chunk` bytes a call, until the
+// end, `calls` calls, or three empty answers.
+void ReadInto(CMp3File& file, std::vector<int16_t>& out, uint32_t chunk, int calls = 1 << 30);
 
 // Everything CMp3File::ReadData hands out, asking `chunk` bytes at a time.
 struct Decoded {
@@ -49,16 +61,10 @@ Decoded DecodeFile(const std::string& path, uint32_t chunk = 224000);
 
 // Our samples against the reference (stereo float, `skip` sample frames
 // dropped from its start), on `channels` channels; the reference is clipped
-// to the 16-bit range first. Errors in LSB of 16 bits.
-struct Error {
-    double rms = 0;
-    double max = 0;
-    size_t frames = 0;
-};
-Error Compare(const std::vector<int16_t>& ours, uint32_t channels, const std::vector<float>& ref, size_t skip);
-
-// The ISO/IEC 11172-4 "limited accuracy" bound, 2^-11 / sqrt(12) of full
-// scale, in LSB of 16 bits.
-constexpr double kLimitedAccuracyLsb = 32768.0 / 2048.0 / 3.4641016151377544;
+// to the 16-bit range first. Expects the error within the ISO/IEC 11172-4
+// "limited accuracy" bound, 2^-11 / sqrt(12) of full scale, in RMS, and a
+// couple of LSB (truncation plus float rounding) at most.
+void ExpectLimitedAccuracy(const std::vector<int16_t>& ours, uint32_t channels, const std::vector<float>& ref,
+                           size_t skip);
 
 }  // namespace mp3test

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 using namespace enginetest;
 
 namespace {
@@ -17,14 +15,13 @@ std::shared_ptr<CTestSignal> Counting(uint64_t frames) {
     return std::make_shared<CCountingSignal>(frames);
 }
 
-// Checks that `s` (stereo) holds counting frames first, first + 1, ...
-void ExpectCounting(const std::vector<int16_t>& s, uint64_t first, size_t frames, const char* what) {
-    ASSERT_EQ(s.size(), frames * 2) << what;
-    for (size_t f = 0; f < frames; ++f) {
-        int16_t v = static_cast<int16_t>((first + f) & 0x7FFF);
-        ASSERT_EQ(s[2 * f], v) << what << " frame " << f;
-        ASSERT_EQ(s[2 * f + 1], v) << what << " frame " << f;
-    }
+// Stereo counting frames: each run {first, frames} gives first, first + 1, ...
+std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs) {
+    std::vector<int16_t> s;
+    for (auto [first, frames] : runs)
+        for (size_t f = 0; f < frames; ++f)
+            s.insert(s.end(), 2, static_cast<int16_t>((first + f) & 0x7FFF));
+    return s;
 }
 
 // A record file whose disk fills after `limit` bytes: the failing write stores nothing.
@@ -40,41 +37,60 @@ class CFullDiskWave : public CWaveFile {
     uint64_t m_Written = 0;
 };
 
-} // namespace
+// A take.wav of counting frames, recorded through the rig.
+class EngineControl : public ::testing::Test {
+  protected:
+    bool StartTake(uint64_t signalFrames = 100000) {
+        return rig.StartCapture(Counting(signalFrames)) && a.RecordStart(Take()) == 1;
+    }
+    // Delivers `frames` and waits until the record thread has written them.
+    void Feed(uint64_t frames) {
+        rig.Deliver(frames);
+        rig.DrainRecord();
+    }
+    std::string Take() { return dir.File("take.wav"); }
 
-TEST(EngineControl, RecordStatesWithPauseAndResume) {
-    testutil::TempDir dir("states");
+    testutil::TempDir dir{"control"};
     EngineRig rig;
     CAudioControl& a = rig.m_Audio;
+};
+
+// The header of a finished 16-bit stereo file agrees with its length.
+void ExpectConsistentHeader(const WavData& w) {
+    EXPECT_TRUE(w.ok);
+    EXPECT_EQ(w.riffSize, 48 + w.dataSize);
+    EXPECT_EQ(w.factFrames, w.dataSize / 4);
+    EXPECT_EQ(w.fileSize, 56 + w.dataSize);
+}
+
+} // namespace
+
+TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
     testutil::TraceCapture trace;
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
-    EXPECT_EQ(a.RecordStart(dir.File("take.wav")), 0); // capture not running
+    EXPECT_EQ(a.RecordStart(Take()), 0); // capture not running
     EXPECT_EQ(trace.Count("[Capture Status] Capture Stop\n"), 1);
     EXPECT_EQ(a.RecordPause(), 0);
     EXPECT_EQ(a.RecordStop(), 0);
 
     ASSERT_TRUE(rig.StartCapture(Counting(200000)));
     EXPECT_EQ(a.RecordStart(""), 0);
-    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    ASSERT_EQ(a.RecordStart(Take()), 1);
     EXPECT_EQ(a.m_RecordState, REC_RECORDING);
     EXPECT_EQ(a.RecordStart(dir.File("other.wav")), 0); // already recording
-    rig.Deliver(4800);
-    rig.DrainRecord();
+    Feed(4800);
     EXPECT_EQ(a.GetRecordedSeconds(), 0u);
-    rig.Deliver(48000);
-    rig.DrainRecord();
+    Feed(48000);
     EXPECT_EQ(a.GetRecordedSeconds(), 1u);
 
     ASSERT_EQ(a.RecordPause(), 1);
     EXPECT_EQ(a.m_RecordState, REC_PAUSED);
     EXPECT_EQ(trace.Count("[Capture Status] REC --> REC PAUSE\n"), 1);
-    rig.Deliver(96000); // dropped
-    rig.DrainRecord();
+    Feed(96000); // dropped
     ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1); // resumes the same file
     EXPECT_EQ(a.m_RecordState, REC_RECORDING);
     EXPECT_EQ(trace.Count("[Capture Status] REC PAUSE --> REC\n"), 1);
-    rig.Deliver(2400);
-    rig.DrainRecord();
+    Feed(2400);
     // The recorded time counts what went into the file, not the pause.
     EXPECT_EQ(a.GetRecordedSeconds(), 1u);
     EXPECT_EQ(a.GetCapture()->GetElapsedSeconds(), 3u);
@@ -84,91 +100,64 @@ TEST(EngineControl, RecordStatesWithPauseAndResume) {
     for (const char* line : {"[Capture Status] REC STOP --> REC\n", "[Capture Status] REC --> REC STOP REQ\n",
                              "[Capture Status] REC STOP REC --> REC STOP\n", "[Capture Status] REC END\n"})
         EXPECT_EQ(trace.Count(line), 1) << line;
-    EXPECT_FALSE(testutil::ReadAll(dir.File("ignored.wav")).size());
-
-    WavData w = ReadWav(dir.File("take.wav"));
-    ASSERT_TRUE(w.ok);
+    EXPECT_FALSE(plat::PathExists(dir.File("ignored.wav").c_str()));
+    WavData w = ReadWav(Take());
     EXPECT_EQ(w.dataSize, (24000u + 52800 + 2400) * 4);
-    std::vector<int16_t> s = AfterLead(w);
-    ASSERT_EQ(s.size(), (52800u + 2400) * 2);
-    ExpectCounting(std::vector<int16_t>(s.begin(), s.begin() + 105600), 0, 52800, "before pause");
-    ExpectCounting(std::vector<int16_t>(s.begin() + 105600, s.end()), 52800 + 96000, 2400, "after pause");
+    ExpectConsistentHeader(w);
+    EXPECT_EQ(AfterLead(w), CountingFrames({{0, 52800}, {52800 + 96000, 2400}}));
 }
 
-TEST(EngineControl, StopWhilePausedWritesNothingOfThePause) {
-    testutil::TempDir dir("pausestop");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
-    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
-    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
-    rig.Deliver(4800);
-    rig.DrainRecord();
+TEST_F(EngineControl, StopWhilePausedWritesNothingOfThePause) {
+    ASSERT_TRUE(StartTake());
+    Feed(4800);
     ASSERT_EQ(a.RecordPause(), 1);
     a.HoldRecordThreadForTest(true); // the paused blocks are still queued at STOP
     rig.Deliver(4800);
     a.HoldRecordThreadForTest(false);
     EXPECT_EQ(a.RecordStop(), 1);
-    WavData w = ReadWav(dir.File("take.wav"));
-    ASSERT_TRUE(w.ok);
-    ExpectCounting(AfterLead(w), 0, 4800, "before pause");
+    EXPECT_EQ(AfterLead(ReadWav(Take())), CountingFrames({{0, 4800}}));
 }
 
-TEST(EngineControl, UnansweredStopIsCompletedByRecordStop) {
-    testutil::TempDir dir("unanswered");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
-    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
-    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
-    rig.Deliver(4800);
-    rig.DrainRecord();
+TEST_F(EngineControl, UnansweredStopIsCompletedByRecordStop) {
+    ASSERT_TRUE(StartTake());
+    Feed(4800);
     a.HoldRecordThreadForTest(true);
     testutil::TraceCapture trace;
     uint32_t t0 = plat::TickCount();
     EXPECT_EQ(a.RecordStop(), 1);
-    uint32_t waited = plat::TickCount() - t0;
-    EXPECT_GE(waited, 1900u);
+    EXPECT_GE(plat::TickCount() - t0, 1900u);
     EXPECT_EQ(a.m_RecordState, REC_STOP);
     EXPECT_EQ(trace.Count("[Capture Status] REC END\n"), 1);
     EXPECT_EQ(trace.Count("[Capture Status] REC STOP REC --> REC STOP\n"), 0);
     a.HoldRecordThreadForTest(false);
-    WavData w = ReadWav(dir.File("take.wav"));
-    ASSERT_TRUE(w.ok);
+    WavData w = ReadWav(Take());
     EXPECT_EQ(w.dataSize, (24000u + 4800) * 4);
-    EXPECT_EQ(w.riffSize, 48 + w.dataSize);
+    ExpectConsistentHeader(w);
 }
 
-TEST(EngineControl, RecordStartOnAFullDiskLeavesNoFile) {
-    testutil::TempDir dir("empty");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineControl, RecordStartOnAFullDiskLeavesNoFile) {
     ASSERT_TRUE(rig.StartCapture(Counting(100000)));
     // The lead cannot be written: nothing reaches the file.
     CFullDiskWave full(0);
     a.RecordFileForTest().SetFileForTest(&full);
     testutil::TraceCapture trace;
-    EXPECT_EQ(a.RecordStart(dir.File("take.wav")), 0);
+    EXPECT_EQ(a.RecordStart(Take()), 0);
     EXPECT_EQ(a.m_RecordState, REC_STOP);
-    EXPECT_EQ(trace.Count("file open error " + dir.File("take.wav") + "\n"), 1);
-    EXPECT_FALSE(plat::PathExists(dir.File("take.wav").c_str()));
+    EXPECT_EQ(trace.Count("file open error " + Take() + "\n"), 1);
+    EXPECT_FALSE(plat::PathExists(Take().c_str()));
     a.RecordFileForTest().SetFileForTest(nullptr);
     // With room again, the same name records.
-    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
+    ASSERT_EQ(a.RecordStart(Take()), 1);
     EXPECT_EQ(a.RecordStop(), 1);
-    EXPECT_EQ(ReadWav(dir.File("take.wav")).dataSize, 96000u);
+    EXPECT_EQ(ReadWav(Take()).dataSize, 96000u);
 }
 
-TEST(EngineControl, HeaderDescribesTheTakeWhileRecording) {
-    testutil::TempDir dir("refresh");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
-    ASSERT_TRUE(rig.StartCapture(Counting(48000 * 40)));
-    std::string path = dir.File("take.wav");
-    ASSERT_EQ(a.RecordStart(path), 1);
+TEST_F(EngineControl, HeaderDescribesTheTakeWhileRecording) {
+    ASSERT_TRUE(StartTake(48000 * 40));
     // 25 s of audio, as fast as it goes; then the process "dies": the file is
     // taken as it stands on disk while the recording is still open.
-    rig.Deliver(48000 * 25);
-    rig.DrainRecord();
-    std::vector<uint8_t> left = ReadShared(path);
+    Feed(48000 * 25);
+    std::vector<uint8_t> left = ReadShared(Take());
     WavData w = ParseWav(left);
     ASSERT_TRUE(w.ok);
     const uint64_t onDisk = left.size() - 56;
@@ -178,93 +167,72 @@ TEST(EngineControl, HeaderDescribesTheTakeWhileRecording) {
     EXPECT_GE(w.dataSize, onDisk - 10u * 192000);
     EXPECT_EQ(w.riffSize, 48 + w.dataSize);
     EXPECT_EQ(w.factFrames, w.dataSize / 4);
-    ExpectCounting(std::vector<int16_t>(w.samples.begin() + 48000, w.samples.begin() + 48000 + 2 * 1000), 0,
-                   1000, "start");
+    EXPECT_EQ(std::vector<int16_t>(w.samples.begin() + 48000, w.samples.begin() + 50000), CountingFrames({{0, 1000}}));
     EXPECT_EQ(a.RecordStop(), 1);
-    w = ReadWav(path);
-    EXPECT_EQ(w.dataSize, onDisk);
+    EXPECT_EQ(ReadWav(Take()).dataSize, onDisk);
 }
 
-TEST(EngineControl, TakeContinuesInNumberedFilesAtTheSizeLimit) {
-    testutil::TempDir dir("split");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineControl, TakeContinuesInNumberedFilesAtTheSizeLimit) {
     ASSERT_TRUE(rig.StartCapture(Counting(100000)));
     a.RecordFileForTest().SetPartLimitForTest(100001); // rounded down to 25000 frames
     // A file that already has the second part's name is left alone.
-    ASSERT_TRUE(testutil::WriteAll(dir.File("take1_002.wav"), "keep", 4));
-    ASSERT_EQ(a.RecordStart(dir.File("take1.wav")), 1);
-    rig.Deliver(48000);
-    rig.DrainRecord();
+    ASSERT_TRUE(testutil::WriteAll(dir.File("take_002.wav"), "keep", 4));
+    ASSERT_EQ(a.RecordStart(Take()), 1);
+    Feed(48000);
     EXPECT_EQ(a.RecordStop(), 1);
-    EXPECT_EQ(testutil::ReadAll(dir.File("take1_002.wav")).size(), 4u);
+    EXPECT_EQ(testutil::ReadAll(dir.File("take_002.wav")).size(), 4u);
 
     // 24000 lead + 48000 frames = 72000 frames: parts of 25000, 25000, 22000.
-    const char* names[] = {"take1.wav", "take1_003.wav", "take1_004.wav"};
+    const char* names[] = {"take.wav", "take_003.wav", "take_004.wav"};
     const uint32_t frames[] = {25000, 25000, 22000};
     std::vector<int16_t> all;
     for (int i = 0; i < 3; ++i) {
         WavData w = ReadWav(dir.File(names[i]));
-        ASSERT_TRUE(w.ok) << names[i];
         EXPECT_EQ(w.dataSize, frames[i] * 4) << names[i];
-        EXPECT_EQ(w.riffSize, 48 + w.dataSize) << names[i];
-        EXPECT_EQ(w.factFrames, frames[i]) << names[i];
-        EXPECT_EQ(w.fileSize, 56 + w.dataSize) << names[i];
+        ExpectConsistentHeader(w);
         all.insert(all.end(), w.samples.begin(), w.samples.end());
     }
-    EXPECT_FALSE(testutil::ReadAll(dir.File("take1_005.wav")).size());
+    EXPECT_FALSE(plat::PathExists(dir.File("take_005.wav").c_str()));
     EXPECT_EQ(a.GetRecordParts(), 4); // the numbering skipped the taken _002
-    for (size_t i = 0; i < 48000; ++i)
-        ASSERT_EQ(all[i], 0) << i;
-    ExpectCounting(std::vector<int16_t>(all.begin() + 48000, all.end()), 0, 48000, "parts");
+    std::vector<int16_t> expect(48000, 0); // the lead
+    for (int16_t v : CountingFrames({{0, 48000}}))
+        expect.push_back(v);
+    EXPECT_EQ(all, expect);
 }
 
-TEST(EngineControl, FailingWriteStopsTheRecordingWithAValidFile) {
-    testutil::TempDir dir("fullDisk");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineControl, FailingWriteStopsTheRecordingWithAValidFile) {
     ASSERT_TRUE(rig.StartCapture(Counting(200000)));
     // Room for the lead and 10000 frames.
     CFullDiskWave full((24000 + 10000) * 4);
     a.RecordFileForTest().SetFileForTest(&full);
     testutil::TraceCapture trace;
-    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
-    rig.Deliver(4800);
-    rig.DrainRecord();
-    rig.Deliver(48000);
-    rig.DrainRecord();
+    ASSERT_EQ(a.RecordStart(Take()), 1);
+    Feed(4800);
+    Feed(48000);
     EXPECT_EQ(a.m_RecordState, REC_STOP);
     ASSERT_EQ(rig.m_Log.Count(WM_REC_ERROR), 1);
     EXPECT_EQ(trace.Count("[Capture Status] REC write error --> REC STOP\n"), 1);
     EXPECT_EQ(a.RecordStop(), 0); // nothing left to stop
     a.RecordFileForTest().SetFileForTest(nullptr);
 
-    WavData w = ReadWav(dir.File("take.wav"));
-    ASSERT_TRUE(w.ok);
-    EXPECT_EQ(w.fileSize, 56 + w.dataSize);
-    EXPECT_EQ(w.riffSize, 48 + w.dataSize);
-    EXPECT_EQ(w.factFrames, w.dataSize / 4);
+    WavData w = ReadWav(Take());
+    ExpectConsistentHeader(w);
     const uint64_t saved = w.dataSize / 4 - 24000;
     EXPECT_EQ(rig.m_Log.Params(WM_REC_ERROR)[0].first, w.dataSize / 4);
     EXPECT_GE(saved, 4800u);
     EXPECT_LE(saved, 10000u);
-    ExpectCounting(AfterLead(w), 0, saved, "saved");
+    EXPECT_EQ(AfterLead(w), CountingFrames({{0, saved}}));
     // Capture goes on; the next recording works.
     ASSERT_EQ(a.RecordStart(dir.File("next.wav")), 1);
-    rig.Deliver(480);
-    rig.DrainRecord();
+    Feed(480);
     EXPECT_EQ(a.RecordStop(), 1);
     EXPECT_EQ(ReadWav(dir.File("next.wav")).dataSize, (24000u + 480) * 4);
 }
 
-TEST(EngineControl, RecordFifoOverflowLosesItsContentAndRecordingGoesOn) {
-    testutil::TempDir dir("overflow");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineControl, RecordFifoOverflowLosesItsContentAndRecordingGoesOn) {
     ASSERT_TRUE(rig.StartCapture(Counting(1000000), 48000, 2, 480, false));
-    ASSERT_EQ(a.RecordStart(dir.File("take.wav")), 1);
-    rig.Deliver(4800);
-    rig.DrainRecord();
+    ASSERT_EQ(a.RecordStart(Take()), 1);
+    Feed(4800);
     testutil::TraceCapture trace;
     a.HoldRecordThreadForTest(true);
     // The FIFO holds 479999 bytes: 119999 frames; 249 blocks of 480 fit, the 250th overflows.
@@ -273,21 +241,13 @@ TEST(EngineControl, RecordFifoOverflowLosesItsContentAndRecordingGoesOn) {
     EXPECT_EQ(trace.Count("FIFO: overflow!!\n"), 1);
     EXPECT_EQ(a.GetRecordFifoUsed(), 1920u);
     a.HoldRecordThreadForTest(false);
-    rig.Deliver(4800);
-    rig.DrainRecord();
+    Feed(4800);
     EXPECT_EQ(a.RecordStop(), 1);
-
-    WavData w = ReadWav(dir.File("take.wav"));
-    std::vector<int16_t> s = AfterLead(w);
     // 4800 frames, then the block that overflowed and everything after it.
-    ASSERT_EQ(s.size(), (4800u + 480 + 4800) * 2);
-    ExpectCounting(std::vector<int16_t>(s.begin(), s.begin() + 9600), 0, 4800, "before");
-    ExpectCounting(std::vector<int16_t>(s.begin() + 9600, s.end()), 4800 + 480 * 249, 5280, "after");
+    EXPECT_EQ(AfterLead(ReadWav(Take())), CountingFrames({{0, 4800}, {4800 + 480 * 249, 5280}}));
 }
 
-TEST(EngineControl, MonitorGetsMonoCaptureOnBothChannels) {
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineControl, MonitorGetsMonoCaptureOnBothChannels) {
     std::vector<int16_t> mono(4800);
     for (size_t i = 0; i < mono.size(); ++i)
         mono[i] = static_cast<int16_t>(i + 1);
@@ -299,21 +259,10 @@ TEST(EngineControl, MonitorGetsMonoCaptureOnBothChannels) {
     rig.Deliver(4800);
     ASSERT_TRUE(WaitFor([&] { return a.GetMonitorFifoUsed() == 0; }));
     a.MonitorStop();
-    std::vector<uint8_t> bytes = rig.Render()->GetReceived();
-    std::vector<int16_t> heard;
-    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-        int16_t l, r;
-        std::memcpy(&l, &bytes[i], 2);
-        std::memcpy(&r, &bytes[i + 2], 2);
-        ASSERT_EQ(l, r);
-        if (l) heard.push_back(l);
-    }
-    EXPECT_EQ(heard, mono);
+    EXPECT_EQ(Heard(rig.Render()), mono);
 }
 
-TEST(EngineControl, MonitorOffFlushesTheMonitorFifo) {
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineControl, MonitorOffFlushesTheMonitorFifo) {
     ASSERT_TRUE(rig.StartCapture(Counting(100000)));
     a.MonitorStop(); // nothing drains the monitor FIFO now
     a.m_bMonitor = 1;
@@ -324,9 +273,7 @@ TEST(EngineControl, MonitorOffFlushesTheMonitorFifo) {
     EXPECT_EQ(a.GetMonitorFifoUsed(), 0u);
 }
 
-TEST(EngineControl, FormatChangesAndDriverCreation) {
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineControl, FormatChangesAndDriverCreation) {
     rig.m_Params.m_DriverType = 1;
     testutil::TraceCapture trace;
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
@@ -369,23 +316,16 @@ TEST(EngineControl, FormatChangesAndDriverCreation) {
     EXPECT_EQ(trace.Count("StopThread: thread still running after 1 s, abandoned\n"), 0);
 }
 
-TEST(EngineControl, ShutdownWhileRecordingKeepsTheTake) {
-    testutil::TempDir dir("shutdown");
-    std::string path = dir.File("take.wav");
-    {
-        EngineRig rig;
-        CAudioControl& a = rig.m_Audio;
-        ASSERT_TRUE(rig.StartCapture(Counting(100000)));
-        ASSERT_EQ(a.RecordStart(path), 1);
-        rig.Deliver(4800);
-        a.Shutdown();
-        EXPECT_EQ(a.m_RecordState, REC_STOP);
-        EXPECT_EQ(a.GetBlocksInFlight(), 0);
-    }
-    WavData w = ReadWav(path);
-    ASSERT_TRUE(w.ok);
+TEST_F(EngineControl, ShutdownWhileRecordingKeepsTheTake) {
+    ASSERT_TRUE(StartTake());
+    rig.Deliver(4800);
+    a.Shutdown();
+    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetBlocksInFlight(), 0);
+    WavData w = ReadWav(Take());
     EXPECT_EQ(w.dataSize, (24000u + 4800) * 4);
-    ExpectCounting(AfterLead(w), 0, 4800, "kept");
+    ExpectConsistentHeader(w);
+    EXPECT_EQ(AfterLead(w), CountingFrames({{0, 4800}}));
 }
 
 // ---------------------------------------------------------------- the listener's window side

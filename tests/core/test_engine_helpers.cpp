@@ -22,8 +22,7 @@ TEST(EngineHelpers, TypedRecordNameGetsWavAppended) {
         EXPECT_EQ(changed, c.changed) << std::wstring(c.typed).size();
     }
     // At most 260 characters, still ending in ".wav".
-    std::wstring longName(300, L'a');
-    std::wstring done = CompleteRecordName(longName);
+    std::wstring done = CompleteRecordName(std::wstring(300, L'a'));
     EXPECT_EQ(done.size(), 260u);
     EXPECT_EQ(done.substr(255), L"a.wav");
 }
@@ -32,10 +31,8 @@ TEST(EngineHelpers, RecordPaths) {
     const std::string sep(1, plat::PathSeparator());
     EXPECT_EQ(JoinRecordPath("rec", "take1.wav"), "rec" + sep + "take1.wav");
     EXPECT_EQ(JoinRecordPath("", "take1.wav"), "take1.wav");
-    plat::LocalTime t{2025, 3, 3, 14, 5, 59, 0};
-    EXPECT_EQ(AutoRecordPath("rec", t), "rec" + sep + "202503031405.wav");
-    plat::LocalTime u{2026, 12, 31, 0, 0, 0, 0};
-    EXPECT_EQ(AutoRecordPath("", u), "202612310000.wav");
+    EXPECT_EQ(AutoRecordPath("rec", {2025, 3, 3, 14, 5, 59, 0}), "rec" + sep + "202503031405.wav");
+    EXPECT_EQ(AutoRecordPath("", {2026, 12, 31, 0, 0, 0, 0}), "202612310000.wav");
 
     EXPECT_EQ(SplitPartPath("dir/take1.wav", 2), "dir/take1_002.wav");
     EXPECT_EQ(SplitPartPath("take1.wav", 13), "take1_013.wav");
@@ -97,21 +94,18 @@ TEST(EngineHelpers, LevelFromPeak) {
 
 TEST(EngineHelpers, PeakFollowsAndDecays) {
     // A higher peak replaces the stored one; a lower one pulls it down by 20 %.
-    EXPECT_EQ(NextPeak(100, 200), 200);
-    EXPECT_EQ(NextPeak(1000, 500), 900);
-    EXPECT_EQ(NextPeak(1000, 0), 800);
-    EXPECT_EQ(NextPeak(32767, 32767), 32766); // 26213 + 6553: each term truncated
-    EXPECT_EQ(NextPeak(7, 3), 5);
+    // 32767, 32767: 26213 + 6553, each term truncated.
+    const int peaks[][3] = {{100, 200, 200}, {1000, 500, 900}, {1000, 0, 800}, {32767, 32767, 32766}, {7, 3, 5}};
+    for (const auto& p : peaks)
+        EXPECT_EQ(NextPeak(p[0], p[1]), p[2]) << p[0] << " " << p[1];
 
     // The 1 s timer: nothing on the first tick, then a quarter per tick.
     int16_t peak = 16384;
     int32_t counter = 0;
-    EXPECT_FALSE(MeterDecayTick(peak, counter));
-    EXPECT_EQ(peak, 16384);
-    EXPECT_TRUE(MeterDecayTick(peak, counter));
-    EXPECT_EQ(peak, 4096);
-    EXPECT_TRUE(MeterDecayTick(peak, counter));
-    EXPECT_EQ(peak, 1024);
+    for (int16_t after : {16384, 4096, 1024}) {
+        EXPECT_EQ(MeterDecayTick(peak, counter), after != 16384);
+        EXPECT_EQ(peak, after);
+    }
     peak = 0;
     EXPECT_FALSE(MeterDecayTick(peak, counter));
     EXPECT_EQ(counter, 0);

@@ -1,7 +1,6 @@
 // Playback mixed into the recording and played to the monitor, checked on the
 // recorded and rendered samples.
 #include "engine/PlayFileInfo.h"
-#include "engine/RecordSession.h"
 #include "tests/core/EngineTestUtil.h"
 #include "tests/core/TestUtil.h"
 
@@ -19,33 +18,18 @@ int16_t Mixed(int x) {
     return static_cast<int16_t>(std::trunc(x * 0.7071067811865476));
 }
 
-std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames) {
-    std::vector<int16_t> v;
-    for (size_t i = 0; i < frames; ++i)
-        v.insert(v.end(), frame);
-    return v;
-}
-
-struct PlayRun {
-    WavData wav;
-    RecordSessionResult result;
-};
-
-PlayRun RecordWithPlay(const testutil::TempDir& dir, const std::vector<int16_t>& capture, int captureChannels,
-                       const std::string& playPath,
-                       const std::function<void(RecordSessionOptions&)>& adjust) {
-    RecordSessionOptions o;
-    o.outPath = dir.File("take.wav");
-    o.inputSamples = capture;
-    o.inputChannels = captureChannels;
-    o.playPath = playPath;
-    adjust(o);
-    PlayRun run;
-    std::string error;
-    EXPECT_TRUE(RunRecordSession(o, &run.result, &error)) << error;
-    EXPECT_TRUE(run.result.playEnded);
-    run.wav = ReadWav(o.outPath);
-    return run;
+// Records `capture` with `play` mixed in; the play file must reach its end.
+std::vector<int16_t> RecordWithPlay(const testutil::TempDir& dir, const std::vector<int16_t>& capture, int channels,
+                                    const std::string& play,
+                                    const std::function<void(RecordSessionOptions&)>& adjust = {}) {
+    RecordSessionResult r;
+    WavData w = Record(dir.Path(), capture, channels, [&](RecordSessionOptions& o) {
+        o.playPath = play;
+        if (adjust) adjust(o);
+    }, &r);
+    EXPECT_TRUE(r.playEnded);
+    EXPECT_EQ(w.channels, channels);
+    return AfterLead(w);
 }
 
 } // namespace
@@ -63,34 +47,20 @@ TEST(EnginePlayback, MixedIntoTheRecordingByPlayFileMode) {
         {2, 906, 2121}, // with (282, 0)
         {3, 707, 2320}, // with (0, 282)
     };
-    for (const Case& c : cases) {
-        PlayRun run = RecordWithPlay(dir, Repeat({1000, 3000}, 9600), 2, play,
-                                     [&](RecordSessionOptions& o) { o.playFileMode = c.mode; });
-        std::vector<int16_t> s = AfterLead(run.wav);
-        ASSERT_EQ(s.size(), 19200u);
-        for (size_t i = 0; i < s.size(); i += 2) {
-            ASSERT_EQ(s[i], c.l) << "mode " << c.mode << " frame " << i / 2;
-            ASSERT_EQ(s[i + 1], c.r) << "mode " << c.mode << " frame " << i / 2;
-        }
-    }
-}
-
-TEST(EnginePlayback, MonoRecordingGetsTheDownmixWhateverTheMode) {
-    testutil::TempDir dir("playmono");
-    std::string play = dir.File("play.wav");
-    ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({100, 300}, 48000)));
-    for (int mode : {0, 2, 3}) {
-        PlayRun run =
-            RecordWithPlay(dir, std::vector<int16_t>(4800, 500), 1, play, [&](RecordSessionOptions& o) {
-                o.playFileMode = mode;
-                o.recFileChannel = 0;
-            });
-        ASSERT_EQ(run.wav.channels, 1);
-        std::vector<int16_t> s = AfterLead(run.wav);
-        ASSERT_EQ(s.size(), 4800u);
-        for (int16_t v : s)
-            ASSERT_EQ(v, 552) << "mode " << mode; // (500 + 282) / sqrt(2)
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(RecordWithPlay(dir, Repeat({1000, 3000}, 9600), 2, play,
+                                 [&](RecordSessionOptions& o) { o.playFileMode = c.mode; }),
+                  Repeat({c.l, c.r}, 9600))
+            << "mode " << c.mode;
+    // A mono recording gets the downmix whatever the mode: (500 + 282) / sqrt(2).
+    for (int mode : {0, 2, 3})
+        EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(4800, 500), 1, play,
+                                 [&](RecordSessionOptions& o) {
+                                     o.playFileMode = mode;
+                                     o.recFileChannel = 0;
+                                 }),
+                  std::vector<int16_t>(4800, 552))
+            << "mono, mode " << mode;
 }
 
 TEST(EnginePlayback, VoiceCancelAndPlayGainSaturate) {
@@ -110,55 +80,40 @@ TEST(EnginePlayback, VoiceCancelAndPlayGainSaturate) {
     for (const Case& c : cases) {
         std::string play = dir.File("play.wav");
         ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({c.pl, c.pr}, 24000)));
-        PlayRun run =
-            RecordWithPlay(dir, std::vector<int16_t>(9600, 0), 2, play, [&](RecordSessionOptions& o) {
-                o.voiceCancel = c.vcut;
-                o.playGain = c.gain;
-            });
-        std::vector<int16_t> s = AfterLead(run.wav);
-        ASSERT_EQ(s.size(), 9600u);
-        for (size_t i = 0; i < s.size(); i += 2) {
-            ASSERT_EQ(s[i], c.l) << c.pl << "," << c.pr << " frame " << i / 2;
-            ASSERT_EQ(s[i + 1], c.r) << c.pl << "," << c.pr << " frame " << i / 2;
-        }
+        EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(9600, 0), 2, play,
+                                 [&](RecordSessionOptions& o) {
+                                     o.voiceCancel = c.vcut;
+                                     o.playGain = c.gain;
+                                 }),
+                  Repeat({c.l, c.r}, 4800))
+            << c.pl << "," << c.pr;
     }
 }
 
-TEST(EnginePlayback, MonitorOffStillRecordsTheWholePlayFile) {
-    testutil::TempDir dir("monoff");
-    std::string play = dir.File("play.wav");
-    // Four seconds: more than the two chunks the monitor ring holds.
-    ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({1000, 400}, 4 * 48000)));
-    PlayRun run = RecordWithPlay(dir, std::vector<int16_t>(5 * 48000 * 2, 0), 2, play,
-                                 [](RecordSessionOptions& o) { o.monitor = false; });
-    std::vector<int16_t> s = AfterLead(run.wav);
-    ASSERT_EQ(s.size(), 5u * 48000 * 2);
-    for (size_t f = 0; f < 5 * 48000; ++f) {
-        ASSERT_EQ(s[2 * f], f < 4 * 48000 ? 707 : 0) << "frame " << f;
-        ASSERT_EQ(s[2 * f + 1], f < 4 * 48000 ? 282 : 0) << "frame " << f;
-    }
-}
-
-TEST(EnginePlayback, StartDelayOfTwoSecondsIsSilenceFirst) {
+TEST(EnginePlayback, DelayAndMonitorOffPlayTheWholeFile) {
     testutil::TempDir dir("delay");
     std::string play = dir.File("play.wav");
     ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({8000, -8000}, 48000)));
-    PlayRun run = RecordWithPlay(dir, std::vector<int16_t>(3 * 48000 * 2, 0), 2, play,
-                                 [](RecordSessionOptions& o) { o.playDelay = 2; });
-    std::vector<int16_t> s = AfterLead(run.wav);
-    ASSERT_EQ(s.size(), 3u * 48000 * 2);
-    // 384000 bytes of silence (96000 frames), then the file's second.
-    for (size_t f = 0; f < 144000; ++f) {
-        int16_t expect = f < 96000 ? 0 : 5656;
-        ASSERT_EQ(s[2 * f], expect) << "frame " << f;
-        ASSERT_EQ(s[2 * f + 1], -expect) << "frame " << f;
-    }
+    // A start delay of 2 s is 384000 bytes of silence (96000 frames), then the file's second.
+    std::vector<int16_t> expect = Repeat({0, 0}, 96000);
+    for (int16_t v : Repeat({5656, -5656}, 48000))
+        expect.push_back(v);
+    EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(3 * 48000 * 2, 0), 2, play,
+                             [](RecordSessionOptions& o) { o.playDelay = 2; }),
+              expect);
     // A negative delay means none.
-    run = RecordWithPlay(dir, std::vector<int16_t>(4800, 0), 2, play,
-                         [](RecordSessionOptions& o) { o.playDelay = -3; });
-    s = AfterLead(run.wav);
-    ASSERT_EQ(s.size(), 4800u);
-    EXPECT_EQ(s[0], 5656);
+    EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(4800, 0), 2, play,
+                             [](RecordSessionOptions& o) { o.playDelay = -3; }),
+              Repeat({5656, -5656}, 2400));
+
+    // Four seconds, more than the two chunks the monitor ring holds, all
+    // recorded with the monitor off.
+    ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({1000, 400}, 4 * 48000)));
+    expect = Repeat({707, 282}, 4 * 48000);
+    expect.resize(5 * 48000 * 2, 0);
+    EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(5 * 48000 * 2, 0), 2, play,
+                             [](RecordSessionOptions& o) { o.monitor = false; }),
+              expect);
 }
 
 TEST(EnginePlayback, OtherSampleFormatsPlayAtTheirOwnSpeed) {
@@ -171,37 +126,27 @@ TEST(EnginePlayback, OtherSampleFormatsPlayAtTheirOwnSpeed) {
     for (const Case& c : cases) {
         // Sample i of the file carries v(i) = ((i % 100) + 1) * 256 on every channel.
         std::vector<uint8_t> data;
+        std::vector<int16_t> expect(48000 * 2, 0);
         for (int i = 0; i < frames; ++i) {
-            int v = ((i % 100) + 1) * 256;
+            const int v = ((i % 100) + 1) * 256;
+            expect[2 * i] = expect[2 * i + 1] = Mixed(v);
+            const float x = v / 32768.0f;
+            uint8_t f[4];
+            std::memcpy(f, &x, 4);
             for (int ch = 0; ch < c.channels; ++ch) {
-                if (c.bits == 8) {
+                if (c.bits == 8)
                     data.push_back(static_cast<uint8_t>(128 + v / 256));
-                } else if (c.bits == 16) {
-                    data.push_back(static_cast<uint8_t>(v));
-                    data.push_back(static_cast<uint8_t>(v >> 8));
-                } else if (c.bits == 24) {
-                    data.push_back(0x7F); // below the kept 16 bits
-                    data.push_back(static_cast<uint8_t>(v));
-                    data.push_back(static_cast<uint8_t>(v >> 8));
-                } else {
-                    float x = v / 32768.0f;
-                    uint8_t b[4];
-                    std::memcpy(b, &x, 4);
-                    data.insert(data.end(), b, b + 4);
-                }
+                else if (c.bits == 32)
+                    data.insert(data.end(), f, f + 4);
+                else if (c.bits == 24) // 0x7F: below the kept 16 bits
+                    data.insert(data.end(), {0x7F, static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+                else
+                    data.insert(data.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
             }
         }
         std::string play = dir.File(std::string(c.name) + ".wav");
         ASSERT_TRUE(WriteWav(play, c.tag, c.channels, 48000, c.bits, data));
-        PlayRun run =
-            RecordWithPlay(dir, std::vector<int16_t>(48000 * 2, 0), 2, play, [](RecordSessionOptions&) {});
-        std::vector<int16_t> s = AfterLead(run.wav);
-        ASSERT_EQ(s.size(), 96000u) << c.name;
-        for (int f = 0; f < 48000; ++f) {
-            int16_t expect = f < frames ? Mixed(((f % 100) + 1) * 256) : 0;
-            ASSERT_EQ(s[2 * f], expect) << c.name << " frame " << f;
-            ASSERT_EQ(s[2 * f + 1], expect) << c.name << " frame " << f;
-        }
+        EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(48000 * 2, 0), 2, play), expect) << c.name;
     }
 }
 
@@ -210,8 +155,7 @@ TEST(EnginePlayback, UnreadablePlayFileFailsBeforeTheFormatChanges) {
     std::string bad = dir.File("bad.wav");
     ASSERT_TRUE(testutil::WriteAll(bad, "RIFF....WAVEjunk", 16));
     PlayFileInfo info;
-    std::wstring wide = plat::Utf8ToWide(bad);
-    EXPECT_EQ(ReadPlayFileInfo(wide.c_str(), info), 0u);
+    EXPECT_EQ(ReadPlayFileInfo(plat::Utf8ToWide(bad).c_str(), info), 0u);
     EXPECT_EQ(info.durationText, "");
 
     EngineRig rig;
@@ -231,8 +175,7 @@ TEST(EnginePlayback, PlayFileInformation) {
     // 5400 s would be a large file; the header's frames decide, so write 90 s of 8 kHz mono.
     ASSERT_TRUE(WriteWav16(path, 1, 8000, std::vector<int16_t>(8000 * 90, 1)));
     PlayFileInfo info;
-    std::wstring wide = plat::Utf8ToWide(path);
-    EXPECT_EQ(ReadPlayFileInfo(wide.c_str(), info), 8000u);
+    EXPECT_EQ(ReadPlayFileInfo(plat::Utf8ToWide(path).c_str(), info), 8000u);
     EXPECT_EQ(info.channels, 1u);
     EXPECT_EQ(info.frames, 720000u);
     EXPECT_EQ(info.seconds, 90u);
@@ -241,8 +184,7 @@ TEST(EnginePlayback, PlayFileInformation) {
     EXPECT_EQ(info.channelText, "1ch");
 }
 
-// ---------------------------------------------------------------- capture stopped: the renderer plays the
-// ring
+// ---------------------------------------------------------------- played through the rig
 
 namespace {
 // Mono play file whose frame i carries i / 480 + 1 (1 .. seconds * 100).
@@ -253,20 +195,6 @@ std::string WriteStepFile(const testutil::TempDir& dir, int seconds) {
     std::string path = dir.File("steps.wav");
     EXPECT_TRUE(WriteWav16(path, 1, 48000, v));
     return path;
-}
-
-// The non-silent frames the renderer received, as left-channel values; checks L == R.
-std::vector<int16_t> Heard(CTestRenderer* render) {
-    std::vector<uint8_t> bytes = render->GetReceived();
-    std::vector<int16_t> out;
-    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-        int16_t l, r;
-        std::memcpy(&l, &bytes[i], 2);
-        std::memcpy(&r, &bytes[i + 2], 2);
-        EXPECT_EQ(l, r);
-        if (l) out.push_back(l);
-    }
-    return out;
 }
 } // namespace
 
@@ -289,10 +217,10 @@ TEST(EnginePlayback, RendererPlaysTheFileFromTheSeekPositionToItsEnd) {
     a.PlayEnd();
     a.MonitorStop();
     EXPECT_EQ(trace.Count("JUMP POS : 2\n"), 1);
-    std::vector<int16_t> heard = Heard(rig.Render());
-    ASSERT_EQ(heard.size(), 48000u); // seconds 2 to 3
-    for (size_t i = 0; i < heard.size(); ++i)
-        ASSERT_EQ(heard[i], static_cast<int16_t>(201 + i / 480)) << i;
+    std::vector<int16_t> expect(48000); // seconds 2 to 3
+    for (size_t i = 0; i < expect.size(); ++i)
+        expect[i] = static_cast<int16_t>(201 + i / 480);
+    EXPECT_EQ(Heard(rig.Render()), expect);
     EXPECT_FALSE(a.HasPlayFile());
 }
 
@@ -306,8 +234,7 @@ TEST(EnginePlayback, PauseWithCaptureRunningMixesSilenceAndLosesNothing) {
     ASSERT_TRUE(a.OpenPlayFile(path));
     a.PlayBegin(0, 0);
     ASSERT_TRUE(WaitFor([&] { return a.GetPlayRecordRingUsed() > 0; }));
-    auto silence = std::make_shared<CBufferSignal>(std::vector<int16_t>(48000 * 2, 0), 2);
-    ASSERT_TRUE(rig.StartCapture(silence));
+    ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(std::vector<int16_t>(48000 * 2, 0), 2)));
     a.m_bMonitor = 1;
     ASSERT_TRUE(a.RecordStart(dir.File("take.wav")));
     rig.Deliver(4800);
@@ -319,8 +246,7 @@ TEST(EnginePlayback, PauseWithCaptureRunningMixesSilenceAndLosesNothing) {
     EXPECT_EQ(a.RecordStop(), 1);
     a.PlayEnd();
 
-    WavData w = ReadWav(dir.File("take.wav"));
-    std::vector<int16_t> s = AfterLead(w);
+    std::vector<int16_t> s = AfterLead(ReadWav(dir.File("take.wav")));
     ASSERT_EQ(s.size(), 3u * 4800 * 2);
     for (size_t f = 0; f < 14400; ++f) {
         // Paused frames mix silence; after the pause the file goes on where it stopped.

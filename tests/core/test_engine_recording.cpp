@@ -1,43 +1,12 @@
 // The capture -> gain -> channel mode -> effects -> record path, checked on the
 // samples of the recorded file (the whole engine over the test driver pair).
 #include "effects/CEffectManager.h"
-#include "engine/RecordSession.h"
 #include "tests/core/EngineTestUtil.h"
 #include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
 
 using namespace enginetest;
-
-namespace {
-
-// Runs a session on `frames` frames of `input` (interleaved, `channels` wide)
-// and returns the recorded file.
-WavData RecordInput(const testutil::TempDir& dir, const std::vector<int16_t>& input, int channels,
-                    const std::function<void(RecordSessionOptions&)>& adjust = {},
-                    RecordSessionResult* out = nullptr) {
-    RecordSessionOptions o;
-    o.outPath = dir.File("take.wav");
-    o.inputSamples = input;
-    o.inputChannels = channels;
-    if (adjust) adjust(o);
-    RecordSessionResult r;
-    std::string error;
-    EXPECT_TRUE(RunRecordSession(o, &r, &error)) << error;
-    EXPECT_EQ(r.capturedFrames, input.size() / channels);
-    EXPECT_EQ(r.overflows, 0u);
-    if (out) *out = r;
-    return ReadWav(o.outPath);
-}
-
-std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames) {
-    std::vector<int16_t> v;
-    for (size_t i = 0; i < frames; ++i)
-        v.insert(v.end(), frame);
-    return v;
-}
-
-} // namespace
 
 TEST(EngineRecording, GainSaturatesAtFullScale) {
     testutil::TempDir dir("gain");
@@ -52,17 +21,11 @@ TEST(EngineRecording, GainSaturatesAtFullScale) {
         {1, 10, 32767, -32768}, // x10
     };
     for (const Case& c : cases) {
-        WavData w = RecordInput(dir, Repeat({20000, -20000}, 4800), 2, [&](RecordSessionOptions& o) {
+        WavData w = Record(dir.Path(), Repeat({20000, -20000}, 4800), 2, [&](RecordSessionOptions& o) {
             o.boostOn = c.boostOn;
             o.boostLevel = c.level;
         });
-        ASSERT_TRUE(w.ok);
-        std::vector<int16_t> s = AfterLead(w);
-        ASSERT_EQ(s.size(), 9600u);
-        for (size_t i = 0; i < s.size(); i += 2) {
-            ASSERT_EQ(s[i], c.l) << "level " << c.level << " frame " << i / 2;
-            ASSERT_EQ(s[i + 1], c.r) << "level " << c.level << " frame " << i / 2;
-        }
+        EXPECT_EQ(AfterLead(w), Repeat({c.l, c.r}, 4800)) << "boost " << c.boostOn << " level " << c.level;
     }
 }
 
@@ -70,15 +33,10 @@ TEST(EngineRecording, FloatCaptureIsConvertedToPcm16) {
     testutil::TempDir dir("float");
     // The driver delivers s / 32768; the engine takes x * 32767 truncated.
     std::vector<int16_t> in = {16384, -16384, -32768, 32767, 1, -1, 0, 8192};
-    const int16_t expect[] = {16383, -16383, -32767, 32766, 0, 0, 0, 8191};
-    WavData w = RecordInput(dir, in, 2, [](RecordSessionOptions& o) { o.floatCapture = true; });
-    ASSERT_TRUE(w.ok);
+    WavData w = Record(dir.Path(), in, 2, [](RecordSessionOptions& o) { o.floatCapture = true; });
     EXPECT_EQ(w.tag, 1);
     EXPECT_EQ(w.bits, 16);
-    std::vector<int16_t> s = AfterLead(w);
-    ASSERT_EQ(s.size(), 8u);
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(s[i], expect[i]) << i;
+    EXPECT_EQ(AfterLead(w), std::vector<int16_t>({16383, -16383, -32767, 32766, 0, 0, 0, 8191}));
 }
 
 TEST(EngineRecording, ChannelModesAndRecFileChannel) {
@@ -89,28 +47,25 @@ TEST(EngineRecording, ChannelModesAndRecFileChannel) {
         stereo.push_back(static_cast<int16_t>(-300 - i));
         mono.push_back(static_cast<int16_t>(7 * i - 3000));
     }
-    struct Case {
-        int mode, recFileChannel, fileChannels;
-    } cases[] = {{1, 0, 1}, {1, 1, 2}, {2, 0, 2}, {2, 1, 2}, {3, 0, 2}, {3, 1, 2}, {4, 0, 2}, {4, 1, 2}};
-    for (const Case& c : cases) {
-        const bool monoIn = c.mode == 1;
-        WavData w = RecordInput(dir, monoIn ? mono : stereo, monoIn ? 1 : 2, [&](RecordSessionOptions& o) {
-            o.channelMode = c.mode;
-            o.recFileChannel = c.recFileChannel;
-        });
-        ASSERT_TRUE(w.ok);
-        EXPECT_EQ(w.channels, c.fileChannels) << "mode " << c.mode;
-        std::vector<int16_t> s = AfterLead(w);
-        ASSERT_EQ(s.size(), 960u * c.fileChannels) << "mode " << c.mode;
-        for (int i = 0; i < 960; ++i) {
-            int16_t l = stereo[2 * i], r = stereo[2 * i + 1];
-            if (monoIn) {
-                for (int ch = 0; ch < c.fileChannels; ++ch)
-                    ASSERT_EQ(s[i * c.fileChannels + ch], mono[i]);
-            } else {
-                ASSERT_EQ(s[2 * i], c.mode == 4 ? 0 : l) << "mode " << c.mode << " frame " << i;
-                ASSERT_EQ(s[2 * i + 1], c.mode == 3 ? 0 : r) << "mode " << c.mode << " frame " << i;
+    // Mode 1 records mono (one channel, or both the same); 3 and 4 keep only L or R.
+    for (int mode = 1; mode <= 4; ++mode) {
+        for (int recFileChannel : {0, 1}) {
+            const bool monoIn = mode == 1;
+            WavData w = Record(dir.Path(), monoIn ? mono : stereo, monoIn ? 1 : 2, [&](RecordSessionOptions& o) {
+                o.channelMode = mode;
+                o.recFileChannel = recFileChannel;
+            });
+            const int fileChannels = monoIn && !recFileChannel ? 1 : 2;
+            EXPECT_EQ(w.channels, fileChannels) << "mode " << mode;
+            std::vector<int16_t> expect;
+            for (int i = 0; i < 960; ++i) {
+                if (monoIn)
+                    expect.insert(expect.end(), fileChannels, mono[i]);
+                else
+                    expect.insert(expect.end(),
+                                  {mode == 4 ? int16_t(0) : stereo[2 * i], mode == 3 ? int16_t(0) : stereo[2 * i + 1]});
             }
+            EXPECT_EQ(AfterLead(w), expect) << "mode " << mode << " file channel " << recFileChannel;
         }
     }
 }
@@ -153,23 +108,13 @@ TEST(EngineRecording, SilenceIsDroppedOnlyWithoutARenderer) {
     for (int i = 1920; i < 2880; ++i)
         in[i] = static_cast<int16_t>(i == 2000 ? 0 : -500);
     for (bool renderer : {true, false}) {
-        RecordSessionResult r;
-        WavData w = RecordInput(
-            dir, in, 2,
-            [&](RecordSessionOptions& o) {
-                o.withRenderer = renderer;
-                o.blockFrames = 480;
-            },
-            &r);
-        ASSERT_TRUE(w.ok);
-        std::vector<int16_t> s = AfterLead(w);
-        if (renderer) {
-            ASSERT_EQ(s, in);
-        } else {
-            std::vector<int16_t> kept(in.begin(), in.begin() + 960);
-            kept.insert(kept.end(), in.begin() + 1920, in.end());
-            ASSERT_EQ(s, kept);
-        }
+        WavData w = Record(dir.Path(), in, 2, [&](RecordSessionOptions& o) {
+            o.withRenderer = renderer;
+            o.blockFrames = 480;
+        });
+        std::vector<int16_t> kept(in.begin(), in.begin() + 960);
+        kept.insert(kept.end(), in.begin() + (renderer ? 960 : 1920), in.end());
+        EXPECT_EQ(AfterLead(w), kept) << "renderer " << renderer;
     }
 }
 
@@ -179,37 +124,26 @@ TEST(EngineRecording, EffectsOnRunTheChainAndSilenceWithoutManager) {
     for (int i = 0; i < 4800; ++i)
         in.push_back(static_cast<int16_t>((i * 37) % 20000 - 10000));
 
+    auto recorded = [&] {
+        return AfterLead(Record(dir.Path(), in, 2, [](RecordSessionOptions& o) { o.effectsOn = true; }));
+    };
+    CEffectManager manager;
+    CEffectManager* old = g_pEffectManager;
     // No manager: the block is cleared.
-    {
-        CEffectManager* old = g_pEffectManager;
-        g_pEffectManager = nullptr;
-        WavData w = RecordInput(dir, in, 2, [](RecordSessionOptions& o) { o.effectsOn = true; });
-        g_pEffectManager = old;
-        ASSERT_TRUE(w.ok);
-        std::vector<int16_t> s = AfterLead(w);
-        ASSERT_EQ(s.size(), in.size());
-        for (int16_t v : s)
-            ASSERT_EQ(v, 0);
-    }
+    g_pEffectManager = nullptr;
+    EXPECT_EQ(recorded(), std::vector<int16_t>(in.size(), 0));
     // A manager with an empty chain gives back every sample unchanged.
-    {
-        CEffectManager manager;
-        CEffectManager* old = g_pEffectManager;
-        g_pEffectManager = &manager;
-        WavData w = RecordInput(dir, in, 2, [](RecordSessionOptions& o) { o.effectsOn = true; });
-        ASSERT_TRUE(w.ok);
-        EXPECT_EQ(AfterLead(w), in);
-        // A disabled effect is skipped too.
-        int32_t values[10] = {50};
-        ASSERT_GE(manager.AddEffect(4, values, 48000, -1), 0);
-        manager.SetEffectEnable(0, 0);
-        w = RecordInput(dir, in, 2, [](RecordSessionOptions& o) { o.effectsOn = true; });
-        EXPECT_EQ(AfterLead(w), in);
-        // Switched on, the delay changes the signal.
-        manager.SetEffectEnable(0, 1);
-        w = RecordInput(dir, in, 2, [](RecordSessionOptions& o) { o.effectsOn = true; });
-        EXPECT_EQ(AfterLead(w).size(), in.size());
-        EXPECT_NE(AfterLead(w), in);
-        g_pEffectManager = old;
-    }
+    g_pEffectManager = &manager;
+    EXPECT_EQ(recorded(), in);
+    // A disabled effect is skipped too.
+    int32_t values[10] = {50};
+    EXPECT_GE(manager.AddEffect(4, values, 48000, -1), 0);
+    manager.SetEffectEnable(0, 0);
+    EXPECT_EQ(recorded(), in);
+    // Switched on, the delay changes the signal.
+    manager.SetEffectEnable(0, 1);
+    const std::vector<int16_t> delayed = recorded();
+    g_pEffectManager = old;
+    EXPECT_EQ(delayed.size(), in.size());
+    EXPECT_NE(delayed, in);
 }

@@ -115,61 +115,39 @@ TEST(EngineSampleOps, PeakIgnoresMostNegative) {
 }
 
 TEST(EngineSampleOps, PlayFileConversionToStereo16) {
-    // 8-bit mono: (u - 128) << 8, on both channels.
-    {
-        const uint8_t raw[] = {128, 255, 0};
-        int16_t out[6];
-        PcmLayout l{1, 8, 1};
-        ASSERT_EQ(ConvertToStereo16(raw, sizeof raw, l, out), 3u);
-        const int16_t expect[] = {0, 0, 32512, 32512, -32768, -32768};
-        for (int i = 0; i < 6; ++i)
-            EXPECT_EQ(out[i], expect[i]);
-    }
-    // 16-bit mono.
-    {
-        const int16_t raw[] = {1234, -5};
-        int16_t out[4];
-        PcmLayout l{1, 16, 1};
-        ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 2u);
-        const int16_t expect[] = {1234, 1234, -5, -5};
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(out[i], expect[i]);
-    }
-    // 24-bit stereo keeps the top 16 bits: 0x123456 -> 0x1234, 0xFEDCBA -> 0xFEDC.
-    {
-        const uint8_t raw[] = {0x56, 0x34, 0x12, 0xBA, 0xDC, 0xFE};
-        int16_t out[2];
-        PcmLayout l{1, 24, 2};
-        ASSERT_EQ(ConvertToStereo16(raw, sizeof raw, l, out), 1u);
-        EXPECT_EQ(out[0], 0x1234);
-        EXPECT_EQ(out[1], static_cast<int16_t>(0xFEDC));
-    }
-    // 32-bit float: x * 32768 truncated and clamped.
-    {
-        const float raw[] = {0.5f, -0.25f, 1.5f, -2.0f, 0.00002f, -0.00002f};
-        int16_t out[6];
-        PcmLayout l{3, 32, 2};
-        ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 3u);
-        const int16_t expect[] = {16384, -8192, 32767, -32768};
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(out[i], expect[i]);
-    }
-    // More than two channels: the first two are kept. A partial frame is not converted.
-    {
-        const int16_t raw[] = {1, 2, 3, 4, 5, 6, 7};
-        int16_t out[4];
-        PcmLayout l{1, 16, 3};
-        ASSERT_EQ(ConvertToStereo16(reinterpret_cast<const uint8_t*>(raw), sizeof raw, l, out), 2u);
-        const int16_t expect[] = {1, 2, 4, 5};
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(out[i], expect[i]);
-    }
-    // Unsupported layouts convert nothing.
-    {
-        const uint8_t raw[8] = {};
-        int16_t out[8];
-        EXPECT_EQ(ConvertToStereo16(raw, 8, PcmLayout{1, 12, 2}, out), 0u);
-        EXPECT_EQ(ConvertToStereo16(raw, 8, PcmLayout{3, 16, 2}, out), 0u);
-        EXPECT_EQ(ConvertToStereo16(raw, 8, PcmLayout{1, 16, 0}, out), 0u);
+    const int16_t mono16[] = {1234, -5};
+    const int16_t three16[] = {1, 2, 3, 4, 5, 6, 7};
+    const float floats[] = {0.5f, -0.25f, 1.5f, -2.0f, 0.00002f, -0.00002f};
+    const uint8_t mono8[] = {128, 255, 0};
+    const uint8_t stereo24[] = {0x56, 0x34, 0x12, 0xBA, 0xDC, 0xFE};
+    const uint8_t zeros[8] = {};
+    auto bytes = [](const auto& a) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(a);
+        return std::vector<uint8_t>(p, p + sizeof a);
+    };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> raw;
+        PcmLayout layout;
+        std::vector<int16_t> out;
+    } cases[] = {
+        // 8-bit: (u - 128) << 8, on both channels.
+        {"8-bit mono", bytes(mono8), {1, 8, 1}, {0, 0, 32512, 32512, -32768, -32768}},
+        {"16-bit mono", bytes(mono16), {1, 16, 1}, {1234, 1234, -5, -5}},
+        // 24-bit keeps the top 16 bits: 0x123456 -> 0x1234, 0xFEDCBA -> 0xFEDC.
+        {"24-bit stereo", bytes(stereo24), {1, 24, 2}, {0x1234, static_cast<int16_t>(0xFEDC)}},
+        // Float: x * 32768 truncated and clamped.
+        {"float", bytes(floats), {3, 32, 2}, {16384, -8192, 32767, -32768, 0, 0}},
+        // More than two channels: the first two are kept. A partial frame is not converted.
+        {"three channels", bytes(three16), {1, 16, 3}, {1, 2, 4, 5}},
+        {"12 bits", bytes(zeros), {1, 12, 2}, {}},
+        {"16-bit float", bytes(zeros), {3, 16, 2}, {}},
+        {"no channels", bytes(zeros), {1, 16, 0}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int16_t> out(16, 99);
+        EXPECT_EQ(ConvertToStereo16(c.raw.data(), c.raw.size(), c.layout, out.data()), c.out.size() / 2) << c.name;
+        out.resize(c.out.size());
+        EXPECT_EQ(out, c.out) << c.name;
     }
 }

@@ -118,12 +118,8 @@ TEST(Mp3Tables, HuffmanTablesAreCompletePrefixCodes) {
     for (int t = 16; t < 32; ++t) EXPECT_EQ(mp3::kHuffTables[t].linbits, linbits[t - 16]) << t;
     // Table 1: x,y = 0,0 "1"; 0,1 "001"; 1,0 "01"; 1,1 "000".
     const mp3::HuffCode* t1 = mp3::kHuffTables[1].codes;
-    EXPECT_EQ(t1[0].code, 1u);
-    EXPECT_EQ(t1[0].length, 1);
-    EXPECT_EQ(t1[1].length, 3);
-    EXPECT_EQ(t1[2].code, 1u);
-    EXPECT_EQ(t1[2].length, 2);
-    EXPECT_EQ(t1[3].code, 0u);
+    const uint32_t t1Codes[4][2] = {{1, 1}, {1, 3}, {1, 2}, {0, 3}};  // {code, length}
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(t1[i].code == t1Codes[i][0] && t1[i].length == t1Codes[i][1]) << i;
 }
 
 TEST(Mp3Tables, SynthesisWindowHasTheStandardsShape) {
@@ -152,39 +148,21 @@ TEST(Mp3Tables, BandBoundariesRiseToTheGranuleEnd) {
 
 std::unique_ptr<Mp3DecoderState> NewState() { return std::make_unique<Mp3DecoderState>(); }
 
-std::vector<uint8_t> SilentStream(const FrameShape& shape, int frames) {
-    std::vector<uint8_t> s;
-    for (int i = 0; i < frames; ++i) Append(s, SilentFrame(shape));
-    return s;
-}
-
-struct SilentCase {
-    const char* name;
-    FrameShape shape;
-    uint32_t bytesPerFrame;
-};
-
 TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
-    FrameShape stereo;
-    FrameShape mono;
-    mono.mode = 3;
-    FrameShape crc;
-    crc.protection = 0;
-    FrameShape lsf;
-    lsf.versionBits = 2;
-    lsf.bitrateIndex = 8;
-    FrameShape lsfMono = lsf;
-    lsfMono.mode = 3;
-    FrameShape v25;
-    v25.versionBits = 0;
-    v25.bitrateIndex = 4;
-    v25.frequencyIndex = 2;
-    const SilentCase cases[] = {{"stereo 44.1", stereo, 4608}, {"mono 44.1", mono, 2304}, {"crc", crc, 4608},
-                                {"mpeg-2 stereo", lsf, 2304},  {"mpeg-2 mono", lsfMono, 1152}, {"mpeg-2.5", v25, 2304}};
-    for (const SilentCase& c : cases) {
+    const struct {
+        const char* name;
+        FrameShape shape;
+        uint32_t bytesPerFrame;
+    } cases[] = {{"stereo 44.1", {}, 4608},
+                 {"mono 44.1", kMono, 2304},
+                 {"crc", kCrc, 4608},
+                 {"mpeg-2 stereo", kLsf, 2304},
+                 {"mpeg-2 mono", {.versionBits = 2, .bitrateIndex = 8, .mode = 3}, 1152},
+                 {"mpeg-2.5", {.versionBits = 0, .bitrateIndex = 4, .frequencyIndex = 2}, 2304}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto s = NewState();
-        const std::vector<uint8_t> in = SilentStream(c.shape, 5);
+        const std::vector<uint8_t> in = Frames(c.shape, 5);
         std::vector<uint8_t> out(100000, 0xAA);
         uint32_t produced = 0;
         // Only the first frame found needs the header after it to confirm
@@ -202,7 +180,7 @@ TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
 
 TEST(Mp3Decode, SmallOutputBufferHandsOutTheRestFirst) {
     auto s = NewState();
-    const std::vector<uint8_t> in = SilentStream(FrameShape{}, 3);
+    const std::vector<uint8_t> in = Frames({}, 3);
     std::vector<uint8_t> out(1000);
     uint32_t produced = 0;
     EXPECT_EQ(Mp3Decode(s.get(), in.data(), uint32_t(in.size()), out.data(), 1000, &produced), MP3_OUTPUT_FULL);
@@ -219,7 +197,7 @@ TEST(Mp3Decode, SmallOutputBufferHandsOutTheRestFirst) {
 
 TEST(Mp3Decode, PartialFrameWaitsForMoreInput) {
     auto s = NewState();
-    const std::vector<uint8_t> in = SilentStream(FrameShape{}, 2);
+    const std::vector<uint8_t> in = Frames({}, 2);
     std::vector<uint8_t> out(10000);
     uint32_t produced = 99;
     EXPECT_EQ(Mp3Decode(s.get(), in.data(), 200, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
@@ -250,12 +228,9 @@ TEST(Mp3Decode, RingTakesWhatFitsAndRefusesWhenFull) {
 TEST(Mp3Decode, FramesAreFoundAfterJunkAndOtherLayers) {
     auto s = NewState();
     std::vector<uint8_t> in(777, 0x00);
-    in[100] = 0xFF;  // a lone sync byte in the junk
-    in[101] = 0xFB;
-    FrameShape layer2;
-    layer2.layerField = 2;
-    Append(in, SilentStream(layer2, 3));  // valid frames, but not Layer III
-    Append(in, SilentStream(FrameShape{}, 4));
+    in[100] = 0xFF, in[101] = 0xFB;  // a lone sync in the junk
+    Append(in, Frames({.layerField = 2}, 3));  // valid frames, but not Layer III
+    Append(in, Frames({}, 4));
     std::vector<uint8_t> out(100000);
     uint32_t produced = 0;
     Mp3DecodeSetEndOfInput(s.get());
@@ -294,18 +269,12 @@ class Mp3DecodeEncoded : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!HaveTool("lame")) GTEST_SKIP() << "lame missing";
-        m_Dir = std::make_unique<testutil::TempDir>("mp3dec");
     }
     std::vector<uint8_t> Make(const std::string& name, uint32_t rate, const std::string& args,
                               std::vector<int16_t> signal = {}) {
-        const std::string wav = m_Dir->File(name + ".wav");
-        const std::string mp3 = m_Dir->File(name + ".mp3");
-        if (signal.empty()) signal = TestSignal(rate, 2, 2);
-        EXPECT_TRUE(WriteWav(wav, signal, rate, 2));
-        EXPECT_TRUE(Encode(wav, mp3, args));
-        return testutil::ReadAll(mp3);
+        return testutil::ReadAll(EncodeSignal(m_Dir.Path(), name, rate, 2, args, std::move(signal)));
     }
-    std::unique_ptr<testutil::TempDir> m_Dir;
+    testutil::TempDir m_Dir{"mp3dec"};
 };
 
 TEST_F(Mp3DecodeEncoded, AnyInputPiecesAndOutputSizesGiveTheSameStream) {
@@ -327,34 +296,31 @@ TEST_F(Mp3DecodeEncoded, TwoDecodersRunSideBySide) {
     const std::vector<uint8_t> aAlone = DecodeInPieces(a, 4096, 1 << 20);
     const std::vector<uint8_t> bAlone = DecodeInPieces(b, 4096, 1 << 20);
     // Interleave: one piece of input and a little output for each in turn.
-    auto sa = NewState();
-    auto sb = NewState();
-    Mp3DecodeSetEndOfInput(sa.get());
-    Mp3DecodeSetEndOfInput(sb.get());
-    std::vector<uint8_t> outA, outB, buf(4608);
-    size_t fa = 0, fb = 0;
-    bool doneA = false, doneB = false;
-    while (!doneA || !doneB) {
-        for (int which = 0; which < 2; ++which) {
-            Mp3DecoderState* s = which ? sb.get() : sa.get();
-            const std::vector<uint8_t>& in = which ? b : a;
-            size_t& fed = which ? fb : fa;
-            std::vector<uint8_t>& out = which ? outB : outA;
-            bool& done = which ? doneB : doneA;
-            if (done) continue;
-            if (fed < in.size() && Mp3DecodeBuffered(s) < 8000) {
-                const uint32_t n = uint32_t(std::min<size_t>(1000, in.size() - fed));
-                Mp3Decode(s, in.data() + fed, n, nullptr, 0, nullptr);
-                fed += n;
+    struct Side {
+        const std::vector<uint8_t>& in;
+        std::unique_ptr<Mp3DecoderState> s;
+        std::vector<uint8_t> out;
+        size_t fed;
+        bool done;
+    } sides[2] = {{a, NewState(), {}, 0, false}, {b, NewState(), {}, 0, false}};
+    std::vector<uint8_t> buf(4608);
+    for (Side& d : sides) Mp3DecodeSetEndOfInput(d.s.get());
+    while (!sides[0].done || !sides[1].done) {
+        for (Side& d : sides) {
+            if (d.done) continue;
+            if (d.fed < d.in.size() && Mp3DecodeBuffered(d.s.get()) < 8000) {
+                const uint32_t n = uint32_t(std::min<size_t>(1000, d.in.size() - d.fed));
+                Mp3Decode(d.s.get(), d.in.data() + d.fed, n, nullptr, 0, nullptr);
+                d.fed += n;
             }
             uint32_t produced = 0;
-            const int answer = Mp3Decode(s, nullptr, 0, buf.data(), 4608, &produced);
-            out.insert(out.end(), buf.begin(), buf.begin() + produced);
-            done = answer == MP3_NEED_INPUT && fed == in.size() && produced == 0;
+            const int answer = Mp3Decode(d.s.get(), nullptr, 0, buf.data(), 4608, &produced);
+            d.out.insert(d.out.end(), buf.begin(), buf.begin() + produced);
+            d.done = answer == MP3_NEED_INPUT && d.fed == d.in.size() && produced == 0;
         }
     }
-    EXPECT_TRUE(outA == aAlone);
-    EXPECT_TRUE(outB == bAlone);
+    EXPECT_TRUE(sides[0].out == aAlone);
+    EXPECT_TRUE(sides[1].out == bAlone);
 }
 
 TEST_F(Mp3DecodeEncoded, FullScaleClipsSymmetrically) {
@@ -378,13 +344,9 @@ TEST_F(Mp3DecodeEncoded, FullScaleClipsSymmetrically) {
 // output is the uncut stream's.
 TEST_F(Mp3DecodeEncoded, CutStreamRefillsTheReservoirThenMatches) {
     const std::vector<uint8_t> in = Make("cut", 44100, "-b 128 -t");
-    // Walk frames to the 40th.
-    size_t pos = 0;
-    for (int i = 0; i < 40; ++i) {
-        Mp3FrameInfo f;
-        ASSERT_EQ(ParseMp3Header(in.data() + pos, &f), 1);
-        pos += f.nFrameSize;
-    }
+    const std::vector<size_t> offsets = FrameOffsets(in);
+    ASSERT_GT(offsets.size(), 40u);
+    const size_t pos = offsets[40];
     ASSERT_NE(in[pos + 4], 0);  // main_data_begin (top 8 of 9 bits) reaches back
     const std::vector<uint8_t> whole = DecodeInPieces(in, 4096, 1 << 20);
     const std::vector<uint8_t> cut = DecodeInPieces(std::vector<uint8_t>(in.begin() + pos, in.end()), 4096, 1 << 20);

@@ -17,17 +17,16 @@ using namespace mp3test;
 
 namespace {
 
-std::vector<uint8_t> Frames(const FrameShape& shape, int count) {
-    std::vector<uint8_t> out;
-    for (int i = 0; i < count; ++i) Append(out, SilentFrame(shape));
-    return out;
-}
-
 std::vector<uint8_t> Id3Tag(uint32_t size) {
     std::vector<uint8_t> tag = {'I', 'D', '3', 3, 0, 0, uint8_t((size >> 21) & 0x7F), uint8_t((size >> 14) & 0x7F),
                                 uint8_t((size >> 7) & 0x7F), uint8_t(size & 0x7F)};
     tag.resize(10 + size, 0);
     return tag;
+}
+
+std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    Append(a, b);
+    return a;
 }
 
 class Mp3FileTest : public ::testing::Test {
@@ -41,100 +40,49 @@ protected:
     testutil::TempDir m_Dir;
 };
 
-struct OpenCase {
-    const char* name;
-    std::vector<uint8_t> bytes;
-    int opens;
-    uint32_t firstFrame;
-    uint32_t frameCount;
-};
-
 TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
     const FrameShape plain;  // 44.1 kHz, 128 kbit/s, 417 bytes
-    FrameShape crc;
-    crc.protection = 0;
-    FrameShape layer2;
-    layer2.layerField = 2;
-    FrameShape free;
-    free.bitrateIndex = 0;
+    std::vector<uint8_t> hugeTag = Id3Tag(0);
+    hugeTag[6] = hugeTag[7] = hugeTag[8] = hugeTag[9] = 0x7F;  // claims 256 MiB
+    std::vector<uint8_t> loneHeader(1000, 0x00);
+    loneHeader[10] = 0xFF, loneHeader[11] = 0xFB, loneHeader[12] = 0x90;
+    std::vector<uint8_t> vbr, modes, headersOnly, truncated = Frames(plain, 12);
+    for (uint32_t r : {9, 10, 11, 9, 12, 13, 14, 9, 10, 9}) Append(vbr, SilentFrame({.bitrateIndex = r}));
+    for (uint32_t i = 0; i < 8; ++i)  // single channel, then joint stereo
+        Append(modes, SilentFrame({.mode = i < 3 ? 3u : 1u, .protection = i % 2}));
+    for (int i = 0; i < 100; ++i) Append(headersOnly, {0xFF, 0xFB, 0x90, 0x00});
+    truncated.resize(truncated.size() - 100);  // the last frame is cut short
+    std::vector<uint8_t> id3v1(5000, 0x5A);
+    Append(id3v1, {'T', 'A', 'G'});
+    id3v1.resize(id3v1.size() + 125, ' ');
 
-    std::vector<OpenCase> cases;
-    {
-        std::vector<uint8_t> b = Id3Tag(4096);
-        Append(b, Frames(plain, 10));
-        cases.push_back({"ID3v2 tag of 4096 bytes", b, 1, 4106, 10});
-    }
-    {
-        std::vector<uint8_t> b = Id3Tag(100000);  // beyond the first 64 KiB
-        Append(b, Frames(plain, 8));
-        cases.push_back({"ID3v2 tag of 100000 bytes", b, 1, 100010, 8});
-    }
-    {
-        std::vector<uint8_t> b = Id3Tag(0);
-        b[6] = b[7] = b[8] = b[9] = 0x7F;  // claims 256 MiB
-        Append(b, Frames(plain, 8));
-        cases.push_back({"ID3v2 tag larger than the file", b, 0, 0, 0});
-    }
-    {
-        std::vector<uint8_t> b(1000, 0x00);
-        b[10] = 0xFF, b[11] = 0xFB, b[12] = 0x90;  // a lone header in the junk
-        Append(b, Frames(plain, 8));
-        cases.push_back({"junk then a run of frames", b, 1, 1000, 8});
-    }
-    {
-        std::vector<uint8_t> b(300, 0x00);
-        Append(b, Frames(plain, 3));  // three frames are no run...
-        b.resize(b.size() + 555, 0x00);
-        const uint32_t start = uint32_t(b.size());
-        Append(b, Frames(plain, 7));
-        cases.push_back({"short run in junk is passed over", b, 1, start, 7});
-    }
-    {
-        std::vector<uint8_t> b;
-        const uint32_t rates[] = {9, 10, 11, 9, 12, 13, 14, 9, 10, 9};
-        for (uint32_t r : rates) {
-            FrameShape f = plain;
-            f.bitrateIndex = r;
-            Append(b, SilentFrame(f));
-        }
-        cases.push_back({"variable bitrate from the first frame", b, 1, 0, 10});
-    }
-    {
-        std::vector<uint8_t> b;
-        for (int i = 0; i < 8; ++i) {
-            FrameShape f = plain;
-            f.mode = i < 3 ? 3 : 1;  // single channel, then joint stereo
-            f.protection = i % 2;
-            Append(b, SilentFrame(f));
-        }
-        cases.push_back({"mode and protection change", b, 1, 0, 8});
-    }
-    cases.push_back({"two frames only", Frames(plain, 2), 1, 0, 2});
-    cases.push_back({"one frame only", Frames(plain, 1), 0, 0, 0});
-    cases.push_back({"CRC-protected frames", Frames(crc, 9), 1, 0, 9});
-    cases.push_back({"Layer II", Frames(layer2, 9), 0, 0, 0});
-    cases.push_back({"free format", Frames(free, 40), 0, 0, 0});
-    {
-        std::vector<uint8_t> b;
-        for (int i = 0; i < 100; ++i) Append(b, {0xFF, 0xFB, 0x90, 0x00});
-        cases.push_back({"headers without data", b, 0, 0, 0});
-    }
-    {
-        std::vector<uint8_t> b = Frames(plain, 12);
-        const std::vector<uint8_t> tail(5000, 0x5A);
-        Append(b, tail);
-        Append(b, {'T', 'A', 'G'});
-        b.resize(b.size() + 125, ' ');
-        cases.push_back({"trailing junk and ID3v1", b, 1, 0, 12});
-    }
-    {
-        std::vector<uint8_t> b = Frames(plain, 12);
-        b.resize(b.size() - 100);  // the last frame is cut short
-        cases.push_back({"truncated last frame", b, 1, 0, 11});
-    }
-    cases.push_back({"empty", {}, 0, 0, 0});
-
-    for (const OpenCase& c : cases) {
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int opens;
+        uint32_t firstFrame, frameCount;
+    } cases[] = {
+        {"ID3v2 tag of 4096 bytes", Cat(Id3Tag(4096), Frames(plain, 10)), 1, 4106, 10},
+        {"ID3v2 tag beyond the first 64 KiB", Cat(Id3Tag(100000), Frames(plain, 8)), 1, 100010, 8},
+        {"ID3v2 tag larger than the file", Cat(hugeTag, Frames(plain, 8)), 0, 0, 0},
+        {"junk with a lone header, then a run of frames", Cat(loneHeader, Frames(plain, 8)), 1, 1000, 8},
+        // Three frames are no run.
+        {"short run in junk is passed over",
+         Cat(Cat(Cat(std::vector<uint8_t>(300), Frames(plain, 3)), std::vector<uint8_t>(555)), Frames(plain, 7)), 1,
+         300 + 3 * 417 + 555, 7},
+        {"variable bitrate from the first frame", vbr, 1, 0, 10},
+        {"mode and protection change", modes, 1, 0, 8},
+        {"two frames only", Frames(plain, 2), 1, 0, 2},
+        {"one frame only", Frames(plain, 1), 0, 0, 0},
+        {"CRC-protected frames", Frames(kCrc, 9), 1, 0, 9},
+        {"Layer II", Frames({.layerField = 2}, 9), 0, 0, 0},
+        {"free format", Frames({.bitrateIndex = 0}, 40), 0, 0, 0},
+        {"headers without data", headersOnly, 0, 0, 0},
+        {"trailing junk and ID3v1", Cat(Frames(plain, 12), id3v1), 1, 0, 12},
+        {"truncated last frame", truncated, 1, 0, 11},
+        {"empty", {}, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CMp3File file;
         const std::wstring name = Write("open.mp3", c.bytes);
@@ -153,20 +101,38 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
     }
 }
 
-TEST_F(Mp3FileTest, FormatAndConstantAnswers) {
-    FrameShape mono;
-    mono.mode = 3;
+TEST_F(Mp3FileTest, FormatOfTheFrames) {
+    // Two-channel frames anywhere make the whole file two-channel.
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        uint32_t rate, channels, frameSize, samplesPerFrame, frames;
+    } cases[] = {{"mono", Frames(kMono, 8), 44100, 1, 417, 1152, 8},
+                 {"mono then stereo", Cat(Frames(kMono, 7), Frames({}, 3)), 44100, 2, 417, 1152, 10},
+                 {"MPEG-2: half frames", Frames(kLsf, 20), 22050, 2, 208, 576, 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMp3File file;
+        ASSERT_EQ(file.Open(Write("format.mp3", c.bytes).c_str()), 1);
+        const MediaFormat* f = file.GetFormat();
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->nKind, 1u);
+        EXPECT_EQ(f->nSamplesPerSec, c.rate);
+        EXPECT_EQ(f->nChannels, c.channels);
+        EXPECT_EQ(f->nBitsPerSample, 16u);
+        EXPECT_EQ(file.GetFrameSize(), c.frameSize);
+        EXPECT_EQ(file.GetSamplesPerFrame(), c.samplesPerFrame);
+        EXPECT_EQ(file.GetTotalSamples(), c.frames * c.samplesPerFrame);
+        std::vector<uint8_t> out(100000);
+        EXPECT_EQ(file.ReadData(out.data(), 100000), c.frames * c.samplesPerFrame * c.channels * 2);
+    }
+}
+
+TEST_F(Mp3FileTest, ConstantAnswersAndClose) {
     CMp3File file;
     EXPECT_EQ(file.IsEnd(), 0);  // never opened: the last frame is unknown (all ones)
-    const std::wstring name = Write("mono.mp3", Frames(mono, 8));
-    ASSERT_EQ(file.Open(name.c_str()), 1);
+    ASSERT_EQ(file.Open(Write("mono.mp3", Frames(kMono, 8)).c_str()), 1);
     const MediaFormat* f = file.GetFormat();
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->nKind, 1u);
-    EXPECT_EQ(f->nSamplesPerSec, 44100u);
-    EXPECT_EQ(f->nChannels, 1u);
-    EXPECT_EQ(f->nBitsPerSample, 16u);
-    EXPECT_EQ(file.GetFrameSize(), 417u);
     EXPECT_EQ(file.IsRawFile(), 0);
     EXPECT_EQ(file.IsWaveFile(), 0);
     EXPECT_EQ(file.WriteData(0, "x", 1), 0);
@@ -175,62 +141,26 @@ TEST_F(Mp3FileTest, FormatAndConstantAnswers) {
     EXPECT_EQ(file.SetFormat(1, f), 0);
     EXPECT_EQ(file.SetFormat(0, nullptr), 0);
     std::vector<uint8_t> out(100000);
-    EXPECT_EQ(file.ReadData(out.data(), 100000), 8u * 2304u);  // one channel
     file.Close();
     EXPECT_EQ(file.ReadData(out.data(), 100000), 0u);
     EXPECT_EQ(file.GetSize(), 0u);
-
-    // Two-channel frames anywhere make the whole file two-channel.
-    std::vector<uint8_t> mixed = Frames(mono, 7);
-    Append(mixed, Frames(FrameShape{}, 3));
-    CMp3File both;
-    const std::wstring name2 = Write("mixed.mp3", mixed);
-    ASSERT_EQ(both.Open(name2.c_str()), 1);
-    EXPECT_EQ(both.GetFormat()->nChannels, 2u);
-    EXPECT_EQ(both.ReadData(out.data(), 100000), 10u * 4608u);
-}
-
-TEST_F(Mp3FileTest, LowerSamplingFrequenciesOpenWithHalfFrames) {
-    FrameShape lsf;
-    lsf.versionBits = 2;
-    lsf.bitrateIndex = 8;  // 64 kbit/s at 22.05 kHz: 208 bytes
-    CMp3File file;
-    const std::wstring name = Write("lsf.mp3", Frames(lsf, 20));
-    ASSERT_EQ(file.Open(name.c_str()), 1);
-    EXPECT_EQ(file.GetFormat()->nSamplesPerSec, 22050u);
-    EXPECT_EQ(file.GetFrameSize(), 208u);
-    EXPECT_EQ(file.GetSamplesPerFrame(), 576u);
-    EXPECT_EQ(file.GetTotalSamples(), 20u * 576u);
-    std::vector<uint8_t> out(100000);
-    EXPECT_EQ(file.ReadData(out.data(), 100000), 20u * 576u * 4u);
 }
 
 TEST_F(Mp3FileTest, EncoderTagFramesAreNotPlayed) {
-    struct TagCase {
+    const struct {
         const char* name;
         FrameShape shape;
         uint32_t offset;
         const char* tag;
-    };
-    FrameShape mono;
-    mono.mode = 3;
-    FrameShape crc;
-    crc.protection = 0;
-    FrameShape lsf;
-    lsf.versionBits = 2;
-    lsf.bitrateIndex = 8;
-    const TagCase cases[] = {{"Info, stereo", FrameShape{}, 36, "Info"}, {"Xing, mono", mono, 21, "Xing"},
-                             {"Info after CRC", crc, 38, "Info"},      {"Info without CRC bytes", crc, 36, "Info"},
-                             {"VBRI", FrameShape{}, 36, "VBRI"},         {"Xing, MPEG-2 stereo", lsf, 21, "Xing"}};
-    for (const TagCase& c : cases) {
+    } cases[] = {{"Info, stereo", {}, 36, "Info"},       {"Xing, mono", kMono, 21, "Xing"},
+                 {"Info after CRC", kCrc, 38, "Info"},   {"Info without CRC bytes", kCrc, 36, "Info"},
+                 {"VBRI", {}, 36, "VBRI"},               {"Xing, MPEG-2 stereo", kLsf, 21, "Xing"}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> first = SilentFrame(c.shape);
         std::memcpy(&first[c.offset], c.tag, 4);
-        std::vector<uint8_t> b = first;
-        Append(b, Frames(c.shape, 9));
         CMp3File file;
-        const std::wstring name = Write("tag.mp3", b);
-        ASSERT_EQ(file.Open(name.c_str()), 1);
+        ASSERT_EQ(file.Open(Write("tag.mp3", Cat(first, Frames(c.shape, 9))).c_str()), 1);
         EXPECT_EQ(file.HasTagFrame(), 1);
         EXPECT_EQ(file.GetFirstFrame(), first.size());
         EXPECT_EQ(file.GetFrameCount(), 9u);
@@ -239,11 +169,8 @@ TEST_F(Mp3FileTest, EncoderTagFramesAreNotPlayed) {
 
 TEST_F(Mp3FileTest, TimeAndSeekByFrameIndex) {
     // 10005 frames of 417 bytes: 44.1 kHz, 128 kbit/s, no padding.
-    std::vector<uint8_t> b = Id3Tag(90);
-    Append(b, Frames(FrameShape{}, 10005));
     CMp3File file;
-    const std::wstring name = Write("long.mp3", b);
-    ASSERT_EQ(file.Open(name.c_str()), 1);
+    ASSERT_EQ(file.Open(Write("long.mp3", Cat(Id3Tag(90), Frames({}, 10005))).c_str()), 1);
     ASSERT_EQ(file.GetFrameSize(), 417u);
     EXPECT_EQ(file.GetTime(), 0u);
     ASSERT_EQ(file.Seek(file.GetFirstFrame() + 10000ull * 417), 1);
@@ -273,8 +200,7 @@ TEST_F(Mp3FileTest, BadInputFailsOrPlaysWhatIsDecodable) {
         v = uint8_t(x >> 16);
     }
     CMp3File g;
-    const std::wstring gname = Write("garbage.mp3", garbage);
-    EXPECT_EQ(g.Open(gname.c_str()), 0);
+    EXPECT_EQ(g.Open(Write("garbage.mp3", garbage).c_str()), 0);
 
     // 100 MB of zeros, made sparse in a temporary file.
     const std::string zeros = m_Dir.File("zeros.mp3");
@@ -287,16 +213,14 @@ TEST_F(Mp3FileTest, BadInputFailsOrPlaysWhatIsDecodable) {
     EXPECT_EQ(OpenMediaFile(zname.c_str(), &kind), nullptr);
 
     // Frames with garbage inside them: decoding goes on to the end.
-    std::vector<uint8_t> damaged = Frames(FrameShape{}, 30);
+    std::vector<uint8_t> damaged = Frames({}, 30);
     for (size_t i = 40; i < damaged.size(); i += 97) damaged[i] = uint8_t(i * 31);
     CMp3File d;
-    const std::wstring dname = Write("damaged.mp3", damaged);
-    ASSERT_EQ(d.Open(dname.c_str()), 1);
-    std::vector<uint8_t> out(30 * 4608);
-    uint32_t total = 0;
-    for (int i = 0; i < 50 && !d.IsEnd(); ++i) total += d.ReadData(out.data() + total, uint32_t(out.size()) - total);
+    ASSERT_EQ(d.Open(Write("damaged.mp3", damaged).c_str()), 1);
+    std::vector<int16_t> out;
+    ReadInto(d, out, 4608, 50);
     EXPECT_EQ(d.IsEnd(), 1);
-    EXPECT_LE(total, out.size());
+    EXPECT_LE(out.size(), 30u * 2304);
 }
 
 TEST_F(Mp3FileTest, MediaOpenTriesWaveThenMp3) {
@@ -308,7 +232,7 @@ TEST_F(Mp3FileTest, MediaOpenTriesWaveThenMp3) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(kind, MEDIA_WAV);
 
-    const std::wstring mp3 = Write("x.bin", Frames(FrameShape{}, 10));  // the extension does not matter
+    const std::wstring mp3 = Write("x.bin", Frames({}, 10));  // the extension does not matter
     auto m = OpenMediaFile(mp3.c_str(), &kind);
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(kind, MEDIA_MP3);
@@ -326,16 +250,11 @@ class Mp3FileEncoded : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!HaveTool("lame")) GTEST_SKIP() << "lame missing";
-        m_Dir = std::make_unique<testutil::TempDir>("mp3enc");
     }
     std::string Make(const std::string& name, const std::string& args, uint32_t seconds = 6) {
-        const std::string wav = m_Dir->File(name + ".wav");
-        const std::string mp3 = m_Dir->File(name + ".mp3");
-        EXPECT_TRUE(WriteWav(wav, TestSignal(44100, seconds, 2), 44100, 2));
-        EXPECT_TRUE(Encode(wav, mp3, args));
-        return mp3;
+        return EncodeSignal(m_Dir.Path(), name, 44100, seconds, args);
     }
-    std::unique_ptr<testutil::TempDir> m_Dir;
+    testutil::TempDir m_Dir{"mp3enc"};
 };
 
 TEST_F(Mp3FileEncoded, SmallReadsGiveTheSameStreamAsOneLargeRead) {
@@ -350,48 +269,24 @@ TEST_F(Mp3FileEncoded, SmallReadsGiveTheSameStreamAsOneLargeRead) {
     }
 }
 
-TEST_F(Mp3FileEncoded, VariableBitrateSeekLandsOnTheFrameOfThatTime) {
+TEST_F(Mp3FileEncoded, VariableBitrateSeekLandsOnTheFrameOfThatTimeAndDecodesAsFromTheStart) {
     const std::string mp3 = Make("vbr", "-V 0");
-    const std::vector<uint8_t> bytes = testutil::ReadAll(mp3);
+    const Decoded whole = DecodeFile(mp3);
     CMp3File file;
     ASSERT_EQ(file.Open(plat::Utf8ToWide(mp3).c_str()), 1);
     ASSERT_EQ(file.HasTagFrame(), 1);
     // Walk the frames independently of the class.
-    std::vector<uint64_t> offsets;
-    for (uint64_t pos = file.GetFirstFrame(); pos + 4 <= bytes.size();) {
-        Mp3FrameInfo f;
-        if (!ParseMp3Header(&bytes[pos], &f)) break;
-        offsets.push_back(pos);
-        pos += f.nFrameSize;
-    }
+    const std::vector<size_t> offsets = FrameOffsets(testutil::ReadAll(mp3), file.GetFirstFrame());
     ASSERT_EQ(offsets.size(), file.GetFrameCount());
-    for (uint32_t t : {1u, 2u, 5u}) {
+    for (uint32_t t : {2u, 5u, 1u}) {
         SCOPED_TRACE(t);
         file.SeekTime(t);
         const uint64_t index = uint64_t(t) * 44100 / 1152;
         EXPECT_EQ(file.GetPosition(), offsets[index]);
         EXPECT_EQ(file.GetTime(), index * 1152 / 44100);
-    }
-}
-
-TEST_F(Mp3FileEncoded, SeekThenDecodeEqualsDecodeFromTheStart) {
-    const std::string mp3 = Make("seek", "-b 128");
-    const Decoded whole = DecodeFile(mp3);
-    ASSERT_TRUE(whole.opened);
-    CMp3File file;
-    ASSERT_EQ(file.Open(plat::Utf8ToWide(mp3).c_str()), 1);
-    for (uint32_t t : {3u, 1u}) {
-        SCOPED_TRACE(t);
-        file.SeekTime(t);
         std::vector<int16_t> after;
-        std::vector<uint8_t> buffer(224000);
-        for (int i = 0; i < 100 && !file.IsEnd(); ++i) {
-            const uint32_t n = file.ReadData(buffer.data(), 224000);
-            const size_t at = after.size();
-            after.resize(at + n / 2);
-            std::memcpy(after.data() + at, buffer.data(), n);
-        }
-        const size_t from = size_t(t) * 44100 / 1152 * 1152 * 2;  // in samples, both channels
+        ReadInto(file, after, 224000, 100);
+        const size_t from = index * 1152 * 2;  // in samples, both channels
         ASSERT_EQ(after.size(), whole.pcm.size() - from);
         // Once the reservoir has refilled and the overlap and synthesis
         // history have caught up (three frames), the streams are the same.
@@ -409,15 +304,9 @@ TEST_F(Mp3FileEncoded, TwoFilesDecodeSideBySide) {
     ASSERT_EQ(fa.Open(plat::Utf8ToWide(a).c_str()), 1);
     ASSERT_EQ(fb.Open(plat::Utf8ToWide(b).c_str()), 1);
     std::vector<int16_t> outA, outB;
-    std::vector<uint8_t> buffer(5000);
     for (int i = 0; i < 10000 && !(fa.IsEnd() && fb.IsEnd()); ++i) {
-        for (CMp3File* f : {&fa, &fb}) {
-            std::vector<int16_t>& out = f == &fa ? outA : outB;
-            const uint32_t n = f->ReadData(buffer.data(), 5000);
-            const size_t at = out.size();
-            out.resize(at + n / 2);
-            std::memcpy(out.data() + at, buffer.data(), n);
-        }
+        ReadInto(fa, outA, 5000, 1);
+        ReadInto(fb, outB, 5000, 1);
     }
     EXPECT_TRUE(outA == aAlone.pcm);
     EXPECT_TRUE(outB == bAlone.pcm);
@@ -427,14 +316,10 @@ TEST_F(Mp3FileEncoded, TruncatedFilePlaysItsCompleteFrames) {
     const std::string mp3 = Make("trunc", "-b 128 -t", 3);
     std::vector<uint8_t> bytes = testutil::ReadAll(mp3);
     // Keep 40 whole frames and part of the 41st.
-    size_t pos = 0;
-    for (int i = 0; i < 40; ++i) {
-        Mp3FrameInfo f;
-        ASSERT_EQ(ParseMp3Header(&bytes[pos], &f), 1);
-        pos += f.nFrameSize;
-    }
-    bytes.resize(pos + 200);
-    const std::string cut = m_Dir->File("cut.mp3");
+    const std::vector<size_t> offsets = FrameOffsets(bytes);
+    ASSERT_GT(offsets.size(), 40u);
+    bytes.resize(offsets[40] + 200);
+    const std::string cut = m_Dir.File("cut.mp3");
     ASSERT_TRUE(testutil::WriteAll(cut, bytes.data(), bytes.size()));
     const Decoded full = DecodeFile(mp3);
     const Decoded part = DecodeFile(cut, 7000);
