@@ -102,6 +102,7 @@ class EngineRig {
 };
 
 // Waits up to `ms` for `done`; true when it became true.
-bool WaitFor(const std::function<bool()>& done, int ms = 10000);
+// Generous: a loaded machine under Wine can be ten times slower than a desk.
+bool WaitFor(const std::function<bool()>& done, int ms = 60000);
 
 } // namespace enginetest
