@@ -39,14 +39,11 @@ TEST(MmeDevices, ListsFindAndSelect) {
     EXPECT_EQ(capture.FindDevice(L"Monitor of LineOut", L"", 1), -1); // MME has no loopback
     EXPECT_EQ(capture.CanLoopback() + capture.IsFloat(), 0);
 
-    struct Select {
-        int32_t index;
-        int result;
-        int32_t stored;
-    } steps[] = {{capIndex, 1, capIndex}, {captureCount, 0, capIndex}, {-2, 0, capIndex}, {-1, 1, -1}};
-    for (const Select& s : steps) {
-        EXPECT_EQ(capture.SelectDevice(s.index), s.result) << s.index;
-        EXPECT_EQ(capture.GetDeviceIndex(), s.stored) << s.index;
+    const std::tuple<int32_t, int, int32_t> steps[] = {
+        {capIndex, 1, capIndex}, {captureCount, 0, capIndex}, {-2, 0, capIndex}, {-1, 1, -1}};
+    for (const auto& [index, result, stored] : steps) {
+        EXPECT_EQ(capture.SelectDevice(index), result) << index;
+        EXPECT_EQ(capture.GetDeviceIndex(), stored) << index;
     }
     EXPECT_EQ(render.SelectDevice(renderCount), 0);
     EXPECT_EQ(render.SelectDevice(-1), 1);
@@ -57,29 +54,26 @@ TEST(MmeDevices, ListsFindAndSelect) {
 
 TEST(MmeDrivers, BlockSizesFollowTheFormat) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    struct Case {
-        int channels, rate, latency;
-        uint32_t captureBlock, renderBlock;
-    } cases[] = {
+    const std::tuple<int, int, int, uint32_t, uint32_t> cases[] = {
         {1, 8000, 10, 532, 160},     // (8000 / 30) * 2 ; 8 * 2 * 10
         {2, 44100, 10, 5880, 1760},  // 1470 * 4 ; 44 * 4 * 10
         {2, 48000, 50, 6400, 9600},  // 1600 * 4 ; 48 * 4 * 50
         {1, 22050, 100, 1470, 4400}, // 735 * 2 ; 22 * 2 * 100
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.rate);
+    for (const auto& [channels, rate, latency, captureBlock, renderBlock] : cases) {
+        SCOPED_TRACE(rate);
         Mme p(nullptr, capIndex, renIndex);
         auto& [capture, render] = p;
-        ASSERT_EQ(capture.Open(c.channels, c.rate, 16, c.latency), 1);
-        ASSERT_EQ(render.Open(c.channels, c.rate, 16, c.latency), 1);
-        EXPECT_EQ(capture.GetBlockSize(), c.captureBlock);
-        EXPECT_EQ(render.GetBlockSize(), c.renderBlock);
-        EXPECT_EQ(FormatOf(*capture.GetFormat()), Fmt(1, c.channels, c.rate, 16, 2 * c.channels));
+        ASSERT_EQ(capture.Open(channels, rate, 16, latency), 1);
+        ASSERT_EQ(render.Open(channels, rate, 16, latency), 1);
+        EXPECT_EQ(capture.GetBlockSize(), captureBlock);
+        EXPECT_EQ(render.GetBlockSize(), renderBlock);
+        EXPECT_EQ(FormatOf(*capture.GetFormat()), Fmt(1, channels, rate, 16, 2 * channels));
         EXPECT_EQ(capture.GetFormat()->cbSize, 0);
         EXPECT_EQ(capture.GetElapsedSeconds(), 0u);
         // Open twice without Close: refused, nothing changes.
-        EXPECT_EQ(capture.Open(2, 96000, 16, c.latency) + render.Open(2, 96000, 16, c.latency), 0);
-        EXPECT_EQ(capture.GetFormat()->nSamplesPerSec, static_cast<uint32_t>(c.rate));
+        EXPECT_EQ(capture.Open(2, 96000, 16, latency) + render.Open(2, 96000, 16, latency), 0);
+        EXPECT_EQ(capture.GetFormat()->nSamplesPerSec, static_cast<uint32_t>(rate));
         capture.Close();
         render.Close();
         EXPECT_EQ(capture.IsOpen() + render.IsOpen(), 0);

@@ -41,10 +41,7 @@ template <class Driver, class Body> void With(FakeSystem& fake, CSoundListener* 
 }
 
 TEST(WasapiErrorName, KnownAndUnknownCodes) {
-    struct Case {
-        uint32_t code;
-        const char* name;
-    } cases[] = {
+    const std::tuple<uint32_t, const char*> cases[] = {
         {0x88890019u, "AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED"},
         {0x88890001u, "AUDCLNT_E_NOT_INITIALIZED"},
         {0x8889000Eu, "AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED"},
@@ -59,33 +56,29 @@ TEST(WasapiErrorName, KnownAndUnknownCodes) {
         {0x00000000u, "UNKNOWN ERROR"},
         {0x80004005u, "UNKNOWN ERROR"},
     };
-    for (const Case& c : cases)
-        EXPECT_STREQ(ErrorName(static_cast<HRESULT>(c.code)), c.name) << std::hex << c.code;
+    for (const auto& [code, name] : cases)
+        EXPECT_STREQ(ErrorName(static_cast<HRESULT>(code)), name) << std::hex << code;
 }
 
 // ---------------------------------------------------------------- capture endpoint (exclusive)
 
 TEST(WasapiCaptureFake, EndpointDurationFormatAndTask) {
-    struct Case {
-        int latency;
-        REFERENCE_TIME expected;
-        const wchar_t* task;
-    } cases[] = {
+    const std::tuple<int, REFERENCE_TIME, const wchar_t*> cases[] = {
         {5, 50000, L"Pro Audio"},  // 5 ms is above the 3 ms minimum
         {2, 100000, L"Pro Audio"}, // below the minimum: the default period
         {3, 100000, L"Pro Audio"}, // equal to the minimum is not above it
         {10, 100000, L"Audio"},    {50, 500000, L"Audio"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.latency);
+    for (const auto& [latency, expected, task] : cases) {
+        SCOPED_TRACE(latency);
         FakeSystem fake;
         With<CWASAPICapture>(fake, nullptr, [&](CWASAPICapture& capture) {
             ASSERT_EQ(capture.SelectDevice(1), 1);
-            ASSERT_EQ(capture.Open(2, 48000, 16, c.latency), 1);
-            EXPECT_EQ(capture.Open(2, 48000, 16, c.latency), 0); // already open
+            ASSERT_EQ(capture.Open(2, 48000, 16, latency), 1);
+            EXPECT_EQ(capture.Open(2, 48000, 16, latency), 0); // already open
             auto inits = fake.Inits();
             ASSERT_EQ(inits.size(), 1u);
-            EXPECT_EQ(AskedOf(inits[0]), Asked(kExclusive, kExclusiveFlags, c.expected, c.expected));
+            EXPECT_EQ(AskedOf(inits[0]), Asked(kExclusive, kExclusiveFlags, expected, expected));
             // The requested format, as an extensible PCM record with front left/right.
             EXPECT_TRUE(inits[0].extensible && IsEqualGUID(inits[0].subFormat, KSDATAFORMAT_SUBTYPE_PCM));
             EXPECT_EQ(FormatOf(inits[0].format), Fmt(WAVE_FORMAT_EXTENSIBLE, 2, 48000, 16, 4));
@@ -97,8 +90,8 @@ TEST(WasapiCaptureFake, EndpointDurationFormatAndTask) {
             EXPECT_EQ(capture.GetFormat()->cbSize, 22);
             ASSERT_EQ(capture.Start(), 1);
             ASSERT_TRUE(WaitFor([&] { return capture.GetSchedulerTask() != nullptr; }, 2000));
-            EXPECT_STREQ(capture.GetSchedulerTask(), c.task);
-            EXPECT_EQ(capture.GetPollPeriod(), c.latency);
+            EXPECT_STREQ(capture.GetSchedulerTask(), task);
+            EXPECT_EQ(capture.GetPollPeriod(), latency);
         });
     }
 }
@@ -153,40 +146,34 @@ TEST(WasapiFake, NonAlignedBufferIsRetriedWithAlignedDuration) {
 // ---------------------------------------------------------------- loopback (shared, polled)
 
 TEST(WasapiCaptureFake, LoopbackDurationPollAndFormat) {
-    struct Case {
-        int latency;
-        bool floatMix;
-        REFERENCE_TIME duration;
-        int poll;
-        int tag, bits, align;
-    } cases[] = {
+    const std::tuple<int, bool, REFERENCE_TIME, int, int, int, int> cases[] = {
         {50, true, 1000000, 50, 3, 32, 8},     // raised to 100 ms, polled every 50 ms
         {1000, true, 10000000, 200, 3, 32, 8}, // poll capped at 200 ms
         {150, false, 1500000, 75, 1, 16, 4},   // a 16-bit PCM mix stays tag 1
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.latency);
+    for (const auto& [latency, floatMix, duration, poll, tag, bits, align] : cases) {
+        SCOPED_TRACE(latency);
         FakeSystem fake;
-        fake.render[1].floatMix = c.floatMix;
+        fake.render[1].floatMix = floatMix;
         RecordingListener listener;
         With<CWASAPICapture>(fake, &listener, [&](CWASAPICapture& capture) {
             ASSERT_EQ(capture.SelectDevice(1001), 1);
             EXPECT_EQ(capture.IsLoopback(), 1);
             // The channels, rate and bits asked for are not used: the mix format is.
-            ASSERT_EQ(capture.Open(1, 8000, 8, c.latency), 1);
+            ASSERT_EQ(capture.Open(1, 8000, 8, latency), 1);
             auto inits = fake.Inits();
             ASSERT_EQ(inits.size(), 1u);
-            EXPECT_EQ(AskedOf(inits[0]), Asked(kShared, AUDCLNT_STREAMFLAGS_LOOPBACK, c.duration, 0));
-            EXPECT_EQ(FormatOf(*capture.GetFormat()), Fmt(c.tag, 2, 44100, c.bits, c.align));
-            EXPECT_EQ(capture.IsFloat(), c.tag == 3 ? 1 : 0);
+            EXPECT_EQ(AskedOf(inits[0]), Asked(kShared, AUDCLNT_STREAMFLAGS_LOOPBACK, duration, 0));
+            EXPECT_EQ(FormatOf(*capture.GetFormat()), Fmt(tag, 2, 44100, bits, align));
+            EXPECT_EQ(capture.IsFloat(), tag == 3 ? 1 : 0);
             ASSERT_EQ(capture.Start(), 1);
             // No event in loopback: the thread's poll collects the packets.
             ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls >= 3; }, 3000));
             EXPECT_STREQ(capture.GetSchedulerTask(), L"Audio");
-            EXPECT_EQ(capture.GetPollPeriod(), c.poll);
+            EXPECT_EQ(capture.GetPollPeriod(), poll);
             capture.Stop();
             for (uint32_t s : listener.InSizes())
-                EXPECT_EQ(s, 441u * c.align);
+                EXPECT_EQ(s, 441u * align);
         });
     }
 }
@@ -197,17 +184,13 @@ TEST(WasapiFake, SelectDeviceRanges) {
     FakeSystem fake; // two capture, two render endpoints
     CWASAPICapture capture;
     Wire(capture, fake, nullptr);
-    struct Step {
-        int32_t index;
-        int result;
-        int32_t stored;
-    } steps[] = {
+    const std::tuple<int32_t, int, int32_t> steps[] = {
         {1001, 1, 1001}, {1003, 0, 1001}, {1002, 0, 1001}, {1, 1, 1},
         {2, 0, 1},       {-1, 1, -1},     {1000, 1, 1000}, {-2, 0, 1000},
     };
-    for (const Step& s : steps) {
-        EXPECT_EQ(capture.SelectDevice(s.index), s.result) << s.index;
-        EXPECT_EQ(capture.GetDeviceIndex(), s.stored) << s.index;
+    for (const auto& [index, result, stored] : steps) {
+        EXPECT_EQ(capture.SelectDevice(index), result) << index;
+        EXPECT_EQ(capture.GetDeviceIndex(), stored) << index;
     }
     // The renderer stores the default as the first endpoint and has no loopback range.
     CWASAPIRenderer render;
@@ -253,12 +236,7 @@ TEST(WasapiFake, EnumAndFind) {
     EXPECT_EQ(render.EnumDevice(0, &info), 2);
     EXPECT_STREQ(info.szName, L"Speakers");
 
-    struct Find {
-        const wchar_t* name;
-        const wchar_t* id;
-        int loopback;
-        int32_t expected;
-    } finds[] = {
+    const std::tuple<const wchar_t*, const wchar_t*, int, int32_t> finds[] = {
         {L"Mic", L"{cap-0}", 0, 0},
         {L"Mic", L"{cap-1}", 0, -1}, // right name, other id
         {L"mic", L"{cap-0}", 0, -1}, // case matters
@@ -267,8 +245,8 @@ TEST(WasapiFake, EnumAndFind) {
         {L"Headphones", L"{ren-1}", 0, -1},
         {L"Nothing", L"", 0, -1},
     };
-    for (const Find& f : finds)
-        EXPECT_EQ(capture.FindDevice(f.name, f.id, f.loopback), f.expected);
+    for (const auto& [name, id, loopback, expected] : finds)
+        EXPECT_EQ(capture.FindDevice(name, id, loopback), expected);
     EXPECT_EQ(render.FindDevice(L"Headphones", L"{ren-1}"), 1);
     EXPECT_EQ(render.FindDevice(L"Headphones", L"{ren-0}"), -1);
     EXPECT_EQ(fake.LiveObjects(), 0);
@@ -356,28 +334,24 @@ TEST(WasapiFallback, CaptureEndpointFallsBackToSharedOnRefusal) {
 }
 
 TEST(WasapiFallback, RendererFallsBackToSharedOnRefusal) {
-    struct Case {
-        HRESULT formatAnswer; // IsFormatSupported(EXCLUSIVE)
-        HRESULT initAnswer;   // Initialize(EXCLUSIVE)
-        size_t exclusiveInits;
-    } cases[] = {
+    const std::tuple<HRESULT, HRESULT, size_t> cases[] = {
         {AUDCLNT_E_UNSUPPORTED_FORMAT, S_OK, 0},
         {AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED, S_OK, 0},
         {S_OK, AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED, 1},
         {S_OK, AUDCLNT_E_DEVICE_IN_USE, 1},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.formatAnswer << " " << c.initAnswer);
+    for (const auto& [formatAnswer, initAnswer, exclusiveInits] : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << formatAnswer << " " << initAnswer);
         FakeSystem fake;
-        fake.exclusiveFormatAnswer = c.formatAnswer;
-        fake.exclusiveRefusal = c.initAnswer;
+        fake.exclusiveFormatAnswer = formatAnswer;
+        fake.exclusiveRefusal = initAnswer;
         fake.renderPadding = 160;
         RecordingListener listener;
         With<CWASAPIRenderer>(fake, &listener, [&](CWASAPIRenderer& render) {
             ASSERT_EQ(render.Open(2, 48000, 16, 50), 1);
             EXPECT_TRUE(render.IsSharedMode());
             auto inits = fake.Inits();
-            ASSERT_EQ(inits.size(), c.exclusiveInits + 1);
+            ASSERT_EQ(inits.size(), exclusiveInits + 1);
             EXPECT_EQ(AskedOf(inits.back()), Asked(kShared, kFallbackFlags, 500000, 0));
             EXPECT_EQ(FormatOf(inits.back().format), Fmt(WAVE_FORMAT_PCM, 2, 48000, 16, 4));
             EXPECT_EQ(FormatOf(*render.GetFormat()), Fmt(1, 2, 48000, 16, 4));
@@ -404,15 +378,7 @@ TEST(WasapiFallback, OtherFailuresDoNotFallBack) {
 
 TEST(WasapiFake, EveryFailingCallFailsOpenCleanly) {
     constexpr bool R = true, C = false; // renderer, capture
-    struct Case {
-        bool render;
-        int32_t index;
-        const char* call;
-        HRESULT hr;
-        int after;
-        int opened;
-        const char* trace;
-    } cases[] = {
+    const std::tuple<bool, int32_t, const char*, HRESULT, int, int, const char*> cases[] = {
         {C, 1, "CoCreateInstance", E_OUTOFMEMORY, 0, 0,
          "Unable to instantiate device enumerator: E_OUTOFMEMORY(8007000e)\n"},
         {C, 1, "IMMDeviceEnumerator::EnumAudioEndpoints", E_OUTOFMEMORY, 0, 0,
@@ -465,28 +431,28 @@ TEST(WasapiFake, EveryFailingCallFailsOpenCleanly) {
         {R, 1, "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0,
          "Unable to get new render client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.render ? "render " : "capture ") << c.index << " " << c.call
-                                        << " after " << c.after);
+    for (const auto& [isRender, index, call, hr, after, opened, expectedTrace] : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << (isRender ? "render " : "capture ") << index << " " << call << " after " << after);
         FakeSystem fake;
         // A second Activate happens on the retry after a non-aligned buffer.
-        fake.alignedFrames = c.after == 1 ? 448 : 0;
+        fake.alignedFrames = after == 1 ? 448 : 0;
         TraceLog trace;
         auto run = [&](auto& driver) {
-            ASSERT_TRUE(c.index == DEFAULT_DEVICE_INDEX || driver.SelectDevice(c.index));
-            fake.Fail(c.call, c.hr, c.after);
-            EXPECT_EQ(driver.Open(2, 48000, 16, 10), c.opened);
-            EXPECT_TRUE(trace.Has(c.trace)) << c.trace;
-            if (c.opened) return;
+            ASSERT_TRUE(index == DEFAULT_DEVICE_INDEX || driver.SelectDevice(index));
+            fake.Fail(call, hr, after);
+            EXPECT_EQ(driver.Open(2, 48000, 16, 10), opened);
+            EXPECT_TRUE(trace.Has(expectedTrace)) << expectedTrace;
+            if (opened) return;
             // A failed Open keeps nothing and can be retried at once.
             EXPECT_EQ(driver.IsOpen(), 0);
             EXPECT_EQ(fake.LiveObjects(), 0);
-            EXPECT_TRUE(!c.render || trace.Has("Can't open WASAPI renderer\n"));
+            EXPECT_TRUE(!isRender || trace.Has("Can't open WASAPI renderer\n"));
             fake.ClearFailures();
             fake.alignedFrames = 0;
             EXPECT_EQ(driver.Open(2, 48000, 16, 10), 1);
         };
-        if (c.render)
+        if (isRender)
             With<CWASAPIRenderer>(fake, nullptr, run);
         else
             With<CWASAPICapture>(fake, nullptr, run);
