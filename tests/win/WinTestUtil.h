@@ -93,6 +93,7 @@ class RecordingListener : public CSoundListener {
         m_InSizes.push_back(bytes);
         auto* p = static_cast<const uint8_t*>(data);
         m_In.insert(m_In.end(), p, p + bytes);
+        m_InBytes += bytes;
         ++m_InCalls;
         return m_InResult;
     }
@@ -132,6 +133,7 @@ class RecordingListener : public CSoundListener {
     }
 
     std::atomic<int> m_InCalls{0}, m_OutCalls{0}, m_Ends{0};
+    std::atomic<uint64_t> m_InBytes{0};
     int32_t m_InResult = 0;
     uint32_t m_OutShort = 0;
     bool m_OutNothing = false;

@@ -89,7 +89,7 @@ TEST(WasapiDrivers, ToneRoundTripThroughTheNullSink) {
     ASSERT_EQ(capture.Open(2, rate, 16, 20), 1);
     ASSERT_EQ(render.Open(2, rate, 16, 20), 1);
     ASSERT_EQ(capture.Start() + render.Start(), 2);
-    ASSERT_TRUE(WaitFor([&] { return listener.In().size() >= 4u * 2 * rate; }, 8000));
+    ASSERT_TRUE(WaitFor([&] { return listener.m_InBytes >= 4u * 2 * rate; }, 8000));
     EXPECT_EQ(capture.Stop() + render.Stop(), 2);
 
     // Whole frames in every block; the elapsed counter is the sum of the packets.
