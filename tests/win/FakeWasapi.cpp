@@ -28,26 +28,6 @@ HRESULT FakeSystem::Enter(const std::string& call) {
     return S_OK;
 }
 
-int FakeSystem::Calls(const std::string& call) {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return m_Calls[call];
-}
-
-std::vector<FakeInitCall> FakeSystem::Inits() {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return m_Inits;
-}
-
-std::vector<uint8_t> FakeSystem::Rendered() {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return m_Rendered;
-}
-
-std::vector<UINT32> FakeSystem::RenderReleases() {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return m_RenderReleases;
-}
-
 void FakeSystem::RecordInit(const FakeInitCall& call) {
     std::lock_guard<std::mutex> lock(m_Lock);
     m_Inits.push_back(call);
@@ -119,11 +99,10 @@ class FakeCaptureClient : public FakeUnknown<IAudioCaptureClient> {
         : FakeUnknown(s), m_State(std::move(st)) {}
     HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** data, UINT32* frames, DWORD* flags, UINT64*,
                                         UINT64*) override {
-        HRESULT hr = m_System.Enter("IAudioCaptureClient::GetBuffer");
         *data = nullptr;
         *frames = 0;
         *flags = 0;
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioCaptureClient::GetBuffer"); FAILED(hr)) return hr;
         std::lock_guard<std::mutex> lock(m_State->lock);
         if (m_State->packets.load() <= 0) return AUDCLNT_S_BUFFER_EMPTY;
         --m_State->packets;
@@ -140,8 +119,7 @@ class FakeCaptureClient : public FakeUnknown<IAudioCaptureClient> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames) override {
-        HRESULT hr = m_System.Enter("IAudioCaptureClient::ReleaseBuffer");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioCaptureClient::ReleaseBuffer"); FAILED(hr)) return hr;
         m_System.CountCaptureFrames(frames);
         return S_OK;
     }
@@ -159,9 +137,8 @@ class FakeRenderClient : public FakeUnknown<IAudioRenderClient> {
     FakeRenderClient(FakeSystem& s, std::shared_ptr<StreamState> st)
         : FakeUnknown(s), m_State(std::move(st)) {}
     HRESULT STDMETHODCALLTYPE GetBuffer(UINT32 frames, BYTE** data) override {
-        HRESULT hr = m_System.Enter("IAudioRenderClient::GetBuffer");
         *data = nullptr;
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioRenderClient::GetBuffer"); FAILED(hr)) return hr;
         std::lock_guard<std::mutex> lock(m_State->lock);
         if (frames > m_State->bufferFrames) return AUDCLNT_E_BUFFER_TOO_LARGE;
         m_State->buffer.assign(static_cast<size_t>(frames) * m_State->format.nBlockAlign + 1, 0xEE);
@@ -169,8 +146,7 @@ class FakeRenderClient : public FakeUnknown<IAudioRenderClient> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override {
-        HRESULT hr = m_System.Enter("IAudioRenderClient::ReleaseBuffer");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioRenderClient::ReleaseBuffer"); FAILED(hr)) return hr;
         std::lock_guard<std::mutex> lock(m_State->lock);
         m_System.RecordRender(m_State->buffer.data(), frames * m_State->format.nBlockAlign,
                               (flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0, frames);
@@ -191,19 +167,12 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
     HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration,
                                          REFERENCE_TIME periodicity, const WAVEFORMATEX* format,
                                          LPCGUID) override {
-        FakeInitCall call{};
-        call.mode = mode;
-        call.flags = flags;
-        call.duration = duration;
-        call.periodicity = periodicity;
-        if (format) {
-            call.format = *format;
-            if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && format->cbSize >= 22) {
-                auto* ext = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(format);
-                call.extensible = true;
-                call.subFormat = ext->SubFormat;
-                call.channelMask = ext->dwChannelMask;
-            }
+        FakeInitCall call{mode, flags, duration, periodicity, format ? *format : WAVEFORMATEX{}};
+        if (format && format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && format->cbSize >= 22) {
+            auto* ext = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(format);
+            call.extensible = true;
+            call.subFormat = ext->SubFormat;
+            call.channelMask = ext->dwChannelMask;
         }
         call.result = Decide(mode, flags, duration, format);
         m_System.RecordInit(call);
@@ -216,29 +185,25 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
         return call.result;
     }
     HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32* frames) override {
-        HRESULT hr = m_System.Enter("IAudioClient::GetBufferSize");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::GetBufferSize"); FAILED(hr)) return hr;
         if (!m_Initialized && !m_State->bufferFrames) return AUDCLNT_E_NOT_INITIALIZED;
         *frames = m_State->bufferFrames;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetStreamLatency(REFERENCE_TIME* latency) override {
-        HRESULT hr = m_System.Enter("IAudioClient::GetStreamLatency");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::GetStreamLatency"); FAILED(hr)) return hr;
         *latency = m_System.defaultPeriod;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32* padding) override {
-        HRESULT hr = m_System.Enter("IAudioClient::GetCurrentPadding");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::GetCurrentPadding"); FAILED(hr)) return hr;
         *padding = m_System.renderPadding;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX* format,
                                                 WAVEFORMATEX** closest) override {
         if (closest) *closest = nullptr;
-        HRESULT hr = m_System.Enter("IAudioClient::IsFormatSupported");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::IsFormatSupported"); FAILED(hr)) return hr;
         if (mode == AUDCLNT_SHAREMODE_EXCLUSIVE) {
             if (m_System.exclusiveFormatAnswer != S_OK) return m_System.exclusiveFormatAnswer;
             return Is16BitPcm(format) ? S_OK : AUDCLNT_E_UNSUPPORTED_FORMAT;
@@ -247,8 +212,7 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
     }
     HRESULT STDMETHODCALLTYPE GetMixFormat(WAVEFORMATEX** out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IAudioClient::GetMixFormat");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::GetMixFormat"); FAILED(hr)) return hr;
         auto* f = static_cast<WAVEFORMATEXTENSIBLE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEXTENSIBLE)));
         if (!f) return E_OUTOFMEMORY;
         std::memset(f, 0, sizeof *f);
@@ -268,15 +232,13 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDevicePeriod(REFERENCE_TIME* def, REFERENCE_TIME* min) override {
-        HRESULT hr = m_System.Enter("IAudioClient::GetDevicePeriod");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::GetDevicePeriod"); FAILED(hr)) return hr;
         if (def) *def = m_System.defaultPeriod;
         if (min) *min = m_System.minimumPeriod;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Start() override {
-        HRESULT hr = m_System.Enter("IAudioClient::Start");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::Start"); FAILED(hr)) return hr;
         if (!m_Initialized) return AUDCLNT_E_NOT_INITIALIZED;
         if (m_Running.exchange(true)) return AUDCLNT_E_NOT_STOPPED;
         // A device that produces (or wants) one 10 ms packet every 10 ms.
@@ -296,15 +258,13 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
     }
     HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override {
-        HRESULT hr = m_System.Enter("IAudioClient::SetEventHandle");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::SetEventHandle"); FAILED(hr)) return hr;
         m_Event = event;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetService(REFIID riid, void** out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IAudioClient::GetService");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::GetService"); FAILED(hr)) return hr;
         if (!m_Initialized) return AUDCLNT_E_NOT_INITIALIZED;
         bool capturing = m_IsCapture || m_Loopback;
         if (IsEqualIID(riid, __uuidof(IAudioCaptureClient)) && capturing) {
@@ -320,8 +280,7 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
 
   private:
     HRESULT Decide(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration, const WAVEFORMATEX* format) {
-        HRESULT hr = m_System.Enter("IAudioClient::Initialize");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IAudioClient::Initialize"); FAILED(hr)) return hr;
         if (!format) return E_POINTER;
         if (m_Initialized) return AUDCLNT_E_ALREADY_INITIALIZED;
         if ((flags & AUDCLNT_STREAMFLAGS_LOOPBACK) && (m_IsCapture || mode != AUDCLNT_SHAREMODE_SHARED))
@@ -377,8 +336,7 @@ class FakePropertyStore : public FakeUnknown<IPropertyStore> {
     }
     HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
         PropVariantInit(value);
-        HRESULT hr = m_System.Enter("IPropertyStore::GetValue");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IPropertyStore::GetValue"); FAILED(hr)) return hr;
         if (!IsEqualPropertyKey(key, PKEY_Device_FriendlyName) || !m_Endpoint.textName)
             return S_OK; // VT_EMPTY
         size_t bytes = (m_Endpoint.name.size() + 1) * sizeof(wchar_t);
@@ -401,23 +359,20 @@ class FakeDevice : public FakeUnknown<IMMDevice> {
         : FakeUnknown(s), m_Endpoint(e), m_IsCapture(isCapture) {}
     HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD, PROPVARIANT*, void** out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IMMDevice::Activate");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IMMDevice::Activate"); FAILED(hr)) return hr;
         if (!IsEqualIID(iid, __uuidof(IAudioClient))) return E_NOINTERFACE;
         *out = static_cast<IAudioClient*>(new FakeAudioClient(m_System, m_Endpoint, m_IsCapture));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore** out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IMMDevice::OpenPropertyStore");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IMMDevice::OpenPropertyStore"); FAILED(hr)) return hr;
         *out = new FakePropertyStore(m_System, m_Endpoint);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetId(LPWSTR* out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IMMDevice::GetId");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IMMDevice::GetId"); FAILED(hr)) return hr;
         size_t bytes = (m_Endpoint.id.size() + 1) * sizeof(wchar_t);
         *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
         if (!*out) return E_OUTOFMEMORY;
@@ -439,15 +394,13 @@ class FakeCollection : public FakeUnknown<IMMDeviceCollection> {
     FakeCollection(FakeSystem& s, std::vector<FakeEndpoint> list, bool isCapture)
         : FakeUnknown(s), m_List(std::move(list)), m_IsCapture(isCapture) {}
     HRESULT STDMETHODCALLTYPE GetCount(UINT* n) override {
-        HRESULT hr = m_System.Enter("IMMDeviceCollection::GetCount");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IMMDeviceCollection::GetCount"); FAILED(hr)) return hr;
         *n = static_cast<UINT>(m_List.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Item(UINT i, IMMDevice** out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IMMDeviceCollection::Item");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IMMDeviceCollection::Item"); FAILED(hr)) return hr;
         if (i >= m_List.size()) return E_INVALIDARG;
         *out = new FakeDevice(m_System, m_List[i], m_IsCapture);
         return S_OK;
@@ -463,8 +416,7 @@ class FakeEnumerator : public FakeUnknown<IMMDeviceEnumerator> {
     explicit FakeEnumerator(FakeSystem& s) : FakeUnknown(s) {}
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD, IMMDeviceCollection** out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IMMDeviceEnumerator::EnumAudioEndpoints");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IMMDeviceEnumerator::EnumAudioEndpoints"); FAILED(hr)) return hr;
         if (flow == eCapture)
             *out = new FakeCollection(m_System, m_System.capture, true);
         else if (flow == eRender)
@@ -475,8 +427,8 @@ class FakeEnumerator : public FakeUnknown<IMMDeviceEnumerator> {
     }
     HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole, IMMDevice** out) override {
         *out = nullptr;
-        HRESULT hr = m_System.Enter("IMMDeviceEnumerator::GetDefaultAudioEndpoint");
-        if (FAILED(hr)) return hr;
+        if (HRESULT hr = m_System.Enter("IMMDeviceEnumerator::GetDefaultAudioEndpoint"); FAILED(hr))
+            return hr;
         const std::vector<FakeEndpoint>& list = flow == eCapture ? m_System.capture : m_System.render;
         if (list.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         *out = new FakeDevice(m_System, list[0], flow == eCapture);
@@ -495,8 +447,7 @@ class FakeEnumerator : public FakeUnknown<IMMDeviceEnumerator> {
 
 HRESULT FakeSystem::CreateEnumerator(IMMDeviceEnumerator** out) {
     *out = nullptr;
-    HRESULT hr = Enter("CoCreateInstance");
-    if (FAILED(hr)) return hr;
+    if (HRESULT hr = Enter("CoCreateInstance"); FAILED(hr)) return hr;
     *out = new FakeEnumerator(*this);
     return S_OK;
 }

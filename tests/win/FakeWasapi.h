@@ -32,10 +32,10 @@ struct FakeInitCall {
     REFERENCE_TIME duration;
     REFERENCE_TIME periodicity;
     WAVEFORMATEX format;
-    bool extensible;
-    GUID subFormat;
-    DWORD channelMask;
-    HRESULT result;
+    bool extensible = false;
+    GUID subFormat{};
+    DWORD channelMask = 0;
+    HRESULT result = S_OK;
 };
 
 class FakeSystem {
@@ -47,8 +47,8 @@ class FakeSystem {
     REFERENCE_TIME defaultPeriod = 100000; // 10 ms
     HRESULT exclusiveRefusal = S_OK;       // not S_OK: what an exclusive Initialize answers
     HRESULT exclusiveFormatAnswer = S_OK;  // what IsFormatSupported(EXCLUSIVE) answers
-    UINT32 alignedFrames =
-        0; // non-zero: an exclusive duration not matching this many frames is refused as not aligned
+    // Non-zero: an exclusive duration not matching this many frames is refused as not aligned.
+    UINT32 alignedFrames = 0;
     UINT32 renderPadding = 0; // frames still queued, reported by GetCurrentPadding
 
     // Makes the named call ("IAudioClient::Initialize") fail with `hr` after it
@@ -61,10 +61,14 @@ class FakeSystem {
 
     // ---- what happened
     int LiveObjects() const { return m_Live.load(); }
-    int Calls(const std::string& call);
-    std::vector<FakeInitCall> Inits();
-    std::vector<uint8_t> Rendered();      // bytes queued by render clients (silence as zeros)
-    std::vector<UINT32> RenderReleases(); // frame counts of each ReleaseBuffer
+    int Calls(const std::string& call) { return Locked(m_Calls)[call]; }
+    std::vector<FakeInitCall> Inits() { return Locked(m_Inits); }
+    std::vector<uint8_t> Rendered() {
+        return Locked(m_Rendered);
+    } // bytes queued by render clients (silence as zeros)
+    std::vector<UINT32> RenderReleases() {
+        return Locked(m_RenderReleases);
+    } // frame counts of each ReleaseBuffer
     uint64_t CapturedFramesHandedOut() const { return m_CaptureFrames.load(); }
 
     // ---- used by the fake objects
@@ -75,6 +79,10 @@ class FakeSystem {
     void CountCaptureFrames(UINT32 frames) { m_CaptureFrames += frames; }
 
   private:
+    template <class T> T Locked(const T& v) {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        return v;
+    }
     struct Rule {
         HRESULT hr;
         int after;

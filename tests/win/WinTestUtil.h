@@ -1,5 +1,6 @@
-// Helpers for the Windows driver tests: a listener that keeps what it is given
-// and produces a known pattern, a trace collector, and a bounded wait.
+// Helpers for the Windows driver tests: a lock on the test bed's sinks, a
+// bounded wait, a trace collector, a format summary and a listener that keeps
+// what it is given and produces a known pattern or a tone.
 #pragma once
 
 #include "drivers/AudioTypes.h"
@@ -7,14 +8,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 namespace wintest {
 
@@ -50,25 +55,22 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms) {
     return condition();
 }
 
+// Tag, channels, rate, bits and block size of a format, to compare in one go.
+using Fmt = std::tuple<int, int, int, int, int>;
+inline Fmt FormatOf(const WAVEFORMATEX& f) {
+    return {f.wFormatTag, f.nChannels, static_cast<int>(f.nSamplesPerSec), f.wBitsPerSample, f.nBlockAlign};
+}
+
 class TraceLog {
   public:
     TraceLog() { plat::SetTraceSink(&TraceLog::Sink, this); }
     ~TraceLog() { plat::SetTraceSink(nullptr, nullptr); }
-    bool Has(const std::string& line) {
+    // A line exactly so or, with `prefix`, one that starts so.
+    bool Has(const std::string& line, bool prefix = false) {
         std::lock_guard<std::mutex> lock(m_Lock);
         for (const std::string& l : m_Lines)
-            if (l == line) return true;
+            if (prefix ? l.compare(0, line.size(), line) == 0 : l == line) return true;
         return false;
-    }
-    bool HasPrefix(const std::string& prefix) {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        for (const std::string& l : m_Lines)
-            if (l.compare(0, prefix.size(), prefix) == 0) return true;
-        return false;
-    }
-    std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        return m_Lines;
     }
 
   private:
@@ -81,15 +83,17 @@ class TraceLog {
     std::vector<std::string> m_Lines;
 };
 
-// Keeps every captured block; renders bytes that count up from 1 (byte i of
-// the whole output stream is (i + 1) & 0xFF), optionally a few bytes short.
+// Keeps every captured block. Renders bytes that count up from 1 (byte i of
+// the whole output stream is (i + 1) & 0xFF), optionally a few bytes short or
+// nothing at all; or, with m_ToneHz set, a 16-bit sine in every channel.
 class RecordingListener : public CSoundListener {
   public:
     int32_t OnSoundIn(const void* data, uint32_t bytes) override {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_InSizes.push_back(bytes);
         auto* p = static_cast<const uint8_t*>(data);
-        if (m_Keep) m_In.insert(m_In.end(), p, p + bytes);
+        m_In.insert(m_In.end(), p, p + bytes);
+        m_InBytes += bytes;
         ++m_InCalls;
         return m_InResult;
     }
@@ -100,39 +104,94 @@ class RecordingListener : public CSoundListener {
         if (m_OutNothing) return 0;
         uint32_t n = bytes > m_OutShort ? bytes - m_OutShort : 0;
         auto* p = static_cast<uint8_t*>(buffer);
-        for (uint32_t i = 0; i < n; ++i)
-            p[i] = static_cast<uint8_t>(++m_OutCounter);
-        return n;
+        if (m_ToneHz == 0) {
+            for (uint32_t i = 0; i < n; ++i)
+                p[i] = static_cast<uint8_t>(++m_OutCounter);
+            return n;
+        }
+        const uint32_t frames = n / (2u * m_ToneChannels);
+        for (uint32_t i = 0; i < frames; ++i, ++m_OutCounter) {
+            auto v = static_cast<int16_t>(std::lround(
+                m_ToneAmplitude * std::sin(6.283185307179586 * m_ToneHz * m_OutCounter / m_ToneRate)));
+            for (int c = 0; c < m_ToneChannels; ++c)
+                std::memcpy(p + (static_cast<size_t>(i) * m_ToneChannels + c) * 2, &v, 2);
+        }
+        return frames * 2u * m_ToneChannels;
     }
-    void OnSoundEnd(void* header) override {
-        (void)header;
-        ++m_Ends;
-    }
+    void OnSoundEnd(void*) override { ++m_Ends; }
 
-    std::vector<uint32_t> InSizes() {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        return m_InSizes;
-    }
-    std::vector<uint8_t> In() {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        return m_In;
-    }
-    std::vector<uint32_t> OutAsked() {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        return m_OutAsked;
+    std::vector<uint32_t> InSizes() { return Copy(m_InSizes); }
+    std::vector<uint8_t> In() { return Copy(m_In); }
+    std::vector<uint32_t> OutAsked() { return Copy(m_OutAsked); }
+    // The first channel of what was captured, 16-bit samples in frames of `frameBytes`.
+    std::vector<int16_t> FirstChannel(uint32_t frameBytes) {
+        std::vector<uint8_t> in = In();
+        std::vector<int16_t> s(in.size() / frameBytes);
+        for (size_t i = 0; i < s.size(); ++i)
+            std::memcpy(&s[i], &in[i * frameBytes], 2);
+        return s;
     }
 
     std::atomic<int> m_InCalls{0}, m_OutCalls{0}, m_Ends{0};
+    std::atomic<uint64_t> m_InBytes{0};
     int32_t m_InResult = 0;
     uint32_t m_OutShort = 0;
     bool m_OutNothing = false;
-    bool m_Keep = true;
+    double m_ToneHz = 0, m_ToneAmplitude = 0;
+    int m_ToneChannels = 2, m_ToneRate = 48000;
 
   private:
+    template <class T> T Copy(const T& v) {
+        std::lock_guard<std::mutex> lock(m_Lock);
+        return v;
+    }
     std::mutex m_Lock;
     std::vector<uint32_t> m_InSizes, m_OutAsked;
     std::vector<uint8_t> m_In;
-    uint32_t m_OutCounter = 0;
+    uint64_t m_OutCounter = 0;
 };
+
+// A capture and a render driver of one family on the listener, on the given
+// devices or on the ones they start with.
+template <class Capture, class Render> struct DriverPair {
+    Capture capture;
+    Render render;
+    explicit DriverPair(CSoundListener* listener) {
+        capture.Init(listener);
+        render.Init(listener);
+    }
+    DriverPair(CSoundListener* listener, int32_t capIndex, int32_t renIndex) : DriverPair(listener) {
+        capture.SelectDevice(capIndex);
+        render.SelectDevice(renIndex);
+    }
+};
+
+// Quick Open/Start/Stop/Start/Close cycles on real devices, the engine's own
+// pattern when the user flips switches: every cycle ends with both drivers
+// closed and their threads joined (a hang fails the test by its time limit),
+// and both still stream afterwards.
+template <class Capture, class Render> void QuickCycles(int32_t capIndex, int32_t renIndex) {
+    SinkLock lock;
+    RecordingListener listener;
+    DriverPair<Capture, Render> p(&listener, capIndex, renIndex);
+    auto& [capture, render] = p;
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        SCOPED_TRACE(cycle);
+        ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
+        ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
+        ASSERT_EQ(capture.Start() + render.Start(), 2);
+        plat::SleepMs(40 * cycle);
+        EXPECT_EQ(capture.Stop() + render.Stop(), 2);
+        ASSERT_EQ(capture.Start() + render.Start(), 2);
+        capture.Close();
+        render.Close();
+        EXPECT_EQ(capture.IsOpen() + render.IsOpen() + capture.IsStarted(), 0);
+    }
+    int in = listener.m_InCalls.load(), out = listener.m_OutCalls.load();
+    ASSERT_EQ(capture.Open(2, 44100, 16, 20) + render.Open(2, 44100, 16, 20), 2);
+    ASSERT_EQ(capture.Start() + render.Start(), 2);
+    EXPECT_TRUE(
+        WaitFor([&] { return listener.m_InCalls >= in + 6 && listener.m_OutCalls >= out + 6; }, 3000));
+}
 
 } // namespace wintest

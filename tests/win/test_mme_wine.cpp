@@ -4,19 +4,15 @@
 #include "drivers/mme/CMMECapture.h"
 #include "drivers/mme/CMMERenderer.h"
 #include "drivers/test/CToneAnalyzer.h"
-#include "tests/win/ToneListener.h"
 #include "tests/win/WinTestUtil.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
-using wintest::RecordingListener;
-using wintest::SinkLock;
-using wintest::ToneListener;
-using wintest::WaitFor;
+using namespace wintest;
 
 namespace {
+
+using Mme = DriverPair<CMMECapture, CMMERenderer>;
 
 #define REQUIRE_TESTBED(capture, render)                                                                     \
     int32_t capture = CMMECapture().FindDevice(L"Monitor of LineOut", L"", 0);                               \
@@ -25,12 +21,9 @@ namespace {
 
 TEST(MmeDevices, ListsFindAndSelect) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    CMMECapture capture;
-    CMMERenderer render;
-    capture.Init(nullptr);
-    render.Init(nullptr);
-    int captureCount = capture.EnumDevice(0, nullptr);
-    int renderCount = render.EnumDevice(0, nullptr);
+    Mme p(nullptr);
+    auto& [capture, render] = p;
+    int captureCount = capture.EnumDevice(0, nullptr), renderCount = render.EnumDevice(0, nullptr);
     EXPECT_GE(captureCount, 2); // the monitors of both null sinks
     EXPECT_GE(renderCount, 2);
     AudioDeviceInfo info;
@@ -44,17 +37,13 @@ TEST(MmeDevices, ListsFindAndSelect) {
     EXPECT_EQ(render.FindDevice(L"lineout", L""), -1);
     EXPECT_EQ(capture.FindDevice(L"No Such Device", L"", 0), -1);
     EXPECT_EQ(capture.FindDevice(L"Monitor of LineOut", L"", 1), -1); // MME has no loopback
-    EXPECT_EQ(capture.CanLoopback(), 0);
-    EXPECT_EQ(capture.IsFloat(), 0);
+    EXPECT_EQ(capture.CanLoopback() + capture.IsFloat(), 0);
 
-    struct Select {
-        int32_t index;
-        int result;
-        int32_t stored;
-    } steps[] = {{capIndex, 1, capIndex}, {captureCount, 0, capIndex}, {-2, 0, capIndex}, {-1, 1, -1}};
-    for (const Select& s : steps) {
-        EXPECT_EQ(capture.SelectDevice(s.index), s.result) << s.index;
-        EXPECT_EQ(capture.GetDeviceIndex(), s.stored) << s.index;
+    const std::tuple<int32_t, int, int32_t> steps[] = {
+        {capIndex, 1, capIndex}, {captureCount, 0, capIndex}, {-2, 0, capIndex}, {-1, 1, -1}};
+    for (const auto& [index, result, stored] : steps) {
+        EXPECT_EQ(capture.SelectDevice(index), result) << index;
+        EXPECT_EQ(capture.GetDeviceIndex(), stored) << index;
     }
     EXPECT_EQ(render.SelectDevice(renderCount), 0);
     EXPECT_EQ(render.SelectDevice(-1), 1);
@@ -65,82 +54,64 @@ TEST(MmeDevices, ListsFindAndSelect) {
 
 TEST(MmeDrivers, BlockSizesFollowTheFormat) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    struct Case {
-        int channels, rate, latency;
-        uint32_t captureBlock, renderBlock;
-    } cases[] = {
+    const std::tuple<int, int, int, uint32_t, uint32_t> cases[] = {
         {1, 8000, 10, 532, 160},     // (8000 / 30) * 2 ; 8 * 2 * 10
         {2, 44100, 10, 5880, 1760},  // 1470 * 4 ; 44 * 4 * 10
         {2, 48000, 50, 6400, 9600},  // 1600 * 4 ; 48 * 4 * 50
         {1, 22050, 100, 1470, 4400}, // 735 * 2 ; 22 * 2 * 100
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.rate);
-        CMMECapture capture;
-        CMMERenderer render;
-        capture.Init(nullptr);
-        render.Init(nullptr);
-        EXPECT_EQ(capture.GetBlockSize(), 960u);
-        EXPECT_EQ(render.GetBlockSize(), 1920u);
-        capture.SelectDevice(capIndex);
-        render.SelectDevice(renIndex);
-        ASSERT_EQ(capture.Open(c.channels, c.rate, 16, c.latency), 1);
-        ASSERT_EQ(render.Open(c.channels, c.rate, 16, c.latency), 1);
-        EXPECT_EQ(capture.GetBlockSize(), c.captureBlock);
-        EXPECT_EQ(render.GetBlockSize(), c.renderBlock);
-        EXPECT_EQ(capture.GetFormat()->nBlockAlign, 2 * c.channels);
+    for (const auto& [channels, rate, latency, captureBlock, renderBlock] : cases) {
+        SCOPED_TRACE(rate);
+        Mme p(nullptr, capIndex, renIndex);
+        auto& [capture, render] = p;
+        ASSERT_EQ(capture.Open(channels, rate, 16, latency), 1);
+        ASSERT_EQ(render.Open(channels, rate, 16, latency), 1);
+        EXPECT_EQ(capture.GetBlockSize(), captureBlock);
+        EXPECT_EQ(render.GetBlockSize(), renderBlock);
+        EXPECT_EQ(FormatOf(*capture.GetFormat()), Fmt(1, channels, rate, 16, 2 * channels));
         EXPECT_EQ(capture.GetFormat()->cbSize, 0);
         EXPECT_EQ(capture.GetElapsedSeconds(), 0u);
         // Open twice without Close: refused, nothing changes.
-        EXPECT_EQ(capture.Open(2, 96000, 16, c.latency), 0);
-        EXPECT_EQ(render.Open(2, 96000, 16, c.latency), 0);
-        EXPECT_EQ(capture.GetFormat()->nSamplesPerSec, static_cast<uint32_t>(c.rate));
+        EXPECT_EQ(capture.Open(2, 96000, 16, latency) + render.Open(2, 96000, 16, latency), 0);
+        EXPECT_EQ(capture.GetFormat()->nSamplesPerSec, static_cast<uint32_t>(rate));
         capture.Close();
         render.Close();
-        EXPECT_EQ(capture.IsOpen(), 0);
-        EXPECT_EQ(render.IsOpen(), 0);
+        EXPECT_EQ(capture.IsOpen() + render.IsOpen(), 0);
     }
 }
 
 TEST(MmeDrivers, ToneRoundTripThroughTheNullSink) {
     REQUIRE_TESTBED(capIndex, renIndex);
     SinkLock lock;
-    const int rate = 48000;
-    ToneListener listener(1000.0, 8192.0, rate); // -12.04 dB against full scale
-    CMMECapture capture;
-    CMMERenderer render;
-    capture.Init(&listener);
-    render.Init(&listener);
-    capture.SelectDevice(capIndex);
-    render.SelectDevice(renIndex);
-    ASSERT_EQ(capture.Open(2, rate, 16, 50), 1);
-    ASSERT_EQ(render.Open(2, rate, 16, 50), 1);
-    listener.SetFormats(*capture.GetFormat(), *render.GetFormat());
+    RecordingListener listener;
+    listener.m_ToneHz = 1000.0;
+    listener.m_ToneAmplitude = 8192.0; // -12.04 dB against full scale
+    Mme p(&listener, capIndex, renIndex);
+    auto& [capture, render] = p;
+    ASSERT_EQ(capture.Open(2, 48000, 16, 50), 1);
+    ASSERT_EQ(render.Open(2, 48000, 16, 50), 1);
     ASSERT_EQ(capture.Start(), 1);
     EXPECT_EQ(capture.Start(), 1); // already running
     ASSERT_EQ(render.Start(), 1);
     EXPECT_EQ(render.IsStarted(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.InSizes().size() >= 60; }, 8000)); // two seconds of blocks
-    EXPECT_EQ(capture.Stop(), 1);
-    EXPECT_EQ(render.Stop(), 1);
+    ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls >= 60; }, 8000)); // two seconds of blocks
+    EXPECT_EQ(capture.Stop() + render.Stop(), 2);
     EXPECT_EQ(capture.IsStarted(), 0);
 
     std::vector<uint32_t> in = listener.InSizes();
     for (uint32_t s : in)
         ASSERT_EQ(s, 6400u);
-    for (uint32_t s : listener.OutSizes())
+    for (uint32_t s : listener.OutAsked())
         ASSERT_EQ(s, 9600u);
     // A stopped capture delivers nothing more, so the counter is exact.
     plat::SleepMs(100);
     EXPECT_EQ(listener.InSizes().size(), in.size());
     EXPECT_EQ(capture.GetElapsedSeconds(), in.size() * 1600 / 48000);
 
-    std::vector<int16_t> s = listener.In();
-    ToneStats stats = CToneAnalyzer::Analyze(s, rate, s.size() / 2, s.size());
+    std::vector<int16_t> s = listener.FirstChannel(4);
+    ToneStats stats = CToneAnalyzer::Analyze(s, 48000, s.size() / 2, s.size());
     EXPECT_NEAR(stats.frequency, 1000.0, 10.0);
     EXPECT_NEAR(stats.levelDbfs, -12.04, 1.5);
-    capture.Close();
-    render.Close();
 }
 
 TEST(MmeRenderer, EmptyBlocksEndTheStreamUntilTheNextStart) {
@@ -152,7 +123,7 @@ TEST(MmeRenderer, EmptyBlocksEndTheStreamUntilTheNextStart) {
     render.SelectDevice(renIndex);
     ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
     ASSERT_EQ(render.Start(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.m_Ends.load() >= 2; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return listener.m_Ends >= 2; }, 3000));
     plat::SleepMs(200);
     EXPECT_EQ(listener.m_Ends.load(), 2);
     EXPECT_EQ(listener.m_OutCalls.load(), 2); // asked once per header, never again
@@ -160,8 +131,7 @@ TEST(MmeRenderer, EmptyBlocksEndTheStreamUntilTheNextStart) {
     listener.m_OutNothing = false;
     render.Stop();
     ASSERT_EQ(render.Start(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls.load() >= 6; }, 3000));
-    render.Close();
+    ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls >= 6; }, 3000));
 }
 
 TEST(MmeRenderer, StopLeavesTheHeadersIdleAndVolumeNeedsADevice) {
@@ -170,9 +140,7 @@ TEST(MmeRenderer, StopLeavesTheHeadersIdleAndVolumeNeedsADevice) {
     CMMERenderer render;
     render.Init(&listener);
     uint16_t left = 0, right = 0;
-    EXPECT_EQ(render.GetVolume(&left, &right), 0);
-    EXPECT_EQ(render.SetVolume(0x8000, 0x4000), 0);
-    EXPECT_EQ(render.Stop(), 0);
+    EXPECT_EQ(render.GetVolume(&left, &right) + render.SetVolume(0x8000, 0x4000) + render.Stop(), 0);
     render.SelectDevice(renIndex);
     ASSERT_EQ(render.Open(2, 48000, 16, 20), 1);
     ASSERT_EQ(render.SetVolume(0x8000, 0x4000), 1);
@@ -180,14 +148,14 @@ TEST(MmeRenderer, StopLeavesTheHeadersIdleAndVolumeNeedsADevice) {
     EXPECT_NEAR(left, 0x8000, 0x100);
     EXPECT_NEAR(right, 0x4000, 0x100);
     ASSERT_EQ(render.Start(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls.load() >= 8; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls >= 8; }, 3000));
     ASSERT_EQ(render.Stop(), 1);
     plat::SleepMs(50);
     int calls = listener.m_OutCalls.load();
     plat::SleepMs(300); // fifteen block lengths
     EXPECT_EQ(listener.m_OutCalls.load(), calls);
     ASSERT_EQ(render.Start(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls.load() >= calls + 6; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return listener.m_OutCalls >= calls + 6; }, 3000));
     render.Close();
     EXPECT_EQ(render.GetVolume(&left, &right), 0);
 }
@@ -209,51 +177,12 @@ TEST(MmeCapture, ListenerResultOneClosesTheDriver) {
     listener.m_InResult = 0;
     ASSERT_EQ(capture.Open(1, 16000, 16, 10), 1);
     ASSERT_EQ(capture.Start(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls.load() >= 3; }, 3000));
-    capture.Close();
+    ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls >= 3; }, 3000));
 }
 
-} // namespace
-
-namespace {
-
-// Quick Open/Start/Stop/Start/Close cycles, the engine's own pattern when the
-// user flips switches: every cycle ends with both drivers closed and their
-// threads joined (a hang fails the test by its time limit).
 TEST(MmeDrivers, QuickCyclesCloseCleanly) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    SinkLock lock;
-    RecordingListener listener;
-    listener.m_Keep = false;
-    CMMECapture capture;
-    CMMERenderer render;
-    capture.Init(&listener);
-    render.Init(&listener);
-    capture.SelectDevice(capIndex);
-    render.SelectDevice(renIndex);
-    for (int cycle = 0; cycle < 5; ++cycle) {
-        SCOPED_TRACE(cycle);
-        ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
-        ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
-        ASSERT_EQ(capture.Start(), 1);
-        ASSERT_EQ(render.Start(), 1);
-        plat::SleepMs(40 * cycle);
-        EXPECT_EQ(capture.Stop(), 1);
-        EXPECT_EQ(render.Stop(), 1);
-        ASSERT_EQ(capture.Start(), 1);
-        ASSERT_EQ(render.Start(), 1);
-        capture.Close();
-        render.Close();
-        EXPECT_EQ(capture.IsOpen(), 0);
-        EXPECT_EQ(render.IsOpen(), 0);
-        EXPECT_EQ(capture.IsStarted(), 0);
-    }
-    // A last stream still works after all that.
-    int before = listener.m_OutCalls.load();
-    ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
-    ASSERT_EQ(render.Start(), 1);
-    EXPECT_TRUE(WaitFor([&] { return listener.m_OutCalls.load() >= before + 6; }, 3000));
-    render.Close();
+    QuickCycles<CMMECapture, CMMERenderer>(capIndex, renIndex);
 }
 
 } // namespace

@@ -4,59 +4,40 @@
 #include "drivers/test/CToneAnalyzer.h"
 #include "drivers/wasapi/CWASAPICapture.h"
 #include "drivers/wasapi/CWASAPIRenderer.h"
-#include "tests/win/ToneListener.h"
 #include "tests/win/WinTestUtil.h"
 
 #include <gtest/gtest.h>
 
-using wintest::RecordingListener;
-using wintest::SinkLock;
-using wintest::ToneListener;
-using wintest::TraceLog;
-using wintest::WaitFor;
+using namespace wintest;
 
 namespace {
 
-// Position of the endpoint with this name in a driver's list (base 0 or 1000), or -1.
-template <class Driver>
-int32_t ByName(Driver& driver, const wchar_t* name, int32_t base, AudioDeviceInfo* found = nullptr) {
+using Wasapi = DriverPair<CWASAPICapture, CWASAPIRenderer>;
+
+// Position of the endpoint with this name in a driver's list, or -1.
+template <class Driver> int32_t ByName(Driver&& driver, const wchar_t* name) {
     AudioDeviceInfo info;
-    int count = driver.EnumDevice(base, nullptr);
-    for (int i = 0; i < count; ++i) {
-        driver.EnumDevice(base + i, &info);
-        if (std::wcscmp(info.szName, name) == 0) {
-            if (found) *found = info;
-            return base + i;
-        }
-    }
+    for (int i = 0, count = driver.EnumDevice(0, nullptr); i < count; ++i)
+        if (driver.EnumDevice(i, &info) && std::wcscmp(info.szName, name) == 0) return i;
     return -1;
 }
 
 #define REQUIRE_TESTBED(capture, render)                                                                     \
-    int32_t capture, render;                                                                                 \
-    {                                                                                                        \
-        CWASAPICapture c;                                                                                    \
-        CWASAPIRenderer r;                                                                                   \
-        capture = ByName(c, L"Monitor of Speakers", 0);                                                      \
-        render = ByName(r, L"Speakers", 0);                                                                  \
-    }                                                                                                        \
+    int32_t capture = ByName(CWASAPICapture(), L"Monitor of Speakers");                                      \
+    int32_t render = ByName(CWASAPIRenderer(), L"Speakers");                                                 \
     if (capture < 0 || render < 0) GTEST_SKIP() << "the test bed's null sink \"Speakers\" is not here"
 
 TEST(WasapiDevices, ListsFindAndSelect) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    CWASAPICapture capture;
-    CWASAPIRenderer render;
-    capture.Init(nullptr);
-    render.Init(nullptr);
-    int captureCount = capture.EnumDevice(0, nullptr);
-    int renderCount = render.EnumDevice(0, nullptr);
+    Wasapi p(nullptr);
+    auto& [capture, render] = p;
+    int captureCount = capture.EnumDevice(0, nullptr), renderCount = render.EnumDevice(0, nullptr);
     EXPECT_EQ(capture.EnumDevice(LOOPBACK_INDEX_BASE, nullptr), renderCount);
     AudioDeviceInfo info;
     ASSERT_EQ(render.EnumDevice(renIndex, &info), renderCount);
     EXPECT_STREQ(info.szName, L"Speakers");
     EXPECT_GT(std::wcslen(info.szEndpointId), 0u);
-    EXPECT_EQ(info.wMid, 0);
-    EXPECT_EQ(info.dwFormats, 0u);
+    EXPECT_EQ(info.wMid + info.dwFormats, 0u);
     // By name and id; the right name with another id is not the device.
     EXPECT_EQ(render.FindDevice(info.szName, info.szEndpointId), renIndex);
     EXPECT_EQ(capture.FindDevice(info.szName, info.szEndpointId, 1), LOOPBACK_INDEX_BASE + renIndex);
@@ -71,8 +52,7 @@ TEST(WasapiDevices, ListsFindAndSelect) {
     EXPECT_EQ(capture.SelectDevice(LOOPBACK_INDEX_BASE + renderCount), 0);
     EXPECT_EQ(capture.GetDeviceIndex(), -1);
     EXPECT_EQ(capture.SelectDevice(LOOPBACK_INDEX_BASE + renIndex), 1);
-    EXPECT_EQ(capture.IsLoopback(), 1);
-    EXPECT_EQ(capture.CanLoopback(), 1);
+    EXPECT_EQ(capture.IsLoopback() + capture.CanLoopback(), 2);
     EXPECT_EQ(render.SelectDevice(-1), 1);
     EXPECT_EQ(render.GetDeviceIndex(), 0);
     EXPECT_EQ(render.SelectDevice(renderCount), 0);
@@ -81,50 +61,36 @@ TEST(WasapiDevices, ListsFindAndSelect) {
 
 TEST(WasapiDrivers, DefaultDevicesOpenAndRefuseASecondOpen) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    CWASAPICapture capture;
-    CWASAPIRenderer render;
-    capture.Init(nullptr);
-    render.Init(nullptr);
+    Wasapi p(nullptr);
+    auto& [capture, render] = p;
     ASSERT_EQ(capture.Open(1, 44100, 16, 20), 1); // index -1: the default capture endpoint
     ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);  // never selected: the default render endpoint
-    EXPECT_EQ(capture.IsOpen(), 1);
-    EXPECT_EQ(capture.Open(1, 44100, 16, 20), 0);
-    EXPECT_EQ(render.Open(2, 44100, 16, 20), 0);
+    EXPECT_EQ(capture.Open(1, 44100, 16, 20) + render.Open(2, 44100, 16, 20), 0);
     // Wine refuses exclusive mode: the streams run shared, in the format asked for.
-    EXPECT_TRUE(capture.IsSharedMode());
-    EXPECT_TRUE(render.IsSharedMode());
-    EXPECT_EQ(capture.GetFormat()->wFormatTag, 1);
-    EXPECT_EQ(capture.GetFormat()->nChannels, 1);
-    EXPECT_EQ(capture.GetFormat()->nSamplesPerSec, 44100u);
-    EXPECT_EQ(render.GetFormat()->wBitsPerSample, 16);
+    EXPECT_TRUE(capture.IsSharedMode() && render.IsSharedMode());
+    EXPECT_EQ(FormatOf(*capture.GetFormat()), Fmt(1, 1, 44100, 16, 2));
+    EXPECT_EQ(FormatOf(*render.GetFormat()), Fmt(1, 2, 44100, 16, 4));
     EXPECT_EQ(render.SetVolume(1, 1), 0);
     capture.Close();
     render.Close();
-    EXPECT_EQ(capture.IsOpen(), 0);
-    EXPECT_EQ(render.IsOpen(), 0);
+    EXPECT_EQ(capture.IsOpen() + render.IsOpen(), 0);
     EXPECT_EQ(capture.Open(2, 48000, 16, 20), 1); // closed, so it opens again
-    capture.Close();
 }
 
 TEST(WasapiDrivers, ToneRoundTripThroughTheNullSink) {
     REQUIRE_TESTBED(capIndex, renIndex);
     SinkLock lock;
     const int rate = 48000;
-    ToneListener listener(440.0, 16384.0, rate); // -6.02 dB
-    CWASAPICapture capture;
-    CWASAPIRenderer render;
-    capture.Init(&listener);
-    render.Init(&listener);
-    ASSERT_EQ(capture.SelectDevice(capIndex), 1);
-    ASSERT_EQ(render.SelectDevice(renIndex), 1);
+    RecordingListener listener;
+    listener.m_ToneHz = 440.0;
+    listener.m_ToneAmplitude = 16384.0; // -6.02 dB
+    Wasapi p(&listener, capIndex, renIndex);
+    auto& [capture, render] = p;
     ASSERT_EQ(capture.Open(2, rate, 16, 20), 1);
     ASSERT_EQ(render.Open(2, rate, 16, 20), 1);
-    listener.SetFormats(*capture.GetFormat(), *render.GetFormat());
-    ASSERT_EQ(capture.Start(), 1);
-    ASSERT_EQ(render.Start(), 1);
-    ASSERT_TRUE(WaitFor([&] { return listener.In().size() >= 2u * rate; }, 8000));
-    EXPECT_EQ(capture.Stop(), 1);
-    EXPECT_EQ(render.Stop(), 1);
+    ASSERT_EQ(capture.Start() + render.Start(), 2);
+    ASSERT_TRUE(WaitFor([&] { return listener.m_InBytes >= 4u * 2 * rate; }, 8000));
+    EXPECT_EQ(capture.Stop() + render.Stop(), 2);
 
     // Whole frames in every block; the elapsed counter is the sum of the packets.
     uint64_t frames = 0;
@@ -133,17 +99,14 @@ TEST(WasapiDrivers, ToneRoundTripThroughTheNullSink) {
         frames += s / 4;
     }
     EXPECT_EQ(capture.GetElapsedSeconds(), frames / rate);
-    const uint32_t bufferBytes = render.GetBufferFrames() * 4;
-    for (uint32_t s : listener.OutSizes()) {
+    for (uint32_t s : listener.OutAsked()) {
         ASSERT_EQ(s % 4, 0u);
-        ASSERT_LE(s, bufferBytes);
+        ASSERT_LE(s, render.GetBufferFrames() * 4);
     }
-    std::vector<int16_t> s = listener.In();
+    std::vector<int16_t> s = listener.FirstChannel(4);
     ToneStats stats = CToneAnalyzer::Analyze(s, rate, s.size() / 2, s.size());
     EXPECT_NEAR(stats.frequency, 440.0, 4.4);
     EXPECT_NEAR(stats.levelDbfs, -6.02, 1.0);
-    capture.Close();
-    render.Close();
 }
 
 TEST(WasapiCapture, WineRefusesLoopbackCleanly) {
@@ -152,57 +115,21 @@ TEST(WasapiCapture, WineRefusesLoopbackCleanly) {
     CWASAPICapture capture;
     capture.Init(nullptr);
     ASSERT_EQ(capture.SelectDevice(LOOPBACK_INDEX_BASE + renIndex), 1);
-    int opened = capture.Open(2, 48000, 16, 50);
-    if (opened) {
+    if (capture.Open(2, 48000, 16, 50)) {
         // A Wine that does loopback: it must then report the mix format.
         EXPECT_EQ(capture.GetLatency(), 100);
         EXPECT_NE(capture.GetFormat()->nSamplesPerSec, 0u);
-        capture.Close();
         GTEST_SKIP() << "this Wine supports loopback capture";
     }
     EXPECT_TRUE(trace.Has("Unable to get new capture client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"));
     EXPECT_EQ(capture.IsOpen(), 0);
     ASSERT_EQ(capture.SelectDevice(capIndex), 1);
     EXPECT_EQ(capture.Open(2, 48000, 16, 50), 1);
-    capture.Close();
 }
-
-} // namespace
-
-namespace {
 
 TEST(WasapiDrivers, QuickCyclesCloseCleanly) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    SinkLock lock;
-    RecordingListener listener;
-    listener.m_Keep = false;
-    CWASAPICapture capture;
-    CWASAPIRenderer render;
-    capture.Init(&listener);
-    render.Init(&listener);
-    capture.SelectDevice(capIndex);
-    render.SelectDevice(renIndex);
-    for (int cycle = 0; cycle < 5; ++cycle) {
-        SCOPED_TRACE(cycle);
-        ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
-        ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
-        ASSERT_EQ(capture.Start(), 1);
-        ASSERT_EQ(render.Start(), 1);
-        plat::SleepMs(40 * cycle);
-        EXPECT_EQ(capture.Stop(), 1);
-        EXPECT_EQ(render.Stop(), 1);
-        ASSERT_EQ(capture.Start(), 1);
-        ASSERT_EQ(render.Start(), 1);
-        capture.Close();
-        render.Close();
-        EXPECT_EQ(capture.IsOpen(), 0);
-        EXPECT_EQ(render.IsOpen(), 0);
-    }
-    int before = listener.m_InCalls.load();
-    ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
-    ASSERT_EQ(capture.Start(), 1);
-    EXPECT_TRUE(WaitFor([&] { return listener.m_InCalls.load() >= before + 6; }, 3000));
-    capture.Close();
+    QuickCycles<CWASAPICapture, CWASAPIRenderer>(capIndex, renIndex);
 }
 
 } // namespace
