@@ -74,9 +74,6 @@ const IntKey& Key(const std::string& name) {
 class Settings : public testing::Test {
 protected:
     void SetUp() override {
-        m_Cur = m_Dir.File("cur");
-        m_App = m_Dir.File("app");
-        m_User = m_Dir.File("user");
         for (const std::string& d : {m_Cur, m_App, m_User}) ASSERT_TRUE(plat::MakeDirectories(d.c_str()));
 #ifndef _WIN32
         // Keep Initialise's per-user folder out of the real home.
@@ -113,7 +110,8 @@ protected:
     std::string UserIni() const { return plat::JoinPath(m_User, "sonvel.ini"); }
 
     testutil::TempDir m_Dir{"settings"};
-    std::string m_Cur, m_App, m_User, m_Xdg, m_OldXdg;
+    std::string m_Cur = m_Dir.File("cur"), m_App = m_Dir.File("app"), m_User = m_Dir.File("user");
+    std::string m_Xdg, m_OldXdg;
     bool m_HadXdg = false;
 };
 
