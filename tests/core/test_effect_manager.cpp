@@ -95,9 +95,13 @@ TEST(EffectManager, AddRemoveMoveCases) {
     for (const Case& c : cases) {
         CEffectManager m;
         for (int i = 0; i < static_cast<int>(c.start.size()); ++i)
-            if (c.start[i] >= 0) ASSERT_EQ(m.AddEffect(c.start[i], Initial(c.start[i]).data(), 48000, i), i);
+            if (c.start[i] >= 0) {
+                ASSERT_EQ(m.AddEffect(c.start[i], Initial(c.start[i]).data(), 48000, i), i);
+            }
         ASSERT_EQ(Types(m), c.start) << c.what;
-        if (c.op == 'a') EXPECT_EQ(m.AddEffect(N, Initial(N).data(), 48000, c.arg1), c.result) << c.what;
+        if (c.op == 'a') {
+            EXPECT_EQ(m.AddEffect(N, Initial(N).data(), 48000, c.arg1), c.result) << c.what;
+        }
         if (c.op == 'm') m.MoveEffect(c.arg1, c.arg2);
         if (c.op == 'r') m.RemoveEffect(c.arg1);
         EXPECT_EQ(Types(m), c.expected) << c.what;

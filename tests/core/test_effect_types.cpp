@@ -358,7 +358,9 @@ TEST(EffectTypes, NotchSineResponses) {
         double measured = Peak(Apply(*e, Sine(48000, c.freq, 48000)), 24000, 48000);
         std::complex<double> ap = Allpass(c.width / 100.0, c.centre, c.freq, 48000);
         EXPECT_NEAR(measured, std::abs(inverse ? (1.0 - ap) / 2.0 : (1.0 + ap) / 2.0), 0.005) << c.type << " " << c.freq;
-        if (c.freq == c.centre) EXPECT_NEAR(measured, inverse ? 1.0 : 0.0, 0.005);
+        if (c.freq == c.centre) {
+            EXPECT_NEAR(measured, inverse ? 1.0 : 0.0, 0.005);
+        }
     }
     // A freshly built notch sits at 1000 Hz.
     std::unique_ptr<CBaseEffect> built(NewEffectOfType(EFFECT_NOTCH));
