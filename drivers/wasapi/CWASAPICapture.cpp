@@ -75,38 +75,10 @@ int CWASAPICapture::Open(int channels, int samplesPerSec, int bitsPerSample, int
     m_Latency = latencyMs;
     if (m_Loopback && m_Latency < 100) m_Latency = 100;
 
-    {
-        CComRef<IMMDeviceEnumerator> enumerator;
-        CComRef<IMMDeviceCollection> collection;
-        if (m_DeviceIndex != DEFAULT_DEVICE_INDEX) {
-            UINT count = 0;
-            if (SUCCEEDED(
-                    OpenEndpointList(m_Factory, FlowOf(m_DeviceIndex), enumerator, collection, count))) {
-                HRESULT hr =
-                    collection->Item(static_cast<UINT>(EffectiveIndex(m_DeviceIndex)), m_pEndpoint.Put());
-                if (FAILED(hr) || !m_pEndpoint) {
-                    if (SUCCEEDED(hr)) hr = E_POINTER;
-                    m_pEndpoint.Reset();
-                    plat::Trace("Unable to retrieve device %d: %s(%x)\n", m_DeviceIndex, ErrorName(hr),
-                                Hex(hr));
-                }
-            }
-        } else {
-            HRESULT hr = m_Factory ? m_Factory(enumerator.Put()) : E_POINTER;
-            if (FAILED(hr) || !enumerator) {
-                if (SUCCEEDED(hr)) hr = E_POINTER;
-                plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr), Hex(hr));
-            } else {
-                hr = enumerator->GetDefaultAudioEndpoint(eCapture, eMultimedia, m_pEndpoint.Put());
-                if (FAILED(hr) || !m_pEndpoint) {
-                    if (SUCCEEDED(hr)) hr = E_POINTER;
-                    m_pEndpoint.Reset();
-                    plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr),
-                                Hex(hr));
-                }
-            }
-        }
-    }
+    if (m_DeviceIndex == DEFAULT_DEVICE_INDEX)
+        OpenEndpoint(m_Factory, eCapture, -1, m_DeviceIndex, m_pEndpoint);
+    else
+        OpenEndpoint(m_Factory, FlowOf(m_DeviceIndex), EffectiveIndex(m_DeviceIndex), m_DeviceIndex, m_pEndpoint);
     if (!m_pEndpoint) return 0;
 
     m_hShutdownEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);

@@ -78,36 +78,8 @@ int CWASAPIRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, in
     m_Latency = latencyMs;
 
     bool ok = false;
-    {
-        CComRef<IMMDeviceEnumerator> enumerator;
-        CComRef<IMMDeviceCollection> collection;
-        if (m_DeviceIndex != DEFAULT_DEVICE_INDEX) {
-            UINT count = 0;
-            if (SUCCEEDED(OpenEndpointList(m_Factory, eRender, enumerator, collection, count))) {
-                HRESULT hr = collection->Item(static_cast<UINT>(m_DeviceIndex), m_pEndpoint.Put());
-                if (FAILED(hr) || !m_pEndpoint) {
-                    if (SUCCEEDED(hr)) hr = E_POINTER;
-                    m_pEndpoint.Reset();
-                    plat::Trace("Unable to retrieve device %d: %s(%x)\n", m_DeviceIndex, ErrorName(hr),
-                                Hex(hr));
-                }
-            }
-        } else {
-            HRESULT hr = m_Factory ? m_Factory(enumerator.Put()) : E_POINTER;
-            if (FAILED(hr) || !enumerator) {
-                if (SUCCEEDED(hr)) hr = E_POINTER;
-                plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr), Hex(hr));
-            } else {
-                hr = enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, m_pEndpoint.Put());
-                if (FAILED(hr) || !m_pEndpoint) {
-                    if (SUCCEEDED(hr)) hr = E_POINTER;
-                    m_pEndpoint.Reset();
-                    plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr),
-                                Hex(hr));
-                }
-            }
-        }
-    }
+    OpenEndpoint(m_Factory, eRender, m_DeviceIndex == DEFAULT_DEVICE_INDEX ? -1 : m_DeviceIndex, m_DeviceIndex,
+                 m_pEndpoint);
     if (m_pEndpoint) {
         m_hShutdownEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         if (!m_hShutdownEvent)

@@ -66,6 +66,37 @@ bool IsExclusiveRefusal(HRESULT hr) {
            hr == AUDCLNT_E_DEVICE_IN_USE;
 }
 
+void OpenEndpoint(const DeviceEnumeratorFactory& factory, EDataFlow flow, int32_t position, int32_t deviceIndex,
+                  CComRef<IMMDevice>& endpoint) {
+    CComRef<IMMDeviceEnumerator> enumerator;
+    CComRef<IMMDeviceCollection> collection;
+    if (position >= 0) {
+        UINT count = 0;
+        if (FAILED(OpenEndpointList(factory, flow, enumerator, collection, count))) return;
+        HRESULT hr = collection->Item(static_cast<UINT>(position), endpoint.Put());
+        if (FAILED(hr) || !endpoint) {
+            if (SUCCEEDED(hr)) hr = E_POINTER;
+            endpoint.Reset();
+            plat::Trace("Unable to retrieve device %d: %s(%x)\n", deviceIndex, ErrorName(hr),
+                        static_cast<unsigned>(hr));
+        }
+        return;
+    }
+    HRESULT hr = factory ? factory(enumerator.Put()) : E_POINTER;
+    if (FAILED(hr) || !enumerator) {
+        if (SUCCEEDED(hr)) hr = E_POINTER;
+        plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr), static_cast<unsigned>(hr));
+        return;
+    }
+    hr = enumerator->GetDefaultAudioEndpoint(flow, eMultimedia, endpoint.Put());
+    if (FAILED(hr) || !endpoint) {
+        if (SUCCEEDED(hr)) hr = E_POINTER;
+        endpoint.Reset();
+        plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr),
+                    static_cast<unsigned>(hr));
+    }
+}
+
 HRESULT OpenEndpointList(const DeviceEnumeratorFactory& factory, EDataFlow flow,
                          CComRef<IMMDeviceEnumerator>& enumerator, CComRef<IMMDeviceCollection>& collection,
                          UINT& count) {
