@@ -97,7 +97,7 @@ TEST(AppStart, ShowsItsWindowAndExitsCleanlyOnClose) {
 }
 
 // The executable carries its manifest (Common Controls 6, per-monitor DPI) and
-// a version resource in both languages.
+// a version resource in both languages, and the icons of the window's buttons.
 TEST(AppStart, ExecutableCarriesManifestAndVersion) {
     std::wstring exe = BinaryDir() + L"/sonvel.exe";
     HMODULE m = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -105,6 +105,22 @@ TEST(AppStart, ExecutableCarriesManifestAndVersion) {
     HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
     ASSERT_NE(r, nullptr);
     std::string manifest(static_cast<const char*>(LockResource(LoadResource(m, r))), SizeofResource(m, r));
+    // Every button icon must have a 16-pixel image of its own (the buttons load them at 16 x 16).
+    for (int id : {10011, 10012, 20002, 20003, 20004, 20005, 20006, 20007, 20008, 20009, 20010}) {
+        HRSRC group = FindResourceW(m, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+        ASSERT_NE(group, nullptr) << id;
+        auto* dir = static_cast<BYTE*>(LockResource(LoadResource(m, group)));
+        int image = LookupIconIdFromDirectoryEx(dir, TRUE, 16, 16, LR_DEFAULTCOLOR);
+        HRSRC icon = FindResourceW(m, MAKEINTRESOURCEW(image), MAKEINTRESOURCEW(3));  // RT_ICON
+        ASSERT_NE(icon, nullptr) << id;
+        auto* bits = static_cast<BYTE*>(LockResource(LoadResource(m, icon)));
+        auto* header = reinterpret_cast<BITMAPINFOHEADER*>(bits);
+        EXPECT_EQ(header->biWidth, 16) << id;
+        EXPECT_EQ(header->biBitCount, 32) << id;
+        HICON h = CreateIconFromResourceEx(bits, SizeofResource(m, icon), TRUE, 0x00030000, 16, 16, LR_DEFAULTCOLOR);
+        EXPECT_NE(h, nullptr) << id;
+        if (h) DestroyIcon(h);
+    }
     FreeLibrary(m);
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
@@ -120,5 +136,11 @@ TEST(AppStart, ExecutableCarriesManifestAndVersion) {
         UINT len = 0;
         ASSERT_TRUE(VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&value), &len));
         EXPECT_STREQ(value, L"Sonvel");
+    }
+    for (const wchar_t* block : {L"\\StringFileInfo\\040904b0\\ProductVersion", L"\\StringFileInfo\\041104b0\\FileVersion"}) {
+        wchar_t* value = nullptr;
+        UINT len = 0;
+        ASSERT_TRUE(VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&value), &len));
+        EXPECT_STREQ(value, L"1.0.4.0");
     }
 }
