@@ -1,0 +1,55 @@
+#include "uilogic/RecDialogRules.h"
+
+#include "platform/Platform.h"
+
+namespace uilogic {
+
+namespace {
+
+ChoiceList Select(std::vector<ListLine> lines, int storedValue) {
+    ChoiceList list;
+    list.lines = std::move(lines);
+    list.selection = LineOfValue(list.lines, storedValue);
+    return list;
+}
+
+} // namespace
+
+ChoiceList RecChannelList(int storedValue, int language) {
+    if (language == LANGUAGE_JAPANESE)
+        return Select({{"キャプチャの設定に従う", 0}, {"mono(1ch) → stereo(2ch)", 1}}, storedValue);
+    return Select({{"Follow capture settings", 0}, {"mono(1ch) to stereo(2ch)", 1}}, storedValue);
+}
+
+ChoiceList PlayFileList(int storedValue, int language) {
+    if (language == LANGUAGE_JAPANESE)
+        return Select(
+            {{"録音しない", 0}, {"そのまま録音する", 1}, {"L-chに録音する", 2}, {"R-chに録音する", 3}},
+            storedValue);
+    return Select({{"Do not record", 0}, {"Record as is", 1}, {"Record on L-ch", 2}, {"Record on R-ch", 3}},
+                  storedValue);
+}
+
+RecordFolderState CheckRecordFolder(const std::string& folder) {
+    if (folder.empty()) return RECORD_FOLDER_EMPTY;
+    if (!plat::IsDirectory(folder.c_str())) return RECORD_FOLDER_MISSING;
+    // Access bits do not tell the whole story (read-only media, ACLs on
+    // Windows); creating a file does.
+    // A probe name that is taken (a left-over of a crash) moves on to the next
+    // one rather than touching the file.
+    for (int n = 0; n < 10; ++n) {
+        const std::string probe = plat::JoinPath(folder, "~sonvel_probe" + std::to_string(n) + ".tmp");
+        bool existed = false;
+        plat::FileHandle h = plat::FileCreate(probe.c_str(), false, &existed);
+        if (!h) {
+            if (existed) continue;
+            return RECORD_FOLDER_NOT_WRITABLE;
+        }
+        plat::FileClose(h);
+        plat::RemoveFile(probe.c_str());
+        return RECORD_FOLDER_OK;
+    }
+    return RECORD_FOLDER_NOT_WRITABLE;
+}
+
+} // namespace uilogic
