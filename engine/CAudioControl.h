@@ -15,8 +15,11 @@
 // Each FIFO and ring has its own lock held inside one operation. The play file
 // is touched by the play thread and the user-interface thread only, under
 // m_PlayFileLock; the record file by the record thread and the user-interface
-// thread, under m_RecordFileLock. No code holds two locks at once. Switches,
-// gains and states are atomics written by one thread and read by others.
+// thread, under m_RecordFileLock. Lock order: m_PlayFileLock may be held while
+// a playback ring's lock is taken (the play thread fills m_PlayMonitorRing and
+// m_PlayRecordRing, PlayEnd clears them); nothing takes m_PlayFileLock while
+// holding a ring lock. Every other lock is held alone. Switches, gains and
+// states are atomics written by one thread and read by others.
 #pragma once
 
 #include "drivers/AudioTypes.h"

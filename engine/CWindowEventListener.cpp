@@ -20,8 +20,12 @@ void CWindowEventListener::OnRecordData(const void* samples, uint32_t bytes) {
     if (due) PostToWindow(WM_REC_TIME, seconds, 0);
 
     if (samples && bytes >= 2) {
-        int16_t blockPeak = sampleops::Peak(static_cast<const int16_t*>(samples), bytes / 2);
-        m_Peak = recorder::NextPeak(m_Peak.load(), blockPeak);
+        const int16_t blockPeak = sampleops::Peak(static_cast<const int16_t*>(samples), bytes / 2);
+        // The meter timer may lower the peak meanwhile; retry on its value so
+        // neither update overwrites the other.
+        int16_t stored = m_Peak.load();
+        while (!m_Peak.compare_exchange_weak(stored, recorder::NextPeak(stored, blockPeak))) {
+        }
     }
     m_DecayCounter = 0;
     if (due) PostToWindow(WM_LEVEL_UPDATE, 0, 0);
@@ -61,12 +65,21 @@ void CWindowEventListener::StartDelayCountdown(int seconds) {
 }
 
 bool CWindowEventListener::OnMeterTimer() {
-    int16_t peak = m_Peak.load();
-    int32_t counter = m_DecayCounter.load();
-    bool fell = recorder::MeterDecayTick(peak, counter);
-    m_Peak = peak;
-    m_DecayCounter = counter;
-    return fell;
+    // The record thread posts peaks and resets the counter at any moment: each
+    // value is replaced only if it is still the one the tick was computed from,
+    // otherwise the tick is recomputed from the newer value, so a peak posted
+    // between the read and the write is never lost.
+    int16_t stored = m_Peak.load();
+    for (;;) {
+        int32_t seenCounter = m_DecayCounter.load();
+        int16_t peak = stored;
+        int32_t counter = seenCounter;
+        const bool fell = recorder::MeterDecayTick(peak, counter);
+        if (fell && !m_Peak.compare_exchange_weak(stored, peak)) continue;
+        // A reset by the record thread wins over this tick's count.
+        m_DecayCounter.compare_exchange_strong(seenCounter, counter);
+        return fell;
+    }
 }
 
 int CWindowEventListener::GetLevel() const {

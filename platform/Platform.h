@@ -76,6 +76,17 @@ struct LocalTime {
 };
 LocalTime GetLocalTimeNow();
 
+// ---------------------------------------------------------------- user language
+// Whether the user's interface language is Japanese, asked of the running
+// system (never fixed when the program is built): the first start picks its
+// language from this.
+bool UserLanguageIsJapanese();
+// The POSIX rule behind it: the first of LC_ALL, LC_MESSAGES and LANG that is
+// set and not empty decides; it names Japanese when it is "ja" alone or "ja"
+// followed by a territory, code set or modifier ("ja_JP.UTF-8", "ja@x").
+// Null stands for an unset variable.
+bool PosixLocaleIsJapanese(const char* lcAll, const char* lcMessages, const char* lang);
+
 // ---------------------------------------------------------------- debug trace
 // Debug lines never reach the user. The sink may be called from any thread; the
 // default sink drops lines (the app installs its own).

@@ -248,3 +248,11 @@ LocalTime GetLocalTimeNow() {
 }
 
 }  // namespace plat
+
+namespace plat {
+
+bool UserLanguageIsJapanese() {
+    return PosixLocaleIsJapanese(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
+}  // namespace plat

@@ -183,3 +183,12 @@ LocalTime GetLocalTimeNow() {
 }
 
 }  // namespace plat
+
+namespace plat {
+
+bool UserLanguageIsJapanese() {
+    // 1041 (0x0411) is Japanese (Japan); the display language is what the user reads.
+    return GetUserDefaultUILanguage() == 0x0411 || GetUserDefaultLangID() == 0x0411;
+}
+
+}  // namespace plat

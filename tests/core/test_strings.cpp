@@ -173,3 +173,37 @@ TEST(CodePages, InvalidUtf8BecomesReplacementCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(UserLanguage, PosixVariablesDecideInOrder) {
+    struct Case {
+        const char* lcAll;
+        const char* lcMessages;
+        const char* lang;
+        bool japanese;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, "ja_JP.UTF-8", true},
+        {nullptr, nullptr, "ja", true},
+        {nullptr, nullptr, "ja.eucJP", true},
+        {nullptr, nullptr, "ja@euro", true},
+        {nullptr, nullptr, "en_US.UTF-8", false},
+        {nullptr, nullptr, "jam", false},
+        {nullptr, nullptr, "j", false},
+        {nullptr, nullptr, nullptr, false},
+        {nullptr, nullptr, "C", false},
+        {"en_GB.UTF-8", "ja_JP.UTF-8", "ja_JP.UTF-8", false},  // LC_ALL wins
+        {"ja_JP.UTF-8", "en_US", "en_US", true},
+        {nullptr, "ja_JP", "en_US", true},                     // LC_MESSAGES before LANG
+        {"", "", "ja_JP.UTF-8", true},                         // empty counts as unset
+        {"", "C", "ja_JP.UTF-8", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(plat::PosixLocaleIsJapanese(c.lcAll, c.lcMessages, c.lang), c.japanese)
+            << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
+            << (c.lang ? c.lang : "-");
+    }
+}
+
+}  // namespace
