@@ -72,6 +72,24 @@ int CAudioControl::Initialize(CAppEventListener* listener) {
 // Takes the thread out of its slot and joins it. Every engine thread ends
 // promptly once told to (they wait on events or the message queue, never on
 // the user-interface thread), so joining cannot hang and nothing is abandoned.
+// The sample layout of a capture format, false when the engine cannot convert it.
+// An extensible record (cbSize >= 22) names its real type in the first field of
+// SubFormat, 6 bytes past the base record: 1 integer PCM, 3 IEEE float.
+static bool CaptureLayout(const WAVEFORMATEX* f, sampleops::PcmLayout& layout) {
+    int tag = f->wFormatTag;
+    if (tag == 0xFFFE) {
+        if (f->cbSize < 22) return false;
+        uint32_t data1;
+        std::memcpy(&data1, reinterpret_cast<const uint8_t*>(f) + sizeof(WAVEFORMATEX) + 6, 4);
+        tag = static_cast<int>(data1);
+    }
+    layout.tag = tag;
+    layout.bits = f->wBitsPerSample;
+    layout.channels = f->nChannels ? f->nChannels : 1;
+    if (tag == 3 && layout.bits == 64) return false; // no capture device delivers doubles
+    return layout.IsSupported() && f->nBlockAlign == layout.BytesPerFrame();
+}
+
 static void JoinThread(CThread*& slot) {
     CThread* thread = std::atomic_ref<CThread*>(slot).exchange(nullptr);
     delete thread;
@@ -187,6 +205,14 @@ int CAudioControl::CaptureOpen() {
     }
     if (!m_pCapture->Open(m_ChannelMode == 1 ? 1 : 2, m_Frequency, 16, m_Latency)) {
         plat::Trace("[CAudioControl] capture device open error\n");
+        return 0;
+    }
+    sampleops::PcmLayout layout;
+    if (const WAVEFORMATEX* f = m_pCapture->GetFormat(); !f || !CaptureLayout(f, layout)) {
+        // Data we cannot convert would be recorded as noise: refuse the device.
+        plat::Trace("[CAudioControl] capture format not supported (tag=%d, bits=%d)\n", f ? f->wFormatTag : -1,
+                    f ? f->wBitsPerSample : -1);
+        m_pCapture->Close();
         return 0;
     }
     plat::Trace("[CAudioControl] open capture\n");
@@ -357,23 +383,17 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
     const int gain = m_CaptureGain;
     int16_t* samples;
     uint32_t sampleBytes;
-    if (format->wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
-        size_t count = bytes / 4;
-        if (m_Convert.size() < count) m_Convert.resize(count);
-        // The block is a heap copy of unknown alignment: read the floats through memcpy.
-        const size_t step = 1024;
-        float tmp[step];
-        for (size_t i = 0; i < count; i += step) {
-            size_t n = std::min(step, count - i);
-            std::memcpy(tmp, block + i * 4, n * 4);
-            sampleops::FloatToInt16(tmp, m_Convert.data() + i, n, gain);
-        }
-        samples = m_Convert.data();
-        sampleBytes = static_cast<uint32_t>(count * 2);
-    } else {
+    sampleops::PcmLayout layout;
+    if (!CaptureLayout(format, layout)) return; // refused at open; never recorded as noise
+    if (layout.tag == 1 && layout.bits == 16) {
         samples = reinterpret_cast<int16_t*>(block); // new[] storage: aligned for int16_t
         sampleBytes = bytes & ~1u;
         sampleops::ApplyGain(samples, sampleBytes / 2, gain);
+    } else {
+        const size_t count = bytes / static_cast<size_t>((layout.bits + 7) / 8);
+        if (m_Convert.size() < count) m_Convert.resize(count);
+        sampleBytes = static_cast<uint32_t>(sampleops::CaptureToInt16(block, bytes, layout, m_Convert.data(), gain) * 2);
+        samples = m_Convert.data();
     }
 
     if (NoMonitorPath()) {

@@ -149,3 +149,61 @@ size_t ConvertToStereo16(const uint8_t* raw, size_t bytes, const PcmLayout& layo
 }
 
 } // namespace sampleops
+
+namespace sampleops {
+
+namespace {
+
+// v / 2^shift rounded half away from zero, limited to 16 bits.
+int16_t RoundShift(int64_t v, int shift) {
+    const int64_t half = int64_t{1} << (shift - 1);
+    const int64_t q = v < 0 ? -((-v + half) >> shift) : ((v + half) >> shift);
+    return Saturate16(q);
+}
+
+int16_t CaptureSample(const uint8_t* p, const PcmLayout& layout) {
+    if (layout.tag == 3) {
+        double x;
+        if (layout.bits == 64) {
+            std::memcpy(&x, p, 8);
+        } else {
+            float f;
+            std::memcpy(&f, p, 4);
+            x = f;
+        }
+        if (!(x > -2.0)) x = -2.0; // also NaN
+        if (x > 2.0) x = 2.0;
+        return Saturate16(std::llround(x * 32768.0));
+    }
+    switch (layout.bits) {
+    case 8:
+        return static_cast<int16_t>((static_cast<int32_t>(p[0]) - 128) * 256);
+    case 24: {
+        int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
+                                         static_cast<uint32_t>(p[2]) << 24) >>
+                    8;
+        return RoundShift(v, 8);
+    }
+    case 32: {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return RoundShift(v, 16);
+    }
+    default:
+        return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+    }
+}
+
+} // namespace
+
+size_t CaptureToInt16(const uint8_t* raw, size_t bytes, const PcmLayout& layout, int16_t* out, int gain) {
+    if (!layout.IsSupported()) return 0;
+    const size_t sampleBytes = static_cast<size_t>((layout.bits + 7) / 8);
+    const size_t count = bytes / sampleBytes;
+    for (size_t i = 0; i < count; ++i)
+        out[i] = CaptureSample(raw + i * sampleBytes, layout);
+    ApplyGain(out, count, gain);
+    return count;
+}
+
+} // namespace sampleops

@@ -52,5 +52,10 @@ struct PcmLayout {
 // (u - 128) << 8, 24/32-bit integers keep their top 16 bits, float x as x x 32768
 // truncated and clamped, mono goes to both channels. Returns the frames written.
 size_t ConvertToStereo16(const uint8_t* raw, size_t bytes, const PcmLayout& layout, int16_t* out);
+// Capture data of `layout` becomes 16-bit samples, channel count kept: 8-bit u as
+// (u - 128) << 8, wider integers and float (x x 32768) rounded half away from zero
+// and saturated, then (s x gain) >> 3. Returns the samples written (0 when the
+// layout is not supported).
+size_t CaptureToInt16(const uint8_t* raw, size_t bytes, const PcmLayout& layout, int16_t* out, int gain);
 
 } // namespace sampleops

@@ -151,3 +151,43 @@ TEST(EngineSampleOps, PlayFileConversionToStereo16) {
         EXPECT_EQ(out, c.out) << c.name;
     }
 }
+
+TEST(EngineSampleOps, CaptureConversionToInt16) {
+    struct Case {
+        int tag, bits;
+        std::vector<uint8_t> raw; // one little-endian sample
+        int gain;
+        int16_t out;
+    } cases[] = {
+        {1, 8, {0xFF}, 8, 32512},
+        {1, 8, {0x00}, 8, -32768},
+        {1, 16, {0x01, 0x80}, 8, -32767},
+        {1, 24, {0xFF, 0xFF, 0x7F}, 8, 32767},        // full scale saturates, not wraps
+        {1, 24, {0x00, 0x00, 0x80}, 8, -32768},       // -full scale
+        {1, 24, {0x80, 0x00, 0x00}, 8, 1},            // +0.5 rounds away from zero
+        {1, 24, {0x80, 0xFF, 0xFF}, 8, -1},           // -0.5 rounds away from zero
+        {1, 24, {0x7F, 0x00, 0x00}, 8, 0},
+        {1, 24, {0x00, 0x40, 0x00}, 16, 128},         // gain after conversion
+        {1, 32, {0xFF, 0xFF, 0xFF, 0x7F}, 8, 32767},
+        {1, 32, {0x00, 0x00, 0x00, 0x80}, 8, -32768},
+        {1, 32, {0x00, 0x80, 0x00, 0x00}, 8, 1},
+        {1, 32, {0x00, 0x80, 0xFF, 0xFF}, 8, -1},
+        {1, 32, {0x00, 0x00, 0x00, 0x40}, 8, 16384},
+        {3, 32, {0x00, 0x00, 0x80, 0x3F}, 8, 32767},  // 1.0
+        {3, 32, {0x00, 0x00, 0x80, 0xBF}, 8, -32768}, // -1.0
+        {3, 32, {0x00, 0x00, 0xC0, 0x3F}, 8, 32767},  // 1.5 saturates
+        {3, 32, {0x00, 0x00, 0x80, 0x37}, 8, 1},      // 2^-16: half a step rounds up
+        {3, 32, {0x00, 0x00, 0x00, 0x3F}, 8, 16384},  // 0.5
+        {1, 12, {0x00, 0x10}, 8, 7},                  // unsupported: nothing written
+    };
+    for (const Case& c : cases) {
+        PcmLayout layout;
+        layout.tag = c.tag;
+        layout.bits = c.bits;
+        layout.channels = 1;
+        int16_t out = 7;
+        const size_t n = CaptureToInt16(c.raw.data(), c.raw.size(), layout, &out, c.gain);
+        EXPECT_EQ(n, layout.IsSupported() ? 1u : 0u) << c.tag << "/" << c.bits;
+        EXPECT_EQ(out, c.out) << c.tag << "/" << c.bits << " first byte " << int(c.raw[0]);
+    }
+}
