@@ -69,9 +69,6 @@ int CAudioControl::Initialize(CAppEventListener* listener) {
     return 1;
 }
 
-// Takes the thread out of its slot and joins it. Every engine thread ends
-// promptly once told to (they wait on events or the message queue, never on
-// the user-interface thread), so joining cannot hang and nothing is abandoned.
 // The sample layout of a capture format, false when the engine cannot convert it.
 // An extensible record (cbSize >= 22) names its real type in the first field of
 // SubFormat, 6 bytes past the base record: 1 integer PCM, 3 IEEE float.
@@ -90,6 +87,9 @@ static bool CaptureLayout(const WAVEFORMATEX* f, sampleops::PcmLayout& layout) {
     return layout.IsSupported() && f->nBlockAlign == layout.BytesPerFrame();
 }
 
+// Takes the thread out of its slot and joins it. Every engine thread ends
+// promptly once told to (they wait on events or the message queue, never on
+// the user-interface thread), so joining cannot hang and nothing is abandoned.
 static void JoinThread(CThread*& slot) {
     CThread* thread = std::atomic_ref<CThread*>(slot).exchange(nullptr);
     delete thread;
@@ -210,8 +210,8 @@ int CAudioControl::CaptureOpen() {
     sampleops::PcmLayout layout;
     if (const WAVEFORMATEX* f = m_pCapture->GetFormat(); !f || !CaptureLayout(f, layout)) {
         // Data we cannot convert would be recorded as noise: refuse the device.
-        plat::Trace("[CAudioControl] capture format not supported (tag=%d, bits=%d)\n", f ? f->wFormatTag : -1,
-                    f ? f->wBitsPerSample : -1);
+        plat::Trace("[CAudioControl] capture format not supported (tag=%d, bits=%d)\n",
+                    f ? f->wFormatTag : -1, f ? f->wBitsPerSample : -1);
         m_pCapture->Close();
         return 0;
     }
@@ -392,7 +392,8 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
     } else {
         const size_t count = bytes / static_cast<size_t>((layout.bits + 7) / 8);
         if (m_Convert.size() < count) m_Convert.resize(count);
-        sampleBytes = static_cast<uint32_t>(sampleops::CaptureToInt16(block, bytes, layout, m_Convert.data(), gain) * 2);
+        sampleBytes = static_cast<uint32_t>(
+            sampleops::CaptureToInt16(block, bytes, layout, m_Convert.data(), gain) * 2);
         samples = m_Convert.data();
     }
 

@@ -11,18 +11,6 @@ void ApplyGain(int16_t* samples, size_t count, int gain) {
         samples[i] = Saturate16((static_cast<int64_t>(samples[i]) * gain) >> 3);
 }
 
-void FloatToInt16(const float* in, int16_t* out, size_t count, int gain) {
-    for (size_t i = 0; i < count; ++i) {
-        double x = in[i];
-        // Limit before converting: a float far outside +-1 (or NaN) must not
-        // overflow the integer conversion.
-        if (!(x > -65536.0)) x = -65536.0;
-        if (x > 65536.0) x = 65536.0;
-        auto t = static_cast<int64_t>(x * 32767.0);
-        out[i] = Saturate16((t * gain) >> 3);
-    }
-}
-
 void ApplyChannelMode(int16_t* stereo, size_t frames, int channelMode) {
     if (channelMode == 3) {
         for (size_t i = 0; i < frames; ++i)
@@ -148,10 +136,6 @@ size_t ConvertToStereo16(const uint8_t* raw, size_t bytes, const PcmLayout& layo
     return frames;
 }
 
-} // namespace sampleops
-
-namespace sampleops {
-
 namespace {
 
 // v / 2^shift rounded half away from zero, limited to 16 bits.
@@ -179,9 +163,10 @@ int16_t CaptureSample(const uint8_t* p, const PcmLayout& layout) {
     case 8:
         return static_cast<int16_t>((static_cast<int32_t>(p[0]) - 128) * 256);
     case 24: {
-        int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
-                                         static_cast<uint32_t>(p[2]) << 24) >>
-                    8;
+        int32_t v =
+            static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
+                                 static_cast<uint32_t>(p[2]) << 24) >>
+            8;
         return RoundShift(v, 8);
     }
     case 32: {

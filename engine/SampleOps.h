@@ -17,8 +17,6 @@ inline int16_t Saturate16(int64_t v) {
 
 // (s x gain) >> 3 in place; gain in eighths (8 = unity).
 void ApplyGain(int16_t* samples, size_t count, int gain);
-// Float capture data: t = x x 32767 truncated toward zero, then (t x gain) >> 3.
-void FloatToInt16(const float* in, int16_t* out, size_t count, int gain);
 // Channel mode 3 keeps only the left channel of each stereo frame, 4 only the right.
 void ApplyChannelMode(int16_t* stereo, size_t frames, int channelMode);
 // Each sample written twice (left and right).

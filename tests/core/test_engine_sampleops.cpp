@@ -24,22 +24,6 @@ TEST(EngineSampleOps, GainSaturates) {
     }
 }
 
-TEST(EngineSampleOps, FloatInputConversion) {
-    struct Case {
-        float in;
-        int gain;
-        int16_t out;
-    } cases[] = {
-        {0.5f, 8, 16383}, {1.5f, 8, 32767}, {-1.5f, 8, -32768}, {-0.5f, 8, -16383}, {0.25f, 16, 16382},
-        {0.0f, 80, 0},    {1.0f, 8, 32767}, {-1.0f, 8, -32767}, {1e30f, 8, 32767},  {-1e30f, 8, -32768},
-    };
-    for (const Case& c : cases) {
-        int16_t out = 1;
-        FloatToInt16(&c.in, &out, 1, c.gain);
-        EXPECT_EQ(out, c.out) << c.in << " x " << c.gain;
-    }
-}
-
 TEST(EngineSampleOps, ChannelModesKeepOneSide) {
     const int16_t frames[] = {100, -200, 300, -400};
     struct Case {
