@@ -6,6 +6,39 @@
 
 namespace ui {
 
+namespace {
+
+// Combo and list boxes answer the same three questions with their own messages.
+struct LineMessages {
+    UINT count, length, text, selection;
+};
+constexpr LineMessages COMBO{CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_GETCURSEL};
+constexpr LineMessages LIST{LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_GETCURSEL};
+
+int LineCount(HWND control, const LineMessages& m) {
+    LRESULT n = control ? SendMessageW(control, m.count, 0, 0) : 0;
+    return n < 0 ? 0 : static_cast<int>(n);
+}
+
+int LineSelection(HWND control, const LineMessages& m) {
+    if (!control) return -1;
+    LRESULT sel = SendMessageW(control, m.selection, 0, 0);
+    return sel < 0 ? -1 : static_cast<int>(sel);
+}
+
+std::string LineText(HWND control, const LineMessages& m, int index) {
+    if (index < 0 || index >= LineCount(control, m)) return {};
+    LRESULT length = SendMessageW(control, m.length, static_cast<WPARAM>(index), 0);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    LRESULT got =
+        SendMessageW(control, m.text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return plat::WideToUtf8(text);
+}
+
+} // namespace
+
 std::string GetText(HWND control) {
     if (!control) return {};
     int length = GetWindowTextLengthW(control);
@@ -48,9 +81,7 @@ void ComboFill(HWND combo, const std::vector<ListLine>& lines, int selected) {
 }
 
 int ComboSelection(HWND combo) {
-    if (!combo) return -1;
-    LRESULT sel = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    return sel < 0 ? -1 : static_cast<int>(sel);
+    return LineSelection(combo, COMBO);
 }
 
 void ComboSelect(HWND combo, int index) {
@@ -69,41 +100,23 @@ bool ComboSelectedData(HWND combo, intptr_t* data) {
 }
 
 int ComboCount(HWND combo) {
-    LRESULT n = combo ? SendMessageW(combo, CB_GETCOUNT, 0, 0) : 0;
-    return n < 0 ? 0 : static_cast<int>(n);
+    return LineCount(combo, COMBO);
 }
 
 std::string ComboLineText(HWND combo, int index) {
-    if (index < 0 || index >= ComboCount(combo)) return {};
-    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT got =
-        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return plat::WideToUtf8(text);
+    return LineText(combo, COMBO, index);
 }
 
 int ListSelection(HWND list) {
-    if (!list) return -1;
-    LRESULT sel = SendMessageW(list, LB_GETCURSEL, 0, 0);
-    return sel < 0 ? -1 : static_cast<int>(sel);
+    return LineSelection(list, LIST);
 }
 
 int ListCount(HWND list) {
-    LRESULT n = list ? SendMessageW(list, LB_GETCOUNT, 0, 0) : 0;
-    return n < 0 ? 0 : static_cast<int>(n);
+    return LineCount(list, LIST);
 }
 
 std::string ListLineText(HWND list, int index) {
-    if (index < 0 || index >= ListCount(list)) return {};
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT got =
-        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return plat::WideToUtf8(text);
+    return LineText(list, LIST, index);
 }
 
 void TrackbarSetRange(HWND trackbar, int32_t min, int32_t max) {
