@@ -93,6 +93,8 @@
 #define IDC_SAVE_BROWSE 20302
 #define IDC_REC_CHANNEL 20303
 #define IDC_PLAY_MODE 20304
+#define IDC_USE_EFFECT 20305       // shows the EFX button
+#define IDC_USE_VOICE_CANCEL 20306 // shows the V.CUT button
 
 // ---------------------------------------------------------------- effect dialogs
 #define IDC_EFFECT_LIST 20100
