@@ -37,6 +37,9 @@ bool CopyFileTo(const char* from, const char* to, bool overwrite);
 bool ReplaceFileWith(const char* from, const char* to);
 // Creates the folder and any missing parents; true when it exists afterwards.
 bool MakeDirectories(const char* path);
+// True when a file can be created in the folder (checked by creating and
+// removing a small probe file).
+bool IsWritableDirectory(const std::string& folder);
 // Size in bytes of a file by name, or -1.
 int64_t PathFileSize(const char* path);
 

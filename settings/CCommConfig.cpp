@@ -54,23 +54,52 @@ const char* CCommConfig::GetHelpUrl(int) { return ""; }
 const char* CCommConfig::GetProductUrl(int) { return ""; }
 int CCommConfig::GetResource(int) { return 0; }
 
-void CCommConfig::LocateFiles() {
-    std::string inCurrent = plat::JoinPath(m_CurrentPath.Str(), m_IniFileName.Str());
-    plat::FileHandle h = plat::FileOpenRead(inCurrent.c_str());
-    if (h) {
-        plat::FileClose(h);
-        m_IniFile = CString(inCurrent);
-    } else {
-        m_IniFile = CString(plat::JoinPath(m_AppPath.Str(), m_IniFileName.Str()));
+CCommConfig::SettingsPlace CCommConfig::ChooseSettingsFile(const std::string& current, const std::string& app,
+                                                           const std::string& userFolder, const std::string& name,
+                                                           bool (*readable)(const std::string&),
+                                                           bool (*writable)(const std::string&)) {
+    SettingsPlace place;
+    std::string inCurrent = plat::JoinPath(current, name);
+    if (readable(inCurrent)) {
+        place.file = inCurrent;
+        return place;
     }
-    plat::Trace("ini_file = %s\n", m_IniFile.c_str());
+    // Installed under Program Files, the program's folder is read-only for the
+    // user: settings written beside the program would be lost at every exit.
+    if (!userFolder.empty() && !writable(app)) {
+        place.file = plat::JoinPath(userFolder, name);
+        place.perUser = true;
+        return place;
+    }
+    place.file = plat::JoinPath(app, name);
+    return place;
+}
 
+void CCommConfig::LocateFiles() {
     std::string data = plat::UserDataDirectory();
-    if (data.empty()) return;
-    std::string folder = plat::JoinPath(plat::JoinPath(data, "Vexalabs"), "sonvel");
-    m_UserFolder = CString(folder);
-    // Parents too: on a fresh account the maker's folder does not exist yet.
-    if (!plat::IsDirectory(folder.c_str())) plat::MakeDirectories(folder.c_str());
+    if (!data.empty()) {
+        std::string folder = plat::JoinPath(plat::JoinPath(data, "Vexalabs"), "sonvel");
+        m_UserFolder = CString(folder);
+        // Parents too: on a fresh account the maker's folder does not exist yet.
+        if (!plat::IsDirectory(folder.c_str())) plat::MakeDirectories(folder.c_str());
+    }
+    auto readable = [](const std::string& path) {
+        plat::FileHandle h = plat::FileOpenRead(path.c_str());
+        if (h) plat::FileClose(h);
+        return h != nullptr;
+    };
+    auto writable = [](const std::string& folder) { return plat::IsWritableDirectory(folder); };
+    SettingsPlace place = ChooseSettingsFile(m_CurrentPath.Str(), m_AppPath.Str(), m_UserFolder.Str(),
+                                             m_IniFileName.Str(), readable, writable);
+    m_IniFile = CString(place.file);
+    m_bPerUserSettings = place.perUser;
+    plat::Trace("ini_file = %s\n", m_IniFile.c_str());
+}
+
+std::string CCommConfig::DataFilePath(const char* name) const {
+    if (!m_UserFolder.IsEmpty() && !plat::IsWritableDirectory(m_CurrentPath.Str()))
+        return plat::JoinPath(m_UserFolder.Str(), name);
+    return plat::JoinPath(m_CurrentPath.Str(), name);
 }
 
 std::string CCommConfig::UserCopyPath() const {
@@ -177,6 +206,7 @@ int CCommConfig::BackupSettings() {
     if (m_bKeepUnreadable) return 0;  // never replace a good copy by a damaged file
     std::string copyPath = UserCopyPath();
     if (copyPath.empty()) return 0;
+    if (m_bPerUserSettings) return 1; // the settings file is that copy
     std::string bytes;
     if (ReadFile(m_IniFile.Str(), &bytes) != ReadResult::Applied) return 0;
     return WriteWhole(copyPath, bytes) ? 1 : 0;

@@ -70,6 +70,26 @@ public:
     bool IsKeepingUnreadableFile() const { return m_bKeepUnreadable; }
     // The per-user copy of the settings file.
     std::string UserCopyPath() const;
+    // Where a data file of the program (the effect chain) belongs: the current
+    // folder, unless the program cannot write there (an installed copy started
+    // in its protected program folder); then the per-user folder.
+    std::string DataFilePath(const char* name) const;
+    // True when the settings live in the per-user folder because the program's
+    // own folder is not writable.
+    bool UsesPerUserSettings() const { return m_bPerUserSettings; }
+
+    // The settings file's place: the current folder's file when one can be read
+    // there; else the file beside the program, unless the program's folder
+    // cannot be written (an installed copy), in which case the per-user folder
+    // holds it. `readable` and `writable` ask the file system (tests replace them).
+    struct SettingsPlace {
+        std::string file;
+        bool perUser = false;
+    };
+    static SettingsPlace ChooseSettingsFile(const std::string& current, const std::string& app,
+                                            const std::string& userFolder, const std::string& name,
+                                            bool (*readable)(const std::string&),
+                                            bool (*writable)(const std::string&));
 
     // ---------------------------------------------------------------- fields
     CString m_MainWindowClass;
@@ -121,5 +141,6 @@ private:
     bool WriteWhole(const std::string& path, const std::string& text);
 
     bool m_bKeepUnreadable = false;
+    bool m_bPerUserSettings = false;
     std::string m_LoadedDocument;  // what Save would have written right after Load
 };

@@ -1,0 +1,70 @@
+// Where the settings file lives: a portable copy keeps it beside itself, an
+// installed copy in a protected folder keeps it in the per-user folder.
+#include "settings/CCommConfig.h"
+
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace {
+
+std::set<std::string> g_Readable, g_Writable;
+bool Readable(const std::string& p) {
+    return g_Readable.count(p) > 0;
+}
+bool Writable(const std::string& p) {
+    return g_Writable.count(p) > 0;
+}
+
+std::string J(const char* dir) {
+    return plat::JoinPath(dir, "sonvel.ini");
+}
+
+TEST(SettingsPlace, CurrentFolderThenProgramFolderThenPerUserFolder) {
+    struct Case {
+        const char* what;
+        bool iniInCurrent;
+        bool appWritable;
+        const char* userFolder;
+        std::string expected;
+        bool perUser;
+    } cases[] = {
+        {"a file in the current folder wins", true, false, "user", J("cur"), false},
+        {"portable copy: beside the program", false, true, "user", J("app"), false},
+        {"installed copy: per-user folder", false, false, "user", J("user"), true},
+        {"no per-user folder known: beside the program", false, false, "", J("app"), false},
+    };
+    for (const Case& c : cases) {
+        g_Readable.clear();
+        g_Writable.clear();
+        if (c.iniInCurrent) g_Readable.insert(J("cur"));
+        if (c.appWritable) g_Writable.insert("app");
+        CCommConfig::SettingsPlace place =
+            CCommConfig::ChooseSettingsFile("cur", "app", c.userFolder, "sonvel.ini", Readable, Writable);
+        EXPECT_EQ(place.file, c.expected) << c.what;
+        EXPECT_EQ(place.perUser, c.perUser) << c.what;
+    }
+}
+
+TEST(SettingsPlace, WritableFolderProbeLeavesNothingBehind) {
+    const std::string dir = plat::JoinPath(plat::TempDirectory(), "sonvel_place_probe");
+    plat::MakeDirectories(dir.c_str());
+    EXPECT_TRUE(plat::IsWritableDirectory(dir));
+    EXPECT_FALSE(plat::PathExists(plat::JoinPath(dir, "~sonvel_probe0.tmp").c_str()));
+    EXPECT_FALSE(plat::IsWritableDirectory(plat::JoinPath(dir, "missing")));
+    EXPECT_FALSE(plat::IsWritableDirectory(""));
+    // A probe name left over by a crash is not touched; the next name is used.
+    const std::string leftOver = plat::JoinPath(dir, "~sonvel_probe0.tmp");
+    plat::FileHandle h = plat::FileCreate(leftOver.c_str(), true);
+    ASSERT_NE(h, nullptr);
+    plat::FileWrite(h, "keep", 4);
+    plat::FileClose(h);
+    EXPECT_TRUE(plat::IsWritableDirectory(dir));
+    EXPECT_EQ(plat::PathFileSize(leftOver.c_str()), 4);
+    plat::RemoveFile(leftOver.c_str());
+}
+
+} // namespace
