@@ -52,4 +52,23 @@ RecordFolderState CheckRecordFolder(const std::string& folder) {
     return RECORD_FOLDER_NOT_WRITABLE;
 }
 
+std::string RecordFolderMessage(RecordFolderState state, const std::string& folder, int language) {
+    const bool ja = language == LANGUAGE_JAPANESE;
+    switch (state) {
+    case RECORD_FOLDER_MISSING:
+        return ja ? "保存先フォルダが見つかりません。\n\n" + folder +
+                        "\n\n存在するフォルダを指定してください。"
+                  : "The save folder does not exist.\n\n" + folder + "\n\nPlease choose an existing folder.";
+    case RECORD_FOLDER_NOT_WRITABLE:
+        return ja ? "保存先フォルダに書き込めません。\n\n" + folder +
+                        "\n\n書き込みのできるフォルダを指定してください。"
+                  : "The save folder cannot be written to.\n\n" + folder +
+                        "\n\nPlease choose a folder you can write to.";
+    case RECORD_FOLDER_OK:
+    case RECORD_FOLDER_EMPTY:
+        break;
+    }
+    return {};
+}
+
 } // namespace uilogic

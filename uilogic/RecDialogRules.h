@@ -22,5 +22,9 @@ enum RecordFolderState {
 };
 // Checks a UTF-8 folder by creating and removing a small probe file in it.
 RecordFolderState CheckRecordFolder(const std::string& folder);
+// What the user is told when OK meets a folder that cannot take recordings,
+// naming the folder; empty when the state needs no word (OK, or empty, which
+// means the current folder).
+std::string RecordFolderMessage(RecordFolderState state, const std::string& folder, int language);
 
 } // namespace uilogic

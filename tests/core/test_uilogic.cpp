@@ -355,7 +355,39 @@ TEST(UiRecDialog, RecordFolderCheck) {
     EXPECT_EQ(plat::PathFileSize(leftOver.c_str()), 4);
 }
 
+TEST(UiRecDialog, RecordFolderMessagesNameTheFolderInTheLanguageInUse) {
+    const std::string folder = "D:\\録音 2026";
+    struct Case {
+        RecordFolderState state;
+        int language;
+        const char* opening; // empty: no message at all
+    } cases[] = {
+        {RECORD_FOLDER_OK, 0, ""},
+        {RECORD_FOLDER_EMPTY, 1, ""},
+        {RECORD_FOLDER_MISSING, 0, "The save folder does not exist."},
+        {RECORD_FOLDER_MISSING, 1, "保存先フォルダが見つかりません。"},
+        {RECORD_FOLDER_NOT_WRITABLE, 0, "The save folder cannot be written to."},
+        {RECORD_FOLDER_NOT_WRITABLE, 1, "保存先フォルダに書き込めません。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.state << " " << c.language);
+        const std::string text = RecordFolderMessage(c.state, folder, c.language);
+        if (*c.opening == 0) {
+            EXPECT_EQ(text, "");
+            continue;
+        }
+        EXPECT_EQ(text.rfind(c.opening, 0), 0u) << text;
+        EXPECT_NE(text.find("\n" + folder + "\n"), std::string::npos) << text;
+    }
+}
+
 #ifndef _WIN32
+TEST(UiRecDialog, FolderThatRefusesFilesIsNotWritableEvenForRoot) {
+    // /proc takes no new files whoever asks, so this runs as root too.
+    if (!plat::IsDirectory("/proc")) GTEST_SKIP() << "no /proc here";
+    EXPECT_EQ(CheckRecordFolder("/proc"), RECORD_FOLDER_NOT_WRITABLE);
+}
+
 TEST(UiRecDialog, ReadOnlyFolderIsNotWritable) {
     if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     testutil::TempDir dir("uilogic_ro");
