@@ -279,4 +279,8 @@ void CEffectSettingDialog::UpdateButtons() {
     EnableWindow(Item(IDC_EFFECT_DEL), b.del);
     EnableWindow(Item(IDC_EFFECT_UP), b.up);
     EnableWindow(Item(IDC_EFFECT_DOWN), b.down);
+    // A button that just went grey (Up on reaching the top) would leave the
+    // keyboard focus nowhere.
+    HWND focus = GetFocus();
+    if (focus && GetParent(focus) == m_hWnd && !IsWindowEnabled(focus)) SetFocus(Item(IDC_EFFECT_LIST));
 }
