@@ -700,12 +700,20 @@ TEST(EffectDialog, ALowpassRemovesMostOfA5kHzToneWhileOnAndNotWhileOff) {
     auto* render = static_cast<CTestRenderer*>(audio.GetRender());
     audio.m_bEffect = 1;
 
-    // The largest sample the monitor played in the last 200 ms of a 500 ms wait.
+    // The largest sample among 200 ms the monitor played after letting 300 ms
+    // pass (what was already on its way when something changed). Counted in
+    // bytes played, so a slow machine only makes it take longer.
+    constexpr size_t BYTES_PER_MS = 48000 * 4 / 1000;
+    auto waitFor = [&](size_t bytes) {
+        for (int i = 0; i < 2000 && render->GetReceivedBytes() < bytes; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
     auto peak = [&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        const size_t from = render->GetReceived().size();
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        waitFor(render->GetReceivedBytes() + 300 * BYTES_PER_MS);
+        const size_t from = render->GetReceivedBytes();
+        waitFor(from + 200 * BYTES_PER_MS);
         std::vector<uint8_t> bytes = render->GetReceived();
+        EXPECT_GE(bytes.size(), from + 200 * BYTES_PER_MS);
         int largest = 0;
         for (size_t i = from & ~size_t(1); i + 1 < bytes.size(); i += 2) {
             int16_t s;
