@@ -29,9 +29,9 @@ std::wstring ExeFolder() {
 
 } // namespace
 
-CAppBase::CAppBase() {
-    s_pApp = this;
-}
+// The frame becomes the process-wide one when it opens its main window (Run or
+// Create), so a second object (a test's) never steals the running window's messages.
+CAppBase::CAppBase() = default;
 
 CAppBase::~CAppBase() {
     DestroyModeless();

@@ -109,8 +109,7 @@ void CAppMain::OnInitDialog(HWND window) {
     m_LevelMeter.Attach(GetDlgItem(window, IDC_METER));
     UpdateMeter();
 
-    if (!p.m_EnableEffect) ShowWindow(GetDlgItem(window, IDC_EFX), SW_HIDE);
-    if (!p.m_EnableVoiceCancel) ShowWindow(GetDlgItem(window, IDC_VCUT), SW_HIDE);
+    ShowFeatureSwitches();
     ui::SetItemText(window, IDC_PLAY_DELAY, std::to_string(std::clamp(p.m_PlayDelay, 0, 10)));
     HWND gain = GetDlgItem(window, IDC_PLAY_GAIN);
     ui::TrackbarSetRange(gain, 1, 16);
@@ -334,6 +333,17 @@ void CAppMain::ToggleEffect() {
     }
 }
 
+void CAppMain::ShowFeatureSwitches() {
+    const bool effect = g_pAppParameter->m_EnableEffect != 0;
+    const bool voiceCancel = g_pAppParameter->m_EnableVoiceCancel != 0;
+    auto show = [&](int id, bool on) { ShowWindow(GetDlgItem(m_hWnd, id), on ? SW_SHOW : SW_HIDE); };
+    show(IDC_EFX, effect);
+    show(IDC_EFX_LABEL, effect);
+    show(IDC_VCUT, voiceCancel);
+    show(IDC_VCUT_LABEL, voiceCancel);
+    show(IDC_SWITCH_GROUP, effect || voiceCancel);
+}
+
 // ================================================================ settings dialogs
 
 INT_PTR CAppMain::RunDeviceSettings() {
@@ -373,8 +383,7 @@ void CAppMain::RecordSettings() {
     // A hidden switch must not stay on where nobody can turn it off.
     if (!p.m_EnableEffect && m_Audio.m_bEffect) ToggleEffect();
     if (!p.m_EnableVoiceCancel && m_Audio.m_bVoiceCancel) ToggleVoiceCancel();
-    ShowWindow(GetDlgItem(m_hWnd, IDC_EFX), p.m_EnableEffect ? SW_SHOW : SW_HIDE);
-    ShowWindow(GetDlgItem(m_hWnd, IDC_VCUT), p.m_EnableVoiceCancel ? SW_SHOW : SW_HIDE);
+    ShowFeatureSwitches();
 }
 
 // ================================================================ suspend and close

@@ -97,6 +97,8 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     void SetMonitorSetting(int on);
     void SetStatus(int id, const char* text);
     void ResetPlayPosition();
+    // EFX and V.CUT (with their labels) as the settings enable them.
+    void ShowFeatureSwitches();
 
     CDriverFactory* m_pFactory;
     std::atomic<HWND> m_hPostWindow{nullptr};

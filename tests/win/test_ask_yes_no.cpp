@@ -50,7 +50,7 @@ std::wstring StaticText(HWND box) {
 TEST(AskYesNo, AnswersOneOnlyForYesAndDefaultsToNo) {
     struct Case {
         const wchar_t* title;
-        WORD press; // 0: press Enter (the default button)
+        WORD press;  // 0: press Enter (the default button)
         int expect;
     } cases[] = {{L"Sonvel Q1", IDYES, 1}, {L"Sonvel Q2", IDNO, 0}, {L"Sonvel Q3", 0, 0}};
     for (const Case& c : cases) {
@@ -74,4 +74,4 @@ TEST(AskYesNo, AnswersOneOnlyForYesAndDefaultsToNo) {
     }
 }
 
-} // namespace
+}  // namespace
