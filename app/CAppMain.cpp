@@ -63,6 +63,7 @@ void CAppMain::InitEngine() {
     int out = std::clamp(p.m_OutChannels, 1, 2);
     m_Audio.ChangeFormat(std::clamp(p.m_Frequency, 8000, 96000), in, out, std::clamp(p.m_Latency, 5, 500));
     if (!g_pEffectManager) g_pEffectManager = new CEffectManager();
+    m_EffectDialog.SetSampleRate(m_Audio.m_Frequency);
     m_bEngineReady = true;
 }
 

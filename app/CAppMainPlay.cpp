@@ -122,6 +122,7 @@ int CAppMain::PlayStartSequence() {
     case recorder::PLAY_START_RESTART_CAPTURE:
         StopCapture();
         m_Audio.ChangeFormat(static_cast<int>(rate), channelMode, out, latency);
+        m_EffectDialog.SetSampleRate(m_Audio.m_Frequency);
         if (!StartCapture()) {
             ShowMessage(recorder::FrequencyMessage(language), std::string(), recorder::PlayCaption(language),
                         MB_ICONERROR);
@@ -134,6 +135,7 @@ int CAppMain::PlayStartSequence() {
             m_Audio.MonitorClose();
         }
         m_Audio.ChangeFormat(static_cast<int>(rate), channelMode, out, latency);
+        m_EffectDialog.SetSampleRate(m_Audio.m_Frequency);
         RefreshCaptureInfo();
         RefreshMonitorInfo();
         break;
