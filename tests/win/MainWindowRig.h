@@ -17,6 +17,29 @@
 
 namespace mainwin {
 
+// Held by a test that shows a main window or starts sonvel.exe: a visible main
+// window in one test process would be found as "the running recorder" by a
+// start in another, so these tests take turns across processes.
+class ShownWindowLock {
+  public:
+    ShownWindowLock() : m_Mutex(CreateMutexW(nullptr, FALSE, L"Local\\sonvel-tests-shown-main-window")) {
+        if (m_Mutex) {
+            DWORD r = WaitForSingleObject(m_Mutex, 180000);
+            m_Held = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+        }
+    }
+    ~ShownWindowLock() {
+        if (m_Held) ReleaseMutex(m_Mutex);
+        if (m_Mutex) CloseHandle(m_Mutex);
+    }
+    ShownWindowLock(const ShownWindowLock&) = delete;
+    ShownWindowLock& operator=(const ShownWindowLock&) = delete;
+
+  private:
+    HANDLE m_Mutex;
+    bool m_Held = false;
+};
+
 // A scratch folder of its own per test, removed with its files at the end.
 class ScratchDir {
   public:

@@ -2,6 +2,8 @@
 // and ends with the dialog's result (1) when the window is closed; a second
 // start leaves the first in charge. A screenshot of the screen
 // while it is up is left in tests/artifacts for people to look at.
+#include "tests/win/MainWindowRig.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -119,6 +121,7 @@ int CountMainWindows() {
 } // namespace
 
 TEST(AppStart, ShowsTheMainWindowAndEndsWithTheDialogResult) {
+    mainwin::ShownWindowLock shown;
     RunFolder folder;
     PROCESS_INFORMATION pi{};
     ASSERT_TRUE(StartSonvel(folder.path, pi));

@@ -23,6 +23,7 @@ double Ms(Clock::duration d) {
 }
 
 TEST(BenchUi, DISABLED_StartToMainWindowShown) {
+    ShownWindowLock shown;
     ScratchDir dir("bench");
     const char ini[] =
         "<?xml version=\"1.0\" ?>\n<config><language>1</language>\n<driver_type>1</driver_type>\n"
@@ -63,6 +64,7 @@ TEST(BenchUi, DISABLED_StartToMainWindowShown) {
 }
 
 TEST(BenchUi, DISABLED_MeterRepaint) {
+    ShownWindowLock shown;
     ScratchDir dir("bench-meter");
     TestSettings settings(dir, 1);
     CTestDriverFactory factory;

@@ -529,6 +529,7 @@ TEST_P(MainWindow, HelpOpensOurPageForTheLanguageInUse) {
 // A second start finds the running window only once it is shown, and brings
 // it back from the task bar.
 TEST(MainWindowFrame, FindPrevInstanceRestoresTheRunningWindow) {
+    ShownWindowLock shown;
     ScratchDir dir("prev");
     TestSettings settings(dir, 0);
     CTestDriverFactory factory;

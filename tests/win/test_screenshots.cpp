@@ -65,6 +65,7 @@ bool Shoot(HWND window, const std::wstring& name) {
 }
 
 TEST(Screenshots, DISABLED_MainWindowAboutAndLanguageInBothLanguages) {
+    ShownWindowLock shown;
     for (int language : {1, 0}) {
         const std::wstring suffix = language == 1 ? L"-ja" : L"-en";
         ScratchDir dir("shots");
