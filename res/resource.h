@@ -44,6 +44,9 @@
 #define IDC_SPK 20101
 #define IDC_VCUT 20102
 #define IDC_EFX 20103
+#define IDC_EFX_LABEL 20110 // hidden with its button
+#define IDC_VCUT_LABEL 20111
+#define IDC_SWITCH_GROUP 20112 // the frame around EFX and V.CUT
 #define IDC_REC_FOLDER 20130
 #define IDC_REC_NAME 20131
 #define IDC_REC_STOP 20132

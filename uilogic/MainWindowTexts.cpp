@@ -10,6 +10,7 @@ namespace {
 
 const char* ErrorText(DeviceStatus status, bool ja) {
     if (status == STATUS_OPEN_ERROR) return ja ? "オープンエラー" : "ERROR: DEVICE OPEN";
+    if (status == STATUS_WRITE_ERROR) return ja ? "書き込みエラー" : "ERROR: FILE WRITE";
     return ja ? "実行エラー" : "ERROR: RUN";
 }
 
@@ -32,6 +33,39 @@ std::string ElapsedText(uint32_t seconds) {
     std::snprintf(text, sizeof text, "%2u:%02u:%02u", static_cast<unsigned>(seconds / 3600),
                   static_cast<unsigned>(seconds % 3600 / 60), static_cast<unsigned>(seconds % 60));
     return text;
+}
+
+const char* StopRecordingQuestion(int language) {
+    return language == LANGUAGE_JAPANESE ? "録音を停止しますか？" : "Stop Recording ?";
+}
+
+const char* RecordingNowCaption(int language) {
+    return language == LANGUAGE_JAPANESE ? "録音中" : "Recording";
+}
+
+const char* PlayOpenFailedFormat(int language) {
+    return language == LANGUAGE_JAPANESE ? "再生ファイルを開けません。\n%s\n"
+                                         : "Cannot open the play file.\n%s\n";
+}
+
+const char* PlayOpenTitle(int language) {
+    return language == LANGUAGE_JAPANESE ? "再生ファイルを開く" : "Open Play File";
+}
+
+std::string PlayOpenFilter(int language) {
+    static const char ja[] = "再生ファイル(*.wav;*.mp3)\0*.wav;*.mp3\0全てのファイル(*.*)\0*.*\0";
+    static const char en[] = "Play files(*.wav;*.mp3)\0*.wav;*.mp3\0All files(*.*)\0*.*\0";
+    // sizeof keeps the embedded NULs and the final one.
+    return language == LANGUAGE_JAPANESE ? std::string(ja, sizeof ja) : std::string(en, sizeof en);
+}
+
+bool IsPlayFileName(const std::string& path) {
+    if (path.size() <= 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const char before = path[path.size() - 5];
+    return (tail == ".wav" || tail == ".mp3") && before != '\\' && before != '/';
 }
 
 } // namespace uilogic

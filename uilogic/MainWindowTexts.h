@@ -11,11 +11,25 @@ enum DeviceStatus {
     STATUS_RUNNING,
     STATUS_OPEN_ERROR,
     STATUS_RUN_ERROR,
+    STATUS_WRITE_ERROR, // the record file could not be written (capture box only)
 };
 // The capture and monitor boxes differ only in the running text.
 const char* CaptureStatusText(DeviceStatus status, int language);
 const char* MonitorStatusText(DeviceStatus status, int language);
 // "%2d:%02d:%02d" with all hours shown: a recording of 25 hours reads 25:00:00.
 std::string ElapsedText(uint32_t seconds);
+
+// Closing while recording: the question and its caption.
+const char* StopRecordingQuestion(int language); // "Stop Recording ?"
+const char* RecordingNowCaption(int language);   // "Recording"
+// A play file that no reader opens (chosen, typed or dropped); %s is the path.
+const char* PlayOpenFailedFormat(int language);
+// The open-file dialog of the play file: title and the filter pairs
+// (description, pattern) separated and ended by '\0', ending in "\0\0".
+const char* PlayOpenTitle(int language);
+std::string PlayOpenFilter(int language);
+// A dropped file the main window takes as its play file: ".wav" or ".mp3" at
+// the end, in any case, after at least one other character.
+bool IsPlayFileName(const std::string& path);
 
 } // namespace uilogic

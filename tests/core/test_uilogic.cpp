@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <vector>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -414,6 +416,8 @@ TEST(UiMainWindowTexts, StatusTexts) {
         {STATUS_RUN_ERROR, 1, "実行エラー", "実行エラー"},
         {STATUS_RUN_ERROR, 0, "ERROR: RUN", "ERROR: RUN"},
         {STATUS_RUN_ERROR, 2, "ERROR: RUN", "ERROR: RUN"},
+        {STATUS_WRITE_ERROR, 1, "書き込みエラー", "書き込みエラー"},
+        {STATUS_WRITE_ERROR, 0, "ERROR: FILE WRITE", "ERROR: FILE WRITE"},
     };
     for (const Case& c : cases) {
         EXPECT_STREQ(CaptureStatusText(c.status, c.language), c.capture) << c.status << " " << c.language;
@@ -431,4 +435,47 @@ TEST(UiMainWindowTexts, ElapsedTimeShowsAllHours) {
                  {359999, "99:59:59"}, {360000, "100:00:00"}, {4294967295u, "1193046:28:15"}};
     for (const Case& c : cases)
         EXPECT_EQ(ElapsedText(c.seconds), c.text) << c.seconds;
+}
+
+TEST(UiMainWindowTexts, DroppedFilesTakenAsPlayFiles) {
+    struct Case {
+        const char* path;
+        bool taken;
+    } cases[] = {
+        {"C:\\music\\song.wav", true},
+        {"C:\\music\\SONG.MP3", true},
+        {"x.Wav", true},
+        {"C:\\music\\song.txt", false},
+        {"C:\\music\\.wav", false},
+        {"C:/music/.mp3", false},
+        {".wav", false},
+        {"song.wav.bak", false},
+        {"song.mp4", false},
+        {"", false},
+        {"wav", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsPlayFileName(c.path), c.taken) << c.path;
+}
+
+TEST(UiMainWindowTexts, PlayOpenDialogFilterPairsEndWithTwoNuls) {
+    struct Case {
+        int language;
+        std::vector<std::string> parts;
+    } cases[] = {
+        {0, {"Play files(*.wav;*.mp3)", "*.wav;*.mp3", "All files(*.*)", "*.*"}},
+        {1, {"再生ファイル(*.wav;*.mp3)", "*.wav;*.mp3", "全てのファイル(*.*)", "*.*"}},
+    };
+    for (const Case& c : cases) {
+        const std::string filter = PlayOpenFilter(c.language);
+        ASSERT_GE(filter.size(), 2u);
+        EXPECT_EQ(filter.substr(filter.size() - 2), std::string(2, '\0'));
+        std::vector<std::string> parts;
+        for (size_t start = 0; start < filter.size() - 1;) {
+            size_t end = filter.find('\0', start);
+            parts.push_back(filter.substr(start, end - start));
+            start = end + 1;
+        }
+        EXPECT_EQ(parts, c.parts) << c.language;
+    }
 }
