@@ -316,6 +316,9 @@ void CAppMain::ToggleEffect() {
         m_EffectDialog.SetLanguage(GetLanguage());
         m_EffectDialog.SetOwner(m_hWnd);
         m_EffectDialog.SetSampleRate(m_Audio.m_Frequency);
+        // An installed copy started in its protected program folder keeps the
+        // chain in the per-user folder, where it can be saved at exit.
+        m_EffectDialog.SetChainPath(CString(g_pAppParameter->DataFilePath(CEffectList::DEFAULT_FILE)));
         HWND dialog = ShowEffectDialog();
         if (!dialog) {
             // Effects without their editor would be a switch nobody can see.

@@ -18,13 +18,13 @@ file(GLOB HELP_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/help/*.html)
 add_custom_command(
   OUTPUT ${SETUP} ${PORTABLE} ${DIST}/SHA256SUMS
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${STAGE} ${DIST}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${STAGE}/help ${DIST}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${STAGE} ${DIST}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:sonvel> ${STAGE}/sonvel.exe
-  COMMAND ${CMAKE_COMMAND} -E copy ${HELP_PAGES} ${STAGE}/help/
+  COMMAND ${CMAKE_COMMAND} -E copy ${HELP_PAGES} ${STAGE}/
   COMMAND ${MAKENSIS} -V2 -DSTAGE=${STAGE} -DOUTFILE=${SETUP} -DVERSION=${SONVEL_VERSION}
           ${CMAKE_SOURCE_DIR}/installer/sonvel.nsi
   COMMAND ${CMAKE_COMMAND} -E chdir ${STAGE} ${ZIP_TOOL} -q -r -X ${PORTABLE} .
-  COMMAND sh -c "cd '${DIST}' && sha256sum *.exe *.zip > SHA256SUMS && cd '${STAGE}' && sha256sum sonvel.exe help/*.html >> '${DIST}/SHA256SUMS'"
+  COMMAND sh -c "cd '${DIST}' && sha256sum *.exe *.zip > SHA256SUMS && cd '${STAGE}' && sha256sum sonvel.exe *.html >> '${DIST}/SHA256SUMS'"
   DEPENDS sonvel ${HELP_PAGES} ${CMAKE_SOURCE_DIR}/installer/sonvel.nsi
   COMMENT "Installer, portable zip and SHA-256 list"
   VERBATIM)

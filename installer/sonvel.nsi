@@ -1,6 +1,6 @@
 ; The Windows installer: 64-bit, Unicode, per-machine under Program Files.
 ; makensis -DSTAGE=<folder with the shipped files> -DOUTFILE=<setup.exe> -DVERSION=1.0.4.0 sonvel.nsi
-; The shipped files are sonvel.exe and help\*.html; the staging folder is
+; The shipped files are sonvel.exe and its two help pages; the staging folder is
 ; what the portable zip holds too.
 Unicode true
 Target amd64-unicode
@@ -46,6 +46,8 @@ LangString RemoveSettings ${LANG_ENGLISH} "Also remove your Sonvel settings and 
 LangString RemoveSettings ${LANG_JAPANESE} "Sonvel の設定とエフェクトの設定も削除しますか？"
 LangString HelpLink ${LANG_ENGLISH} "Sonvel Help"
 LangString HelpLink ${LANG_JAPANESE} "Sonvel ヘルプ"
+LangString HelpPage ${LANG_ENGLISH} "sonvel-en.html"
+LangString HelpPage ${LANG_JAPANESE} "sonvel-ja.html"
 
 Function .onInit
   ${IfNot} ${RunningX64}
@@ -61,14 +63,13 @@ Section "Sonvel" SecMain
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${STAGE}\sonvel.exe"
-  SetOutPath "$INSTDIR\help"
-  File "${STAGE}\help\*.html"
-  SetOutPath "$INSTDIR"
+  File "${STAGE}\sonvel-ja.html"
+  File "${STAGE}\sonvel-en.html"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateDirectory "$SMPROGRAMS\Sonvel"
   CreateShortCut "$SMPROGRAMS\Sonvel\Sonvel.lnk" "$INSTDIR\sonvel.exe"
-  CreateShortCut "$SMPROGRAMS\Sonvel\$(HelpLink).lnk" "$INSTDIR\help\sonvel-en.html"
+  CreateShortCut "$SMPROGRAMS\Sonvel\$(HelpLink).lnk" "$INSTDIR\$(HelpPage)"
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Sonvel"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -93,9 +94,8 @@ FunctionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$INSTDIR\sonvel.exe"
-  Delete "$INSTDIR\help\sonvel-ja.html"
-  Delete "$INSTDIR\help\sonvel-en.html"
-  RMDir "$INSTDIR\help"
+  Delete "$INSTDIR\sonvel-ja.html"
+  Delete "$INSTDIR\sonvel-en.html"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Sonvel\Sonvel.lnk"

@@ -42,6 +42,11 @@ for lang in ja en; do
 <enable_voice_cancel>1</enable_voice_cancel>
 </config>
 XML
+    # A small chain, so the effect editor shows its list and sliders.
+    printf '<?xml version="1.0" ?>\r\n<EffectList>%s%s</EffectList>\r\n' \
+        '<EffectItem><Num>0</Num><Name>COMPRESSOR</Name><Type>2</Type><Enabled>1</Enabled><Params>3</Params><ParamValue Num="0" Min="0" Max="100">40</ParamValue><ParamValue Num="1" Min="0" Max="100">60</ParamValue><ParamValue Num="2" Min="0" Max="100">55</ParamValue></EffectItem>' \
+        '<EffectItem><Num>1</Num><Name>DELAY ECHO</Name><Type>3</Type><Enabled>0</Enabled><Params>2</Params><ParamValue Num="0" Min="0" Max="100">30</ParamValue><ParamValue Num="1" Min="1" Max="10">3</ParamValue></EffectItem>' \
+        >"$work/sonvel.xml"
     (cd "$work" && timeout -k 5 180 wine "$drive" shots "$exe" "$(winepath -w "$work")\\$lang")
     for bmp in "$work/$lang"-*.bmp; do
         convert "$bmp" "$OUT/$(basename "${bmp%.bmp}").png"

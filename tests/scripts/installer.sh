@@ -46,7 +46,7 @@ uninstall() {
 
 # ---- install
 run "$(winepath -w "$setup")" /S
-check "program and help pages installed" '[ -f "$inst/sonvel.exe" ] && [ -f "$inst/help/sonvel-ja.html" ] && [ -f "$inst/help/sonvel-en.html" ] && [ -f "$inst/uninstall.exe" ]'
+check "program and help pages installed" '[ -f "$inst/sonvel.exe" ] && [ -f "$inst/sonvel-ja.html" ] && [ -f "$inst/sonvel-en.html" ] && [ -f "$inst/uninstall.exe" ]'
 check "Start-menu shortcut" '[ -f "$menu/Sonvel.lnk" ]'
 check "entry in Programs and Features" 'wine reg query "$key" /v DisplayVersion 2>/dev/null | grep -q 1.0.4.0'
 

@@ -63,21 +63,22 @@ HWND FindMain() {
 }
 
 struct OwnedSearch {
-    HWND owner;
+    std::vector<HWND> exclude;
     DWORD pid;
     HWND found;
 };
 
-// A visible top-level window of the process other than the main window (a
-// dialog the main window opened, or a first-start chooser).
-HWND FindOtherTopLevel(HWND exclude, DWORD pid) {
-    OwnedSearch s{exclude, pid, nullptr};
+// A visible top-level window of the process other than those already known (a
+// dialog the main window or the effect editor opened, or a first-start chooser).
+HWND FindOtherTopLevel(std::vector<HWND> exclude, DWORD pid) {
+    OwnedSearch s{std::move(exclude), pid, nullptr};
     EnumWindows(
         [](HWND w, LPARAM p) -> BOOL {
             auto* s = reinterpret_cast<OwnedSearch*>(p);
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
-            if (w != s->owner && pid == s->pid && IsWindowVisible(w)) {
+            bool known = std::find(s->exclude.begin(), s->exclude.end(), w) != s->exclude.end();
+            if (!known && pid == s->pid && IsWindowVisible(w)) {
                 s->found = w;
                 return FALSE;
             }
@@ -132,9 +133,10 @@ bool Capture(HWND w, const std::wstring& path) {
 
 // Posts a command to `target` and captures the window it opens, then closes
 // that window with `closeId` (a button id) or WM_CLOSE when 0.
-bool ShootDialog(HWND main, DWORD pid, HWND target, int commandId, const std::wstring& path, int closeId) {
+bool ShootDialog(const std::vector<HWND>& known, DWORD pid, HWND target, int commandId,
+                 const std::wstring& path, int closeId) {
     PostMessageW(target, WM_COMMAND, MAKEWPARAM(commandId, BN_CLICKED), 0);
-    HWND other = WaitWindow([&] { return FindOtherTopLevel(main, pid); }, 10000);
+    HWND other = WaitWindow([&] { return FindOtherTopLevel(known, pid); }, 10000);
     if (!other) {
         std::fprintf(stderr, "command %d opened no window\n", commandId);
         return false;
@@ -162,16 +164,17 @@ int Shots(const std::wstring& exe, const std::wstring& prefix) {
     int failures = 0;
     failures += !Capture(main, prefix + L"-main.bmp");
     const DWORD pid = p.pi.dwProcessId;
-    failures += !ShootDialog(main, pid, main, 5014, prefix + L"-about.bmp", IDOK);
-    failures += !ShootDialog(main, pid, main, 6001, prefix + L"-device.bmp", IDCANCEL);
-    failures += !ShootDialog(main, pid, main, 6002, prefix + L"-recording.bmp", IDCANCEL);
-    failures += !ShootDialog(main, pid, main, 5017, prefix + L"-language.bmp", IDCANCEL);
+    failures += !ShootDialog({main}, pid, main, 5014, prefix + L"-about.bmp", IDOK);
+    failures += !ShootDialog({main}, pid, main, 6001, prefix + L"-device.bmp", IDCANCEL);
+    failures += !ShootDialog({main}, pid, main, 6002, prefix + L"-recording.bmp", IDCANCEL);
+    failures += !ShootDialog({main}, pid, main, 5017, prefix + L"-language.bmp", IDCANCEL);
     // The effect editor is modeless: EFX opens it, and its Add button the chooser.
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(20103, BN_CLICKED), 0);
-    HWND effects = WaitWindow([&] { return FindOtherTopLevel(main, pid); }, 10000);
+    HWND effects = WaitWindow([&] { return FindOtherTopLevel({main}, pid); }, 10000);
     if (effects) {
         failures += !Capture(effects, prefix + L"-effects.bmp");
-        failures += !ShootDialog(effects, pid, effects, 20103, prefix + L"-effect-select.bmp", IDCANCEL);
+        failures +=
+            !ShootDialog({main, effects}, pid, effects, 20103, prefix + L"-effect-select.bmp", IDCANCEL);
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(20103, BN_CLICKED), 0);
     } else {
         std::fprintf(stderr, "EFX opened no window\n");
@@ -186,7 +189,7 @@ int Shots(const std::wstring& exe, const std::wstring& prefix) {
 int Chooser(const std::wstring& exe, const std::wstring& prefix) {
     Process p;
     if (!p.Start(exe)) return 2;
-    HWND chooser = WaitWindow([&] { return FindOtherTopLevel(nullptr, p.pi.dwProcessId); }, 60000);
+    HWND chooser = WaitWindow([&] { return FindOtherTopLevel({}, p.pi.dwProcessId); }, 60000);
     if (!chooser || FindMain()) return 3;
     bool ok = Capture(chooser, prefix + L"-chooser.bmp");
     PostMessageW(chooser, WM_COMMAND, IDOK, 0);
