@@ -48,7 +48,7 @@ sum() {
 }
 
 mapfile -t test_cpp < <(grep -E '^tests/.*\.(cpp|h|hpp|cc)$' <<<"$files" || true)
-mapfile -t test_sh < <(grep -E '^tests/.*\.sh$' <<<"$files" || true)
+mapfile -t test_sh < <(grep -E '^tests/.*\.(sh|bash)$' <<<"$files" || true)
 mapfile -t code_cpp < <(grep -E '\.(cpp|h|hpp|cc)$' <<<"$files" | grep -v '^tests/' || true)
 
 tests=$(($(sum cpp "${test_cpp[@]}") + $(sum sh "${test_sh[@]}")))
