@@ -95,7 +95,8 @@ TEST(EngineHelpers, LevelFromPeak) {
 TEST(EngineHelpers, PeakFollowsAndDecays) {
     // A higher peak replaces the stored one; a lower one pulls it down by 20 %.
     // 32767, 32767: 26213 + 6553, each term truncated.
-    const int peaks[][3] = {{100, 200, 200}, {1000, 500, 900}, {1000, 0, 800}, {32767, 32767, 32766}, {7, 3, 5}};
+    const int peaks[][3] = {
+        {100, 200, 200}, {1000, 500, 900}, {1000, 0, 800}, {32767, 32767, 32766}, {7, 3, 5}};
     for (const auto& p : peaks)
         EXPECT_EQ(NextPeak(p[0], p[1]), p[2]) << p[0] << " " << p[1];
 

@@ -19,14 +19,17 @@ int16_t Mixed(int x) {
 }
 
 // Records `capture` with `play` mixed in; the play file must reach its end.
-std::vector<int16_t> RecordWithPlay(const testutil::TempDir& dir, const std::vector<int16_t>& capture, int channels,
-                                    const std::string& play,
+std::vector<int16_t> RecordWithPlay(const testutil::TempDir& dir, const std::vector<int16_t>& capture,
+                                    int channels, const std::string& play,
                                     const std::function<void(RecordSessionOptions&)>& adjust = {}) {
     RecordSessionResult r;
-    WavData w = Record(dir.Path(), capture, channels, [&](RecordSessionOptions& o) {
-        o.playPath = play;
-        if (adjust) adjust(o);
-    }, &r);
+    WavData w = Record(
+        dir.Path(), capture, channels,
+        [&](RecordSessionOptions& o) {
+            o.playPath = play;
+            if (adjust) adjust(o);
+        },
+        &r);
     EXPECT_TRUE(r.playEnded);
     EXPECT_EQ(w.channels, channels);
     return AfterLead(w);

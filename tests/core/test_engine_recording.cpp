@@ -51,10 +51,11 @@ TEST(EngineRecording, ChannelModesAndRecFileChannel) {
     for (int mode = 1; mode <= 4; ++mode) {
         for (int recFileChannel : {0, 1}) {
             const bool monoIn = mode == 1;
-            WavData w = Record(dir.Path(), monoIn ? mono : stereo, monoIn ? 1 : 2, [&](RecordSessionOptions& o) {
-                o.channelMode = mode;
-                o.recFileChannel = recFileChannel;
-            });
+            WavData w =
+                Record(dir.Path(), monoIn ? mono : stereo, monoIn ? 1 : 2, [&](RecordSessionOptions& o) {
+                    o.channelMode = mode;
+                    o.recFileChannel = recFileChannel;
+                });
             const int fileChannels = monoIn && !recFileChannel ? 1 : 2;
             EXPECT_EQ(w.channels, fileChannels) << "mode " << mode;
             std::vector<int16_t> expect;
@@ -62,8 +63,8 @@ TEST(EngineRecording, ChannelModesAndRecFileChannel) {
                 if (monoIn)
                     expect.insert(expect.end(), fileChannels, mono[i]);
                 else
-                    expect.insert(expect.end(),
-                                  {mode == 4 ? int16_t(0) : stereo[2 * i], mode == 3 ? int16_t(0) : stereo[2 * i + 1]});
+                    expect.insert(expect.end(), {mode == 4 ? int16_t(0) : stereo[2 * i],
+                                                 mode == 3 ? int16_t(0) : stereo[2 * i + 1]});
             }
             EXPECT_EQ(AfterLead(w), expect) << "mode " << mode << " file channel " << recFileChannel;
         }

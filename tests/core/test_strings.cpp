@@ -55,7 +55,7 @@ TEST(CString, EqualityIsExactAndCaseSensitive) {
         bool equal;
     } cases[] = {
         {"Speakers", L"Speakers", true}, {"Speakers", L"speakers", false}, {"Speakers", L"Speakers ", false},
-        {nullptr, nullptr, true},         {nullptr, L"a", false},           {"a", nullptr, false},
+        {nullptr, nullptr, true},        {nullptr, L"a", false},           {"a", nullptr, false},
     };
     for (const Case& c : cases) {
         CString s(c.text);
@@ -83,8 +83,8 @@ TEST(CString, Substring) {
     CString s("recording");
     struct Case {
         int start, count;
-        const char* expect;  // null: no result
-    } cases[] = {{0, 6, "record"}, {6, 100, "ing"}, {8, 1, "g"}, {3, 0, ""},
+        const char* expect; // null: no result
+    } cases[] = {{0, 6, "record"}, {6, 100, "ing"},  {8, 1, "g"},     {3, 0, ""},
                  {9, 1, nullptr},  {-1, 2, nullptr}, {2, -1, nullptr}};
     for (const Case& c : cases) {
         auto sub = s.Substring(c.start, c.count);
@@ -101,7 +101,8 @@ TEST(CString, Substring) {
 
 TEST(CString, AppendGrowsAndCopiesFromItself) {
     CString s("ab");
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(s.Append(s));
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(s.Append(s));
     EXPECT_EQ(s.GetLength(), 64);
     EXPECT_EQ(s.Str().substr(0, 6), "ababab");
 }
@@ -169,10 +170,10 @@ TEST(CodePages, InvalidUtf8BecomesReplacementCharacters) {
         EXPECT_EQ(w[0], L'\uFFFD') << "input " << static_cast<int>(static_cast<unsigned char>(b[0]));
         delete[] w;
     }
-    EXPECT_EQ(ToWide("x", 1, 1252), nullptr);  // unknown code page
+    EXPECT_EQ(ToWide("x", 1, 1252), nullptr); // unknown code page
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -193,10 +194,10 @@ TEST(UserLanguage, PosixVariablesDecideInOrder) {
         {nullptr, nullptr, "j", false},
         {nullptr, nullptr, nullptr, false},
         {nullptr, nullptr, "C", false},
-        {"en_GB.UTF-8", "ja_JP.UTF-8", "ja_JP.UTF-8", false},  // LC_ALL wins
+        {"en_GB.UTF-8", "ja_JP.UTF-8", "ja_JP.UTF-8", false}, // LC_ALL wins
         {"ja_JP.UTF-8", "en_US", "en_US", true},
-        {nullptr, "ja_JP", "en_US", true},                     // LC_MESSAGES before LANG
-        {"", "", "ja_JP.UTF-8", true},                         // empty counts as unset
+        {nullptr, "ja_JP", "en_US", true}, // LC_MESSAGES before LANG
+        {"", "", "ja_JP.UTF-8", true},     // empty counts as unset
         {"", "C", "ja_JP.UTF-8", false},
     };
     for (const Case& c : cases) {
@@ -206,4 +207,4 @@ TEST(UserLanguage, PosixVariablesDecideInOrder) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -42,7 +42,8 @@ std::array<uint32_t, 3> Sizes(const Bytes& file) {
 // Appends each value little-endian in its number of bytes.
 void Put(Bytes& b, std::initializer_list<std::pair<uint32_t, int>> fields) {
     for (auto [v, n] : fields)
-        for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        for (int i = 0; i < n; ++i)
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 Bytes Pattern(size_t n, uint32_t seed = 1) {
@@ -454,7 +455,7 @@ TEST(WaveFileReader, TimeSeekEndAndBlocks) {
     EXPECT_EQ(f.ReadData(buf, sizeof buf), 400u);
     EXPECT_EQ(0, std::memcmp(buf, samples.data() + 1764000, 400));
     EXPECT_EQ(f.IsEnd(), 1);
-    EXPECT_EQ(f.GetTime(), 10u); // whole seconds, also at the end
+    EXPECT_EQ(f.GetTime(), 10u);               // whole seconds, also at the end
     EXPECT_EQ(f.ReadData(buf, 4, 44 + 8), 4u); // a positioned read
     EXPECT_EQ(0, std::memcmp(buf, samples.data() + 8, 4));
 
@@ -508,19 +509,26 @@ TEST(WaveFileReader, FilesFromSoxAndFfmpeg) {
         Expect expect;
     };
     const Case cases[] = {
-        {"sox 16-bit stereo", "sox -n -r 44100 -c 2 -b 16 {out} synth 0.5 sine 440", {1, 2, 44100, 16, 22050}},
-        {"sox 24-bit stereo (extensible)", "sox -n -r 48000 -c 2 -b 24 {out} synth 0.25 sine 440",
+        {"sox 16-bit stereo",
+         "sox -n -r 44100 -c 2 -b 16 {out} synth 0.5 sine 440",
+         {1, 2, 44100, 16, 22050}},
+        {"sox 24-bit stereo (extensible)",
+         "sox -n -r 48000 -c 2 -b 24 {out} synth 0.25 sine 440",
          {1, 2, 48000, 24, 12000}},
-        {"sox 32-bit float mono", "sox -n -r 16000 -c 1 -e floating-point -b 32 {out} synth 0.25 sine 440",
+        {"sox 32-bit float mono",
+         "sox -n -r 16000 -c 1 -e floating-point -b 32 {out} synth 0.25 sine 440",
          {3, 1, 16000, 32, 4000}},
-        {"sox 32-bit integer stereo", "sox -n -r 8000 -c 2 -b 32 -e signed {out} synth 0.1 sine 440",
+        {"sox 32-bit integer stereo",
+         "sox -n -r 8000 -c 2 -b 32 -e signed {out} synth 0.1 sine 440",
          {1, 2, 8000, 32, 800}},
-        {"sox odd 8-bit data", "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.100125 sine 440",
+        {"sox odd 8-bit data",
+         "sox -n -r 8000 -c 1 -b 8 -e unsigned {out} synth 0.100125 sine 440",
          {1, 1, 8000, 8, 801}},
-        {"sox to a pipe (sizes unknown)", "sox -V1 -n -r 8000 -c 1 -b 16 -t wav - synth 0.1 sine 440 | cat > {out}",
-         m16},
+        {"sox to a pipe (sizes unknown)",
+         "sox -V1 -n -r 8000 -c 1 -b 16 -t wav - synth 0.1 sine 440 | cat > {out}", m16},
         {"ffmpeg bext and LIST", ff("-c:a pcm_s16le -write_bext 1 -metadata description=abc {out}"), m16},
-        {"ffmpeg odd-length tags", ff("-c:a pcm_s16le -metadata title=Helo -metadata artist=abcde {out}"), m16},
+        {"ffmpeg odd-length tags", ff("-c:a pcm_s16le -metadata title=Helo -metadata artist=abcde {out}"),
+         m16},
         {"ffmpeg 24-bit (extensible)", ff("-c:a pcm_s24le {out}"), {1, 1, 8000, 24, 800}},
         {"ffmpeg float stereo (extensible, fact)", ff("-ac 2 -c:a pcm_f32le {out}"), {3, 2, 8000, 32, 800}},
         {"ffmpeg 64-bit float", ff("-c:a pcm_f64le {out}"), {3, 1, 8000, 64, 800}},
@@ -539,7 +547,9 @@ TEST(WaveFileReader, FilesFromSoxAndFfmpeg) {
         // The sample bytes as ffmpeg's own WAV reader sees them.
         const std::string raw = dir.File("reference.raw");
         ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -i " + Q(path) +
-                               " -map 0:a -c:a copy -f data " + Q(raw)).c_str()), 0);
+                               " -map 0:a -c:a copy -f data " + Q(raw))
+                                  .c_str()),
+                  0);
         const Bytes reference = ReadAll(raw);
         ASSERT_EQ(reference.size(), size_t(c.expect.frames) * c.expect.ch * c.expect.bits / 8);
         CWaveFile f;
