@@ -316,7 +316,10 @@ TEST(EffectList, EditingAndApplying) {
     EXPECT_EQ(m.GetEffectType(2), EFFECT_ECHO);
     EXPECT_EQ(m.GetEffectEnable(1), 0);
     list.RemoveItem(0);
-    EXPECT_EQ(list.GetItem(0)->type, EFFECT_CHORUS);
+    list.MoveItem(0, 1); // forward: ECHO CHORUS
+    ASSERT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(list.GetItem(0)->type, EFFECT_ECHO);
+    EXPECT_EQ(list.GetItem(1)->type, EFFECT_CHORUS);
     for (int i = 0; i < 20; ++i)
         list.InsertItem(-1, EFFECT_THROUGH);
     EXPECT_EQ(list.GetCount(), 10);

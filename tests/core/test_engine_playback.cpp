@@ -78,7 +78,6 @@ TEST(EnginePlayback, VoiceCancelAndPlayGainSaturate) {
         {30000, -30000, true, 8, 23169, -23170},   // cancel saturates at (32767, -32768)
         {20000, -20000, false, 16, 23169, -23170}, // gain saturates
         {10000, 4000, false, 4, 3535, 1414},       // x0.5
-        {1000, 400, false, 8, 707, 282},
     };
     for (const Case& c : cases) {
         std::string play = dir.File("play.wav");

@@ -144,14 +144,6 @@ TEST_F(Mp3FileTest, ConstantAnswersAndClose) {
     CMp3File file;
     EXPECT_EQ(file.IsEnd(), 0); // never opened: the last frame is unknown (all ones)
     ASSERT_EQ(file.Open(Write("mono.mp3", Frames(kMono, 8)).c_str()), 1);
-    const MediaFormat* f = file.GetFormat();
-    EXPECT_EQ(file.IsRawFile(), 0);
-    EXPECT_EQ(file.IsWaveFile(), 0);
-    EXPECT_EQ(file.WriteData(0, "x", 1), 0);
-    EXPECT_EQ(file.WriteSamples(0, "x", 1), 1);
-    EXPECT_EQ(file.SetFormat(0, f), 1);
-    EXPECT_EQ(file.SetFormat(1, f), 0);
-    EXPECT_EQ(file.SetFormat(0, nullptr), 0);
     std::vector<uint8_t> out(100000);
     file.Close();
     EXPECT_EQ(file.ReadData(out.data(), 100000), 0u);
@@ -309,23 +301,6 @@ TEST_F(Mp3FileEncoded, VariableBitrateSeekLandsOnTheFrameOfThatTimeAndDecodesAsF
         const size_t settle = 3 * 1152 * 2;
         EXPECT_TRUE(std::equal(after.begin() + settle, after.end(), whole.pcm.begin() + from + settle));
     }
-}
-
-TEST_F(Mp3FileEncoded, TwoFilesDecodeSideBySide) {
-    const std::string a = Make("a", "-b 160", 3);
-    const std::string b = Make("b", "-V 4 -m s", 3);
-    const Decoded aAlone = DecodeFile(a, 5000);
-    const Decoded bAlone = DecodeFile(b, 5000);
-    CMp3File fa, fb;
-    ASSERT_EQ(fa.Open(plat::Utf8ToWide(a).c_str()), 1);
-    ASSERT_EQ(fb.Open(plat::Utf8ToWide(b).c_str()), 1);
-    std::vector<int16_t> outA, outB;
-    for (int i = 0; i < 10000 && !(fa.IsEnd() && fb.IsEnd()); ++i) {
-        ReadInto(fa, outA, 5000, 1);
-        ReadInto(fb, outB, 5000, 1);
-    }
-    EXPECT_TRUE(outA == aAlone.pcm);
-    EXPECT_TRUE(outB == bAlone.pcm);
 }
 
 TEST_F(Mp3FileEncoded, TruncatedFilePlaysItsCompleteFrames) {

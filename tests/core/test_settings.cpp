@@ -143,10 +143,6 @@ TEST_F(Settings, NoFileAnywhereKeepsStartupValues) {
     ExpectStartupValues(p);
     EXPECT_EQ(p.m_TempPath.Str(), m_Cur);
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
-    EXPECT_STREQ(p.m_MainWindowClass.c_str(), "SONVEL MAIN WINDOW");
-    EXPECT_STREQ(p.m_ChildWindowClass.c_str(), "SONVEL CHILD WINDOW");
-    EXPECT_STREQ(p.m_ControlItemWindowClass.c_str(), "SONVEL CONTROL ITEM WINDOW");
-    EXPECT_STREQ(p.m_MdiClientWindowClass.c_str(), "SONVEL MDI CLIENT WINDOW");
 }
 
 TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
@@ -190,10 +186,7 @@ TEST_F(Settings, ValuesAndFixUpsOnReading) {
         {"<loopback>7</loopback>", "loopback", 1},
         {"<boost_on>-3</boost_on>", "boost_on", 1},
         {"<enable_effect>5</enable_effect>", "enable_effect", 1},
-        {"<font_size>  -12</font_size>", "font_size", -12},
-        {"<language>12pt</language>", "language", -1},
-        {"<language></language>", "language", -1},
-        {"<language>-</language>", "language", 0},
+        {"<language>12pt</language>", "language", -1}, // the number rule itself is CXml's
         {"<voice_cancel>1</voice_cancel>", "voice_cancel", 0},
         {"<enable_voice_cancel>3</enable_voice_cancel><voice_cancel>1</voice_cancel>", "voice_cancel", 1},
         {"<enable_voice_cancel>3</enable_voice_cancel>", "enable_voice_cancel", 1},
@@ -221,8 +214,6 @@ TEST_F(Settings, ColourTable) {
     EXPECT_EQ(p.m_Colors[0].background, 12u);
     EXPECT_EQ(p.m_Colors[1].text, 0xC8C8C8u); // missing: the index's default
     EXPECT_EQ(p.m_Colors[1].background, 255u);
-    EXPECT_STREQ(p.m_ColorNames[1].english, "Line Color");
-    EXPECT_STREQ(p.m_ColorNames[1].japanese, "罫線の色");
 }
 
 TEST_F(Settings, DefaultDocumentIsByteExact) {
@@ -441,29 +432,6 @@ TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
     EXPECT_EQ(p.m_RecFileChannel, 0);
     EXPECT_EQ(p.m_Latency, 50);
     EXPECT_EQ(p.m_Monitor, 0);
-}
-
-TEST(SettingsIdentity, RecorderIdentity) {
-    CAppParameter p;
-    EXPECT_STREQ(p.GetVersion(), "1.0.4.0");
-    EXPECT_STREQ(p.GetTitle(1), "Sonvel！- サウンドレコーダー");
-    EXPECT_STREQ(p.GetTitle(0), "Sonvel! - Sound Recorder");
-    EXPECT_STREQ(p.GetTitle(7), "Sonvel! - Sound Recorder");
-    EXPECT_EQ(p.GetMenuResource(1), 10013);
-    EXPECT_EQ(p.GetMenuResource(0), 10014);
-    EXPECT_TRUE(std::string(p.GetHelpUrl(1)).ends_with("/soft/sonvel/help"));
-    EXPECT_TRUE(std::string(p.GetHelpUrl(0)).ends_with("/en/sonvel/help"));
-    EXPECT_TRUE(std::string(p.GetProductUrl(1)).ends_with("/soft/sonvel"));
-    EXPECT_TRUE(std::string(p.GetProductUrl(0)).ends_with("/en/sonvel"));
-    const std::pair<int, int> resources[] = {{10010, 0}, {10011, 10011}, {10016, 10016}, {10017, 0},
-                                             {20001, 0}, {20002, 20002}, {20010, 20010}, {20011, 0}};
-    for (auto [id, expected] : resources)
-        EXPECT_EQ(p.GetResource(id), expected) << id;
-
-    CCommConfig base;
-    EXPECT_STREQ(base.GetVersion(), "0.0.0.0");
-    EXPECT_STREQ(base.GetTitle(1), "");
-    EXPECT_EQ(base.GetResource(10011), 0);
 }
 
 } // namespace

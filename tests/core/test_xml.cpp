@@ -113,38 +113,6 @@ TEST(Xml, DeclarationIsRequired) {
     EXPECT_EQ(Reparse(" \r\n\t<?xml version=\"1.0\"?><a/>"), kPlainDecl + std::string("<a/>\r\n"));
 }
 
-TEST(Xml, TreeHoldsNamesValuesAndText) {
-    CXml xml;
-    XmlNode* a = Parse(xml, std::string(kDecl) + "<a x='1' y=\"2\">  some   text  <b z=' '/></a>");
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(a->pText, nullptr);
-    EXPECT_STREQ(a->pText->c_str(), "some text");
-    EXPECT_EQ(a->pEncoding, nullptr);
-    ASSERT_NE(a->pAttr, nullptr);
-    ASSERT_NE(a->pAttr->pNext, nullptr);
-    EXPECT_STREQ(a->pAttr->pNext->pName->c_str(), "y");
-    EXPECT_STREQ(a->pAttr->pNext->pValue->c_str(), "2");
-    ASSERT_NE(a->pChild, nullptr);
-    ASSERT_NE(a->pChild->pAttr, nullptr);
-    ASSERT_NE(a->pChild->pAttr->pValue, nullptr); // a single space is an empty value, not none
-    EXPECT_TRUE(a->pChild->pAttr->pValue->IsEmpty());
-    EXPECT_EQ(a->pChild->pText, nullptr);
-    EXPECT_EQ(a->pNext, nullptr);
-    xml.FreeNodes(a);
-}
-
-TEST(Xml, StalledCursorIsTracedWithItsOffset) {
-    // "</p>" starts at offset 38; the name after its '<' is empty, "/p" is
-    // read as text up to the '>' at 41, which fails it: the reading stops
-    // there, in p and again in r.
-    std::string doc = std::string(kDecl) + "<r><p>t<!-- x --></p></r>";
-    ASSERT_EQ(doc.find("</p>"), 38u);
-    testutil::TraceCapture trace;
-    EXPECT_EQ(Reparse(doc), kPlainDecl + std::string("<r><p/>\r\n</r>\r\n"));
-    EXPECT_EQ(trace.Count("XML parse error (41)\n"), 2);
-    EXPECT_EQ(trace.Lines().size(), 2u);
-}
-
 TEST(Xml, ShiftJisIsReadAsCodePage932) {
     // 表 is 0x95 0x5C: its second byte is a backslash, which must neither end
     // anything nor turn into a yen sign; 日本 is 93 FA 96 7B.
@@ -296,20 +264,6 @@ TEST(Xml, GetIntTable) {
         xml.FreeNodes(node);
     }
     EXPECT_EQ(xml.GetInt(nullptr, 5), 5);
-}
-
-TEST(Xml, FindHelpersWalkTheLists) {
-    CXml xml;
-    XmlNode* top = Parse(xml, std::string(kDecl) + "<a/><config k='v'><x>1</x><y>2</y><x>3</x></config>");
-    XmlNode* config = CXml::FindNode(top, "config");
-    ASSERT_NE(config, nullptr);
-    EXPECT_EQ(xml.GetInt(CXml::FindChild(config, "x"), -1), 1); // the first of two
-    EXPECT_EQ(xml.GetInt(CXml::FindChild(config, "y"), -1), 2);
-    EXPECT_EQ(CXml::FindChild(config, "z"), nullptr);
-    ASSERT_NE(CXml::FindAttribute(config, "k"), nullptr);
-    EXPECT_STREQ(CXml::FindAttribute(config, "k")->pValue->c_str(), "v");
-    EXPECT_EQ(CXml::FindAttribute(config, "q"), nullptr);
-    xml.FreeNodes(top);
 }
 
 } // namespace
