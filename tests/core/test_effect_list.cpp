@@ -12,13 +12,18 @@ namespace {
 
 const char* kDecl = "<?xml version=\"1.0\" ?>\r\n";
 
-std::string Item(const std::string& body) { return "<EffectItem>" + body + "</EffectItem>"; }
+std::string Item(const std::string& body) {
+    return "<EffectItem>" + body + "</EffectItem>";
+}
 
-std::string Doc(const std::string& items) { return std::string(kDecl) + "<EffectList>" + items + "</EffectList>"; }
+std::string Doc(const std::string& items) {
+    return std::string(kDecl) + "<EffectList>" + items + "</EffectList>";
+}
 
 // A valid DELAY entry with value 50 at `num`.
 std::string Delay(int num, int value = 50) {
-    return Item("<Num>" + std::to_string(num) + "</Num><Name>DELAY</Name><Type>4</Type><Enabled>1</Enabled>"
+    return Item("<Num>" + std::to_string(num) +
+                "</Num><Name>DELAY</Name><Type>4</Type><Enabled>1</Enabled>"
                 "<Params>1</Params><ParamValue Num=\"0\" Min=\"0\" Max=\"100\">" +
                 std::to_string(value) + "</ParamValue>");
 }
@@ -54,12 +59,14 @@ TEST(EffectList, SaveLoadRoundTrip) {
     testutil::TempDir dir("fxlist");
     const std::string path = dir.File("sonvel.xml");
     CEffectList list;
-    EXPECT_EQ(list.LoadEffectList(path.c_str()), 0);  // no file yet
+    EXPECT_EQ(list.LoadEffectList(path.c_str()), 0); // no file yet
     list.InsertItem(-1, EFFECT_EQUALIZER);
-    for (int j = 0; j < 9; ++j) list.SetValue(0, j, -20 + 5 * j);  // -20 .. 20
+    for (int j = 0; j < 9; ++j)
+        list.SetValue(0, j, -20 + 5 * j); // -20 .. 20
     list.InsertItem(-1, EFFECT_DELAY_ECHO);
     list.SetEnabled(1, 0);
-    for (int type : {EFFECT_COMPRESSOR, EFFECT_WAU, EFFECT_REVERB}) list.InsertItem(-1, type);
+    for (int type : {EFFECT_COMPRESSOR, EFFECT_WAU, EFFECT_REVERB})
+        list.InsertItem(-1, type);
     ASSERT_EQ(list.SaveEffectList(path.c_str()), 1);
     EXPECT_FALSE(plat::PathExists((path + ".tmp").c_str()));
     EXPECT_EQ(ReadText(path), list.BuildDocument());
@@ -84,7 +91,7 @@ TEST(EffectList, DropRules) {
     const struct {
         const char* what;
         std::string items;
-        std::vector<int> types;  // the loaded entries' types, in order
+        std::vector<int> types; // the loaded entries' types, in order
     } cases[] = {
         {"valid pair", second(echo), {4, 6}},
         {"params 10", second("<Type>6</Type><Params>10</Params>"), {4}},
@@ -103,9 +110,13 @@ TEST(EffectList, DropRules) {
         {"value not a number", second(pv + Value(range, "5x")), {4}},
         {"missing min counts as 0", second(pv + Value("Num=\"0\" Max=\"100\"", "5")), {4, 4}},
         {"missing max counts as 0", second(pv + Value("Num=\"0\" Min=\"-10\"", "-3")), {4, 4}},
-        {"attribute keeps its leading digits", second(pv + Value("Num=\"0x\" Min=\"0\" Max=\"100abc\"", "99")), {4, 4}},
+        {"attribute keeps its leading digits",
+         second(pv + Value("Num=\"0x\" Min=\"0\" Max=\"100abc\"", "99")),
+         {4, 4}},
         {"out of 32 bits", second("<Type>99999999999</Type>"), {4}},
-        {"a value in use without its entry", second("<Type>5</Type><Params>2</Params>" + Value(range, "5")), {4}},
+        {"a value in use without its entry",
+         second("<Type>5</Type><Params>2</Params>" + Value(range, "5")),
+         {4}},
         {"name is not read", Item("<Num>0</Num><Name>Bogus</Name>" + echo), {6}},
         {"unknown children ignored", Item("<Num>0</Num><Colour>red</Colour>" + echo), {6}},
         {"other elements ignored", "<Effect><Num>0</Num></Effect>" + Delay(1), {4}},
@@ -117,7 +128,8 @@ TEST(EffectList, DropRules) {
         CEffectList list;
         Load(list, Doc(c.items));
         std::vector<int> types;
-        for (int p = 0; p < list.GetCount(); ++p) types.push_back(list.GetItem(p)->type);
+        for (int p = 0; p < list.GetCount(); ++p)
+            types.push_back(list.GetItem(p)->type);
         EXPECT_EQ(types, c.types) << c.what;
     }
 }
@@ -125,9 +137,11 @@ TEST(EffectList, DropRules) {
 TEST(EffectList, LoadedFields) {
     CEffectList list;
     Load(list, Doc(Item("<Num>0</Num><Type>7</Type><Enabled>5</Enabled><Params>2</Params>" +
-                        Value("Num=\"1\" Min=\"-20\" Max=\"20\"", "-20") + Value("Num=\"0\" Min=\"-20\" Max=\"20\"", "7")) +
+                        Value("Num=\"1\" Min=\"-20\" Max=\"20\"", "-20") +
+                        Value("Num=\"0\" Min=\"-20\" Max=\"20\"", "7")) +
                    Item("<Num>1</Num><Type>2</Type><Enabled>0</Enabled>") +
-                   Item("<Num>2</Num><Type>3</Type><Params>1</Params>" + Value("Num=\"0\" Min=\"0\" Max=\"100\"", "5") +
+                   Item("<Num>2</Num><Type>3</Type><Params>1</Params>" +
+                        Value("Num=\"0\" Min=\"0\" Max=\"100\"", "5") +
                         Value("Num=\"2\" Min=\"0\" Max=\"100\"", "50"))));
     ASSERT_EQ(list.GetCount(), 3);
     const EffectItem* eq = list.GetItem(0);
@@ -140,7 +154,7 @@ TEST(EffectList, LoadedFields) {
     EXPECT_EQ(eq->value[2], 0);
     EXPECT_EQ(list.GetItem(1)->enabled, 0);
     EXPECT_EQ(list.GetItem(1)->Params, 0);
-    const EffectItem* past = list.GetItem(2);  // a value past the count in use is not kept
+    const EffectItem* past = list.GetItem(2); // a value past the count in use is not kept
     EXPECT_EQ(past->value[0], 5);
     EXPECT_EQ(past->value[2], 0);
     EXPECT_EQ(past->Max[2], 0);
@@ -152,10 +166,19 @@ TEST(EffectList, NumberRule) {
         bool ok;
         int32_t value;
     } cases[] = {
-        {"12", true, 12},        {"  12", true, 12},        {"\t-7", true, -7},  {"-", true, 0},
-        {"", true, 0},           {"   ", true, 0},          {"12a", false, 0},   {"1 2", false, 0},
-        {"+3", false, 0},        {"2147483647", true, 2147483647},              {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0}, {"99999999999999999999", false, 0},
+        {"12", true, 12},
+        {"  12", true, 12},
+        {"\t-7", true, -7},
+        {"-", true, 0},
+        {"", true, 0},
+        {"   ", true, 0},
+        {"12a", false, 0},
+        {"1 2", false, 0},
+        {"+3", false, 0},
+        {"2147483647", true, 2147483647},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
+        {"99999999999999999999", false, 0},
     };
     for (const Case& c : cases) {
         int32_t v = -999;
@@ -177,7 +200,7 @@ TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
     const std::string stored = Doc(Delay(0));
     ASSERT_TRUE(testutil::WriteAll(path, stored.data(), stored.size()));
     {
-        CEffectList never;  // this run never opened the chain
+        CEffectList never; // this run never opened the chain
         EXPECT_EQ(never.SaveEffectList(path.c_str()), 0);
         EXPECT_EQ(ReadText(path), stored);
     }
@@ -194,7 +217,7 @@ TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
         const std::string missing = dir.File("none.xml");
         CEffectList fresh;
         EXPECT_EQ(fresh.LoadEffectList(missing.c_str()), 0);
-        EXPECT_EQ(fresh.SaveEffectList(missing.c_str()), 1);  // an empty list, truthfully
+        EXPECT_EQ(fresh.SaveEffectList(missing.c_str()), 1); // an empty list, truthfully
         EXPECT_EQ(ReadText(missing), std::string(kDecl) + "<EffectList/>\r\n");
     }
 }
@@ -241,7 +264,8 @@ TEST(EffectList, DamagedFiles) {
     EXPECT_EQ(whole.GetCount(), 3);
     // An end tag with a blank before its ">" is still an end tag.
     std::string spaced = good;
-    for (size_t at = spaced.find("</EffectItem>"); at != std::string::npos; at = spaced.find("</EffectItem>", at)) {
+    for (size_t at = spaced.find("</EffectItem>"); at != std::string::npos;
+         at = spaced.find("</EffectItem>", at)) {
         spaced.replace(at, 13, "</EffectItem >");
         at += 14;
     }
@@ -250,13 +274,17 @@ TEST(EffectList, DamagedFiles) {
     EXPECT_EQ(blanks.GetCount(), 3);
 
     std::string binary;
-    for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 7919) & 0xFF));
+    for (int i = 0; i < 4096; ++i)
+        binary.push_back(static_cast<char>((i * 7919) & 0xFF));
     std::string nested = std::string(kDecl) + "<EffectList>";
-    for (int i = 0; i < 100000; ++i) nested += "<EffectItem>";
-    std::string ranges = Doc(Item("<Num>0</Num><Type>4</Type><Params>1</Params>"
-                                  "<ParamValue Num=\"0\" Min=\"-2147483648\" Max=\"2147483647\">2000000000</ParamValue>") +
-                             Delay(1));
-    for (const std::string& text : {binary, nested, std::string(kDecl), std::string("<EffectList/>"), ranges}) {
+    for (int i = 0; i < 100000; ++i)
+        nested += "<EffectItem>";
+    std::string ranges =
+        Doc(Item("<Num>0</Num><Type>4</Type><Params>1</Params>"
+                 "<ParamValue Num=\"0\" Min=\"-2147483648\" Max=\"2147483647\">2000000000</ParamValue>") +
+            Delay(1));
+    for (const std::string& text :
+         {binary, nested, std::string(kDecl), std::string("<EffectList/>"), ranges}) {
         CEffectList list;
         Load(list, text);
         EXPECT_LE(list.GetCount(), 2);
@@ -277,9 +305,9 @@ TEST(EffectList, EditingAndApplying) {
     CEffectList list;
     EXPECT_TRUE(list.InsertItem(-1, EFFECT_CHORUS));
     EXPECT_TRUE(list.InsertItem(-1, EFFECT_DELAY));
-    EXPECT_TRUE(list.InsertItem(1, EFFECT_ECHO));  // CHORUS ECHO DELAY
+    EXPECT_TRUE(list.InsertItem(1, EFFECT_ECHO)); // CHORUS ECHO DELAY
     EXPECT_EQ(list.InsertItem(0, 21), nullptr);
-    list.MoveItem(2, 0);  // DELAY CHORUS ECHO
+    list.MoveItem(2, 0); // DELAY CHORUS ECHO
     list.SetEnabled(1, 0);
     CEffectManager m;
     list.ApplyTo(m, 48000);
@@ -288,8 +316,12 @@ TEST(EffectList, EditingAndApplying) {
     EXPECT_EQ(m.GetEffectType(2), EFFECT_ECHO);
     EXPECT_EQ(m.GetEffectEnable(1), 0);
     list.RemoveItem(0);
-    EXPECT_EQ(list.GetItem(0)->type, EFFECT_CHORUS);
-    for (int i = 0; i < 20; ++i) list.InsertItem(-1, EFFECT_THROUGH);
+    list.MoveItem(0, 1); // forward: ECHO CHORUS
+    ASSERT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(list.GetItem(0)->type, EFFECT_ECHO);
+    EXPECT_EQ(list.GetItem(1)->type, EFFECT_CHORUS);
+    for (int i = 0; i < 20; ++i)
+        list.InsertItem(-1, EFFECT_THROUGH);
     EXPECT_EQ(list.GetCount(), 10);
 }
 
@@ -308,4 +340,4 @@ TEST(EffectList, DefaultFileInTheCurrentFolder) {
     EXPECT_EQ(back.GetItem(0)->type, EFFECT_TREMOLO);
 }
 
-}  // namespace
+} // namespace

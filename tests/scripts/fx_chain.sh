@@ -6,24 +6,9 @@
 # carries sound, and bad arguments give status 1.
 # Usage: fx_chain.sh KIND WORKDIR TOOL-COMMAND...
 set -u
-kind=$1 work=$2
-shift 2
-tool=("$@")
 
 command -v sox >/dev/null || { echo "sox missing"; exit 77; }
-if [ "$kind" = win ]; then
-    command -v winepath >/dev/null || { echo "winepath missing"; exit 77; }
-    hostpath() { winepath -w "$1" 2>/dev/null; }
-else
-    hostpath() { printf '%s' "$1"; }
-fi
-
-rm -rf "$work" && mkdir -p "$work" || exit 1
-cd "$work" || exit 1
-fail=0
-check() { # what, condition result
-    if [ "$2" -ne 0 ]; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi
-}
+source "$(dirname "$0")/lib/tool_check.bash"
 fx() { "${tool[@]}" fx --chain "$(hostpath "$PWD/$1")" "$(hostpath "$PWD/$2")" "$(hostpath "$PWD/$3")"; }
 decode() { "${tool[@]}" decode "$(hostpath "$PWD/$1")"; }
 

@@ -5,25 +5,10 @@
 # the encoder's Info frame, which is not played.
 # Usage: mp3_decode.sh KIND WORKDIR TOOL-COMMAND...
 set -u
-kind=$1 work=$2
-shift 2
-tool=("$@")
 
 command -v lame >/dev/null && command -v mpg123 >/dev/null && command -v sox >/dev/null ||
     { echo "lame, mpg123 or sox missing"; exit 77; }
-if [ "$kind" = win ]; then
-    command -v winepath >/dev/null || { echo "winepath missing"; exit 77; }
-    hostpath() { winepath -w "$1" 2>/dev/null; }
-else
-    hostpath() { printf '%s' "$1"; }
-fi
-
-rm -rf "$work" && mkdir -p "$work" || exit 1
-cd "$work" || exit 1
-fail=0
-check() { # what, condition result
-    if [ "$2" -ne 0 ]; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi
-}
+source "$(dirname "$0")/lib/tool_check.bash"
 
 sox -n -r 44100 -c 2 st.wav synth 1.5 sine 440 sine 660 gain -6 || exit 1
 sox -n -r 22050 -c 1 mono.wav synth 1.5 sine 300 gain -6 || exit 1

@@ -4,24 +4,9 @@
 # play file gives exit status 1 and one line on standard error.
 # Usage: wav_decode.sh KIND WORKDIR TOOL-COMMAND...
 set -u
-kind=$1 work=$2
-shift 2
-tool=("$@")
 
 command -v sox >/dev/null && command -v ffmpeg >/dev/null || { echo "sox or ffmpeg missing"; exit 77; }
-if [ "$kind" = win ]; then
-    command -v winepath >/dev/null || { echo "winepath missing"; exit 77; }
-    hostpath() { winepath -w "$1" 2>/dev/null; }
-else
-    hostpath() { printf '%s' "$1"; }
-fi
-
-rm -rf "$work" && mkdir -p "$work" || exit 1
-cd "$work" || exit 1
-fail=0
-check() { # what, condition result
-    if [ "$2" -ne 0 ]; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi
-}
+source "$(dirname "$0")/lib/tool_check.bash"
 
 sine="ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:r=8000:d=0.2"
 make_cases() {
@@ -32,11 +17,18 @@ make_cases() {
     $sine -c:a pcm_s16le -write_bext 1 -metadata title=Take bext.wav
     $sine -c:a pcm_s16le -write_peak on trailing.wav
     $sine -c:a pcm_s16le -f wav - > pipe.wav
+    sox -n -r 8000 -c 2 -b 32 -e signed s32.wav synth 0.1 sine 440
+    sox -n -r 8000 -c 1 -b 8 -e unsigned odd.wav synth 0.100125 sine 440
+    sox -V1 -n -r 8000 -c 1 -b 16 -t wav - synth 0.1 sine 440 | cat > soxpipe.wav
+    $sine -c:a pcm_s16le -metadata title=Helo -metadata artist=abcde tags.wav
+    $sine -c:a pcm_f64le f64.wav
+    $sine -c:a pcm_s16le -rf64 auto junk.wav
 }
 make_cases || { echo "could not make the test files"; exit 1; }
 
-declare -A frames=([u8]=1600 [s16]=13230 [s24]=9600 [f32]=1600 [bext]=1600 [trailing]=1600 [pipe]=1600)
-for name in u8 s16 s24 f32 bext trailing pipe; do
+declare -A frames=([u8]=1600 [s16]=13230 [s24]=9600 [f32]=1600 [bext]=1600 [trailing]=1600 [pipe]=1600
+                   [s32]=800 [odd]=801 [soxpipe]=800 [tags]=1600 [f64]=1600 [junk]=1600)
+for name in "${!frames[@]}"; do
     f=$name.wav
     ffmpeg -nostdin -loglevel error -y -i "$f" -map 0:a -c:a copy -f data "$name.ref"
     "${tool[@]}" decode "$(hostpath "$PWD/$f")" > "$name.out" 2> "$name.err"

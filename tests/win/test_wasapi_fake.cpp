@@ -40,20 +40,14 @@ template <class Driver, class Body> void With(FakeSystem& fake, CSoundListener* 
     EXPECT_EQ(fake.LiveObjects(), 0);
 }
 
+// The lookup's edges: first and last entry, a gap, one past the end, a generic code.
 TEST(WasapiErrorName, KnownAndUnknownCodes) {
     const std::tuple<uint32_t, const char*> cases[] = {
-        {0x88890019u, "AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED"},
         {0x88890001u, "AUDCLNT_E_NOT_INITIALIZED"},
-        {0x8889000Eu, "AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED"},
         {0x88890020u, "AUDCLNT_E_INVALID_DEVICE_PERIOD"},
-        {0x08890003u, "AUDCLNT_S_POSITION_STALLED"},
-        {0x80004003u, "E_POINTER"},
-        {0x80070057u, "E_INVALIDARG"},
         {0x8007000Eu, "E_OUTOFMEMORY"},
-        // Not in the table: the gap at 0x0D, one past the end, success, a generic failure.
         {0x8889000Du, "UNKNOWN ERROR"},
         {0x88890021u, "UNKNOWN ERROR"},
-        {0x00000000u, "UNKNOWN ERROR"},
         {0x80004005u, "UNKNOWN ERROR"},
     };
     for (const auto& [code, name] : cases)
@@ -209,10 +203,8 @@ TEST(WasapiFake, SelectDeviceRanges) {
     EXPECT_EQ(none.GetDeviceIndex(), -1);
     // An enumerator that cannot be created leaves the index and answers 1.
     fake.Fail("CoCreateInstance", E_OUTOFMEMORY);
-    TraceLog trace;
     EXPECT_EQ(capture.SelectDevice(1), 1);
     EXPECT_EQ(capture.GetDeviceIndex(), 1000);
-    EXPECT_TRUE(trace.Has("Unable to instantiate device enumerator: E_OUTOFMEMORY(8007000e)\n"));
 }
 
 TEST(WasapiFake, EnumAndFind) {
@@ -311,11 +303,9 @@ TEST(WasapiFallback, CaptureEndpointFallsBackToSharedOnRefusal) {
         FakeSystem fake;
         fake.exclusiveRefusal = refusal;
         RecordingListener listener;
-        TraceLog trace;
         With<CWASAPICapture>(fake, &listener, [&](CWASAPICapture& capture) {
             ASSERT_EQ(capture.Open(1, 32000, 16, 20), 1);
             EXPECT_TRUE(capture.IsSharedMode());
-            EXPECT_TRUE(trace.Has("Exclusive mode refused: ", true));
             auto inits = fake.Inits();
             ASSERT_EQ(inits.size(), 2u);
             EXPECT_EQ(inits[0].mode, kExclusive);
@@ -378,76 +368,51 @@ TEST(WasapiFallback, OtherFailuresDoNotFallBack) {
 
 TEST(WasapiFake, EveryFailingCallFailsOpenCleanly) {
     constexpr bool R = true, C = false; // renderer, capture
-    const std::tuple<bool, int32_t, const char*, HRESULT, int, int, const char*> cases[] = {
-        {C, 1, "CoCreateInstance", E_OUTOFMEMORY, 0, 0,
-         "Unable to instantiate device enumerator: E_OUTOFMEMORY(8007000e)\n"},
-        {C, 1, "IMMDeviceEnumerator::EnumAudioEndpoints", E_OUTOFMEMORY, 0, 0,
-         "Unable to retrieve device collection: E_OUTOFMEMORY(8007000e)\n"},
-        {C, 1, "IMMDeviceCollection::GetCount", E_POINTER, 0, 0,
-         "Unable to get device collection length: E_POINTER(80004003)\n"},
-        {C, 1, "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0,
-         "Unable to retrieve device 1: E_INVALIDARG(80070057)\n"},
-        {C, -1, "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0,
-         "Unable to get default device for role 1: E_OUTOFMEMORY(8007000e)\n"},
-        {C, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0,
-         "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-        {C, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0,
-         "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-        {C, 1, "IAudioClient::GetDevicePeriod", AUDCLNT_E_DEVICE_INVALIDATED, 0, 0,
-         "Unable to get device period: AUDCLNT_E_DEVICE_INVALIDATED(88890004)\n"},
-        {C, 1, "IAudioClient::Initialize", AUDCLNT_E_CPUUSAGE_EXCEEDED, 0, 0,
-         "Unable to initialize audio client: AUDCLNT_E_CPUUSAGE_EXCEEDED(88890017)\n"},
-        {C, 1, "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0,
-         "Unable to get audio client buffer: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
-        {C, 1, "IAudioClient::SetEventHandle", AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED, 0, 0,
-         "Unable to set ready event: AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED(88890011)\n"},
-        {C, 1, "IAudioClient::GetService", E_NOINTERFACE, 0, 0,
-         "Unable to get new capture client: UNKNOWN ERROR(80004002)\n"},
-        {C, 1001, "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0,
-         "Unable to get mix format on audio client: E_OUTOFMEMORY(8007000e)\n"},
-        {C, 1001, "IAudioClient::Initialize", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0,
-         "Unable to initialize audio client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
-        {C, 1001, "IAudioClient::GetStreamLatency", AUDCLNT_E_NOT_INITIALIZED, 0, 1, // only traced
-         "Unable to get stream latency: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
-        {C, 1001, "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0,
-         "Unable to get new capture client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
-        {R, 1, "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0,
-         "Unable to retrieve device 1: E_INVALIDARG(80070057)\n"},
-        {R, -1, "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0,
-         "Unable to get default device for role 1: E_OUTOFMEMORY(8007000e)\n"},
-        {R, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0,
-         "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-        {R, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0,
-         "Unable to activate audio client: E_OUTOFMEMORY(8007000e)\n"},
-        {R, 1, "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0,
-         "Unable to get mix format on audio client: E_OUTOFMEMORY(8007000e)\n"},
-        {R, 1, "IAudioClient::IsFormatSupported", E_INVALIDARG, 0, 0, "Failed to load the mix format.\n"},
-        {R, 1, "IAudioClient::Initialize", AUDCLNT_E_BUFFER_TOO_LARGE, 0, 0,
-         "Unable to initialize audio client: AUDCLNT_E_BUFFER_TOO_LARGE(88890006)\n"},
-        {R, 1, "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0,
-         "Unable to get audio client buffer: AUDCLNT_E_NOT_INITIALIZED(88890001)\n"},
-        {R, 1, "IAudioClient::SetEventHandle", E_INVALIDARG, 0, 0,
-         "Unable to get set event handle: E_INVALIDARG(80070057)\n"},
-        {R, 1, "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0,
-         "Unable to get new render client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"},
+    // Which driver, device, failing call and code, after how many successes,
+    // and whether Open still succeeds (a failed latency query is not fatal).
+    const std::tuple<bool, int32_t, const char*, HRESULT, int, int> cases[] = {
+        {C, 1, "CoCreateInstance", E_OUTOFMEMORY, 0, 0},
+        {C, 1, "IMMDeviceEnumerator::EnumAudioEndpoints", E_OUTOFMEMORY, 0, 0},
+        {C, 1, "IMMDeviceCollection::GetCount", E_POINTER, 0, 0},
+        {C, 1, "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0},
+        {C, -1, "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0},
+        {C, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0},
+        {C, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0},
+        {C, 1, "IAudioClient::GetDevicePeriod", AUDCLNT_E_DEVICE_INVALIDATED, 0, 0},
+        {C, 1, "IAudioClient::Initialize", AUDCLNT_E_CPUUSAGE_EXCEEDED, 0, 0},
+        {C, 1, "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0},
+        {C, 1, "IAudioClient::SetEventHandle", AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED, 0, 0},
+        {C, 1, "IAudioClient::GetService", E_NOINTERFACE, 0, 0},
+        {C, 1001, "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0},
+        {C, 1001, "IAudioClient::Initialize", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0},
+        {C, 1001, "IAudioClient::GetStreamLatency", AUDCLNT_E_NOT_INITIALIZED, 0, 1},
+        {C, 1001, "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0},
+        {R, 1, "IMMDeviceCollection::Item", E_INVALIDARG, 0, 0},
+        {R, -1, "IMMDeviceEnumerator::GetDefaultAudioEndpoint", E_OUTOFMEMORY, 0, 0},
+        {R, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 0, 0},
+        {R, 1, "IMMDevice::Activate", E_OUTOFMEMORY, 1, 0},
+        {R, 1, "IAudioClient::GetMixFormat", E_OUTOFMEMORY, 0, 0},
+        {R, 1, "IAudioClient::IsFormatSupported", E_INVALIDARG, 0, 0},
+        {R, 1, "IAudioClient::Initialize", AUDCLNT_E_BUFFER_TOO_LARGE, 0, 0},
+        {R, 1, "IAudioClient::GetBufferSize", AUDCLNT_E_NOT_INITIALIZED, 0, 0},
+        {R, 1, "IAudioClient::SetEventHandle", E_INVALIDARG, 0, 0},
+        {R, 1, "IAudioClient::GetService", AUDCLNT_E_WRONG_ENDPOINT_TYPE, 0, 0},
     };
-    for (const auto& [isRender, index, call, hr, after, opened, expectedTrace] : cases) {
+    for (const auto& [isRender, index, call, hr, after, opened] : cases) {
         SCOPED_TRACE(testing::Message()
                      << (isRender ? "render " : "capture ") << index << " " << call << " after " << after);
         FakeSystem fake;
         // A second Activate happens on the retry after a non-aligned buffer.
         fake.alignedFrames = after == 1 ? 448 : 0;
-        TraceLog trace;
         auto run = [&](auto& driver) {
             ASSERT_TRUE(index == DEFAULT_DEVICE_INDEX || driver.SelectDevice(index));
             fake.Fail(call, hr, after);
             EXPECT_EQ(driver.Open(2, 48000, 16, 10), opened);
-            EXPECT_TRUE(trace.Has(expectedTrace)) << expectedTrace;
+            EXPECT_GT(fake.Calls(call), after); // the failure was met, not skipped
             if (opened) return;
             // A failed Open keeps nothing and can be retried at once.
             EXPECT_EQ(driver.IsOpen(), 0);
             EXPECT_EQ(fake.LiveObjects(), 0);
-            EXPECT_TRUE(!isRender || trace.Has("Can't open WASAPI renderer\n"));
             fake.ClearFailures();
             fake.alignedFrames = 0;
             EXPECT_EQ(driver.Open(2, 48000, 16, 10), 1);
@@ -460,16 +425,14 @@ TEST(WasapiFake, EveryFailingCallFailsOpenCleanly) {
 }
 
 TEST(WasapiFake, StartAndStreamFailuresAreHandled) {
-    TraceLog trace;
     FakeSystem starts;
     With<CWASAPICapture>(starts, nullptr, [&](CWASAPICapture& capture) {
         ASSERT_EQ(capture.Open(2, 48000, 16, 10), 1);
         starts.Fail("IAudioClient::Start", AUDCLNT_E_NOT_STOPPED);
         EXPECT_EQ(capture.Start(), 0);
-        EXPECT_TRUE(trace.Has("Unable to start capture client: AUDCLNT_E_NOT_STOPPED(88890005)\n"));
         EXPECT_EQ(capture.IsStarted(), 0);
         capture.Close(); // the waiting thread is woken and joined
-        EXPECT_TRUE(trace.Has("stop capture thread\n"));
+        EXPECT_EQ(capture.IsOpen(), 0);
     });
 
     // A vanished device: the thread reads it once and then only waits for Stop or Close.
@@ -479,25 +442,23 @@ TEST(WasapiFake, StartAndStreamFailuresAreHandled) {
     With<CWASAPICapture>(reads, &quiet, [&](CWASAPICapture& capture) {
         ASSERT_EQ(capture.Open(2, 48000, 16, 10), 1);
         ASSERT_EQ(capture.Start(), 1);
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                return trace.Has("Unable to get capture buffer: AUDCLNT_E_DEVICE_INVALIDATED(88890004)\n");
-            },
-            2000));
+        ASSERT_TRUE(WaitFor([&] { return reads.Calls("IAudioCaptureClient::GetBuffer") >= 1; }, 2000));
         plat::SleepMs(100); // ten more packets signalled
         EXPECT_EQ(reads.Calls("IAudioCaptureClient::GetBuffer"), 1);
         EXPECT_EQ(quiet.m_InCalls.load(), 0);
     });
 
+    // The first fill succeeds (in Start), the thread's first fails and ends it.
     FakeSystem writes;
     writes.Fail("IAudioRenderClient::GetBuffer", AUDCLNT_E_BUFFER_TOO_LARGE, 1);
     RecordingListener listener;
     With<CWASAPIRenderer>(writes, &listener, [&](CWASAPIRenderer& render) {
         ASSERT_EQ(render.Open(2, 48000, 16, 10), 1);
-        ASSERT_EQ(render.Start(), 1); // the first fill succeeds, the thread's first fails and ends it
-        ASSERT_TRUE(WaitFor([&] { return trace.Has("stop render thread\n"); }, 2000));
-        EXPECT_TRUE(trace.Has(
-            "Failed to get buffer: AUDCLNT_E_BUFFER_TOO_LARGE(88890006), samples=480, len=1920", true));
+        ASSERT_EQ(render.Start(), 1);
+        ASSERT_TRUE(WaitFor([&] { return writes.Calls("IAudioRenderClient::GetBuffer") >= 2; }, 2000));
+        plat::SleepMs(100);
+        EXPECT_EQ(writes.Calls("IAudioRenderClient::GetBuffer"), 2);
+        EXPECT_EQ(writes.RenderReleases().size(), 1u);
         EXPECT_EQ(render.IsStarted(), 1); // running without a thread until Stop or Close
     });
 }

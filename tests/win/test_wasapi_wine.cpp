@@ -121,7 +121,6 @@ TEST(WasapiDrivers, ToneRoundTripThroughTheNullSink) {
 
 TEST(WasapiCapture, WineRefusesLoopbackCleanly) {
     REQUIRE_TESTBED(capIndex, renIndex);
-    TraceLog trace;
     CWASAPICapture capture;
     capture.Init(nullptr);
     ASSERT_EQ(capture.SelectDevice(LOOPBACK_INDEX_BASE + renIndex), 1);
@@ -131,7 +130,6 @@ TEST(WasapiCapture, WineRefusesLoopbackCleanly) {
         EXPECT_NE(capture.GetFormat()->nSamplesPerSec, 0u);
         GTEST_SKIP() << "this Wine supports loopback capture";
     }
-    EXPECT_TRUE(trace.Has("Unable to get new capture client: AUDCLNT_E_WRONG_ENDPOINT_TYPE(88890003)\n"));
     EXPECT_EQ(capture.IsOpen(), 0);
     ASSERT_EQ(capture.SelectDevice(capIndex), 1);
     EXPECT_EQ(capture.Open(2, 48000, 16, 50), 1);
