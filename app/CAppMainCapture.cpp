@@ -99,7 +99,8 @@ void CAppMain::RefreshMonitorInfo() {
 
 void CAppMain::RefreshFolder() {
     if (!m_hWnd) return;
-    std::wstring folder = plat::Utf8ToWide(g_pAppParameter->m_WavePath.Str());
+    // The folder recordings really go to, also when the setting is empty.
+    std::wstring folder = plat::Utf8ToWide(g_pAppParameter->RecordFolder());
     if (folder.size() > 261) folder.resize(261);
     ui::SetItemText(m_hWnd, IDC_REC_FOLDER, plat::WideToUtf8(folder));
 }

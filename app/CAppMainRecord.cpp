@@ -34,7 +34,7 @@ int CAppMain::RecordStartSequence() {
     }
     if (state & REC_RECORDING) return 1;
 
-    std::wstring folder = plat::Utf8ToWide(g_pAppParameter->m_WavePath.Str());
+    std::wstring folder = plat::Utf8ToWide(g_pAppParameter->RecordFolder());
     if (folder.size() > 260) folder.resize(260);
     const std::string folder8 = plat::WideToUtf8(folder);
     std::string path;

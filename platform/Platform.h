@@ -50,6 +50,9 @@ bool SetCurrentDirectoryTo(const char* path);
 // $XDG_DATA_HOME (or ~/.local/share) elsewhere. Empty when unknown.
 std::string UserDataDirectory();
 std::string TempDirectory();
+// The user's music folder (Windows' "Music"; $XDG_MUSIC_DIR or ~/Music
+// elsewhere). Empty when unknown.
+std::string UserMusicDirectory();
 char PathSeparator();
 std::string JoinPath(const std::string& dir, const std::string& name);
 

@@ -43,6 +43,13 @@ int CAppParameter::GetResource(int id) {
     return 0;
 }
 
+std::string CAppParameter::RecordFolder() const {
+    if (!m_WavePath.IsEmpty()) return m_WavePath.Str();
+    if (plat::IsWritableDirectory(m_CurrentPath.Str())) return m_CurrentPath.Str();
+    std::string music = plat::UserMusicDirectory();
+    return music.empty() ? m_CurrentPath.Str() : music;
+}
+
 int CAppParameter::Initialise() {
     m_MainWindowClass = "SONVEL MAIN WINDOW";
     m_ChildWindowClass = "SONVEL CHILD WINDOW";

@@ -22,6 +22,11 @@ public:
     void ReadKeys(CXml& xml, const XmlNode* top) override;
     void WriteKeys(CXml& xml, XmlNode* root) override;
 
+    // Where recordings go: `wave_path`; when it is empty, the current folder,
+    // unless that cannot be written (an installed copy started in its program
+    // folder), then the user's music folder.
+    std::string RecordFolder() const;
+
     // Start-up values; ReadKeys falls back to the missing-key values, which
     // differ for `latency` (50) and `rec_file_channel` (0).
     int32_t m_DriverType = 0;  // `driver_type`: 0 WASAPI, 1 MME

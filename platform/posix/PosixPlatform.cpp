@@ -215,6 +215,14 @@ std::string UserDataDirectory() {
     return {};
 }
 
+std::string UserMusicDirectory() {
+    const char* xdg = std::getenv("XDG_MUSIC_DIR");
+    if (xdg && *xdg == '/') return xdg;
+    const char* home = std::getenv("HOME");
+    if (home && *home) return std::string(home) + "/Music";
+    return {};
+}
+
 std::string TempDirectory() {
     const char* t = std::getenv("TMPDIR");
     return t && *t ? std::string(t) : std::string("/tmp");

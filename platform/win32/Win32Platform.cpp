@@ -140,6 +140,13 @@ std::string UserDataDirectory() {
     return WideToUtf8(buffer);
 }
 
+std::string UserMusicDirectory() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return {};
+    return WideToUtf8(buffer);
+}
+
 std::string TempDirectory() {
     wchar_t buffer[MAX_PATH + 1] = {};
     DWORD n = GetTempPathW(MAX_PATH + 1, buffer);

@@ -1,5 +1,6 @@
 // Where the settings file lives: a portable copy keeps it beside itself, an
 // installed copy in a protected folder keeps it in the per-user folder.
+#include "settings/CAppParameter.h"
 #include "settings/CCommConfig.h"
 
 #include "platform/Platform.h"
@@ -65,6 +66,20 @@ TEST(SettingsPlace, WritableFolderProbeLeavesNothingBehind) {
     EXPECT_TRUE(plat::IsWritableDirectory(dir));
     EXPECT_EQ(plat::PathFileSize(leftOver.c_str()), 4);
     plat::RemoveFile(leftOver.c_str());
+}
+
+} // namespace
+
+namespace {
+
+TEST(SettingsPlace, RecordFolderIsTheSettingOrTheWritableCurrentFolder) {
+    CAppParameter p;
+    p.m_WavePath = "C:\\takes";
+    EXPECT_EQ(p.RecordFolder(), "C:\\takes");
+    p.m_WavePath = "";
+    // The test runs in a folder it can write: an empty setting means that folder.
+    ASSERT_TRUE(plat::IsWritableDirectory(p.m_CurrentPath.Str()));
+    EXPECT_EQ(p.RecordFolder(), p.m_CurrentPath.Str());
 }
 
 } // namespace
