@@ -9,8 +9,15 @@
 CString::CString(const wchar_t* wide) { Assign(wide, -1); }
 CString::CString(const char* utf8) { AssignUtf8(utf8, -1); }
 
-CString::CString(CString&& other) noexcept
-    : m_pText(other.m_pText), m_Capacity(other.m_Capacity), m_Length(other.m_Length), m_pWide(other.m_pWide) {
+CString::CString(CString&& other) noexcept {
+    if (other.IsView()) {
+        AssignUtf8(other.m_pText, other.m_Length);
+        return;
+    }
+    m_pText = other.m_pText;
+    m_Capacity = other.m_Capacity;
+    m_Length = other.m_Length;
+    m_pWide = other.m_pWide;
     other.m_pText = nullptr;
     other.m_pWide = nullptr;
     other.m_Capacity = other.m_Length = 0;
@@ -19,6 +26,10 @@ CString::CString(CString&& other) noexcept
 CString& CString::operator=(CString&& other) noexcept {
     if (this != &other) {
         Clear();
+        if (other.IsView()) {
+            AssignUtf8(other.m_pText, other.m_Length);
+            return *this;
+        }
         m_pText = other.m_pText;
         m_Capacity = other.m_Capacity;
         m_Length = other.m_Length;
@@ -33,7 +44,7 @@ CString& CString::operator=(CString&& other) noexcept {
 CString::~CString() { Clear(); }
 
 void CString::Clear() {
-    std::free(m_pText);
+    if (!IsView()) std::free(m_pText);
     delete[] m_pWide;
     m_pText = nullptr;
     m_pWide = nullptr;
@@ -50,7 +61,7 @@ bool CString::Reserve(int needed) {
     char* block = static_cast<char*>(std::calloc(static_cast<size_t>(newCapacity), 1));
     if (!block) return false;
     if (m_pText) std::memcpy(block, m_pText, static_cast<size_t>(m_Length));
-    std::free(m_pText);
+    if (!IsView()) std::free(m_pText);
     m_pText = block;
     m_Capacity = static_cast<int32_t>(newCapacity);
     return true;
@@ -73,7 +84,7 @@ void CString::AssignUtf8(const char* utf8, int len) {
         // Fresh block sized for the new text; the old one goes only on success.
         char* block = static_cast<char*>(std::calloc(n + 1, 1));
         if (!block) return;
-        std::free(m_pText);
+        if (!IsView()) std::free(m_pText);
         m_pText = block;
         m_Capacity = static_cast<int32_t>(n + 1);
     }
@@ -147,6 +158,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 void CString::Trim() {
     if (!m_pText) return;
+    if (IsView() && !Reserve(m_Length)) return;  // trims a copy of its own, never the viewed bytes
     int start = 0;
     while (start < m_Length && IsBlank(m_pText[start])) ++start;
     int end = m_Length;

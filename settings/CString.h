@@ -43,6 +43,7 @@ public:
     const char* c_str() const { return m_pText ? m_pText : ""; }
     std::string Str() const { return std::string(c_str(), static_cast<size_t>(m_Length)); }
     int GetLength() const { return m_Length; }
+    // 0 also while the string views bytes it does not own (see below).
     int GetCapacity() const { return m_Capacity; }
     bool IsEmpty() const { return m_Length == 0; }
 
@@ -64,6 +65,17 @@ public:
     void Clear();
 
 private:
+    // A parsed XML document keeps its strings in its own blocks: such a string
+    // views `length` NUL-terminated bytes that outlive it, marked by a null
+    // capacity. It never frees them; the first write moves the text into a
+    // block of its own, and a move copies it, so the view never leaves the
+    // document's strings.
+    struct ViewTag {};
+    CString(const char* bytes, int32_t length, ViewTag)
+        : m_pText(length > 0 ? const_cast<char*>(bytes) : nullptr), m_Length(length > 0 ? length : 0) {}
+    friend class CXmlArena;
+    bool IsView() const { return m_pText && m_Capacity == 0; }
+
     bool Reserve(int needed);  // room for `needed` bytes plus the NUL
 
     char* m_pText = nullptr;

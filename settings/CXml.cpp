@@ -1,6 +1,7 @@
 #include "settings/CXml.h"
 
 #include "platform/Platform.h"
+#include "settings/CXmlArena.h"
 #include "settings/CXmlString.h"
 
 #include <cstdlib>
@@ -56,47 +57,82 @@ CString* NewString(const char* utf8, size_t len) {
     return s;
 }
 
-void FreeAttributes(XmlAttribute* attr) {
-    while (attr) {
-        XmlAttribute* next = attr->pNext;
-        delete attr->pName;
-        delete attr->pValue;
-        delete attr;
-        attr = next;
-    }
-}
+// Frees the pieces of trees: a piece of one of the listed documents goes back
+// to it, anything else (created, or put in by a caller) is deleted.
+class Freeing {
+public:
+    explicit Freeing(CXmlArena* documents) : m_pDocuments(documents) {}
 
-void FreeOne(XmlNode* node) {
-    FreeAttributes(node->pAttr);
-    delete node->pName;
-    delete node->pText;
-    delete node->pEncoding;
-    delete node;
-}
-
-// Children are spliced in front of the remaining siblings, so the whole tree
-// goes in one loop whatever its depth.
-void FreeTree(XmlNode* node) {
-    while (node) {
-        if (node->pChild) {
-            XmlNode* child = node->pChild;
-            node->pChild = nullptr;
-            XmlNode* tail = child;
-            while (tail->pNext) tail = tail->pNext;
-            tail->pNext = node->pNext;
-            node->pNext = child;
+    void Attributes(XmlAttribute* attr) {
+        while (attr) {
+            XmlAttribute* next = attr->pNext;
+            String(attr->pName);
+            String(attr->pValue);
+            Piece(attr);
+            attr = next;
         }
-        XmlNode* next = node->pNext;
-        FreeOne(node);
-        node = next;
     }
-}
+
+    void One(XmlNode* node) {
+        Attributes(node->pAttr);
+        String(node->pName);
+        String(node->pText);
+        String(node->pEncoding);
+        Piece(node);
+    }
+
+    // Children are spliced in front of the remaining siblings, so the whole
+    // tree goes in one loop whatever its depth.
+    void Tree(XmlNode* node) {
+        while (node) {
+            if (node->pChild) {
+                XmlNode* child = node->pChild;
+                node->pChild = nullptr;
+                XmlNode* tail = child;
+                while (tail->pNext) tail = tail->pNext;
+                tail->pNext = node->pNext;
+                node->pNext = child;
+            }
+            XmlNode* next = node->pNext;
+            One(node);
+            node = next;
+        }
+    }
+
+private:
+    template <class T>
+    CXmlArena* Owner(const T* p) {
+        // Trees are freed document by document: ask the last owner first.
+        if (m_pLast && m_pLast->Holds(p)) return m_pLast;
+        for (CXmlArena* a = m_pDocuments; a; a = a->m_pNext) {
+            if (a != m_pLast && a->Holds(p)) {
+                m_pLast = a;
+                return a;
+            }
+        }
+        return nullptr;
+    }
+    // A document's strings are shared and go only with the document.
+    void String(CString* s) {
+        if (s && !Owner(s)) delete s;
+    }
+    template <class T>
+    void Piece(T* p) {
+        if (CXmlArena* owner = Owner(p))
+            owner->Release();
+        else
+            delete p;
+    }
+
+    CXmlArena* m_pDocuments;
+    CXmlArena* m_pLast = nullptr;
+};
 
 // The parser's cursor and the state of one Parse call.
 class Parser {
 public:
-    Parser(const char* buffer, size_t length, uint32_t* codePage)
-        : m_Buffer(buffer), m_Length(length), m_pCodePage(codePage) {}
+    Parser(const char* buffer, size_t length, uint32_t* codePage, CXmlArena* document)
+        : m_Buffer(buffer), m_Length(length), m_pCodePage(codePage), m_pDocument(document), m_Free(document) {}
 
     // The declaration; false when it is missing or bad.
     bool Declaration(CString** encoding);
@@ -135,6 +171,9 @@ private:
     size_t m_Length;
     size_t m_Pos = 0;
     uint32_t* m_pCodePage;
+    CXmlArena* m_pDocument;  // where the tree being read lives
+    Freeing m_Free;          // gives back what fails
+    std::string m_Scratch;   // the bytes of the text being read
     bool m_TooDeep = false;
     bool m_Damaged = false;
     // The last element read found no element: only comments before the end of
@@ -143,17 +182,16 @@ private:
 };
 
 CString* Parser::Convert(const char* bytes, size_t length) {
-    if (length == 0) return NewString(nullptr, 0);
     // Plain ASCII needs no conversion (in code page 932 too, whose single
     // bytes below 0x80 are ASCII), and it is most of what we read.
     bool ascii = true;
     for (size_t i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
-    if (ascii) return NewString(bytes, length);
+    if (ascii) return m_pDocument->String(bytes, length);
     std::wstring wide;
     plat::MultiByteToWideString(bytes, static_cast<int>(length), static_cast<int>(*m_pCodePage), wide);
     std::string utf8;
     plat::WideToMultiByteString(wide.data(), static_cast<int>(wide.size()), plat::CP_PROGRAM, utf8);
-    return NewString(utf8.data(), utf8.size());
+    return m_pDocument->String(utf8.data(), utf8.size());
 }
 
 bool Parser::Name(size_t* start, size_t* length) {
@@ -172,7 +210,8 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         return nullptr;
     }
     if (m_Buffer[m_Pos] == terminator) return nullptr;
-    std::string bytes;
+    std::string& bytes = m_Scratch;
+    bytes.clear();
     bool pendingSpace = false;
     for (;;) {
         if (AtEnd()) break;
@@ -223,14 +262,10 @@ XmlAttribute* Parser::Attribute() {
     bool failed = false;
     CString* value = Text(quote, true, &failed);
     if (failed) return nullptr;
-    auto* attr = new (std::nothrow) XmlAttribute;
+    // Strings that end up unused stay with the document.
     CString* name = Convert(m_Buffer + nameStart, nameLength);
-    if (!attr || !name) {
-        delete attr;
-        delete name;
-        delete value;
-        return nullptr;
-    }
+    XmlAttribute* attr = name ? m_pDocument->NewAttribute() : nullptr;
+    if (!attr) return nullptr;
     attr->pName = name;
     attr->pValue = value;
     return attr;
@@ -258,11 +293,9 @@ bool Parser::Declaration(CString** encoding) {
         if (attr->pName->Equals("encoding")) {
             std::string value = attr->pValue ? attr->pValue->Str() : std::string();
             *m_pCodePage = NamesShiftJis(value) ? 932 : 65001;
-            delete *encoding;
             *encoding = attr->pValue;
-            attr->pValue = nullptr;
         }
-        FreeAttributes(attr);
+        m_Free.Attributes(attr);
     }
 }
 
@@ -320,11 +353,11 @@ XmlNode* Parser::ElementBody(int depth) {
     char after = m_Buffer[m_Pos];
     if (!IsSpace(after) && after != '/' && after != '>') return nullptr;
 
-    auto* node = new (std::nothrow) XmlNode;
+    XmlNode* node = m_pDocument->NewNode();
     if (!node) return nullptr;
     node->pName = Convert(m_Buffer + nameStart, nameLength);
     if (!node->pName) {
-        FreeOne(node);
+        m_Free.One(node);
         return nullptr;
     }
 
@@ -348,7 +381,7 @@ XmlNode* Parser::ElementBody(int depth) {
         }
         XmlAttribute* attr = Attribute();
         if (!attr) {
-            FreeOne(node);
+            m_Free.One(node);
             return nullptr;
         }
         (lastAttr ? lastAttr->pNext : node->pAttr) = attr;
@@ -386,7 +419,7 @@ XmlNode* Parser::ElementBody(int depth) {
             }
             if (!match) {
                 m_Pos = m_Length;  // a wrong end tag ends the reading of the buffer
-                FreeTree(node);
+                m_Free.Tree(node);
                 return nullptr;
             }
             ++m_Pos;
@@ -395,8 +428,8 @@ XmlNode* Parser::ElementBody(int depth) {
         if (m_Buffer[m_Pos] == '<') {
             XmlNode* child = Element(depth + 1);
             if (m_TooDeep) {
-                FreeTree(node);
-                FreeTree(child);
+                m_Free.Tree(node);
+                m_Free.Tree(child);
                 return nullptr;
             }
             if (child) {
@@ -408,22 +441,31 @@ XmlNode* Parser::ElementBody(int depth) {
         bool failed = false;
         CString* text = Text('<', false, &failed);
         if (failed) m_Damaged = true;
-        delete node->pText;
         node->pText = text;
     }
 }
 
 }  // namespace
 
+CXml::~CXml() {
+    while (m_pDocuments) {
+        CXmlArena* next = m_pDocuments->m_pNext;
+        delete m_pDocuments;
+        m_pDocuments = next;
+    }
+}
+
 XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
     // A document that names no encoding is UTF-8, whatever was parsed before.
     m_CodePage = 65001;
     m_Damaged = 1;
     if (!buffer || length == 0) return nullptr;
-    Parser parser(buffer, length, &m_CodePage);
+    auto* document = new (std::nothrow) CXmlArena;
+    if (!document) return nullptr;
+    Parser parser(buffer, length, &m_CodePage, document);
     CString* encoding = nullptr;
     if (!parser.Declaration(&encoding)) {
-        delete encoding;
+        delete document;
         return nullptr;
     }
     XmlNode* first = parser.Element(1);
@@ -434,18 +476,16 @@ XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
         tail->pNext = next;
         tail = next;
     }
-    if (parser.TooDeep()) {
-        plat::Trace("XML nesting deeper than %d refused\n", kMaxDepth);
-        FreeNodes(first);
-        delete encoding;
-        return nullptr;
-    }
-    if (!first) {
-        delete encoding;
+    if (parser.TooDeep()) plat::Trace("XML nesting deeper than %d refused\n", kMaxDepth);
+    if (parser.TooDeep() || !first) {
+        delete document;  // with whatever was read
         return nullptr;
     }
     m_Damaged = parser.Damaged() ? 1 : 0;
     first->pEncoding = encoding;
+    document->EndReading();
+    document->m_pNext = m_pDocuments;
+    m_pDocuments = document;
     return first;
 }
 
@@ -455,7 +495,7 @@ XmlNode* CXml::CreateNode(const char* utf8Name, const char* utf8Text) {
     node->pName = NewString(utf8Name, utf8Name ? std::strlen(utf8Name) : 0);
     if (utf8Text) node->pText = NewString(utf8Text, std::strlen(utf8Text));
     if (!node->pName || (utf8Text && !node->pText)) {
-        FreeOne(node);
+        Freeing(nullptr).One(node);
         return nullptr;
     }
     return node;
@@ -474,7 +514,7 @@ XmlAttribute* CXml::CreateAttribute(const char* utf8Name, const char* utf8Value)
     attr->pName = NewString(utf8Name, utf8Name ? std::strlen(utf8Name) : 0);
     if (utf8Value) attr->pValue = NewString(utf8Value, std::strlen(utf8Value));
     if (!attr->pName || (utf8Value && !attr->pValue)) {
-        FreeAttributes(attr);
+        Freeing(nullptr).Attributes(attr);
         return nullptr;
     }
     return attr;
@@ -487,7 +527,26 @@ XmlAttribute* CXml::CreateAttribute(const wchar_t* name, const wchar_t* value) {
     return CreateAttribute(n.c_str(), value ? v.c_str() : nullptr);
 }
 
-void CXml::FreeNodes(XmlNode* node) { FreeTree(node); }
+void CXml::FreeNodes(XmlNode* node) {
+    if (!node) return;
+    Freeing(m_pDocuments).Tree(node);
+    // A document none of whose nodes is in use any more goes back whole.
+    for (CXmlArena** link = &m_pDocuments; *link;) {
+        CXmlArena* document = *link;
+        if (document->InUse() == 0) {
+            *link = document->m_pNext;
+            delete document;
+        } else {
+            link = &document->m_pNext;
+        }
+    }
+}
+
+int CXml::GetDocumentCount() const {
+    int count = 0;
+    for (const CXmlArena* document = m_pDocuments; document; document = document->m_pNext) ++count;
+    return count;
+}
 
 void CXml::FreeBuffer(char* buffer) { std::free(buffer); }
 
@@ -511,6 +570,12 @@ void AppendEscaped(CXmlString& out, const CString* s) {
     out.Append(run, static_cast<int>(end - run));
 }
 
+// The writer's fixed pieces, without measuring each every time.
+template <size_t N>
+void Put(CXmlString& out, const char (&piece)[N]) {
+    out.Append(piece, static_cast<int>(N - 1));
+}
+
 void AppendName(CXmlString& out, const CString* s) {
     if (s) out.Append(s->c_str(), s->GetLength());
 }
@@ -521,10 +586,10 @@ char* CXml::Serialize(const XmlNode* node) {
     m_CodePage = 65001;
     CXmlString out(m_CodePage);
     if (!out.Ensure()) return nullptr;
-    out.Append("<?xml version=\"1.0\" ");
+    Put(out, "<?xml version=\"1.0\" ");
     // Whatever the source document declared, these bytes are UTF-8.
-    if (node && node->pEncoding) out.Append("encoding=\"utf-8\" ");
-    out.Append("?>\r\n");
+    if (node && node->pEncoding) Put(out, "encoding=\"utf-8\" ");
+    Put(out, "?>\r\n");
 
     // Depth-first without recursion: the stack holds the open elements.
     std::vector<const XmlNode*> open;
@@ -533,43 +598,43 @@ char* CXml::Serialize(const XmlNode* node) {
         if (!n) {
             const XmlNode* parent = open.back();
             open.pop_back();
-            out.Append("</");
+            Put(out, "</");
             AppendName(out, parent->pName);
-            out.Append(">\r\n");
+            Put(out, ">\r\n");
             n = parent->pNext;
             continue;
         }
-        out.Append("<");
+        Put(out, "<");
         AppendName(out, n->pName);
         if (n->pAttr) {
-            out.Append(" ");
+            Put(out, " ");
             for (const XmlAttribute* a = n->pAttr; a; a = a->pNext) {
                 AppendName(out, a->pName);
-                out.Append("=\"");
+                Put(out, "=\"");
                 // x="" would stop the next reading of the whole file; a single
                 // space reads back as the same empty value.
                 if (a->pValue && !a->pValue->IsEmpty())
                     AppendEscaped(out, a->pValue);
                 else
-                    out.Append(" ");
-                out.Append("\" ");
+                    Put(out, " ");
+                Put(out, "\" ");
             }
         }
         if (!n->pText && !n->pChild) {
-            out.Append("/>\r\n");
+            Put(out, "/>\r\n");
             n = n->pNext;
             continue;
         }
-        out.Append(">");
+        Put(out, ">");
         AppendEscaped(out, n->pText);
         if (n->pChild) {
             open.push_back(n);
             n = n->pChild;
             continue;
         }
-        out.Append("</");
+        Put(out, "</");
         AppendName(out, n->pName);
-        out.Append(">\r\n");
+        Put(out, ">\r\n");
         n = n->pNext;
     }
     return out.Detach();

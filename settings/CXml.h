@@ -7,11 +7,25 @@
 // Parse it, walk the tree through the pointers; to save, build a tree with
 // CreateNode/CreateAttribute, Serialize it and write the answered bytes.
 // One CXml is used by one thread. Nothing throws.
+//
+// Who owns what. A parsed tree belongs to the CXml that read it: its nodes,
+// attributes and strings live in that document's own blocks, and equal names,
+// values and texts of one document are one shared string. Read them; never
+// delete them; writing through one changes every node that shares it. To
+// change a field, point it at a new CString or a created node: FreeNodes
+// deletes those as before. Free a parsed tree, or any part of it, with
+// FreeNodes of the CXml that read it, while that CXml lives; whatever of it is
+// still held when the CXml goes, goes with it. A document's memory comes back
+// when its last node has been freed. Created nodes and attributes are
+// allocations of their own, as are the strings callers put in; they may be
+// linked into a parsed tree and go with it.
 #pragma once
 
 #include "settings/CString.h"
 
 #include <cstdint>
+
+class CXmlArena;
 
 // An attribute of an element, owned by the element's pAttr list.
 struct XmlAttribute {
@@ -39,13 +53,16 @@ public:
     static constexpr int kMaxDepth = 256;
 
     CXml() = default;
-    virtual ~CXml() = default;
+    virtual ~CXml();
+    CXml(const CXml&) = delete;
+    CXml& operator=(const CXml&) = delete;
 
     // Parses `length` bytes. Answers the first top-level element (the others
     // chained through pNext), or null when the buffer is null or empty, the
     // declaration is missing or bad, the first element does not parse, or the
     // elements nest deeper than kMaxDepth. Malformed input after the first
-    // element gives a partial tree. The caller frees the result with FreeNodes.
+    // element gives a partial tree. The caller frees the result with FreeNodes
+    // of this CXml (see above).
     XmlNode* Parse(const char* buffer, uint32_t length);
 
     // A new element named `name` with `text` when given (null: no text); null
@@ -62,7 +79,8 @@ public:
     char* Serialize(const XmlNode* node);
     static void FreeBuffer(char* buffer);
 
-    // Frees `node`, its siblings, their attributes, children and strings.
+    // Frees `node`, its siblings, their attributes, children and strings:
+    // created ones are deleted, parsed ones go back to their document.
     void FreeNodes(XmlNode* node);
 
     // The node's text as a decimal integer: `def` for no node or no text; 0 for
@@ -87,8 +105,11 @@ public:
     // text, an element never closed, a wrong end tag, bytes after the last
     // element. Such a tree is partial.
     int IsDamaged() const { return m_Damaged; }
+    // Parsed documents of which some node is still in use.
+    int GetDocumentCount() const;
 
 private:
     uint32_t m_CodePage = 65001;
     int32_t m_Damaged = 0;
+    CXmlArena* m_pDocuments = nullptr;  // parsed documents still in use, the newest first
 };

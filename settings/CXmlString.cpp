@@ -28,10 +28,10 @@ bool CXmlString::AppendBytes(const char* bytes, uint32_t len) {
         uint64_t capacity = needed + 256;
         if (capacity < static_cast<uint64_t>(m_Capacity) * 2) capacity = static_cast<uint64_t>(m_Capacity) * 2;
         if (capacity >= UINT32_MAX) capacity = UINT32_MAX - 1;
-        char* block = static_cast<char*>(std::malloc(static_cast<size_t>(capacity)));
+        // realloc keeps the old buffer on failure, and a large one moves
+        // without a copy, so the output never stands in memory twice.
+        char* block = static_cast<char*>(std::realloc(m_pBuffer, static_cast<size_t>(capacity)));
         if (!block) return false;
-        if (m_pBuffer) std::memcpy(block, m_pBuffer, m_Length);
-        std::free(m_pBuffer);
         m_pBuffer = block;
         m_Capacity = static_cast<uint32_t>(capacity);
     }

@@ -23,6 +23,8 @@ int Xml(const std::vector<std::string>& args) {
 
     CXml xml;
     XmlNode* root = xml.Parse(buffer.data(), static_cast<uint32_t>(size));
+    // The tree holds copies: the file's bytes need not stand beside the output.
+    std::vector<char>().swap(buffer);
     if (!root) {
         std::fprintf(stderr, "no document\n");
         return 1;
