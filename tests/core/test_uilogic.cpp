@@ -217,12 +217,12 @@ TEST(UiRecDialog, FolderThatRefusesFilesIsNotWritable) {
     // /proc takes no new files whoever asks, so this runs as root too.
     if (!plat::IsDirectory("/proc")) GTEST_SKIP() << "no /proc here";
     EXPECT_EQ(CheckRecordFolder("/proc"), RECORD_FOLDER_NOT_WRITABLE);
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     testutil::TempDir dir("uilogic_ro");
     const std::string folder = dir.File("read only");
     ASSERT_TRUE(plat::MakeDirectories(folder.c_str()));
     ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    EXPECT_EQ(CheckRecordFolder(folder), RECORD_FOLDER_NOT_WRITABLE);
+    // Root writes into read-only folders, and so the check lets it.
+    EXPECT_EQ(CheckRecordFolder(folder), geteuid() == 0 ? RECORD_FOLDER_OK : RECORD_FOLDER_NOT_WRITABLE);
     chmod(folder.c_str(), 0755);
 }
 #endif
