@@ -4,33 +4,25 @@
 #include "media/CWaveFile.h"
 #include "platform/Platform.h"
 
-#include <cmath>
-#include <cstdio>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace mainwin {
 
 ScratchDir::ScratchDir(const char* name) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
     std::string leaf = name;
-    for (char& c : leaf)
-        if (c == '/' || c == '\\') c = '-';
-    m_Path = plat::WideToUtf8(temp) + "sonvel-mainwin-" + std::to_string(GetCurrentProcessId()) + "-" + leaf;
-    CreateDirectoryW(plat::Utf8ToWide(m_Path).c_str(), nullptr);
+    std::replace(leaf.begin(), leaf.end(), '/', '-');
+    auto path = std::filesystem::temp_directory_path() /
+                ("sonvel-mainwin-" + std::to_string(GetCurrentProcessId()) + "-" + leaf);
+    std::filesystem::create_directories(path);
+    m_Path = path.string();
 }
 
 ScratchDir::~ScratchDir() {
-    std::wstring dir = plat::Utf8ToWide(m_Path);
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((dir + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(m_Path, ignored);
 }
 
 TestSettings::TestSettings(const ScratchDir& dir, int language) {
@@ -44,10 +36,6 @@ TestSettings::TestSettings(const ScratchDir& dir, int language) {
     p.m_EnableEffect = 1;
     p.m_EnableVoiceCancel = 1;
     g_pAppParameter = &p;
-}
-
-TestSettings::~TestSettings() {
-    g_pAppParameter = nullptr;
 }
 
 int TestApp::MessageBoxHook(const std::string& text, const std::string& caption, UINT type) {
@@ -68,24 +56,10 @@ INT_PTR TestApp::RunLanguageDialog(CChooseLanguageDialog& dialog, int templateId
 
 HWND TestApp::ShowEffectDialog() {
     if (!m_FakeEffect)
-        m_FakeEffect = CreateWindowExW(0, L"STATIC", L"effects", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                                       200, 100, GetWindow(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (m_FakeEffect) ShowWindow(m_FakeEffect, SW_SHOWNOACTIVATE);
+        m_FakeEffect = CreateWindowExW(0, L"STATIC", L"effects", WS_POPUP, 0, 0, 200, 100, GetWindow(),
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+    ShowWindow(m_FakeEffect, SW_SHOWNOACTIVATE);
     return m_FakeEffect;
-}
-
-void TestApp::HideEffectDialog() {
-    if (m_FakeEffect) ShowWindow(m_FakeEffect, SW_HIDE);
-}
-
-bool TestApp::AskPlayFile(std::wstring* path) {
-    if (m_NextPlayFile.empty()) return false;
-    *path = m_NextPlayFile;
-    return true;
-}
-
-void Pump(int ms) {
-    PumpUntil([] { return false; }, ms);
 }
 
 bool PumpUntil(const std::function<bool()>& condition, int ms) {
@@ -102,66 +76,30 @@ bool PumpUntil(const std::function<bool()>& condition, int ms) {
     }
 }
 
-void Click(HWND window, int id) {
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-}
-
-bool Checked(HWND window, int id) {
-    return IsDlgButtonChecked(window, id) == BST_CHECKED;
-}
-
-bool Enabled(HWND window, int id) {
-    return IsWindowEnabled(GetDlgItem(window, id)) != FALSE;
-}
-
-std::string Text(HWND window, int id) {
-    return ui::GetItemText(window, id);
-}
-
-bool WriteToneWav(const std::string& path, int rate, int channels, double seconds) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = 1;
-    f.nChannels = static_cast<uint16_t>(channels);
-    f.nSamplesPerSec = static_cast<uint32_t>(rate);
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = static_cast<uint16_t>(channels * 2);
-    f.nAvgBytesPerSec = f.nBlockAlign * f.nSamplesPerSec;
+bool WriteToneWav(const std::string& path, double seconds) {
+    WAVEFORMATEX f{1, 2, 48000, 48000 * 4, 4, 16, 0};
     CWaveFile wave;
     if (wave.CreateWave(CString(path), f, 1) != 0) return false;
-    const size_t frames = static_cast<size_t>(rate * seconds);
-    std::vector<int16_t> samples(frames * channels);
-    for (size_t i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            samples[i * channels + c] =
-                static_cast<int16_t>(8000 * std::sin(6.283185307179586 * 1000 * i / rate));
+    std::vector<int16_t> samples(static_cast<size_t>(48000 * seconds) * 2);
     bool ok = wave.WriteSamples(0, samples.data(), static_cast<uint32_t>(samples.size() * 2)) != 0;
     wave.Close();
     return ok;
 }
 
 bool WriteSilentMp3(const std::string& path, double seconds) {
-    // 128 kbit/s at 48 kHz: 384-byte frames of 1152 samples; zero side
-    // information and main data decode to silence.
-    std::vector<uint8_t> frame(384, 0);
-    frame[0] = 0xFF;
-    frame[1] = 0xFB; // MPEG-1, Layer III, no CRC
-    frame[2] = 0x94; // bitrate index 9, 48 kHz, no padding
-    frame[3] = 0x40; // joint stereo
-    const int count = static_cast<int>(seconds * 48000 / 1152);
-    FILE* f = _wfopen(plat::Utf8ToWide(path).c_str(), L"wb");
-    if (!f) return false;
-    bool ok = true;
-    for (int i = 0; i < count && ok; ++i)
-        ok = std::fwrite(frame.data(), 1, frame.size(), f) == frame.size();
-    return std::fclose(f) == 0 && ok;
+    // 128 kbit/s at 48 kHz: 384-byte frames of 1152 samples (MPEG-1 Layer III,
+    // no CRC, joint stereo); zero side information and main data decode to silence.
+    std::string frame(384, '\0');
+    frame.replace(0, 4, "\xFF\xFB\x94\x40");
+    std::ofstream f(std::filesystem::path(path), std::ios::binary);
+    for (int i = 0; i < static_cast<int>(seconds * 48000 / 1152); ++i)
+        f << frame;
+    return f.good();
 }
 
-bool ReadWavFrames(const std::string& path, uint64_t* frames, uint32_t* rate) {
+uint64_t WavFrames(const std::string& path) {
     PlayFileInfo info;
-    *rate = ReadPlayFileInfo(plat::Utf8ToWide(path).c_str(), info);
-    *frames = info.frames;
-    return *rate != 0;
+    return ReadPlayFileInfo(plat::Utf8ToWide(path).c_str(), info) ? info.frames : 0;
 }
 
 } // namespace mainwin

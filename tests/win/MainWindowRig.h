@@ -20,24 +20,13 @@ namespace mainwin {
 // Held by a test that shows a main window or starts sonvel.exe: a visible main
 // window in one test process would be found as "the running recorder" by a
 // start in another, so these tests take turns across processes.
-class ShownWindowLock {
-  public:
-    ShownWindowLock() : m_Mutex(CreateMutexW(nullptr, FALSE, L"Local\\sonvel-tests-shown-main-window")) {
-        if (m_Mutex) {
-            DWORD r = WaitForSingleObject(m_Mutex, 180000);
-            m_Held = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
-        }
-    }
+struct ShownWindowLock {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\sonvel-tests-shown-main-window");
+    ShownWindowLock() { WaitForSingleObject(mutex, 180000); }
     ~ShownWindowLock() {
-        if (m_Held) ReleaseMutex(m_Mutex);
-        if (m_Mutex) CloseHandle(m_Mutex);
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
     }
-    ShownWindowLock(const ShownWindowLock&) = delete;
-    ShownWindowLock& operator=(const ShownWindowLock&) = delete;
-
-  private:
-    HANDLE m_Mutex;
-    bool m_Held = false;
 };
 
 // A scratch folder of its own per test, removed with its files at the end.
@@ -54,10 +43,9 @@ class ScratchDir {
 
 // The settings singleton for one test: MME drivers (the test bed's null
 // sinks), the given language, the record folder in the scratch folder.
-class TestSettings {
-  public:
+struct TestSettings {
     TestSettings(const ScratchDir& dir, int language);
-    ~TestSettings();
+    ~TestSettings() { g_pAppParameter = nullptr; }
     CAppParameter p;
 };
 
@@ -71,41 +59,44 @@ class TestApp : public CAppMain {
     INT_PTR RunDeviceSettings() override { return m_DeviceSettings ? m_DeviceSettings() : 0; }
     INT_PTR RunRecordSettings() override { return m_RecordSettings ? m_RecordSettings() : 0; }
     HWND ShowEffectDialog() override;
-    void HideEffectDialog() override;
-    bool AskPlayFile(std::wstring* path) override;
-    bool ShellOpen(const std::wstring& target) override {
-        m_Opened.push_back(target);
-        return true;
+    void HideEffectDialog() override { ShowWindow(m_FakeEffect, SW_HIDE); }
+    bool AskPlayFile(std::wstring* path) override {
+        *path = m_NextPlayFile;
+        return !path->empty();
     }
 
     // What the boxes said ("caption|text") and what the next yes/no gets.
     std::vector<std::string> m_Messages;
     int m_Answer = IDNO;
-    // The language dialog: which line to pick and whether the main window
-    // existed when it was asked.
+    // The language dialog: which line to pick (-1: cancel) and whether the
+    // main window existed when it was asked.
     int m_PickLanguage = -1;
     int m_LanguageDialogs = 0;
     bool m_MainWindowAtChooser = false;
     std::function<INT_PTR()> m_DeviceSettings, m_RecordSettings;
     HWND m_FakeEffect = nullptr;
     std::wstring m_NextPlayFile;
-    std::vector<std::wstring> m_Opened;
 };
 
 // Runs the thread's messages until `condition` holds or `ms` pass.
 bool PumpUntil(const std::function<bool()>& condition, int ms);
-void Pump(int ms);
+inline void Pump(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
 // A click as the button sends it.
-void Click(HWND window, int id);
-bool Checked(HWND window, int id);
-bool Enabled(HWND window, int id);
-std::string Text(HWND window, int id);
+inline void Click(HWND window, int id) {
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+inline std::string Text(HWND window, int id) {
+    return ui::GetItemText(window, id);
+}
 
-// A 16-bit PCM WAV of a 1 kHz tone; `seconds` long.
-bool WriteToneWav(const std::string& path, int rate, int channels, double seconds);
+// A silent 48 kHz stereo 16-bit WAV, `seconds` long.
+bool WriteToneWav(const std::string& path, double seconds);
 // MPEG-1 Layer III frames that decode to silence, 48 kHz stereo, `seconds` long.
 bool WriteSilentMp3(const std::string& path, double seconds);
-// Frames of a WAV file's data chunk and its rate; false when it is not one.
-bool ReadWavFrames(const std::string& path, uint64_t* frames, uint32_t* rate);
+// Frames of a WAV file's data chunk; 0 when it is not one.
+uint64_t WavFrames(const std::string& path);
 
 } // namespace mainwin

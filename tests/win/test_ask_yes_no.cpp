@@ -10,8 +10,8 @@
 namespace {
 
 struct Found {
-    HWND box = nullptr;
     const wchar_t* title;
+    HWND box = nullptr;
 };
 
 BOOL CALLBACK FindBox(HWND hwnd, LPARAM lp) {
@@ -19,59 +19,37 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lp) {
     wchar_t cls[32] = {}, text[128] = {};
     GetClassNameW(hwnd, cls, 32);
     GetWindowTextW(hwnd, text, 128);
-    if (lstrcmpW(cls, L"#32770") == 0 && lstrcmpW(text, f->title) == 0) {
-        f->box = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForBox(const wchar_t* title) {
-    Found f;
-    f.title = title;
-    for (int i = 0; i < 200 && !f.box; ++i) {
-        Sleep(25);
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
-    }
-    return f.box;
-}
-
-std::wstring StaticText(HWND box) {
-    std::wstring all;
-    for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        wchar_t cls[32] = {}, text[256] = {};
-        GetClassNameW(c, cls, 32);
-        GetWindowTextW(c, text, 256);
-        if (lstrcmpiW(cls, L"Static") == 0) all += text;
-    }
-    return all;
+    if (lstrcmpW(cls, L"#32770") || lstrcmpW(text, f->title)) return TRUE;
+    f->box = hwnd;
+    return FALSE;
 }
 
 TEST(AskYesNo, AnswersOneOnlyForYesAndDefaultsToNo) {
     struct Case {
         const wchar_t* title;
-        WORD press;  // 0: press Enter (the default button)
+        WORD press; // 0: press Enter (the default button)
         int expect;
     } cases[] = {{L"Sonvel Q1", IDYES, 1}, {L"Sonvel Q2", IDNO, 0}, {L"Sonvel Q3", 0, 0}};
     for (const Case& c : cases) {
         std::atomic<int> answer{-1};
         std::thread asker([&] { answer = AskYesNo(nullptr, c.title, L"Overwrite 100%s.wav?"); });
-        HWND box = WaitForBox(c.title);
-        ASSERT_NE(box, nullptr);
-        EXPECT_NE(StaticText(box).find(L"Overwrite 100%s.wav?"), std::wstring::npos);
-        // The default button is the one drawn as default.
-        WORD def = 0;
-        for (WORD id : {static_cast<WORD>(IDYES), static_cast<WORD>(IDNO)}) {
-            HWND b = GetDlgItem(box, id);
-            ASSERT_NE(b, nullptr);
-            if ((GetWindowLongW(b, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON) def = id;
+        Found f{c.title};
+        for (int i = 0; i < 200 && !f.box; ++i) {
+            Sleep(25);
+            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
         }
+        ASSERT_NE(f.box, nullptr);
+        wchar_t text[64] = {};
+        GetDlgItemTextW(f.box, 0xFFFF, text, 64); // the box's message
+        EXPECT_STREQ(text, L"Overwrite 100%s.wav?");
+        // The default button is the one drawn as default.
+        const WORD def =
+            (GetWindowLongW(GetDlgItem(f.box, IDNO), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON ? IDNO : IDYES;
         EXPECT_EQ(def, IDNO);
-        WORD id = c.press ? c.press : def;
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        PostMessageW(f.box, WM_COMMAND, MAKEWPARAM(c.press ? c.press : def, BN_CLICKED), 0);
         asker.join();
         EXPECT_EQ(answer.load(), c.expect);
     }
 }
 
-}  // namespace
+} // namespace
