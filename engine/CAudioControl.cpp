@@ -8,8 +8,29 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 CAudioControl::CAudioControl(CDriverFactory* factory) : m_pFactory(factory) {}
+
+// Drivers whose worker thread was given up inside a call that never returned.
+// That thread may still touch its driver, so the driver is never deleted; the
+// list keeps it reachable (a deliberate leak, not a lost pointer).
+static std::vector<const void*>* g_pLeakedDrivers = nullptr;
+static std::mutex g_LeakedDriversLock;
+
+template <class Driver> static void DeleteDriver(Driver*& slot, const char* what) {
+    Driver* driver = std::exchange(slot, nullptr);
+    if (!driver) return;
+    driver->Terminate();
+    if (driver->HasAbandonedThread()) {
+        plat::Trace("[CAudioControl] %s driver leaked: its thread did not end\n", what);
+        std::lock_guard<std::mutex> lock(g_LeakedDriversLock);
+        if (!g_pLeakedDrivers) g_pLeakedDrivers = new std::vector<const void*>;
+        g_pLeakedDrivers->push_back(driver);
+        return;
+    }
+    delete driver;
+}
 
 CAudioControl::~CAudioControl() {
     Shutdown();
@@ -22,10 +43,8 @@ CAudioControl::~CAudioControl() {
         m_RecordFile.Close();
     }
     // The engine owns its drivers: terminate them before they go.
-    if (m_pCapture) m_pCapture->Terminate();
-    if (m_pRender) m_pRender->Terminate();
-    delete m_pCapture;
-    delete m_pRender;
+    DeleteDriver(m_pCapture, "capture");
+    DeleteDriver(m_pRender, "render");
     m_MonitorFifo.Release();
     m_RecordFifo.Release();
     m_PlayMonitorRing.Free();
@@ -121,12 +140,8 @@ void CAudioControl::Shutdown() {
 
 int CAudioControl::CreateDriver(int type) {
     if (type != m_DriverType || (!m_pCapture && !m_pRender)) {
-        if (m_pCapture) m_pCapture->Terminate();
-        delete m_pCapture;
-        m_pCapture = nullptr;
-        if (m_pRender) m_pRender->Terminate();
-        delete m_pRender;
-        m_pRender = nullptr;
+        DeleteDriver(m_pCapture, "capture");
+        DeleteDriver(m_pRender, "render");
         if (type == 1)
             plat::Trace("[CAudioControl] Create MME driver\n");
         else

@@ -29,13 +29,15 @@ int32_t FindInList(const std::vector<std::wstring>& devices, const wchar_t* name
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 // ================================================================ capture
 
 CTestCapture::CTestCapture() = default;
 
-CTestCapture::~CTestCapture() { Close(); }
+CTestCapture::~CTestCapture() {
+    Close();
+}
 
 int CTestCapture::Init(CSoundListener* listener) {
     Close();
@@ -85,8 +87,7 @@ int CTestCapture::Start() {
 int CTestCapture::Stop() {
     if (m_State != DRIVER_RUNNING) return m_State == DRIVER_OPEN ? 1 : 0;
     m_Quit = true;
-    // The worker only sleeps briefly between blocks, so it ends well within the wait.
-    StopThread(m_pThread);
+    if (!StopThread(m_pThread, m_StopLimitMs)) m_ThreadAbandoned = true;
     m_State = DRIVER_OPEN;
     return 1;
 }
@@ -103,7 +104,15 @@ void CTestCapture::Run() {
             next += period;
             std::this_thread::sleep_until(next);
         } else if (m_Ready) {
-            while (!m_Quit && !m_Ready()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            while (!m_Quit && !m_Ready())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (m_Quit) break;
+        }
+        if (m_ReadDelayMs > 0) {
+            m_InRead = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_ReadDelayMs));
+            m_InRead = false;
+            // What a stopped device hands back is not delivered.
             if (m_Quit) break;
         }
         uint32_t n = m_Signal ? m_Signal->Read(pcm.data(), frames, channels) : frames;
@@ -117,7 +126,8 @@ void CTestCapture::Run() {
         const void* data = pcm.data();
         uint32_t bytes = n * m_Format.nBlockAlign;
         if (m_Float) {
-            for (size_t i = 0; i < static_cast<size_t>(n) * channels; ++i) flt[i] = pcm[i] / 32768.0f;
+            for (size_t i = 0; i < static_cast<size_t>(n) * channels; ++i)
+                flt[i] = pcm[i] / 32768.0f;
             data = flt.data();
         }
         int32_t result = m_pListener ? m_pListener->OnSoundIn(data, bytes) : 0;
@@ -128,7 +138,9 @@ void CTestCapture::Run() {
     }
 }
 
-int CTestCapture::EnumDevice(int32_t index, AudioDeviceInfo* info) { return EnumList(m_Devices, index, info); }
+int CTestCapture::EnumDevice(int32_t index, AudioDeviceInfo* info) {
+    return EnumList(m_Devices, index, info);
+}
 
 int32_t CTestCapture::FindDevice(const wchar_t* name, const wchar_t* id, int loopback) {
     (void)id;
@@ -140,7 +152,9 @@ int32_t CTestCapture::FindDevice(const wchar_t* name, const wchar_t* id, int loo
 
 CTestRenderer::CTestRenderer() = default;
 
-CTestRenderer::~CTestRenderer() { Close(); }
+CTestRenderer::~CTestRenderer() {
+    Close();
+}
 
 int CTestRenderer::Init(CSoundListener* listener) {
     Close();
@@ -162,7 +176,8 @@ int CTestRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, int 
     if (m_State != DRIVER_CLOSED || m_FailOpen || channels < 1 || samplesPerSec <= 0) return 0;
     MakePcmFormat(m_Format, channels, samplesPerSec, bitsPerSample);
     m_Latency = latencyMs;
-    m_BlockSize = m_RequestBytes ? m_RequestBytes : static_cast<uint32_t>(samplesPerSec / 100) * m_Format.nBlockAlign;
+    m_BlockSize =
+        m_RequestBytes ? m_RequestBytes : static_cast<uint32_t>(samplesPerSec / 100) * m_Format.nBlockAlign;
     m_State = DRIVER_OPEN;
     return 1;
 }
@@ -192,8 +207,8 @@ int CTestRenderer::Stop() {
 void CTestRenderer::Run() {
     std::vector<uint8_t> block(m_BlockSize);
     auto next = std::chrono::steady_clock::now();
-    const auto period = std::chrono::microseconds(
-        1000000LL * (m_BlockSize / m_Format.nBlockAlign) / m_Format.nSamplesPerSec);
+    const auto period =
+        std::chrono::microseconds(1000000LL * (m_BlockSize / m_Format.nBlockAlign) / m_Format.nSamplesPerSec);
     while (!m_Quit) {
         if (m_Realtime) {
             next += period;
@@ -219,7 +234,9 @@ std::vector<uint8_t> CTestRenderer::GetReceived() {
     return m_Received;
 }
 
-int CTestRenderer::EnumDevice(int32_t index, AudioDeviceInfo* info) { return EnumList(m_Devices, index, info); }
+int CTestRenderer::EnumDevice(int32_t index, AudioDeviceInfo* info) {
+    return EnumList(m_Devices, index, info);
+}
 
 int32_t CTestRenderer::FindDevice(const wchar_t* name, const wchar_t* id) {
     (void)id;
