@@ -77,6 +77,7 @@ int CAudioControl::Initialize(CAppEventListener* listener) {
     m_bPlayThreadRun = 1;
     m_bRecordThreadRun = 1;
     if (!m_hSoundThread) {
+        m_SoundBlocks.Restart();
         m_SoundReady.Reset();
         m_hSoundThread = new CThread([this] { SoundThread(); });
         // Blocks that arrive before the sound thread takes them are dropped:
@@ -117,7 +118,8 @@ static void JoinThread(CThread*& slot) {
 void CAudioControl::Shutdown() {
     m_bPlayThreadRun = 0;
     m_bRecordThreadRun = 0;
-    if (m_SoundThreadId.exchange(0) || m_hSoundThread) m_SoundQueue.Post(WM_SOUND_QUIT);
+    m_SoundThreadId = 0;
+    m_SoundBlocks.Quit();
     m_PlayWake.Set();
     m_RecordWake.Set();
 
@@ -127,7 +129,7 @@ void CAudioControl::Shutdown() {
     JoinThread(m_hPlayThread);
 
     CaptureClose();
-    FreeQueuedBlocks();
+    m_SoundBlocks.Discard();
 
     m_pPlayBuffer.reset();
     m_pRecordBuffer.reset();
@@ -230,6 +232,24 @@ int CAudioControl::CaptureOpen() {
         m_pCapture->Close();
         return 0;
     }
+    // The sound-thread queue holds a few seconds at the format the device
+    // really delivers; slots are whole, even-sized frames so a block split over
+    // several slots still converts slot by slot.
+    {
+        const WAVEFORMATEX* f = m_pCapture->GetFormat();
+        const uint32_t frame = f->nBlockAlign * 2u;
+        const uint32_t perSecond = f->nSamplesPerSec * f->nBlockAlign;
+        uint32_t slotBytes = std::max(m_pCapture->GetBlockSize(), perSecond / 100);
+        slotBytes = std::max((slotBytes + frame - 1) / frame * frame, frame);
+        const uint32_t slots = std::max<uint32_t>(
+            4,
+            static_cast<uint32_t>((uint64_t{SOUND_QUEUE_SECONDS} * perSecond + slotBytes - 1) / slotBytes));
+        if (!m_SoundBlocks.Configure(slotBytes, slots)) {
+            plat::Trace("[CAudioControl] CaptureOpen: out of memory\n");
+            m_pCapture->Close();
+            return 0;
+        }
+    }
     plat::Trace("[CAudioControl] open capture\n");
     m_RecordState = REC_STOP;
     return 1;
@@ -331,11 +351,8 @@ int CAudioControl::CaptureClose() {
 int32_t CAudioControl::OnSoundIn(const void* data, uint32_t bytes) {
     if (!m_SoundThreadId.load(std::memory_order_acquire) || !data || bytes == 0)
         return static_cast<int32_t>(bytes);
-    auto* copy = new (std::nothrow) uint8_t[bytes];
-    if (!copy) return static_cast<int32_t>(bytes);
-    std::memcpy(copy, data, bytes);
-    ++m_BlocksInFlight;
-    m_SoundQueue.Post(WM_SOUND_BLOCK, bytes, reinterpret_cast<intptr_t>(copy));
+    // A full queue drops the block and counts it: the capture thread never waits.
+    m_SoundBlocks.Push(data, bytes);
     return static_cast<int32_t>(bytes);
 }
 
@@ -369,25 +386,13 @@ uint32_t CAudioControl::OnSoundOut(void* buffer, uint32_t bytes) {
 void CAudioControl::SoundThread() {
     m_SoundThreadId.store(1, std::memory_order_release);
     m_SoundReady.Set();
-    ThreadMessage msg;
+    CSoundBlockQueue::Block block;
     for (;;) {
-        if (!m_SoundQueue.Get(msg)) continue;
-        if (msg.message == WM_SOUND_QUIT) break;
-        if (msg.message != WM_SOUND_BLOCK || !msg.lParam) continue;
-        auto* block = reinterpret_cast<uint8_t*>(msg.lParam);
-        ProcessIncoming(block, static_cast<uint32_t>(msg.wParam));
-        delete[] block;
-        --m_BlocksInFlight;
-    }
-}
-
-void CAudioControl::FreeQueuedBlocks() {
-    ThreadMessage msg;
-    while (m_SoundQueue.Peek(msg)) {
-        if (msg.message == WM_SOUND_BLOCK && msg.lParam) {
-            delete[] reinterpret_cast<uint8_t*>(msg.lParam);
-            --m_BlocksInFlight;
-        }
+        if (!m_SoundBlocks.Take(block)) break; // Shutdown, and nothing queued
+        while (m_HoldSound.load() && m_SoundThreadId.load())
+            plat::SleepMs(1);
+        ProcessIncoming(block.data, block.bytes);
+        m_SoundBlocks.Release();
     }
 }
 
@@ -401,7 +406,7 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
     sampleops::PcmLayout layout;
     if (!CaptureLayout(format, layout)) return; // refused at open; never recorded as noise
     if (layout.tag == 1 && layout.bits == 16) {
-        samples = reinterpret_cast<int16_t*>(block); // new[] storage: aligned for int16_t
+        samples = reinterpret_cast<int16_t*>(block); // slots start at even offsets
         sampleBytes = bytes & ~1u;
         sampleops::ApplyGain(samples, sampleBytes / 2, gain);
     } else {

@@ -53,39 +53,6 @@ int StopThread(CThread*& slot, int limitMs) {
     return ended ? 1 : 0;
 }
 
-void CMessageQueue::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        m_Queue.push_back({message, wParam, lParam});
-    }
-    m_Ready.notify_one();
-}
-
-bool CMessageQueue::Get(ThreadMessage& out, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_Lock);
-    auto ready = [this] { return !m_Queue.empty(); };
-    if (timeoutMs < 0)
-        m_Ready.wait(lock, ready);
-    else if (!m_Ready.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
-        return false;
-    out = m_Queue.front();
-    m_Queue.pop_front();
-    return true;
-}
-
-bool CMessageQueue::Peek(ThreadMessage& out) {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    if (m_Queue.empty()) return false;
-    out = m_Queue.front();
-    m_Queue.pop_front();
-    return true;
-}
-
-size_t CMessageQueue::Size() const {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return m_Queue.size();
-}
-
 void CEvent::Set() {
     {
         std::lock_guard<std::mutex> lock(m_Lock);

@@ -1,4 +1,4 @@
-// Worker threads, their bounded stop, thread message queues and events: the
+// Worker threads, their stop and events: the
 // portable pieces the engine and the drivers build their threads from.
 #pragma once
 
@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -48,28 +47,6 @@ inline constexpr int STOP_THREAD_LIMIT_MS = 10000;
 // The caller must then leak, not free, everything that thread uses.
 // Returns 1 when the thread ended (or there was none), 0 when it was abandoned.
 int StopThread(CThread*& slot, int limitMs = STOP_THREAD_LIMIT_MS);
-
-// A thread message: what PostThreadMessage carries on Windows.
-struct ThreadMessage {
-    uint32_t message = 0;
-    uintptr_t wParam = 0;
-    intptr_t lParam = 0;
-};
-
-// Unbounded queue of thread messages, many posters, one receiver.
-class CMessageQueue {
-  public:
-    void Post(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
-    // Waits for the next message; false when none came within timeoutMs (< 0: wait forever).
-    bool Get(ThreadMessage& out, int timeoutMs = -1);
-    bool Peek(ThreadMessage& out); // takes a message only when one is waiting
-    size_t Size() const;
-
-  private:
-    mutable std::mutex m_Lock;
-    std::condition_variable m_Ready;
-    std::deque<ThreadMessage> m_Queue;
-};
 
 // An event in the Win32 sense: manual or auto reset.
 class CEvent {

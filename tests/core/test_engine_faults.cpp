@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -64,6 +65,65 @@ TEST(EngineFaults, CaptureCloseWhileTheDriverIsBlockedInARead) {
         const int64_t rest = c.readMs + 300 - MsSince(stopAt);
         if (rest > 0) std::this_thread::sleep_for(std::chrono::milliseconds(rest));
     }
+}
+
+// Frame n carries n & 0x7FFF on every channel (stereo), as the counting signal gives it.
+std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs) {
+    std::vector<int16_t> s;
+    for (auto [first, frames] : runs)
+        for (size_t f = 0; f < frames; ++f)
+            s.insert(s.end(), 2, static_cast<int16_t>((first + f) & 0x7FFF));
+    return s;
+}
+
+// The sound thread stalls (a slow chain) while the capture runs on at full
+// speed: the queue stops at a few seconds of audio, every block beyond that is
+// dropped and counted, and once the thread catches up the recording goes on
+// with the blocks captured after the stall.
+TEST(EngineFaults, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
+    testutil::TempDir dir("stall");
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+    ASSERT_TRUE(a.Initialize(&rig.m_Log));
+    CTestCapture* capture = rig.Capture();
+    std::atomic<uint64_t> allowed{0};
+    capture->SetFlowControl([&] { return capture->GetDeliveredFrames() < allowed; });
+    // 22050 Hz stereo in blocks of 441 frames (1764 bytes, one slot each).
+    constexpr uint32_t kBlock = 441;
+    ASSERT_TRUE(rig.StartCapture(std::make_shared<CCountingSignal>(1000000), 22050, 2, kBlock));
+    const std::string take = dir.File("take.wav");
+    ASSERT_EQ(a.RecordStart(take), 1);
+
+    const uint32_t slots = a.GetSoundQueueSlots();
+    const uint64_t bytes = uint64_t{slots} * a.GetSoundQueueSlotBytes();
+    EXPECT_GE(bytes, 22050u * 4 * CAudioControl::SOUND_QUEUE_SECONDS);
+    EXPECT_LT(bytes, 22050u * 4 * CAudioControl::SOUND_QUEUE_SECONDS + a.GetSoundQueueSlotBytes());
+    ASSERT_EQ(a.GetSoundQueueSlotBytes(), 1768u); // the block rounded up to whole frame pairs
+
+    auto deliver = [&](uint64_t blocks) {
+        allowed += blocks * kBlock;
+        ASSERT_TRUE(WaitFor([&] { return capture->GetDeliveredFrames() >= allowed; }));
+    };
+    deliver(10);
+    ASSERT_TRUE(WaitFor([&] { return a.GetBlocksInFlight() == 0; }));
+    a.HoldSoundThreadForTest(true);
+    const uint64_t stalled = slots + 57;
+    deliver(stalled);
+    EXPECT_EQ(a.GetBlocksInFlight(), slots) << "the queue holds no more than its slots";
+    EXPECT_EQ(a.GetDroppedBlocks(), 57u);
+
+    a.HoldSoundThreadForTest(false);
+    ASSERT_TRUE(WaitFor([&] { return a.GetBlocksInFlight() == 0; }));
+    deliver(20);
+    ASSERT_TRUE(WaitFor([&] { return a.GetBlocksInFlight() == 0; }));
+    rig.DrainRecord();
+    EXPECT_EQ(a.GetDroppedBlocks(), 57u);
+    EXPECT_EQ(a.GetOverflowCount(), 0u);
+    EXPECT_EQ(a.RecordStop(), 1);
+
+    const uint64_t kept = 10 + slots;
+    WavData w = ReadWav(take);
+    EXPECT_EQ(AfterLead(w), CountingFrames({{0, kept * kBlock}, {(kept + 57) * kBlock, 20 * kBlock}}));
 }
 
 } // namespace

@@ -54,21 +54,6 @@ TEST(StopThread, AbandonsOnlyAThreadThatOutlastsTheLimit) {
     }
 }
 
-TEST(MessageQueue, DeliversInOrderAndTimesOut) {
-    CMessageQueue q;
-    ThreadMessage m;
-    EXPECT_FALSE(q.Get(m, 10));
-    q.Post(1035, 4, 99);
-    q.Post(1037);
-    ASSERT_TRUE(q.Get(m, 0));
-    EXPECT_EQ(m.message, 1035u);
-    EXPECT_EQ(m.wParam, 4u);
-    EXPECT_EQ(m.lParam, 99);
-    ASSERT_TRUE(q.Peek(m));
-    EXPECT_EQ(m.message, 1037u);
-    EXPECT_FALSE(q.Peek(m));
-}
-
 // Collects what the capture driver delivers.
 class Sink : public CSoundListener {
   public:
