@@ -250,6 +250,10 @@ int CAudioControl::CaptureOpen() {
             return 0;
         }
     }
+    m_CaptureRate = static_cast<int32_t>(m_pCapture->GetFormat()->nSamplesPerSec);
+    if (m_CaptureRate != m_Frequency)
+        plat::Trace("[CAudioControl] capture runs at %d Hz, not %d Hz\n", m_CaptureRate.load(),
+                    m_Frequency.load());
     plat::Trace("[CAudioControl] open capture\n");
     m_RecordState = REC_STOP;
     return 1;
@@ -426,7 +430,7 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
         if (silent) return;
     }
     if (channels == 2) sampleops::ApplyChannelMode(samples, sampleBytes / 4, m_ChannelMode);
-    ProcessBlock(samples, sampleBytes, channels);
+    ProcessBlock(samples, sampleBytes, channels, static_cast<int>(format->nSamplesPerSec));
 }
 
 void CAudioControl::WriteFifo(CFIFO& fifo, const void* data, uint32_t bytes) {
@@ -446,10 +450,10 @@ void CAudioControl::WriteRecordFifo(const void* data, uint32_t bytes) {
     if (m_RecordFifo.GetUsed() > RING_BYTES / 4) m_RecordWake.Set();
 }
 
-void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels) {
+void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels, int captureRate) {
     const uint32_t count = bytes / 2;
     if (m_bEffect) {
-        if (!enginelinks::RunEffectChain(block, static_cast<int32_t>(count), captureChannels, m_Frequency))
+        if (!enginelinks::RunEffectChain(block, static_cast<int32_t>(count), captureChannels, captureRate))
             std::memset(block, 0, bytes);
     }
 

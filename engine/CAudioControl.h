@@ -108,9 +108,14 @@ class CAudioControl : public CSoundListener {
     uint64_t GetRecordedFrames() const { return m_RecordedFrames.load(); }
     // The recorded time the window shows: what went into the file in this take
     // (the lead not counted), so a pause or a stopped write does not count.
+    // Counted at the file's rate, which is the rate the capture really runs at
+    // (a loopback source runs at its mix rate, whatever the setting says).
     uint32_t GetRecordedSeconds() const {
-        return m_Frequency > 0 ? static_cast<uint32_t>(m_RecordedFrames.load() / m_Frequency) : 0;
+        const int32_t rate = m_RecordRate.load();
+        return rate > 0 ? static_cast<uint32_t>(m_RecordedFrames.load() / static_cast<uint32_t>(rate)) : 0;
     }
+    // The rate the open capture device delivers (0 before one is opened).
+    int32_t GetCaptureRate() const { return m_CaptureRate.load(); }
     // Record thread passes completed (tests wait for one to be sure data was written).
     uint64_t GetRecordPasses() const { return m_RecordPasses.load(); }
     uint32_t GetRecordFifoUsed() { return m_RecordFifo.GetUsed(); }
@@ -169,7 +174,7 @@ class CAudioControl : public CSoundListener {
 
     void SoundThread();
     void ProcessIncoming(uint8_t* block, uint32_t bytes);
-    void ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels);
+    void ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels, int captureRate);
     void WriteFifo(CFIFO& fifo, const void* data, uint32_t bytes);
     void WriteRecordFifo(const void* data, uint32_t bytes);
 
@@ -225,6 +230,8 @@ class CAudioControl : public CSoundListener {
     std::mutex m_RecordFileLock;
     CRecordFileWriter m_RecordFile;
     std::atomic<uint64_t> m_RecordedFrames{0};
+    std::atomic<int32_t> m_RecordRate{0};  // the record file's rate
+    std::atomic<int32_t> m_CaptureRate{0}; // set by CaptureOpen
     std::atomic<uint64_t> m_RecordPasses{0};
     std::atomic<bool> m_WriteOnStop{true};
 

@@ -57,7 +57,11 @@ int CTestCapture::SelectDevice(int32_t index) {
 int CTestCapture::Open(int channels, int samplesPerSec, int bitsPerSample, int latencyMs) {
     plat::Trace("CTestCapture::Open(%d, %d, %d, %d)\n", channels, samplesPerSec, bitsPerSample, latencyMs);
     if (m_State != DRIVER_CLOSED || m_FailOpen || channels < 1 || samplesPerSec <= 0) return 0;
-    if (m_Float) {
+    if (m_MixRate > 0) {
+        MakePcmFormat(m_Format, 2, m_MixRate, m_MixBits);
+        if (m_MixFloat) m_Format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+        samplesPerSec = m_MixRate;
+    } else if (m_Float) {
         MakePcmFormat(m_Format, channels, samplesPerSec, 32);
         m_Format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
     } else {
@@ -92,11 +96,31 @@ int CTestCapture::Stop() {
     return 1;
 }
 
+// 16-bit samples in the open format: float as s / 32768, wider integers
+// shifted up (so a converter that rounds gets s back exactly), 8-bit offset.
+void CTestCapture::Encode(const int16_t* pcm, size_t samples, uint8_t* out) const {
+    const int bits = m_Format.wBitsPerSample;
+    for (size_t i = 0; i < samples; ++i) {
+        const int32_t s = pcm[i];
+        if (m_Format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
+            const float f = static_cast<float>(s) / 32768.0f;
+            std::memcpy(out + i * 4, &f, 4);
+        } else if (bits == 8) {
+            out[i] = static_cast<uint8_t>((s >> 8) + 128);
+        } else {
+            const int bytes = bits / 8;
+            const uint32_t v = static_cast<uint32_t>(s) << (bits - 16);
+            for (int b = 0; b < bytes; ++b)
+                out[i * bytes + b] = static_cast<uint8_t>(v >> (8 * b));
+        }
+    }
+}
+
 void CTestCapture::Run() {
     const int channels = m_Format.nChannels;
     const uint32_t frames = m_BlockSize / m_Format.nBlockAlign;
     std::vector<int16_t> pcm(static_cast<size_t>(frames) * channels);
-    std::vector<float> flt(m_Float ? pcm.size() : 0);
+    std::vector<uint8_t> raw(m_BlockSize);
     auto next = std::chrono::steady_clock::now();
     const auto period = std::chrono::microseconds(1000000LL * frames / m_Format.nSamplesPerSec);
     while (!m_Quit) {
@@ -123,13 +147,9 @@ void CTestCapture::Run() {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        const void* data = pcm.data();
-        uint32_t bytes = n * m_Format.nBlockAlign;
-        if (m_Float) {
-            for (size_t i = 0; i < static_cast<size_t>(n) * channels; ++i)
-                flt[i] = pcm[i] / 32768.0f;
-            data = flt.data();
-        }
+        const uint32_t bytes = n * m_Format.nBlockAlign;
+        Encode(pcm.data(), static_cast<size_t>(n) * channels, raw.data());
+        const void* data = raw.data();
         int32_t result = m_pListener ? m_pListener->OnSoundIn(data, bytes) : 0;
         m_ElapsedFrames += n;
         m_Delivered += n;

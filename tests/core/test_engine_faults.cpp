@@ -1,6 +1,8 @@
 // Faults found in the engine and its threads: stopping a capture whose thread
 // is stuck in a driver read, the bounded sound-thread queue, and recording at
 // the rate the capture device really runs at.
+#include "effects/CEffectManager.h"
+#include "effects/EffectTypes.h"
 #include "tests/core/EngineTestUtil.h"
 #include "tests/core/TestUtil.h"
 
@@ -124,6 +126,58 @@ TEST(EngineFaults, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
     const uint64_t kept = 10 + slots;
     WavData w = ReadWav(take);
     EXPECT_EQ(AfterLead(w), CountingFrames({{0, kept * kBlock}, {(kept + 57) * kBlock, 20 * kBlock}}));
+}
+
+// A loopback source runs at its mix format, not at the rate setting (44100 Hz
+// 16-bit here). The file's header, the recorded time and the rate the effect
+// chain works at all follow the rate the device really delivers: a 20 ms delay
+// shifts the signal by 0.02 x that rate, and the sample values come back exact
+// from every width.
+TEST(EngineFaults, LoopbackAtAnotherMixRateRecordsAtTheTrueRate) {
+    struct Case {
+        int rate, bits;
+        bool isFloat;
+        uint64_t frames; // chosen so that counting at 44100 Hz would give another second
+        uint32_t seconds;
+    } cases[] = {{48000, 32, true, 46080, 0}, {48000, 24, false, 46080, 0}, {22050, 32, false, 30240, 1}};
+    struct Restore {
+        CEffectManager* old = g_pEffectManager;
+        ~Restore() { g_pEffectManager = old; }
+    } restore;
+    for (const Case& c : cases) {
+        CEffectManager manager;
+        g_pEffectManager = &manager;
+        int32_t values[EFFECT_MAX_VALUES] = {1}; // 2 x 1 / 100 s
+        ASSERT_GE(manager.AddEffect(EFFECT_DELAY, values, 44100, -1), 0);
+        testutil::TempDir dir("loopback");
+        EngineRig rig;
+        CAudioControl& a = rig.m_Audio;
+        ASSERT_TRUE(a.Initialize(&rig.m_Log));
+        rig.Capture()->SetLoopbackMix(c.rate, c.bits, c.isFloat);
+        // Frame n is n + 1 (never silent, which a loopback path would skip).
+        std::vector<int16_t> in;
+        for (uint64_t f = 0; f < c.frames; ++f)
+            in.insert(in.end(), 2, static_cast<int16_t>(f % 30000 + 1));
+        ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(in, 2), 44100, 2, 480));
+        EXPECT_EQ(a.GetCaptureRate(), c.rate);
+        a.m_bEffect = 1;
+        const std::string take = dir.File("take.wav");
+        ASSERT_EQ(a.RecordStart(take), 1);
+        rig.Deliver(c.frames);
+        rig.DrainRecord();
+        EXPECT_EQ(a.GetRecordedFrames(), c.frames);
+        EXPECT_EQ(a.GetRecordedSeconds(), c.seconds) << c.rate;
+        ASSERT_EQ(a.RecordStop(), 1);
+
+        WavData w = ReadWav(take);
+        EXPECT_EQ(w.rate, c.rate);
+        EXPECT_EQ(w.channels, 2);
+        const size_t delay = static_cast<size_t>(c.rate) / 50;
+        std::vector<int16_t> expect(delay * 2, 0);
+        expect.insert(expect.end(), in.begin(), in.end() - static_cast<ptrdiff_t>(delay * 2));
+        EXPECT_EQ(AfterLead(w), expect) << c.rate << " Hz " << c.bits << " bits";
+        g_pEffectManager = restore.old;
+    }
 }
 
 } // namespace
