@@ -9,7 +9,7 @@
 // One CXml is used by one thread. Nothing throws.
 #pragma once
 
-#include "settings/CString.h"
+#include "platform/CString.h"
 
 #include <cstdint>
 
