@@ -9,7 +9,7 @@
 #include <atomic>
 
 class CCaptureDriver {
-public:
+  public:
     virtual ~CCaptureDriver() = default;
 
     // Stores the listener and resets the driver to closed. Result 0.
@@ -45,12 +45,17 @@ public:
     }
     virtual void ResetPosition() { m_ElapsedFrames = 0; }
     virtual uint32_t GetBlockSize() { return m_BlockSize; }
+    // True once Stop or Close gave up on a worker thread stuck in a call that
+    // does not return. The driver then keeps (leaks) everything that thread
+    // uses, and its owner must leak the driver object instead of deleting it.
+    bool HasAbandonedThread() const { return m_ThreadAbandoned.load(); }
 
-protected:
+  protected:
     int32_t m_DeviceIndex = DEFAULT_DEVICE_INDEX;
     std::atomic<int32_t> m_State{DRIVER_CLOSED};
     WAVEFORMATEX m_Format{};
     CSoundListener* m_pListener = nullptr;
+    std::atomic<bool> m_ThreadAbandoned{false};
     std::atomic<uint64_t> m_ElapsedFrames{0};
     uint32_t m_BlockSize = 960;
 };

@@ -9,7 +9,7 @@
 #include <atomic>
 
 class CRenderDriver {
-public:
+  public:
     virtual ~CRenderDriver() = default;
 
     virtual int Init(CSoundListener* listener) = 0;
@@ -42,12 +42,17 @@ public:
         return 0;
     }
     virtual uint32_t GetBlockSize() { return m_BlockSize; }
+    // True once Stop or Close gave up on a worker thread stuck in a call that
+    // does not return. The driver then keeps (leaks) everything that thread
+    // uses, and its owner must leak the driver object instead of deleting it.
+    bool HasAbandonedThread() const { return m_ThreadAbandoned.load(); }
 
-protected:
+  protected:
     int32_t m_DeviceIndex = DEFAULT_DEVICE_INDEX;
     std::atomic<int32_t> m_State{DRIVER_CLOSED};
     WAVEFORMATEX m_Format{};
     CSoundListener* m_pListener = nullptr;
+    std::atomic<bool> m_ThreadAbandoned{false};
     uint32_t m_BlockSize = 1920;
     int32_t m_Latency = 0;
 };
@@ -56,7 +61,7 @@ protected:
 // whenever the driver family changes. Windows supplies MME/WASAPI, tests and the
 // native tool supply the test pair.
 class CDriverFactory {
-public:
+  public:
     virtual ~CDriverFactory() = default;
     // driverType 1 = MME, any other value = WASAPI (the test factory ignores it).
     virtual class CCaptureDriver* CreateCapture(int driverType) = 0;

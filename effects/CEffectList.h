@@ -9,7 +9,7 @@
 #pragma once
 
 #include "effects/EffectItem.h"
-#include "settings/CString.h"
+#include "platform/CString.h"
 #include "settings/CXml.h"
 
 class CEffectManager;

@@ -1,6 +1,7 @@
 // Message numbers between the engine's threads and the main window. The sound
-// thread's messages travel on the engine's own CMessageQueue; the window
-// messages are posted by the application's CAppEventListener implementation.
+// thread's numbers are kept for the message layout (its blocks now travel on
+// CSoundBlockQueue); the window messages are posted by the application's
+// CAppEventListener implementation.
 // This header never pulls in <windows.h>: the core builds without it.
 #pragma once
 

@@ -8,8 +8,29 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 CAudioControl::CAudioControl(CDriverFactory* factory) : m_pFactory(factory) {}
+
+// Drivers whose worker thread was given up inside a call that never returned.
+// That thread may still touch its driver, so the driver is never deleted; the
+// list keeps it reachable (a deliberate leak, not a lost pointer).
+static std::vector<const void*>* g_pLeakedDrivers = nullptr;
+static std::mutex g_LeakedDriversLock;
+
+template <class Driver> static void DeleteDriver(Driver*& slot, const char* what) {
+    Driver* driver = std::exchange(slot, nullptr);
+    if (!driver) return;
+    driver->Terminate();
+    if (driver->HasAbandonedThread()) {
+        plat::Trace("[CAudioControl] %s driver leaked: its thread did not end\n", what);
+        std::lock_guard<std::mutex> lock(g_LeakedDriversLock);
+        if (!g_pLeakedDrivers) g_pLeakedDrivers = new std::vector<const void*>;
+        g_pLeakedDrivers->push_back(driver);
+        return;
+    }
+    delete driver;
+}
 
 CAudioControl::~CAudioControl() {
     Shutdown();
@@ -22,10 +43,8 @@ CAudioControl::~CAudioControl() {
         m_RecordFile.Close();
     }
     // The engine owns its drivers: terminate them before they go.
-    if (m_pCapture) m_pCapture->Terminate();
-    if (m_pRender) m_pRender->Terminate();
-    delete m_pCapture;
-    delete m_pRender;
+    DeleteDriver(m_pCapture, "capture");
+    DeleteDriver(m_pRender, "render");
     m_MonitorFifo.Release();
     m_RecordFifo.Release();
     m_PlayMonitorRing.Free();
@@ -58,6 +77,7 @@ int CAudioControl::Initialize(CAppEventListener* listener) {
     m_bPlayThreadRun = 1;
     m_bRecordThreadRun = 1;
     if (!m_hSoundThread) {
+        m_SoundBlocks.Restart();
         m_SoundReady.Reset();
         m_hSoundThread = new CThread([this] { SoundThread(); });
         // Blocks that arrive before the sound thread takes them are dropped:
@@ -98,7 +118,8 @@ static void JoinThread(CThread*& slot) {
 void CAudioControl::Shutdown() {
     m_bPlayThreadRun = 0;
     m_bRecordThreadRun = 0;
-    if (m_SoundThreadId.exchange(0) || m_hSoundThread) m_SoundQueue.Post(WM_SOUND_QUIT);
+    m_SoundThreadId = 0;
+    m_SoundBlocks.Quit();
     m_PlayWake.Set();
     m_RecordWake.Set();
 
@@ -108,7 +129,7 @@ void CAudioControl::Shutdown() {
     JoinThread(m_hPlayThread);
 
     CaptureClose();
-    FreeQueuedBlocks();
+    m_SoundBlocks.Discard();
 
     m_pPlayBuffer.reset();
     m_pRecordBuffer.reset();
@@ -121,12 +142,8 @@ void CAudioControl::Shutdown() {
 
 int CAudioControl::CreateDriver(int type) {
     if (type != m_DriverType || (!m_pCapture && !m_pRender)) {
-        if (m_pCapture) m_pCapture->Terminate();
-        delete m_pCapture;
-        m_pCapture = nullptr;
-        if (m_pRender) m_pRender->Terminate();
-        delete m_pRender;
-        m_pRender = nullptr;
+        DeleteDriver(m_pCapture, "capture");
+        DeleteDriver(m_pRender, "render");
         if (type == 1)
             plat::Trace("[CAudioControl] Create MME driver\n");
         else
@@ -215,6 +232,28 @@ int CAudioControl::CaptureOpen() {
         m_pCapture->Close();
         return 0;
     }
+    // The sound-thread queue holds a few seconds at the format the device
+    // really delivers; slots are whole, even-sized frames so a block split over
+    // several slots still converts slot by slot.
+    {
+        const WAVEFORMATEX* f = m_pCapture->GetFormat();
+        const uint32_t frame = f->nBlockAlign * 2u;
+        const uint32_t perSecond = f->nSamplesPerSec * f->nBlockAlign;
+        uint32_t slotBytes = std::max(m_pCapture->GetBlockSize(), perSecond / 100);
+        slotBytes = std::max((slotBytes + frame - 1) / frame * frame, frame);
+        const uint32_t slots = std::max<uint32_t>(
+            4,
+            static_cast<uint32_t>((uint64_t{SOUND_QUEUE_SECONDS} * perSecond + slotBytes - 1) / slotBytes));
+        if (!m_SoundBlocks.Configure(slotBytes, slots)) {
+            plat::Trace("[CAudioControl] CaptureOpen: out of memory\n");
+            m_pCapture->Close();
+            return 0;
+        }
+    }
+    m_CaptureRate = static_cast<int32_t>(m_pCapture->GetFormat()->nSamplesPerSec);
+    if (m_CaptureRate != m_Frequency)
+        plat::Trace("[CAudioControl] capture runs at %d Hz, not %d Hz\n", m_CaptureRate.load(),
+                    m_Frequency.load());
     plat::Trace("[CAudioControl] open capture\n");
     m_RecordState = REC_STOP;
     return 1;
@@ -316,11 +355,8 @@ int CAudioControl::CaptureClose() {
 int32_t CAudioControl::OnSoundIn(const void* data, uint32_t bytes) {
     if (!m_SoundThreadId.load(std::memory_order_acquire) || !data || bytes == 0)
         return static_cast<int32_t>(bytes);
-    auto* copy = new (std::nothrow) uint8_t[bytes];
-    if (!copy) return static_cast<int32_t>(bytes);
-    std::memcpy(copy, data, bytes);
-    ++m_BlocksInFlight;
-    m_SoundQueue.Post(WM_SOUND_BLOCK, bytes, reinterpret_cast<intptr_t>(copy));
+    // A full queue drops the block and counts it: the capture thread never waits.
+    m_SoundBlocks.Push(data, bytes);
     return static_cast<int32_t>(bytes);
 }
 
@@ -354,25 +390,13 @@ uint32_t CAudioControl::OnSoundOut(void* buffer, uint32_t bytes) {
 void CAudioControl::SoundThread() {
     m_SoundThreadId.store(1, std::memory_order_release);
     m_SoundReady.Set();
-    ThreadMessage msg;
+    CSoundBlockQueue::Block block;
     for (;;) {
-        if (!m_SoundQueue.Get(msg)) continue;
-        if (msg.message == WM_SOUND_QUIT) break;
-        if (msg.message != WM_SOUND_BLOCK || !msg.lParam) continue;
-        auto* block = reinterpret_cast<uint8_t*>(msg.lParam);
-        ProcessIncoming(block, static_cast<uint32_t>(msg.wParam));
-        delete[] block;
-        --m_BlocksInFlight;
-    }
-}
-
-void CAudioControl::FreeQueuedBlocks() {
-    ThreadMessage msg;
-    while (m_SoundQueue.Peek(msg)) {
-        if (msg.message == WM_SOUND_BLOCK && msg.lParam) {
-            delete[] reinterpret_cast<uint8_t*>(msg.lParam);
-            --m_BlocksInFlight;
-        }
+        if (!m_SoundBlocks.Take(block)) break; // Shutdown, and nothing queued
+        while (m_HoldSound.load() && m_SoundThreadId.load())
+            plat::SleepMs(1);
+        ProcessIncoming(block.data, block.bytes);
+        m_SoundBlocks.Release();
     }
 }
 
@@ -386,7 +410,7 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
     sampleops::PcmLayout layout;
     if (!CaptureLayout(format, layout)) return; // refused at open; never recorded as noise
     if (layout.tag == 1 && layout.bits == 16) {
-        samples = reinterpret_cast<int16_t*>(block); // new[] storage: aligned for int16_t
+        samples = reinterpret_cast<int16_t*>(block); // slots start at even offsets
         sampleBytes = bytes & ~1u;
         sampleops::ApplyGain(samples, sampleBytes / 2, gain);
     } else {
@@ -406,7 +430,7 @@ void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
         if (silent) return;
     }
     if (channels == 2) sampleops::ApplyChannelMode(samples, sampleBytes / 4, m_ChannelMode);
-    ProcessBlock(samples, sampleBytes, channels);
+    ProcessBlock(samples, sampleBytes, channels, static_cast<int>(format->nSamplesPerSec));
 }
 
 void CAudioControl::WriteFifo(CFIFO& fifo, const void* data, uint32_t bytes) {
@@ -426,10 +450,10 @@ void CAudioControl::WriteRecordFifo(const void* data, uint32_t bytes) {
     if (m_RecordFifo.GetUsed() > RING_BYTES / 4) m_RecordWake.Set();
 }
 
-void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels) {
+void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels, int captureRate) {
     const uint32_t count = bytes / 2;
     if (m_bEffect) {
-        if (!enginelinks::RunEffectChain(block, static_cast<int32_t>(count), captureChannels, m_Frequency))
+        if (!enginelinks::RunEffectChain(block, static_cast<int32_t>(count), captureChannels, captureRate))
             std::memset(block, 0, bytes);
     }
 

@@ -29,6 +29,7 @@
 #include "engine/CEventListener.h"
 #include "engine/CFIFO.h"
 #include "engine/CRecordFileWriter.h"
+#include "engine/CSoundBlockQueue.h"
 #include "engine/SampleOps.h"
 #include "media/CMediaFile.h"
 #include "platform/Thread.h"
@@ -50,6 +51,8 @@ class CAudioControl : public CSoundListener {
     static constexpr uint32_t WORK_BUFFER_BYTES = 1048576; // play and record thread buffers
     static constexpr uint32_t PLAY_CHUNK_BYTES = 224000;   // output bytes per play chunk
     static constexpr uint32_t RECORD_READ_BYTES = 524288;  // record FIFO bytes per record pass
+    // Captured audio the sound thread may fall behind by before blocks are dropped.
+    static constexpr uint32_t SOUND_QUEUE_SECONDS = 3;
 
     // The factory supplies the driver pair (not owned; must outlive the engine).
     explicit CAudioControl(CDriverFactory* factory = nullptr);
@@ -105,9 +108,14 @@ class CAudioControl : public CSoundListener {
     uint64_t GetRecordedFrames() const { return m_RecordedFrames.load(); }
     // The recorded time the window shows: what went into the file in this take
     // (the lead not counted), so a pause or a stopped write does not count.
+    // Counted at the file's rate, which is the rate the capture really runs at
+    // (a loopback source runs at its mix rate, whatever the setting says).
     uint32_t GetRecordedSeconds() const {
-        return m_Frequency > 0 ? static_cast<uint32_t>(m_RecordedFrames.load() / m_Frequency) : 0;
+        const int32_t rate = m_RecordRate.load();
+        return rate > 0 ? static_cast<uint32_t>(m_RecordedFrames.load() / static_cast<uint32_t>(rate)) : 0;
     }
+    // The rate the open capture device delivers (0 before one is opened).
+    int32_t GetCaptureRate() const { return m_CaptureRate.load(); }
     // Record thread passes completed (tests wait for one to be sure data was written).
     uint64_t GetRecordPasses() const { return m_RecordPasses.load(); }
     uint32_t GetRecordFifoUsed() { return m_RecordFifo.GetUsed(); }
@@ -116,9 +124,15 @@ class CAudioControl : public CSoundListener {
     uint32_t GetPlayMonitorRingUsed() { return m_PlayMonitorRing.GetUsed(); }
     // The play thread has read the play file to its end (everything is in the rings).
     bool IsPlayFileAtEnd() const { return m_PlayAtEnd.load(); }
-    size_t GetPendingBlocks() const { return m_SoundQueue.Size(); }
-    // Captured blocks copied by OnSoundIn and not yet freed by the sound thread.
-    int64_t GetBlocksInFlight() const { return m_BlocksInFlight.load(); }
+    size_t GetPendingBlocks() const { return m_SoundBlocks.GetPending(); }
+    // Queue slots filled by OnSoundIn and not yet done with by the sound thread.
+    int64_t GetBlocksInFlight() const { return m_SoundBlocks.GetInFlight(); }
+    // Captured blocks lost because the sound thread was too far behind, since
+    // the capture was opened.
+    uint64_t GetDroppedBlocks() const { return m_SoundBlocks.GetDropped(); }
+    // Slots of the sound-thread queue and the bytes each holds (set at CaptureOpen).
+    uint32_t GetSoundQueueSlots() const { return m_SoundBlocks.GetCapacity(); }
+    uint32_t GetSoundQueueSlotBytes() const { return m_SoundBlocks.GetSlotBytes(); }
     uint32_t GetOverflowCount() const { return m_Overflows.load(); }
     int GetRecordParts() const { return m_RecordFile.GetPartCount(); }
     const std::string& GetRecordPath() const { return m_RecordFile.GetPath(); }
@@ -126,6 +140,8 @@ class CAudioControl : public CSoundListener {
     // ---- test hooks
     // While held the record thread does not drain the record FIFO (a slow disk).
     void HoldRecordThreadForTest(bool hold) { m_HoldRecord = hold; }
+    // While held the sound thread sits on the block it took (a stalled chain).
+    void HoldSoundThreadForTest(bool hold) { m_HoldSound = hold; }
     CRecordFileWriter& RecordFileForTest() { return m_RecordFile; }
     // Wakes the record thread for an early pass.
     void WakeRecordThread() { m_RecordWake.Set(); }
@@ -158,10 +174,9 @@ class CAudioControl : public CSoundListener {
 
     void SoundThread();
     void ProcessIncoming(uint8_t* block, uint32_t bytes);
-    void ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels);
+    void ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels, int captureRate);
     void WriteFifo(CFIFO& fifo, const void* data, uint32_t bytes);
     void WriteRecordFifo(const void* data, uint32_t bytes);
-    void FreeQueuedBlocks();
 
     void PlayThread();
     void ProducePlayChunk();
@@ -183,11 +198,12 @@ class CAudioControl : public CSoundListener {
     CThread* m_hPlayThread = nullptr;
     CThread* m_hRecordThread = nullptr;
     std::atomic<int32_t> m_SoundThreadId{0}; // non-zero once the sound thread takes blocks
-    CMessageQueue m_SoundQueue;
+    CSoundBlockQueue m_SoundBlocks;
     CEvent m_SoundReady{true, false};
     CEvent m_PlayWake;
     CEvent m_RecordWake;
     std::atomic<bool> m_HoldRecord{false};
+    std::atomic<bool> m_HoldSound{false};
 
     // ---- buffers between the threads
     CFIFO m_MonitorFifo;
@@ -214,9 +230,10 @@ class CAudioControl : public CSoundListener {
     std::mutex m_RecordFileLock;
     CRecordFileWriter m_RecordFile;
     std::atomic<uint64_t> m_RecordedFrames{0};
+    std::atomic<int32_t> m_RecordRate{0};  // the record file's rate
+    std::atomic<int32_t> m_CaptureRate{0}; // set by CaptureOpen
     std::atomic<uint64_t> m_RecordPasses{0};
     std::atomic<bool> m_WriteOnStop{true};
 
-    std::atomic<int64_t> m_BlocksInFlight{0};
     std::atomic<uint32_t> m_Overflows{0};
 };

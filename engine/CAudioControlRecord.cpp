@@ -49,6 +49,7 @@ int CAudioControl::RecordStart(const std::string& path) {
             return 0;
         }
         m_RecordedFrames = 0;
+        m_RecordRate = static_cast<int32_t>(format.nSamplesPerSec);
     }
     m_RecordState = REC_RECORDING;
     plat::Trace("[Capture Status] REC STOP --> REC\n");

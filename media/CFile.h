@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "settings/CString.h"
+#include "platform/CString.h"
 
 #include <cstdint>
 

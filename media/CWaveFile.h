@@ -14,8 +14,8 @@
 // the window's thread); there is no lock.
 #pragma once
 
-#include "drivers/AudioTypes.h"
 #include "media/CMediaFile.h"
+#include "platform/AudioFormat.h"
 
 #include <bit>
 #include <cstdint>

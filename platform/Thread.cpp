@@ -7,8 +7,18 @@ CThread::CThread(std::function<void()> body) : m_State(std::make_shared<State>()
     // mark itself finished after this object is gone.
     m_Thread = std::thread([state = m_State, body = std::move(body)]() {
         body();
-        state->finished.store(true, std::memory_order_release);
+        {
+            std::lock_guard<std::mutex> lock(state->lock);
+            state->finished.store(true, std::memory_order_release);
+        }
+        state->ended.notify_all();
     });
+}
+
+bool CThread::WaitEnd(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_State->lock);
+    return m_State->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
+                                   [this] { return m_State->finished.load(std::memory_order_acquire); });
 }
 
 CThread::~CThread() {
@@ -24,53 +34,23 @@ void CThread::Abandon() {
     if (m_Thread.joinable()) m_Thread.detach();
 }
 
-int StopThread(CThread*& slot) {
+int StopThread(CThread*& slot, int limitMs) {
     CThread* thread = std::atomic_ref<CThread*>(slot).exchange(nullptr);
     if (!thread) return 1;
-    bool ended = !thread->IsRunning();
-    for (int i = 0; i < 20 && !ended; ++i) {
-        plat::SleepMs(50);
-        ended = !thread->IsRunning();
+    // A thread that takes more than a second is worth a line even when it ends.
+    const int first = limitMs < 1000 ? limitMs : 1000;
+    bool ended = thread->WaitEnd(first);
+    if (!ended && limitMs > first) {
+        plat::Trace("StopThread: thread still running after 1 s, waiting\n");
+        ended = thread->WaitEnd(limitMs - first);
     }
     if (!ended) {
-        plat::Trace("StopThread: thread still running after 1 s, abandoned\n");
+        plat::Trace("StopThread: thread still running after %d ms, abandoned; what it uses is leaked\n",
+                    limitMs);
         thread->Abandon();
     }
     delete thread;
     return ended ? 1 : 0;
-}
-
-void CMessageQueue::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        m_Queue.push_back({message, wParam, lParam});
-    }
-    m_Ready.notify_one();
-}
-
-bool CMessageQueue::Get(ThreadMessage& out, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_Lock);
-    auto ready = [this] { return !m_Queue.empty(); };
-    if (timeoutMs < 0)
-        m_Ready.wait(lock, ready);
-    else if (!m_Ready.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
-        return false;
-    out = m_Queue.front();
-    m_Queue.pop_front();
-    return true;
-}
-
-bool CMessageQueue::Peek(ThreadMessage& out) {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    if (m_Queue.empty()) return false;
-    out = m_Queue.front();
-    m_Queue.pop_front();
-    return true;
-}
-
-size_t CMessageQueue::Size() const {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return m_Queue.size();
 }
 
 void CEvent::Set() {

@@ -1,4 +1,4 @@
-// Worker threads, their bounded stop, thread message queues and events: the
+// Worker threads, their stop and events: the
 // portable pieces the engine and the drivers build their threads from.
 #pragma once
 
@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,65 +13,51 @@
 
 // A started thread. The body runs once; IsRunning() turns false when it returns.
 class CThread {
-public:
+  public:
     explicit CThread(std::function<void()> body);
-    ~CThread();  // joins; only StopThread may abandon a thread
+    ~CThread(); // joins; only StopThread may abandon a thread
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
 
     bool IsRunning() const { return !m_State->finished.load(std::memory_order_acquire); }
+    // True when the body returned within timeoutMs.
+    bool WaitEnd(int timeoutMs);
     std::thread::id GetId() const { return m_Thread.get_id(); }
     // Leaves the thread to finish on its own; the object can then be deleted.
     void Abandon();
 
-private:
+  private:
     struct State {
         std::atomic<bool> finished{false};
+        std::mutex lock;
+        std::condition_variable ended;
     };
     std::shared_ptr<State> m_State;
     std::thread m_Thread;
 };
 
+// How long StopThread waits before it gives a thread up as hung.
+inline constexpr int STOP_THREAD_LIMIT_MS = 10000;
+
 // Takes the thread out of its slot (the slot becomes null at once, so a second
-// caller finds nothing), then checks up to 20 times, 50 ms apart, whether it has
-// ended. A thread that is still running after that is not killed: it is
-// abandoned (it keeps running to its own end) and a trace line says so.
+// caller finds nothing) and waits for it to end. The caller has already woken
+// it (stop event, quit message or flag), so the wait is short unless the thread
+// is inside a call that does not return. Such a thread is never killed: after
+// limitMs it is abandoned (it runs on to its own end) and a trace line says so.
+// The caller must then leak, not free, everything that thread uses.
 // Returns 1 when the thread ended (or there was none), 0 when it was abandoned.
-int StopThread(CThread*& slot);
-
-// A thread message: what PostThreadMessage carries on Windows.
-struct ThreadMessage {
-    uint32_t message = 0;
-    uintptr_t wParam = 0;
-    intptr_t lParam = 0;
-};
-
-// Unbounded queue of thread messages, many posters, one receiver.
-class CMessageQueue {
-public:
-    void Post(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);
-    // Waits for the next message; false when none came within timeoutMs (< 0: wait forever).
-    bool Get(ThreadMessage& out, int timeoutMs = -1);
-    bool Peek(ThreadMessage& out);  // takes a message only when one is waiting
-    size_t Size() const;
-
-private:
-    mutable std::mutex m_Lock;
-    std::condition_variable m_Ready;
-    std::deque<ThreadMessage> m_Queue;
-};
+int StopThread(CThread*& slot, int limitMs = STOP_THREAD_LIMIT_MS);
 
 // An event in the Win32 sense: manual or auto reset.
 class CEvent {
-public:
-    explicit CEvent(bool manualReset = false, bool initial = false)
-        : m_Manual(manualReset), m_Set(initial) {}
+  public:
+    explicit CEvent(bool manualReset = false, bool initial = false) : m_Manual(manualReset), m_Set(initial) {}
     void Set();
     void Reset();
     // True when signalled within timeoutMs (< 0: wait forever).
     bool Wait(int timeoutMs = -1);
 
-private:
+  private:
     std::mutex m_Lock;
     std::condition_variable m_Cond;
     bool m_Manual;

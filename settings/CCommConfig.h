@@ -8,7 +8,7 @@
 // may read but never write.
 #pragma once
 
-#include "settings/CString.h"
+#include "platform/CString.h"
 #include "settings/CXml.h"
 
 #include <cstdint>

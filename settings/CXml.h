@@ -21,7 +21,7 @@
 // linked into a parsed tree and go with it.
 #pragma once
 
-#include "settings/CString.h"
+#include "platform/CString.h"
 
 #include <cstdint>
 

@@ -23,7 +23,7 @@ bool CMMECapture::OnWorkerThread(CThread* thread) const {
 }
 
 void CMMECapture::CollectThread(CThread*& slot) {
-    if (slot && !OnWorkerThread(slot)) StopThread(slot);
+    if (slot && !OnWorkerThread(slot) && !StopThread(slot)) m_ThreadAbandoned = true;
 }
 
 int CMMECapture::Init(CSoundListener* listener) {
@@ -83,7 +83,7 @@ int CMMECapture::IsOpen() {
 
 int CMMECapture::Open(int channels, int samplesPerSec, int bitsPerSample, int latencyMs) {
     plat::Trace("CMMECapture::Open(%d, %d, %d, %d)\n", channels, samplesPerSec, bitsPerSample, latencyMs);
-    if (m_hWaveIn.load()) return 0;
+    if (m_hWaveIn.load() || m_ThreadAbandoned) return 0;
     CollectThread(m_pThread);
 
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -170,7 +170,13 @@ void CMMECapture::CloseMme() {
             plat::SleepMs(50);
         else
             plat::SleepMs(500);
-        StopThread(m_pThread);
+        CollectThread(m_pThread);
+    }
+    if (m_ThreadAbandoned) {
+        // The worker may still be handing a header to the device or the
+        // listener: its headers, device and event stay as they are.
+        plat::Trace("[MME] capture thread did not end: device and buffers leaked\n");
+        return;
     }
     if (handle) {
         waveInReset(handle);

@@ -17,7 +17,7 @@ CMMERenderer::~CMMERenderer() {
 }
 
 void CMMERenderer::CollectThread(CThread*& slot) {
-    if (slot && slot->GetId() != std::this_thread::get_id()) StopThread(slot);
+    if (slot && slot->GetId() != std::this_thread::get_id() && !StopThread(slot)) m_ThreadAbandoned = true;
 }
 
 int CMMERenderer::Init(CSoundListener* listener) {
@@ -93,7 +93,7 @@ int CMMERenderer::SetVolume(uint16_t left, uint16_t right) {
 
 int CMMERenderer::Open(int channels, int samplesPerSec, int bitsPerSample, int latencyMs) {
     plat::Trace("CMMERenderer::Open(%d, %d, %d, %d)\n", channels, samplesPerSec, bitsPerSample, latencyMs);
-    if (m_hWaveOut.load()) return 0;
+    if (m_hWaveOut.load() || m_ThreadAbandoned) return 0;
     CollectThread(m_pThread);
 
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -198,6 +198,12 @@ void CMMERenderer::Close() {
         else
             plat::SleepMs(500);
         CollectThread(m_pThread);
+    }
+    if (m_ThreadAbandoned) {
+        // The worker may still be filling a header: its headers, device and
+        // event stay as they are.
+        plat::Trace("[MME] render thread did not end: device and buffers leaked\n");
+        return;
     }
     if (handle) {
         waveOutReset(handle);

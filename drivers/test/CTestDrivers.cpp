@@ -29,13 +29,15 @@ int32_t FindInList(const std::vector<std::wstring>& devices, const wchar_t* name
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 // ================================================================ capture
 
 CTestCapture::CTestCapture() = default;
 
-CTestCapture::~CTestCapture() { Close(); }
+CTestCapture::~CTestCapture() {
+    Close();
+}
 
 int CTestCapture::Init(CSoundListener* listener) {
     Close();
@@ -55,7 +57,11 @@ int CTestCapture::SelectDevice(int32_t index) {
 int CTestCapture::Open(int channels, int samplesPerSec, int bitsPerSample, int latencyMs) {
     plat::Trace("CTestCapture::Open(%d, %d, %d, %d)\n", channels, samplesPerSec, bitsPerSample, latencyMs);
     if (m_State != DRIVER_CLOSED || m_FailOpen || channels < 1 || samplesPerSec <= 0) return 0;
-    if (m_Float) {
+    if (m_MixRate > 0) {
+        MakePcmFormat(m_Format, 2, m_MixRate, m_MixBits);
+        if (m_MixFloat) m_Format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+        samplesPerSec = m_MixRate;
+    } else if (m_Float) {
         MakePcmFormat(m_Format, channels, samplesPerSec, 32);
         m_Format.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
     } else {
@@ -85,17 +91,36 @@ int CTestCapture::Start() {
 int CTestCapture::Stop() {
     if (m_State != DRIVER_RUNNING) return m_State == DRIVER_OPEN ? 1 : 0;
     m_Quit = true;
-    // The worker only sleeps briefly between blocks, so it ends well within the wait.
-    StopThread(m_pThread);
+    if (!StopThread(m_pThread, m_StopLimitMs)) m_ThreadAbandoned = true;
     m_State = DRIVER_OPEN;
     return 1;
+}
+
+// 16-bit samples in the open format: float as s / 32768, wider integers
+// shifted up (so a converter that rounds gets s back exactly), 8-bit offset.
+void CTestCapture::Encode(const int16_t* pcm, size_t samples, uint8_t* out) const {
+    const int bits = m_Format.wBitsPerSample;
+    for (size_t i = 0; i < samples; ++i) {
+        const int32_t s = pcm[i];
+        if (m_Format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
+            const float f = static_cast<float>(s) / 32768.0f;
+            std::memcpy(out + i * 4, &f, 4);
+        } else if (bits == 8) {
+            out[i] = static_cast<uint8_t>((s >> 8) + 128);
+        } else {
+            const int bytes = bits / 8;
+            const uint32_t v = static_cast<uint32_t>(s) << (bits - 16);
+            for (int b = 0; b < bytes; ++b)
+                out[i * bytes + b] = static_cast<uint8_t>(v >> (8 * b));
+        }
+    }
 }
 
 void CTestCapture::Run() {
     const int channels = m_Format.nChannels;
     const uint32_t frames = m_BlockSize / m_Format.nBlockAlign;
     std::vector<int16_t> pcm(static_cast<size_t>(frames) * channels);
-    std::vector<float> flt(m_Float ? pcm.size() : 0);
+    std::vector<uint8_t> raw(m_BlockSize);
     auto next = std::chrono::steady_clock::now();
     const auto period = std::chrono::microseconds(1000000LL * frames / m_Format.nSamplesPerSec);
     while (!m_Quit) {
@@ -103,7 +128,15 @@ void CTestCapture::Run() {
             next += period;
             std::this_thread::sleep_until(next);
         } else if (m_Ready) {
-            while (!m_Quit && !m_Ready()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            while (!m_Quit && !m_Ready())
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (m_Quit) break;
+        }
+        if (m_ReadDelayMs > 0) {
+            m_InRead = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_ReadDelayMs));
+            m_InRead = false;
+            // What a stopped device hands back is not delivered.
             if (m_Quit) break;
         }
         uint32_t n = m_Signal ? m_Signal->Read(pcm.data(), frames, channels) : frames;
@@ -114,12 +147,9 @@ void CTestCapture::Run() {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        const void* data = pcm.data();
-        uint32_t bytes = n * m_Format.nBlockAlign;
-        if (m_Float) {
-            for (size_t i = 0; i < static_cast<size_t>(n) * channels; ++i) flt[i] = pcm[i] / 32768.0f;
-            data = flt.data();
-        }
+        const uint32_t bytes = n * m_Format.nBlockAlign;
+        Encode(pcm.data(), static_cast<size_t>(n) * channels, raw.data());
+        const void* data = raw.data();
         int32_t result = m_pListener ? m_pListener->OnSoundIn(data, bytes) : 0;
         m_ElapsedFrames += n;
         m_Delivered += n;
@@ -128,7 +158,9 @@ void CTestCapture::Run() {
     }
 }
 
-int CTestCapture::EnumDevice(int32_t index, AudioDeviceInfo* info) { return EnumList(m_Devices, index, info); }
+int CTestCapture::EnumDevice(int32_t index, AudioDeviceInfo* info) {
+    return EnumList(m_Devices, index, info);
+}
 
 int32_t CTestCapture::FindDevice(const wchar_t* name, const wchar_t* id, int loopback) {
     (void)id;
@@ -140,7 +172,9 @@ int32_t CTestCapture::FindDevice(const wchar_t* name, const wchar_t* id, int loo
 
 CTestRenderer::CTestRenderer() = default;
 
-CTestRenderer::~CTestRenderer() { Close(); }
+CTestRenderer::~CTestRenderer() {
+    Close();
+}
 
 int CTestRenderer::Init(CSoundListener* listener) {
     Close();
@@ -162,7 +196,8 @@ int CTestRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, int 
     if (m_State != DRIVER_CLOSED || m_FailOpen || channels < 1 || samplesPerSec <= 0) return 0;
     MakePcmFormat(m_Format, channels, samplesPerSec, bitsPerSample);
     m_Latency = latencyMs;
-    m_BlockSize = m_RequestBytes ? m_RequestBytes : static_cast<uint32_t>(samplesPerSec / 100) * m_Format.nBlockAlign;
+    m_BlockSize =
+        m_RequestBytes ? m_RequestBytes : static_cast<uint32_t>(samplesPerSec / 100) * m_Format.nBlockAlign;
     m_State = DRIVER_OPEN;
     return 1;
 }
@@ -192,8 +227,8 @@ int CTestRenderer::Stop() {
 void CTestRenderer::Run() {
     std::vector<uint8_t> block(m_BlockSize);
     auto next = std::chrono::steady_clock::now();
-    const auto period = std::chrono::microseconds(
-        1000000LL * (m_BlockSize / m_Format.nBlockAlign) / m_Format.nSamplesPerSec);
+    const auto period =
+        std::chrono::microseconds(1000000LL * (m_BlockSize / m_Format.nBlockAlign) / m_Format.nSamplesPerSec);
     while (!m_Quit) {
         if (m_Realtime) {
             next += period;
@@ -219,7 +254,9 @@ std::vector<uint8_t> CTestRenderer::GetReceived() {
     return m_Received;
 }
 
-int CTestRenderer::EnumDevice(int32_t index, AudioDeviceInfo* info) { return EnumList(m_Devices, index, info); }
+int CTestRenderer::EnumDevice(int32_t index, AudioDeviceInfo* info) {
+    return EnumList(m_Devices, index, info);
+}
 
 int32_t CTestRenderer::FindDevice(const wchar_t* name, const wchar_t* id) {
     (void)id;

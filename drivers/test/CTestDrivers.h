@@ -19,7 +19,7 @@
 #include <vector>
 
 class CTestCapture : public CCaptureDriver {
-public:
+  public:
     CTestCapture();
     ~CTestCapture() override;
 
@@ -36,8 +36,22 @@ public:
     // Names listed by EnumDevice (the default: one device, "Test Capture").
     void SetDevices(std::vector<std::wstring> names) { m_Devices = std::move(names); }
     void SetFailOpen(bool fail) { m_FailOpen = fail; }
+    // Loopback-like: Open ignores the asked format and runs at this mix format
+    // (2 channels; `bits` 8/16/24/32 integer, or 32 float), the way a loopback
+    // endpoint does; rate 0 turns it off.
+    void SetLoopbackMix(int rate, int bits, bool isFloat) {
+        m_MixRate = rate;
+        m_MixBits = bits;
+        m_MixFloat = isFloat;
+    }
+    // Each block is fetched by a read that blocks this long and that Stop
+    // cannot wake, like a driver call stuck in the device.
+    void SetReadDelay(int ms) { m_ReadDelayMs = ms; }
+    // How long Stop waits for the worker before it gives it up as hung.
+    void SetStopLimit(int ms) { m_StopLimitMs = ms; }
 
     // ---- state for tests
+    bool IsInRead() const { return m_InRead.load(); }
     uint64_t GetDeliveredFrames() const { return m_Delivered.load(); }
     uint32_t GetBlocksDelivered() const { return m_Blocks.load(); }
     bool IsSignalFinished() const { return m_SignalEnded.load(); }
@@ -53,15 +67,23 @@ public:
     int32_t FindDevice(const wchar_t* name, const wchar_t* id, int loopback) override;
     int IsOpen() override { return m_State != DRIVER_CLOSED; }
     int IsFloat() override { return m_Format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT; }
+    int CanLoopback() override { return m_MixRate > 0 ? 1 : 0; }
+    int IsLoopback() override { return m_MixRate > 0 ? 1 : 0; }
 
-private:
+  private:
     void Run();
+    void Encode(const int16_t* pcm, size_t samples, uint8_t* out) const;
 
     std::shared_ptr<CTestSignal> m_Signal;
     uint32_t m_BlockFrames = 0;
     bool m_Float = false;
     bool m_Realtime = false;
     bool m_FailOpen = false;
+    int m_MixRate = 0, m_MixBits = 16;
+    bool m_MixFloat = false;
+    int m_ReadDelayMs = 0;
+    int m_StopLimitMs = STOP_THREAD_LIMIT_MS;
+    std::atomic<bool> m_InRead{false};
     std::function<bool()> m_Ready;
     std::vector<std::wstring> m_Devices{L"Test Capture"};
     CThread* m_pThread = nullptr;
@@ -72,7 +94,7 @@ private:
 };
 
 class CTestRenderer : public CRenderDriver {
-public:
+  public:
     CTestRenderer();
     ~CTestRenderer() override;
 
@@ -101,7 +123,7 @@ public:
     int32_t FindDevice(const wchar_t* name, const wchar_t* id) override;
     int IsOpen() override { return m_State != DRIVER_CLOSED; }
 
-private:
+  private:
     void Run();
 
     uint32_t m_RequestBytes = 0;
@@ -119,7 +141,7 @@ private:
 
 // Hands out a test pair; the last pair it created stays reachable for tests.
 class CTestDriverFactory : public CDriverFactory {
-public:
+  public:
     CCaptureDriver* CreateCapture(int driverType) override;
     CRenderDriver* CreateRender(int driverType) override;
     // Called on every new driver before the engine sees it.

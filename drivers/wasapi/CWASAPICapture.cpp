@@ -78,7 +78,8 @@ int CWASAPICapture::Open(int channels, int samplesPerSec, int bitsPerSample, int
     if (m_DeviceIndex == DEFAULT_DEVICE_INDEX)
         OpenEndpoint(m_Factory, eCapture, -1, m_DeviceIndex, m_pEndpoint);
     else
-        OpenEndpoint(m_Factory, FlowOf(m_DeviceIndex), EffectiveIndex(m_DeviceIndex), m_DeviceIndex, m_pEndpoint);
+        OpenEndpoint(m_Factory, FlowOf(m_DeviceIndex), EffectiveIndex(m_DeviceIndex), m_DeviceIndex,
+                     m_pEndpoint);
     if (!m_pEndpoint) return 0;
 
     m_hShutdownEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -250,7 +251,7 @@ bool CWASAPICapture::InitializeEndpointStream(int channels, int rate, int bits) 
 
 int CWASAPICapture::Start() {
     plat::Trace("CWASAPICapture::Start()\n");
-    if (!m_pAudioClient) return 0;
+    if (!m_pAudioClient || m_ThreadAbandoned) return 0;
     if (m_State == DRIVER_RUNNING) return 1;
     CollectThread(m_pCaptureThread);
     // A shutdown request the previous thread never consumed must not end this one.
@@ -303,6 +304,12 @@ void CWASAPICapture::Close() {
 }
 
 void CWASAPICapture::ReleaseAll() {
+    if (m_ThreadAbandoned) {
+        // The worker may still be inside the audio client: the COM objects,
+        // events and format stay as they are.
+        plat::Trace("WASAPI capture thread did not end: stream objects leaked\n");
+        return;
+    }
     CloseEvent(m_hShutdownEvent);
     CloseEvent(m_hSamplesReadyEvent);
     m_pCaptureClient.Reset();

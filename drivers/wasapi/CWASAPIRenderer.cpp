@@ -78,8 +78,8 @@ int CWASAPIRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, in
     m_Latency = latencyMs;
 
     bool ok = false;
-    OpenEndpoint(m_Factory, eRender, m_DeviceIndex == DEFAULT_DEVICE_INDEX ? -1 : m_DeviceIndex, m_DeviceIndex,
-                 m_pEndpoint);
+    OpenEndpoint(m_Factory, eRender, m_DeviceIndex == DEFAULT_DEVICE_INDEX ? -1 : m_DeviceIndex,
+                 m_DeviceIndex, m_pEndpoint);
     if (m_pEndpoint) {
         m_hShutdownEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         if (!m_hShutdownEvent)
@@ -284,7 +284,7 @@ bool CWASAPIRenderer::FillBuffer() {
 
 int CWASAPIRenderer::Start() {
     plat::Trace("CWASAPIRenderer::Start()\n");
-    if (!m_pAudioClient) return 0;
+    if (!m_pAudioClient || m_ThreadAbandoned) return 0;
     // A second render thread on the same stream would fight the first.
     if (m_State == DRIVER_RUNNING) return 1;
     if (!FillBuffer()) return 0;
@@ -339,6 +339,12 @@ void CWASAPIRenderer::Close() {
 }
 
 void CWASAPIRenderer::ReleaseAll() {
+    if (m_ThreadAbandoned) {
+        // The worker may still be inside the audio client: the COM objects,
+        // events and format stay as they are.
+        plat::Trace("WASAPI render thread did not end: stream objects leaked\n");
+        return;
+    }
     CloseEvent(m_hShutdownEvent);
     CloseEvent(m_hSamplesReadyEvent);
     m_pRenderClient.Reset();

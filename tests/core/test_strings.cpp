@@ -1,5 +1,5 @@
 // CString, CFileName and the code-page conversions.
-#include "settings/CString.h"
+#include "platform/CString.h"
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>

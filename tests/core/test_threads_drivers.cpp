@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -17,7 +18,8 @@ namespace {
 TEST(StopThread, WaitsForAThreadThatEnds) {
     std::atomic<bool> quit{false};
     CThread* t = new CThread([&] {
-        while (!quit) plat::SleepMs(5);
+        while (!quit)
+            plat::SleepMs(5);
     });
     quit = true;
     CThread* slot = t;
@@ -26,40 +28,35 @@ TEST(StopThread, WaitsForAThreadThatEnds) {
     EXPECT_EQ(StopThread(slot), 1) << "an empty slot is fine";
 }
 
-TEST(StopThread, AbandonsAThreadThatDoesNotEndAndTracesIt) {
-    testutil::TraceCapture trace;
-    auto release = std::make_shared<std::atomic<bool>>(false);
-    CThread* slot = new CThread([release] {
-        while (!*release) plat::SleepMs(5);
-    });
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(StopThread(slot), 0);
-    auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(900));
-    EXPECT_EQ(slot, nullptr);
-    EXPECT_EQ(trace.Count("StopThread: thread still running after 1 s, abandoned\n"), 1);
-    *release = true;  // the abandoned thread still ends on its own
-    plat::SleepMs(50);
-}
-
-TEST(MessageQueue, DeliversInOrderAndTimesOut) {
-    CMessageQueue q;
-    ThreadMessage m;
-    EXPECT_FALSE(q.Get(m, 10));
-    q.Post(1035, 4, 99);
-    q.Post(1037);
-    ASSERT_TRUE(q.Get(m, 0));
-    EXPECT_EQ(m.message, 1035u);
-    EXPECT_EQ(m.wParam, 4u);
-    EXPECT_EQ(m.lParam, 99);
-    ASSERT_TRUE(q.Peek(m));
-    EXPECT_EQ(m.message, 1037u);
-    EXPECT_FALSE(q.Peek(m));
+TEST(StopThread, AbandonsOnlyAThreadThatOutlastsTheLimit) {
+    struct Case {
+        int runMs, limitMs, result;
+        const char* line;
+    } cases[] = {
+        {1200, 5000, 1, "StopThread: thread still running after 1 s, waiting\n"},
+        {5000, 200, 0, "StopThread: thread still running after 200 ms, abandoned; what it uses is leaked\n"},
+    };
+    for (const Case& c : cases) {
+        testutil::TraceCapture trace;
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        auto start = std::chrono::steady_clock::now();
+        CThread* slot = new CThread([release, c, start] {
+            while (!*release && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(c.runMs))
+                plat::SleepMs(5);
+        });
+        EXPECT_EQ(StopThread(slot, c.limitMs), c.result);
+        auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_GE(waited, std::chrono::milliseconds(std::min(c.runMs, c.limitMs) - 10));
+        EXPECT_EQ(slot, nullptr);
+        EXPECT_EQ(trace.Count(c.line), 1) << c.limitMs;
+        *release = true; // the abandoned thread still ends on its own
+        plat::SleepMs(50);
+    }
 }
 
 // Collects what the capture driver delivers.
 class Sink : public CSoundListener {
-public:
+  public:
     int32_t OnSoundIn(const void* data, uint32_t bytes) override {
         std::lock_guard<std::mutex> lock(m);
         const auto* p = static_cast<const uint8_t*>(data);
@@ -69,7 +66,8 @@ public:
     }
     uint32_t OnSoundOut(void* buffer, uint32_t bytes) override {
         auto* p = static_cast<int16_t*>(buffer);
-        for (uint32_t i = 0; i < bytes / 2; ++i) p[i] = static_cast<int16_t>(next++);
+        for (uint32_t i = 0; i < bytes / 2; ++i)
+            p[i] = static_cast<int16_t>(next++);
         return bytes;
     }
     std::mutex m;
@@ -94,7 +92,8 @@ TEST(TestCapture, DeliversEveryFrameOfItsSignalIn16BitOrFloat) {
         EXPECT_EQ(cap.GetBlockSize(), 480u * cap.GetFormat()->nBlockAlign);
         EXPECT_EQ(cap.GetElapsedSeconds(), 0u);
         ASSERT_EQ(cap.Start(), 1);
-        for (int i = 0; i < 500 && !cap.IsSignalFinished(); ++i) plat::SleepMs(2);
+        for (int i = 0; i < 500 && !cap.IsSignalFinished(); ++i)
+            plat::SleepMs(2);
         cap.Close();
         EXPECT_EQ(cap.IsOpen(), 0);
         ASSERT_EQ(cap.GetDeliveredFrames(), 4800u);
@@ -151,7 +150,8 @@ TEST(TestRenderer, PullsFromTheListenerAndKeepsWhatItGot) {
     ASSERT_EQ(r.Open(2, 48000, 16, 50), 1);
     EXPECT_EQ(r.GetVolume(nullptr, nullptr), 0);
     ASSERT_EQ(r.Start(), 1);
-    for (int i = 0; i < 500 && r.GetReceivedBytes() < 4000; ++i) plat::SleepMs(2);
+    for (int i = 0; i < 500 && r.GetReceivedBytes() < 4000; ++i)
+        plat::SleepMs(2);
     r.Stop();
     auto got = r.GetReceived();
     ASSERT_GE(got.size(), 4000u);
@@ -163,4 +163,4 @@ TEST(TestRenderer, PullsFromTheListenerAndKeepsWhatItGot) {
     }
 }
 
-}  // namespace
+} // namespace

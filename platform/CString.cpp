@@ -1,4 +1,4 @@
-#include "settings/CString.h"
+#include "platform/CString.h"
 
 #include "platform/Platform.h"
 
