@@ -6,7 +6,7 @@
 // nodes. Used by CXml only, on its thread.
 #pragma once
 
-#include "settings/CString.h"
+#include "platform/CString.h"
 
 #include <cstddef>
 #include <cstdint>
