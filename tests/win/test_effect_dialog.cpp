@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -171,12 +170,9 @@ TEST(EffectDialog, ASliderMoveReachesTheChainAtTheEditorsRate) {
         return out;
     };
     const int32_t cut[EFFECT_MAX_VALUES] = {0, 0, 0, 0, 0, 0, 0, 0, -20};
-    CEffectManager expected, flat;
+    CEffectManager expected; // the same cut at the same rate: a flat one or one at 48 kHz sounds otherwise
     expected.AddEffect(EFFECT_EQUALIZER, cut, 44100, 0);
-    flat.AddEffect(EFFECT_EQUALIZER, nullptr, 44100, 0);
-    const std::vector<int16_t> out = heard(r.manager);
-    EXPECT_EQ(out, heard(expected));
-    EXPECT_NE(out, heard(flat));
+    EXPECT_EQ(heard(r.manager), heard(expected));
 }
 
 TEST(EffectDialog, EnterAndEscapeKeepItOpenAndCloseThenShowKeepsOneChain) {
@@ -323,20 +319,13 @@ TEST(EffectDialog, ALowpassRemovesMostOfA5kHzToneWhileOnAndNotWhileOff) {
             largest = std::max(largest, std::abs(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8)));
         return largest;
     };
-    std::vector<int> peaks{peak()};
-    r.Add(EFFECT_FIR_LPF);
-    peaks.push_back(peak());
-    for (int i = 0; i < 2; ++i) {
-        r.Command(IDC_EFFECT_ONOFF);
-        peaks.push_back(peak());
+    // Off before the lowpass is added and after the first ON/OFF, on between and after the second.
+    for (int step = 0; step < 4; ++step) {
+        if (step > 0) step == 1 ? r.Add(EFFECT_FIR_LPF) : r.Command(IDC_EFFECT_ONOFF);
+        const int p = peak();
+        EXPECT_TRUE(step % 2 ? p < AMPLITUDE / 10 : p > AMPLITUDE * 9 / 10) << "step " << step << ": " << p;
     }
     audio.Shutdown();
-    std::printf("5 kHz peak: no chain %d, lowpass on %d, off %d, on %d\n", peaks[0], peaks[1], peaks[2],
-                peaks[3]);
-    EXPECT_GT(peaks[0], AMPLITUDE * 9 / 10);
-    EXPECT_LT(peaks[1], AMPLITUDE / 10);
-    EXPECT_GT(peaks[2], AMPLITUDE * 9 / 10);
-    EXPECT_LT(peaks[3], AMPLITUDE / 10);
 }
 
 } // namespace
