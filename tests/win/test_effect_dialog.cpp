@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <sstream>
 #include <thread>
 
@@ -48,6 +49,13 @@ std::vector<std::string> Names(const std::vector<int32_t>& types) {
     for (int32_t t : types)
         names.push_back(plat::WideToUtf8(GetEffectTypeInfo(t)->name));
     return names;
+}
+
+std::vector<std::string> ListLines(HWND list) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < ui::ListCount(list); ++i)
+        lines.push_back(ui::ListLineText(list, i));
+    return lines;
 }
 
 // The process-wide manager for one test.
@@ -99,12 +107,7 @@ struct Rig : ManagerScope {
         SendMessageW(t, TBM_SETPOS, TRUE, pos);
         SendMessageW(w, WM_HSCROLL, TB_THUMBTRACK, reinterpret_cast<LPARAM>(t));
     }
-    std::vector<std::string> Rows() const {
-        std::vector<std::string> rows;
-        for (int i = 0; i < ui::ListCount(Item(IDC_EFFECT_LIST)); ++i)
-            rows.push_back(ui::ListLineText(Item(IDC_EFFECT_LIST), i));
-        return rows;
-    }
+    std::vector<std::string> Rows() const { return ListLines(Item(IDC_EFFECT_LIST)); }
     int VisibleSliders() const {
         int n = 0;
         for (int i = 0; i < EFFECT_GROUPS; ++i)
@@ -244,10 +247,8 @@ struct ChooserAnswer {
     static inline std::vector<std::string> s_Lines;
     static BOOL CALLBACK Find(HWND w, LPARAM) {
         if (GetWindow(w, GW_OWNER) != s_Editor || !IsWindowVisible(w)) return TRUE;
-        HWND list = GetDlgItem(w, IDC_EFFECT_LIST);
-        for (int i = 0; i < ui::ListCount(list); ++i)
-            s_Lines.push_back(ui::ListLineText(list, i));
-        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(s_Row), 0);
+        s_Lines = ListLines(GetDlgItem(w, IDC_EFFECT_LIST));
+        SendDlgItemMessageW(w, IDC_EFFECT_LIST, LB_SETCURSEL, static_cast<WPARAM>(s_Row), 0);
         PostMessageW(w, WM_COMMAND, IDOK, 0);
         return FALSE;
     }
@@ -258,8 +259,7 @@ struct ChooserAnswer {
 
 TEST(EffectSelectDialog, AddShowsAllTypesInIdOrderAndAddsOnlyAChosenOne) {
     std::vector<int32_t> all(EFFECT_TYPE_COUNT);
-    for (int32_t t = 0; t < EFFECT_TYPE_COUNT; ++t)
-        all[t] = t;
+    std::iota(all.begin(), all.end(), 0);
     ASSERT_EQ(all.size(), 21u);
     for (int row : {int(EFFECT_FIR_LPF), -1}) {
         SCOPED_TRACE(row);
