@@ -304,15 +304,11 @@ TEST(EffectDialog, ALowpassRemovesMostOfA5kHzToneWhileOnAndNotWhileOff) {
     audio.m_bEffect = 1;
     // The largest sample of 200 ms played after 300 ms more (what was already
     // on its way). Counted in bytes played, so a slow machine only takes longer.
-    auto waitFor = [&](size_t bytes) {
-        for (int i = 0; i < 2000 && render->GetReceivedBytes() < bytes; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    };
     auto peak = [&] {
         constexpr size_t BYTES_PER_MS = 48000 * 4 / 1000;
-        waitFor(render->GetReceivedBytes() + 300 * BYTES_PER_MS);
-        const size_t from = render->GetReceivedBytes() & ~size_t(1);
-        waitFor(from + 200 * BYTES_PER_MS);
+        const size_t from = (render->GetReceivedBytes() + 300 * BYTES_PER_MS) & ~size_t(1);
+        for (int i = 0; i < 4000 && render->GetReceivedBytes() < from + 200 * BYTES_PER_MS; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const std::vector<uint8_t> bytes = render->GetReceived();
         int largest = 0;
         for (size_t i = from; i + 1 < bytes.size(); i += 2)
