@@ -9,4 +9,6 @@ void CBaseEffect::ProcessPair(CBaseEffect& right, double* left, double* rightSam
     right.Process(rightSamples, count);
 }
 
-void CBaseEffect::SetEnable(int32_t on) { m_bEnable = on != 0 ? 1 : 0; }
+void CBaseEffect::SetEnable(int32_t on) {
+    m_bEnable = on != 0 ? 1 : 0;
+}

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 class CBaseEffect {
-public:
+  public:
     CBaseEffect() = default;
     virtual ~CBaseEffect() = default;
     CBaseEffect(const CBaseEffect&) = delete;
@@ -29,6 +29,6 @@ public:
 
     int32_t IsEnabled() const { return m_bEnable; }
 
-protected:
+  protected:
     int32_t m_bEnable = 1;
 };

@@ -17,7 +17,9 @@ void CChorus::SetParams(const int32_t* values, int32_t sampleRate) {
     m_Mod.rate = values[2] * 0.1 / 50.0;
 }
 
-void CChorus::Process(double* x, int32_t n) { m_Mod.Process(x, n); }
+void CChorus::Process(double* x, int32_t n) {
+    m_Mod.Process(x, n);
+}
 
 void CChorus::ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t n) {
     m_Mod.ProcessPair(static_cast<CChorus&>(right).m_Mod, left, rightSamples, n);

@@ -5,7 +5,7 @@
 #include "effects/CBaseEffect.h"
 
 class CCompressor : public CBaseEffect {
-public:
+  public:
     // P1 threshold, P2 ratio, P3 gain, each 0..100; 50, 50, 50 give T 0.2, R 0.1
     // and G 0.7 / 0.28, the construction values.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
@@ -15,7 +15,7 @@ public:
     double GetRatio() const { return m_Ratio; }
     double GetGain() const { return m_Gain; }
 
-private:
+  private:
     double m_Threshold = 0.2;
     double m_Ratio = 0.1;
     double m_Gain = 0.7 / 0.28;

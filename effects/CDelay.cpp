@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-CDelay::CDelay() { Clear(); }
+CDelay::CDelay() {
+    Clear();
+}
 
 void CDelay::Clear() {
     std::fill(m_Line, m_Line + LENGTH, 0.0);

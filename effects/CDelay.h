@@ -4,7 +4,7 @@
 #include "effects/CBaseEffect.h"
 
 class CDelay : public CBaseEffect {
-public:
+  public:
     static constexpr uint32_t LENGTH = 262144;
     static constexpr uint32_t MASK = LENGTH - 1;
 
@@ -17,7 +17,7 @@ public:
     int32_t GetDelay() const { return m_Delay; }
     int32_t GetRate() const { return m_Rate; }
 
-private:
+  private:
     void Clear();
 
     double m_Line[LENGTH];

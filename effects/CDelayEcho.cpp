@@ -17,7 +17,8 @@ void CDelayEcho::Clear() {
 }
 
 void CDelayEcho::ComputePowers() {
-    for (int32_t j = 0; j <= m_Repeat; ++j) m_Power[j] = std::pow(m_Decay, static_cast<double>(j));
+    for (int32_t j = 0; j <= m_Repeat; ++j)
+        m_Power[j] = std::pow(m_Decay, static_cast<double>(j));
 }
 
 void CDelayEcho::SetParams(const int32_t* values, int32_t sampleRate) {
@@ -41,7 +42,7 @@ void CDelayEcho::Process(double* x, int32_t n) {
             sum += m_Power[j] * m_Line[pos];
             pos = (pos - static_cast<uint32_t>(m_Delay)) & MASK;
         }
-        x[i] = sum;  // R < 0: the loop never runs and the output is 0
+        x[i] = sum; // R < 0: the loop never runs and the output is 0
         m_Write = (m_Write + 1) & MASK;
     }
 }

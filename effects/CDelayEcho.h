@@ -5,7 +5,7 @@
 #include "effects/CBaseEffect.h"
 
 class CDelayEcho : public CBaseEffect {
-public:
+  public:
     static constexpr uint32_t LENGTH = 262144;
     static constexpr uint32_t MASK = LENGTH - 1;
 
@@ -19,7 +19,7 @@ public:
     int32_t GetRepeat() const { return m_Repeat; }
     double GetDecay() const { return m_Decay; }
 
-private:
+  private:
     void Clear();
     void ComputePowers();
 

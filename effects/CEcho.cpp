@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-CEcho::CEcho() { Clear(); }
+CEcho::CEcho() {
+    Clear();
+}
 
 void CEcho::Clear() {
     std::fill(m_Line, m_Line + LENGTH, 0.0);

@@ -4,7 +4,7 @@
 #include "effects/CBaseEffect.h"
 
 class CEcho : public CBaseEffect {
-public:
+  public:
     static constexpr uint32_t LENGTH = 65536;
     static constexpr uint32_t MASK = LENGTH - 1;
 
@@ -13,7 +13,7 @@ public:
     void Process(double* samples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-private:
+  private:
     void Clear();
 
     double m_Line[LENGTH];

@@ -24,7 +24,8 @@ const char* AttributeText(const XmlNode* node, const char* name) {
 
 // Reads digits after blanks and a sign. *end points at the first byte not read.
 bool ReadDigits(const char* p, int32_t* out, const char** end) {
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == ' ' || *p == '\t')
+        ++p;
     bool negative = false;
     if (*p == '-') {
         negative = true;
@@ -49,9 +50,11 @@ XmlNode* NumberNode(CXml& xml, const char* name, int32_t n) {
     return xml.CreateNode(name, text);
 }
 
-}  // namespace
+} // namespace
 
-CEffectList::~CEffectList() { Clear(); }
+CEffectList::~CEffectList() {
+    Clear();
+}
 
 bool CEffectList::ParseNumber(const char* text, int32_t* out) {
     const char* end = nullptr;
@@ -69,7 +72,8 @@ EffectItem* CEffectList::GetItem(int32_t position) const {
 
 int32_t CEffectList::GetCount() const {
     int32_t n = 0;
-    for (EffectItem* item : m_Items) n += item != nullptr;
+    for (EffectItem* item : m_Items)
+        n += item != nullptr;
     return n;
 }
 
@@ -92,7 +96,7 @@ EffectItem* CEffectList::ReadItem(const XmlNode* item) {
         int32_t n = 0;
         const bool known = NameIs(child, "Num") || NameIs(child, "Type") || NameIs(child, "Enabled") ||
                            NameIs(child, "Params") || NameIs(child, "ParamValue");
-        if (!known) continue;  // "Name" and anything else
+        if (!known) continue; // "Name" and anything else
         // Every known child needs a text that is a number.
         if (!text || !*text || !ParseNumber(text, &n)) return nullptr;
         if (NameIs(child, "Num")) {
@@ -108,7 +112,7 @@ EffectItem* CEffectList::ReadItem(const XmlNode* item) {
         } else if (NameIs(child, "Params")) {
             if (n < 0 || n > EFFECT_MAX_PARAMS) return nullptr;
             record->Params = n;
-        } else {  // ParamValue
+        } else { // ParamValue
             int32_t index = -1, lo = 0, hi = 0;
             const char* indexText = AttributeText(child, "Num");
             const char* minText = AttributeText(child, "Min");
@@ -144,7 +148,8 @@ void CEffectList::LoadFromText(const char* text, uint32_t length) {
     m_bDropped = false;
     // The reader wants a NUL after the bytes; a copy guarantees one.
     const std::string buffer(text ? text : "", text ? length : 0);
-    XmlNode* root = buffer.empty() ? nullptr : m_Xml.Parse(buffer.c_str(), static_cast<uint32_t>(buffer.size()));
+    XmlNode* root =
+        buffer.empty() ? nullptr : m_Xml.Parse(buffer.c_str(), static_cast<uint32_t>(buffer.size()));
     if (!root) m_bDropped = !buffer.empty();
     size_t items = 0;
     EffectItem* last = nullptr;
@@ -165,7 +170,8 @@ void CEffectList::LoadFromText(const char* text, uint32_t length) {
     if (last && parsed) {
         size_t closed = 0;
         // "</EffectItem" without the ">": an end tag may have blanks before it.
-        for (size_t at = buffer.find("</EffectItem"); at != std::string::npos; at = buffer.find("</EffectItem", at + 1))
+        for (size_t at = buffer.find("</EffectItem"); at != std::string::npos;
+             at = buffer.find("</EffectItem", at + 1))
             ++closed;
         if (closed < items) {
             for (EffectItem*& p : m_Items)

@@ -15,7 +15,7 @@
 class CEffectManager;
 
 class CEffectList {
-public:
+  public:
     static constexpr int32_t MAX_ITEMS = 10;
     static constexpr const char* DEFAULT_FILE = "sonvel.xml";
     // Larger files are not chain files; reading them would only cost memory.
@@ -65,7 +65,7 @@ public:
     // Attribute values: the digits before the first other character count.
     static bool ParseLeadingNumber(const char* text, int32_t* out);
 
-private:
+  private:
     EffectItem* ReadItem(const XmlNode* item);
 
     EffectItem* m_Items[MAX_ITEMS] = {};

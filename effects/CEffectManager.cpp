@@ -19,19 +19,21 @@ constexpr int32_t DEFAULT_RATE = 48000;
 // absurd values can produce one) becomes silence.
 inline int16_t ToSample(double v) {
     double s = v * 32768.0;
-    s = s == s ? s : 0.0;             // NaN first: it fails every comparison below
-    s = s < 32767.0 ? s : 32767.0;    // also +inf
-    s = s > -32768.0 ? s : -32768.0;  // also -inf
+    s = s == s ? s : 0.0;            // NaN first: it fails every comparison below
+    s = s < 32767.0 ? s : 32767.0;   // also +inf
+    s = s > -32768.0 ? s : -32768.0; // also -inf
     return static_cast<int16_t>(static_cast<int32_t>(s));
 }
 
-}  // namespace
+} // namespace
 
 CEffectManager::CEffectManager() = default;
 
 CEffectManager::~CEffectManager() {
-    for (Slot& slot : m_Slots) FreeSlot(slot);
-    for (double*& work : m_Work) delete[] work;
+    for (Slot& slot : m_Slots)
+        FreeSlot(slot);
+    for (double*& work : m_Work)
+        delete[] work;
     delete[] m_Result;
 }
 
@@ -80,13 +82,13 @@ bool CEffectManager::BuildSlot(Slot& slot, int32_t type, const int32_t* values, 
     return true;
 }
 
-int32_t CEffectManager::AddEffect(int32_t type, const int32_t* values, int32_t sampleRate,
-                                  int32_t position) {
+int32_t CEffectManager::AddEffect(int32_t type, const int32_t* values, int32_t sampleRate, int32_t position) {
     std::lock_guard<std::mutex> lock(m_ChainLock);
     if (position >= MAX_EFFECTS || m_Slots[MAX_EFFECTS - 1].type >= 0) return -1;
     if (position < 0) {
         position = 0;
-        while (m_Slots[position].type >= 0) ++position;  // position 9 is free, so this stops
+        while (m_Slots[position].type >= 0)
+            ++position; // position 9 is free, so this stops
     } else {
         // Shift position..8 up by one; what was at 9 is empty (checked above).
         std::rotate(m_Slots + position, m_Slots + MAX_EFFECTS - 1, m_Slots + MAX_EFFECTS);
@@ -211,7 +213,8 @@ int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
             const int32_t frames = count / channels;
             // Split the interleaved block into one plane per channel.
             if (channels == 1) {
-                for (int32_t f = 0; f < frames; ++f) m_Work[0][f] = samples[f] * (1.0 / 32768.0);
+                for (int32_t f = 0; f < frames; ++f)
+                    m_Work[0][f] = samples[f] * (1.0 / 32768.0);
             } else {
                 double* left = m_Work[0];
                 double* right = m_Work[1];
@@ -229,10 +232,12 @@ int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
                     continue;
                 }
                 for (int32_t c = 0; c < channels; ++c)
-                    if (slot.effect[c] && slot.effect[c]->IsEnabled()) slot.effect[c]->Process(m_Work[c], frames);
+                    if (slot.effect[c] && slot.effect[c]->IsEnabled())
+                        slot.effect[c]->Process(m_Work[c], frames);
             }
             if (channels == 1) {
-                for (int32_t f = 0; f < frames; ++f) m_Result[f] = ToSample(m_Work[0][f]);
+                for (int32_t f = 0; f < frames; ++f)
+                    m_Result[f] = ToSample(m_Work[0][f]);
             } else {
                 const double* left = m_Work[0];
                 const double* right = m_Work[1];
@@ -243,7 +248,8 @@ int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
             }
             // A stereo block never ends in half a frame; if one does, that sample
             // passes unchanged rather than shifting the channels of later blocks.
-            for (int32_t i = frames * channels; i < count; ++i) m_Result[i] = samples[i];
+            for (int32_t i = frames * channels; i < count; ++i)
+                m_Result[i] = samples[i];
             out = m_Result;
         } else {
             plat::Trace("[CEffectManager] no memory for a block of %d samples\n", count);

@@ -23,7 +23,7 @@
 #include <mutex>
 
 class CEffectManager {
-public:
+  public:
     static constexpr int32_t MAX_EFFECTS = 10;
     static constexpr uint32_t RING_SIZE = 65536;
     static constexpr int32_t MAX_CHANNELS = 2;
@@ -71,11 +71,11 @@ public:
     // editor passed, else 48000.
     int32_t GetSampleRate();
 
-private:
+  private:
     struct Slot {
-        int32_t type = -1;                     // -1: empty position
+        int32_t type = -1; // -1: empty position
         int32_t values[EFFECT_MAX_VALUES] = {};
-        CBaseEffect* effect[MAX_CHANNELS] = {};  // one per channel; [1] only in stereo
+        CBaseEffect* effect[MAX_CHANNELS] = {}; // one per channel; [1] only in stereo
     };
 
     int32_t EffectiveRate(int32_t callerRate);
@@ -89,8 +89,8 @@ private:
     // ---- guarded by m_ChainLock
     std::mutex m_ChainLock;
     Slot m_Slots[MAX_EFFECTS];
-    int32_t m_EngineRate = 0;  // 0 until the engine reports
-    int32_t m_EditorRate = 0;  // last rate passed by AddEffect / SetEffectParams
+    int32_t m_EngineRate = 0; // 0 until the engine reports
+    int32_t m_EditorRate = 0; // last rate passed by AddEffect / SetEffectParams
     // Per-block scratch of ProcessChain, kept between blocks so a pass does not
     // allocate; grown only for a longer block.
     double* m_Work[MAX_CHANNELS] = {};

@@ -7,7 +7,7 @@
 #include "effects/EffectMath.h"
 
 class CEqualizer : public CBaseEffect {
-public:
+  public:
     static constexpr int BANDS = 9;
 
     CEqualizer();
@@ -19,7 +19,7 @@ public:
     double GetGain(int value) const { return m_Gain[value]; }
     const fx::AllpassSection& GetSection(int value) const { return m_Band[value]; }
 
-private:
+  private:
     void Design();
 
     // m_Band[i] answers to value i: m_Band[0] is the 30 Hz band, m_Band[1..8]

@@ -23,7 +23,9 @@ void CFIR_BPF::SetParams(const int32_t* values, int32_t sampleRate) {
     Design();
 }
 
-void CFIR_BPF::Process(double* x, int32_t n) { m_Fir.Process(x, n); }
+void CFIR_BPF::Process(double* x, int32_t n) {
+    m_Fir.Process(x, n);
+}
 
 void CFIR_BPF::SetEnable(int32_t on) {
     bool wasOff = m_bEnable == 0;

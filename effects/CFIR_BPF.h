@@ -5,7 +5,7 @@
 #include "effects/FirLine.h"
 
 class CFIR_BPF : public CBaseEffect {
-public:
+  public:
     CFIR_BPF();
     // P1: low edge, P2: high edge, in Hz.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
@@ -16,7 +16,7 @@ public:
     int32_t GetHigh() const { return m_High; }
     const double* GetCoefficients() const { return m_Fir.h; }
 
-private:
+  private:
     void Design();
 
     fx::FirLine m_Fir;

@@ -14,8 +14,8 @@ void CFIR_HPF::Design() {
     for (int n = -32; n <= 32; ++n) {
         // An all-pass minus the low-pass; sin(pi n) / (pi n) is kept as written
         // rather than replaced by 0, so the taps are exactly those of the formula.
-        double ideal = n == 0 ? 1.0 - 2.0 * fc
-                              : std::sin(fx::PI * n) / (fx::PI * n) - fx::FirLine::LowPass(fc, n);
+        double ideal =
+            n == 0 ? 1.0 - 2.0 * fc : std::sin(fx::PI * n) / (fx::PI * n) - fx::FirLine::LowPass(fc, n);
         m_Fir.h[n + 32] = ideal * fx::FirLine::Window(n + 32);
     }
 }
@@ -26,7 +26,9 @@ void CFIR_HPF::SetParams(const int32_t* values, int32_t sampleRate) {
     Design();
 }
 
-void CFIR_HPF::Process(double* x, int32_t n) { m_Fir.Process(x, n); }
+void CFIR_HPF::Process(double* x, int32_t n) {
+    m_Fir.Process(x, n);
+}
 
 void CFIR_HPF::SetEnable(int32_t on) {
     bool wasOff = m_bEnable == 0;

@@ -5,7 +5,7 @@
 #include "effects/FirLine.h"
 
 class CFIR_HPF : public CBaseEffect {
-public:
+  public:
     CFIR_HPF();
     // P1: cut-off in Hz.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
@@ -15,7 +15,7 @@ public:
     int32_t GetCutoff() const { return m_Cutoff; }
     const double* GetCoefficients() const { return m_Fir.h; }
 
-private:
+  private:
     void Design();
 
     fx::FirLine m_Fir;

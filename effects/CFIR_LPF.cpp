@@ -9,7 +9,8 @@ CFIR_LPF::CFIR_LPF() {
 
 void CFIR_LPF::Design() {
     const double fc = static_cast<double>(m_Cutoff) / m_Fir.fs;
-    for (int n = -32; n <= 32; ++n) m_Fir.h[n + 32] = fx::FirLine::LowPass(fc, n) * fx::FirLine::Window(n + 32);
+    for (int n = -32; n <= 32; ++n)
+        m_Fir.h[n + 32] = fx::FirLine::LowPass(fc, n) * fx::FirLine::Window(n + 32);
 }
 
 void CFIR_LPF::SetParams(const int32_t* values, int32_t sampleRate) {
@@ -18,7 +19,9 @@ void CFIR_LPF::SetParams(const int32_t* values, int32_t sampleRate) {
     Design();
 }
 
-void CFIR_LPF::Process(double* x, int32_t n) { m_Fir.Process(x, n); }
+void CFIR_LPF::Process(double* x, int32_t n) {
+    m_Fir.Process(x, n);
+}
 
 void CFIR_LPF::SetEnable(int32_t on) {
     bool wasOff = m_bEnable == 0;

@@ -17,7 +17,9 @@ void CFlanger::SetParams(const int32_t* values, int32_t sampleRate) {
     m_Mod.rate = values[2] * 0.5 / 50.0;
 }
 
-void CFlanger::Process(double* x, int32_t n) { m_Mod.Process(x, n); }
+void CFlanger::Process(double* x, int32_t n) {
+    m_Mod.Process(x, n);
+}
 
 void CFlanger::ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t n) {
     m_Mod.ProcessPair(static_cast<CFlanger&>(right).m_Mod, left, rightSamples, n);

@@ -6,7 +6,7 @@
 #include "effects/ModulatedLine.h"
 
 class CFlanger : public CBaseEffect {
-public:
+  public:
     CFlanger();
     // P1: delay, P2: depth, P3: LFO rate, each 0..100 with 50 the usual setting.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
@@ -18,6 +18,6 @@ public:
     int32_t GetDepth() const { return m_Mod.depth; }
     double GetLfoRate() const { return m_Mod.rate; }
 
-private:
+  private:
     fx::ModulatedLine m_Mod;
 };

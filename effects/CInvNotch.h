@@ -5,7 +5,7 @@
 #include "effects/EffectMath.h"
 
 class CInvNotch : public CBaseEffect {
-public:
+  public:
     CInvNotch();
     // P1: a in percent (nearer 100 is narrower); P2: centre in Hz.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
@@ -16,8 +16,8 @@ public:
     const fx::AllpassSection& GetSection() const { return m_Section; }
     double GetCentre() const { return m_Centre; }
 
-private:
+  private:
     fx::AllpassSection m_Section;
-    double m_Centre = 1000.0 / 48000.0;  // a fraction of the rate
+    double m_Centre = 1000.0 / 48000.0; // a fraction of the rate
     int32_t m_Rate = 48000;
 };

@@ -4,13 +4,13 @@
 #include "effects/CBaseEffect.h"
 
 class CNoiseGate : public CBaseEffect {
-public:
+  public:
     // P1: threshold, 0..100 gives 0..0.04 of full scale.
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
 
     double GetThreshold() const { return m_Threshold; }
 
-private:
+  private:
     double m_Threshold = 0.02;
 };

@@ -20,7 +20,8 @@ void CNotch::SetParams(const int32_t* values, int32_t sampleRate) {
 }
 
 void CNotch::Process(double* x, int32_t n) {
-    for (int32_t i = 0; i < n; ++i) x[i] = (x[i] + m_Section.Step(x[i])) * 0.5;
+    for (int32_t i = 0; i < n; ++i)
+        x[i] = (x[i] + m_Section.Step(x[i])) * 0.5;
 }
 
 void CNotch::SetEnable(int32_t on) {

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-CReverb::CReverb() { Clear(); }
+CReverb::CReverb() {
+    Clear();
+}
 
 void CReverb::Clear() {
     std::fill(m_Line, m_Line + LENGTH, 0.0);

@@ -4,7 +4,7 @@
 #include "effects/CBaseEffect.h"
 
 class CReverb : public CBaseEffect {
-public:
+  public:
     static constexpr uint32_t LENGTH = 65536;
     static constexpr uint32_t MASK = LENGTH - 1;
 
@@ -17,7 +17,7 @@ public:
     int32_t GetDelay() const { return m_Delay; }
     double GetGain() const { return m_Gain; }
 
-private:
+  private:
     void Clear();
 
     double m_Line[LENGTH];

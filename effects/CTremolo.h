@@ -4,7 +4,7 @@
 #include "effects/CBaseEffect.h"
 
 class CTremolo : public CBaseEffect {
-public:
+  public:
     // P1: depth (0..100 gives 0..1); P2: LFO rate (0..100 gives 0..30 Hz).
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
@@ -14,7 +14,7 @@ public:
     double GetLfoRate() const { return m_LfoRate; }
     int32_t GetCounter() const { return m_Counter; }
 
-private:
+  private:
     double m_Depth = 0.5;
     double m_LfoRate = 15.0;
     int32_t m_Counter = 0;

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 
-CVibrato::CVibrato() { Clear(); }
+CVibrato::CVibrato() {
+    Clear();
+}
 
 void CVibrato::Clear() {
     std::fill(m_Line, m_Line + LENGTH, 0.0);
@@ -43,8 +45,8 @@ void CVibrato::SetEnable(int32_t on) {
 
 void CVibrato::ProcessPair(CBaseEffect& right, double* x, double* y, int32_t n) {
     auto& o = static_cast<CVibrato&>(right);
-    if (o.m_Depth != m_Depth || o.m_LfoRate != m_LfoRate || o.m_Counter != m_Counter || o.m_Write != m_Write ||
-        o.m_Rate != m_Rate) {
+    if (o.m_Depth != m_Depth || o.m_LfoRate != m_LfoRate || o.m_Counter != m_Counter ||
+        o.m_Write != m_Write || o.m_Rate != m_Rate) {
         Process(x, n);
         o.Process(y, n);
         return;

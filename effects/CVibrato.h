@@ -4,7 +4,7 @@
 #include "effects/CBaseEffect.h"
 
 class CVibrato : public CBaseEffect {
-public:
+  public:
     static constexpr uint32_t LENGTH = 65536;
     static constexpr uint32_t MASK = LENGTH - 1;
 
@@ -18,7 +18,7 @@ public:
     int32_t GetDepth() const { return m_Depth; }
     double GetLfoRate() const { return m_LfoRate; }
 
-private:
+  private:
     void Clear();
 
     double m_Line[LENGTH];

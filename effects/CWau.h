@@ -5,7 +5,7 @@
 #include "effects/EffectMath.h"
 
 class CWau : public CBaseEffect {
-public:
+  public:
     CWau();
     // Takes no values; the sample rate sets the sweep's time base and the
     // centre's scale, so the wah sounds the same at every rate.
@@ -17,13 +17,13 @@ public:
     const fx::AllpassSection& GetSection() const { return m_Section; }
     int32_t GetRate() const { return m_Rate; }
 
-private:
+  private:
     void Restart();
 
     fx::AllpassSection m_Section;
-    double m_Centre = 1000.0 / 48000.0;  // current centre, a fraction of the rate
-    double m_Depth = 800.0;              // Hz
-    double m_LfoRate = 1.0;              // Hz
+    double m_Centre = 1000.0 / 48000.0; // current centre, a fraction of the rate
+    double m_Depth = 800.0;             // Hz
+    double m_LfoRate = 1.0;             // Hz
     int32_t m_Rate = 48000;
     int32_t m_Counter = 0;
 };

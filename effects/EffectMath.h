@@ -55,4 +55,4 @@ struct AllpassSection {
     }
 };
 
-}  // namespace fx
+} // namespace fx

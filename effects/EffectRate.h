@@ -10,6 +10,8 @@ namespace fx {
 constexpr int32_t MIN_RATE = 1;
 constexpr int32_t MAX_RATE = 1000000;
 
-inline bool IsUsableRate(int32_t rate) { return rate >= MIN_RATE && rate <= MAX_RATE; }
+inline bool IsUsableRate(int32_t rate) {
+    return rate >= MIN_RATE && rate <= MAX_RATE;
+}
 
-}  // namespace fx
+} // namespace fx

@@ -8,8 +8,8 @@
 class CBaseEffect;
 
 constexpr int32_t EFFECT_TYPE_COUNT = 21;
-constexpr int32_t EFFECT_MAX_VALUES = 10;  // size of every values array
-constexpr int32_t EFFECT_MAX_PARAMS = 9;   // values an entry can hold in the chain file
+constexpr int32_t EFFECT_MAX_VALUES = 10; // size of every values array
+constexpr int32_t EFFECT_MAX_PARAMS = 9;  // values an entry can hold in the chain file
 
 enum EffectType : int32_t {
     EFFECT_THROUGH = 0,
@@ -36,18 +36,18 @@ enum EffectType : int32_t {
 };
 
 struct EffectParamInfo {
-    const wchar_t* label;  // null: the value exists but has no control of its own
+    const wchar_t* label; // null: the value exists but has no control of its own
     int32_t min;
     int32_t max;
-    int32_t initial;       // value of a new entry
+    int32_t initial; // value of a new entry
 };
 
 struct EffectTypeInfo {
     int32_t type;
-    const wchar_t* name;   // shown in the dialogs, written to the chain file
-    int32_t valuesRead;    // how many values SetParams reads
-    int32_t params;        // values a new entry holds (Params)
-    uint32_t groupMask;    // bit i: value i has a control
+    const wchar_t* name; // shown in the dialogs, written to the chain file
+    int32_t valuesRead;  // how many values SetParams reads
+    int32_t params;      // values a new entry holds (Params)
+    uint32_t groupMask;  // bit i: value i has a control
     EffectParamInfo param[EFFECT_MAX_PARAMS];
 };
 

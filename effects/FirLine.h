@@ -58,7 +58,7 @@ struct FirLine {
                 FilterAvx();
             } else
 #endif
-            if (c == CHUNK) {
+                if (c == CHUNK) {
                 Filter<CHUNK>();
             } else {
                 FilterSome(c);
@@ -71,52 +71,51 @@ struct FirLine {
         }
     }
 
-private:
+  private:
     // Each output's sum is a chain of 65 dependent adds; eight accumulators in
     // flight keep the adder busy instead of waiting on each add in turn. The
     // same body serves the two-wide and the four-wide vector type.
-#define SONVEL_FIR_GROUP(Vec, LANES, BROADCAST)                                      \
-    {                                                                               \
-        Vec a0 = Vec{} * 0.0, a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,  \
-            a7 = a0;                                                                \
-        for (int k = 0; k < TAPS; ++k) {                                            \
-            const Vec hk = BROADCAST;                                               \
-            const double* in = line + HISTORY - k + i;                              \
-            Vec x0, x1, x2, x3, x4, x5, x6, x7;                                     \
-            std::memcpy(&x0, in + 0 * LANES, sizeof(Vec));                          \
-            std::memcpy(&x1, in + 1 * LANES, sizeof(Vec));                          \
-            std::memcpy(&x2, in + 2 * LANES, sizeof(Vec));                          \
-            std::memcpy(&x3, in + 3 * LANES, sizeof(Vec));                          \
-            std::memcpy(&x4, in + 4 * LANES, sizeof(Vec));                          \
-            std::memcpy(&x5, in + 5 * LANES, sizeof(Vec));                          \
-            std::memcpy(&x6, in + 6 * LANES, sizeof(Vec));                          \
-            std::memcpy(&x7, in + 7 * LANES, sizeof(Vec));                          \
-            a0 += hk * x0;                                                          \
-            a1 += hk * x1;                                                          \
-            a2 += hk * x2;                                                          \
-            a3 += hk * x3;                                                          \
-            a4 += hk * x4;                                                          \
-            a5 += hk * x5;                                                          \
-            a6 += hk * x6;                                                          \
-            a7 += hk * x7;                                                          \
-        }                                                                           \
-        std::memcpy(acc + i + 0 * LANES, &a0, sizeof(Vec));                         \
-        std::memcpy(acc + i + 1 * LANES, &a1, sizeof(Vec));                         \
-        std::memcpy(acc + i + 2 * LANES, &a2, sizeof(Vec));                         \
-        std::memcpy(acc + i + 3 * LANES, &a3, sizeof(Vec));                         \
-        std::memcpy(acc + i + 4 * LANES, &a4, sizeof(Vec));                         \
-        std::memcpy(acc + i + 5 * LANES, &a5, sizeof(Vec));                         \
-        std::memcpy(acc + i + 6 * LANES, &a6, sizeof(Vec));                         \
-        std::memcpy(acc + i + 7 * LANES, &a7, sizeof(Vec));                         \
+#define SONVEL_FIR_GROUP(Vec, LANES, BROADCAST)                                                              \
+    {                                                                                                        \
+        Vec a0 = Vec{} * 0.0, a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;                 \
+        for (int k = 0; k < TAPS; ++k) {                                                                     \
+            const Vec hk = BROADCAST;                                                                        \
+            const double* in = line + HISTORY - k + i;                                                       \
+            Vec x0, x1, x2, x3, x4, x5, x6, x7;                                                              \
+            std::memcpy(&x0, in + 0 * LANES, sizeof(Vec));                                                   \
+            std::memcpy(&x1, in + 1 * LANES, sizeof(Vec));                                                   \
+            std::memcpy(&x2, in + 2 * LANES, sizeof(Vec));                                                   \
+            std::memcpy(&x3, in + 3 * LANES, sizeof(Vec));                                                   \
+            std::memcpy(&x4, in + 4 * LANES, sizeof(Vec));                                                   \
+            std::memcpy(&x5, in + 5 * LANES, sizeof(Vec));                                                   \
+            std::memcpy(&x6, in + 6 * LANES, sizeof(Vec));                                                   \
+            std::memcpy(&x7, in + 7 * LANES, sizeof(Vec));                                                   \
+            a0 += hk * x0;                                                                                   \
+            a1 += hk * x1;                                                                                   \
+            a2 += hk * x2;                                                                                   \
+            a3 += hk * x3;                                                                                   \
+            a4 += hk * x4;                                                                                   \
+            a5 += hk * x5;                                                                                   \
+            a6 += hk * x6;                                                                                   \
+            a7 += hk * x7;                                                                                   \
+        }                                                                                                    \
+        std::memcpy(acc + i + 0 * LANES, &a0, sizeof(Vec));                                                  \
+        std::memcpy(acc + i + 1 * LANES, &a1, sizeof(Vec));                                                  \
+        std::memcpy(acc + i + 2 * LANES, &a2, sizeof(Vec));                                                  \
+        std::memcpy(acc + i + 3 * LANES, &a3, sizeof(Vec));                                                  \
+        std::memcpy(acc + i + 4 * LANES, &a4, sizeof(Vec));                                                  \
+        std::memcpy(acc + i + 5 * LANES, &a5, sizeof(Vec));                                                  \
+        std::memcpy(acc + i + 6 * LANES, &a6, sizeof(Vec));                                                  \
+        std::memcpy(acc + i + 7 * LANES, &a7, sizeof(Vec));                                                  \
     }
 
     // Two doubles side by side (the compilers' generic vector extension, SSE2 on x86-64).
     typedef double Pair __attribute__((vector_size(16)));
 
-    template <int C>
-    void Filter() {
+    template <int C> void Filter() {
         static_assert(C % 16 == 0, "whole groups");
-        for (int i = 0; i < C; i += 16) SONVEL_FIR_GROUP(Pair, 2, (Pair{h[k], h[k]}))
+        for (int i = 0; i < C; i += 16)
+            SONVEL_FIR_GROUP(Pair, 2, (Pair{h[k], h[k]}))
     }
 
 #if FIR_HAVE_AVX
@@ -129,18 +128,21 @@ private:
     // double as on the two-wide path.
     typedef double Quad __attribute__((vector_size(32)));
     __attribute__((target("avx"))) void FilterAvx() {
-        for (int i = 0; i < CHUNK; i += 32) SONVEL_FIR_GROUP(Quad, 4, (Quad{h[k], h[k], h[k], h[k]}))
+        for (int i = 0; i < CHUNK; i += 32)
+            SONVEL_FIR_GROUP(Quad, 4, (Quad{h[k], h[k], h[k], h[k]}))
     }
 #endif
 #undef SONVEL_FIR_GROUP
     void FilterSome(int c) {
-        for (int i = 0; i < c; ++i) acc[i] = 0.0;
+        for (int i = 0; i < c; ++i)
+            acc[i] = 0.0;
         for (int k = 0; k < TAPS; ++k) {
             const double hk = h[k];
             const double* in = line + HISTORY - k;
-            for (int i = 0; i < c; ++i) acc[i] += hk * in[i];
+            for (int i = 0; i < c; ++i)
+                acc[i] += hk * in[i];
         }
     }
 };
 
-}  // namespace fx
+} // namespace fx

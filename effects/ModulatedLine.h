@@ -14,11 +14,11 @@ struct ModulatedLine {
     static constexpr uint32_t MASK = LENGTH - 1;
 
     double line[LENGTH];
-    int32_t delay = 0;   // D, samples
-    int32_t depth = 0;   // W, samples
-    double rate = 0.0;   // f, Hz
-    int32_t k = 0;       // LFO counter
-    uint32_t w = 0;      // write position
+    int32_t delay = 0; // D, samples
+    int32_t depth = 0; // W, samples
+    double rate = 0.0; // f, Hz
+    int32_t k = 0;     // LFO counter
+    uint32_t w = 0;    // write position
     int32_t fs = 48000;
 
     void Clear() {
@@ -75,4 +75,4 @@ struct ModulatedLine {
     }
 };
 
-}  // namespace fx
+} // namespace fx

@@ -14,7 +14,8 @@ uint32_t FreeSpace(uint32_t size, uint32_t read, uint32_t write) {
 }
 
 // The shared ring copy; the caller holds the lock.
-int RingWrite(uint8_t* buffer, uint32_t size, uint32_t read, uint32_t& write, const void* data, uint32_t bytes) {
+int RingWrite(uint8_t* buffer, uint32_t size, uint32_t read, uint32_t& write, const void* data,
+              uint32_t bytes) {
     const auto* src = static_cast<const uint8_t*>(data);
     if (write >= read && size - write < bytes) {
         uint32_t first = size - write;
@@ -29,7 +30,8 @@ int RingWrite(uint8_t* buffer, uint32_t size, uint32_t read, uint32_t& write, co
     return 1;
 }
 
-uint32_t RingRead(const uint8_t* buffer, uint32_t size, uint32_t& read, uint32_t write, void* out, uint32_t bytes) {
+uint32_t RingRead(const uint8_t* buffer, uint32_t size, uint32_t& read, uint32_t write, void* out,
+                  uint32_t bytes) {
     auto* dst = static_cast<uint8_t*>(out);
     if (write > read) {
         uint32_t n = write - read < bytes ? write - read : bytes;
@@ -52,9 +54,11 @@ uint32_t RingRead(const uint8_t* buffer, uint32_t size, uint32_t& read, uint32_t
     return first + second;
 }
 
-}  // namespace
+} // namespace
 
-CFIFO::~CFIFO() { CFIFO::Release(); }
+CFIFO::~CFIFO() {
+    CFIFO::Release();
+}
 
 void CFIFO::Release() {
     std::lock_guard<std::mutex> lock(m_Lock);

@@ -11,7 +11,7 @@
 #include <mutex>
 
 class CFIFO {
-public:
+  public:
     CFIFO() = default;
     virtual ~CFIFO();
     CFIFO(const CFIFO&) = delete;
@@ -33,7 +33,7 @@ public:
     uint32_t GetReadIndex() const { return m_Read; }
     uint32_t GetWriteIndex() const { return m_Write; }
 
-private:
+  private:
     uint8_t* m_pBuffer = nullptr;
     uint32_t m_Size = 0;
     uint32_t m_Read = 0;
@@ -44,7 +44,7 @@ private:
 // The same ring without a virtual table or overflow trace, for the playback
 // rings. Its owner allocates the buffer and sets the size (Allocate/Free).
 class SoundRing {
-public:
+  public:
     SoundRing() = default;
     ~SoundRing() { Free(); }
     SoundRing(const SoundRing&) = delete;

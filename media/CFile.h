@@ -11,7 +11,7 @@
 constexpr uint64_t FILE_CURRENT_POSITION = ~0ull;
 
 class CFile {
-public:
+  public:
     CFile() = default;
     virtual ~CFile();
     CFile(const CFile&) = delete;
@@ -40,7 +40,7 @@ public:
     uint64_t GetPosition() const;
     const CString& GetFileName() const { return m_FileName; }
 
-protected:
+  protected:
     plat::FileHandle m_hFile = nullptr;
     CString m_FileName;
     int32_t m_bRead = 0;

@@ -2,7 +2,9 @@
 
 CMediaFile::~CMediaFile() = default;
 
-int CMediaFile::Create(const wchar_t* name, int overwrite) { return CFile::CreateWrite(name, overwrite) == 0 ? 0 : 1; }
+int CMediaFile::Create(const wchar_t* name, int overwrite) {
+    return CFile::CreateWrite(name, overwrite) == 0 ? 0 : 1;
+}
 
 int CMediaFile::Open(const wchar_t* name) {
     m_BlockCount = 0;
@@ -18,7 +20,9 @@ int CMediaFile::OpenRaw(const wchar_t* name) {
     return CFile::OpenRead(n);
 }
 
-int CMediaFile::CreateRaw(const wchar_t* name, int overwrite) { return CFile::CreateWrite(name, overwrite); }
+int CMediaFile::CreateRaw(const wchar_t* name, int overwrite) {
+    return CFile::CreateWrite(name, overwrite);
+}
 
 void CMediaFile::Rewind() {
     m_BlockIndex[0] = m_BlockIndex[1] = 0;
@@ -37,8 +41,12 @@ uint32_t CMediaFile::ReadBlockWith(int counter, void* buffer, uint32_t bytes) {
     return CFile::Read(buffer, n);
 }
 
-uint32_t CMediaFile::ReadBlock1(int, void* buffer, uint32_t bytes) { return ReadBlockWith(0, buffer, bytes); }
-uint32_t CMediaFile::ReadBlock2(int, void* buffer, uint32_t bytes) { return ReadBlockWith(1, buffer, bytes); }
+uint32_t CMediaFile::ReadBlock1(int, void* buffer, uint32_t bytes) {
+    return ReadBlockWith(0, buffer, bytes);
+}
+uint32_t CMediaFile::ReadBlock2(int, void* buffer, uint32_t bytes) {
+    return ReadBlockWith(1, buffer, bytes);
+}
 
 int CMediaFile::IsEnd(int, int) {
     if (!m_hFile) return 1;

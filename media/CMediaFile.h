@@ -5,7 +5,7 @@
 #include "media/CFile.h"
 
 struct MediaFormat {
-    uint32_t nKind;  // 1 for audio, set by every successful open
+    uint32_t nKind; // 1 for audio, set by every successful open
     uint32_t reserved[8];
     uint32_t nSamplesPerSec;
     // 1 or 2 in files; the engine and the window also use 3 ("2ch, only L")
@@ -16,7 +16,7 @@ struct MediaFormat {
 };
 
 class CMediaFile : public CFile {
-public:
+  public:
     CMediaFile() = default;
     ~CMediaFile() override;
 
@@ -54,7 +54,7 @@ public:
     virtual uint32_t GetBlockCount() { return m_BlockCount; }
     virtual uint32_t GetBlockIndex(int which) { return which == 1 ? m_BlockIndex[0] : m_BlockIndex[1]; }
 
-protected:
+  protected:
     uint32_t ReadBlockWith(int counter, void* buffer, uint32_t bytes);
 
     uint32_t m_BlockBytes = 0;

@@ -25,18 +25,21 @@ bool IsTagFrame(const uint8_t* frame, uint32_t available, const Mp3FrameInfo& in
     const uint32_t side = lsf ? (info.nChannels == 1 ? 9 : 17) : (info.nChannels == 1 ? 17 : 32);
     const uint32_t at = 4 + (mp3::HeaderProtection(info.nHeader) ? 0 : 2) + side;
     auto has = [&](uint32_t offset, const char* tag) {
-        return offset + 4 <= available && offset + 4 <= info.nFrameSize && std::memcmp(frame + offset, tag, 4) == 0;
+        return offset + 4 <= available && offset + 4 <= info.nFrameSize &&
+               std::memcmp(frame + offset, tag, 4) == 0;
     };
     // Some encoders leave out the CRC bytes when placing the tag.
     const uint32_t noCrc = 4 + side;
     return has(at, "Xing") || has(at, "Info") || has(noCrc, "Xing") || has(noCrc, "Info") || has(36, "VBRI");
 }
 
-}  // namespace
+} // namespace
 
 CMp3File::CMp3File() : m_FirstFrame(~0u), m_SamplesPerFrame(1152), m_LastFrame(~0u) {}
 
-CMp3File::~CMp3File() { Close(); }
+CMp3File::~CMp3File() {
+    Close();
+}
 
 void CMp3File::Close() {
     m_pDecoder.reset();
@@ -48,7 +51,7 @@ void CMp3File::Close() {
 }
 
 int CMp3File::NewDecoder() {
-    m_pDecoder.reset(new (std::nothrow) Mp3DecoderState());  // value-initialised: all zero
+    m_pDecoder.reset(new (std::nothrow) Mp3DecoderState()); // value-initialised: all zero
     if (!m_pDecoder) return 0;
     m_pDecoder->outChannels = m_Format.nChannels;
     m_bInputDone = 0;
@@ -65,7 +68,7 @@ int CMp3File::FindFirstFrame(uint64_t* found, Mp3FrameInfo* info) {
     if (CFile::Read(head, 10, 0) == 10 && std::memcmp(head, "ID3", 3) == 0) {
         const uint32_t tagSize = (uint32_t(head[6] & 0x7F) << 21) | (uint32_t(head[7] & 0x7F) << 14) |
                                  (uint32_t(head[8] & 0x7F) << 7) | uint32_t(head[9] & 0x7F);
-        start = 10ull + tagSize + ((head[5] & 0x10) ? 10 : 0);  // a footer follows when flagged
+        start = 10ull + tagSize + ((head[5] & 0x10) ? 10 : 0); // a footer follows when flagged
     }
     if (start >= m_Size) return 0;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kScanBytes + kSearchExtra]);
@@ -81,7 +84,8 @@ int CMp3File::FindFirstFrame(uint64_t* found, Mp3FrameInfo* info) {
         uint32_t count = 0;
         uint32_t walk = pos;
         Mp3FrameInfo f;
-        while (walk + 4 <= len && ParseAudioHeader(b + walk, &f) && ((f.nHeader ^ first.nHeader) & mp3::kRunMask) == 0) {
+        while (walk + 4 <= len && ParseAudioHeader(b + walk, &f) &&
+               ((f.nHeader ^ first.nHeader) & mp3::kRunMask) == 0) {
             ++count;
             walk += f.nFrameSize;
             if (count >= kRunFrames) break;
@@ -132,7 +136,8 @@ int CMp3File::ScanFrames() {
         while (pos < m_Size && pos <= 0xFFFFFFFFull && headerAt(pos, bytes)) {
             Mp3FrameInfo f;
             bool ok = bytes[0] == 0xFF && ParseAudioHeader(bytes, &f) &&
-                      ((f.nHeader ^ m_FrameInfo.nHeader) & mp3::kStreamMask) == 0 && pos + f.nFrameSize <= m_Size;
+                      ((f.nHeader ^ m_FrameInfo.nHeader) & mp3::kStreamMask) == 0 &&
+                      pos + f.nFrameSize <= m_Size;
             if (ok && !inSync && pos + f.nFrameSize + 4 <= m_Size) {
                 uint8_t next[4];
                 Mp3FrameInfo nf;
@@ -201,7 +206,7 @@ void CMp3File::SeekToFrame(uint32_t index) {
         Seek(m_FrameOffsets[index]);
     } else {
         Seek(m_AudioEnd);
-        m_bInputDone = m_bDrained = 1;  // nothing left to play
+        m_bInputDone = m_bDrained = 1; // nothing left to play
     }
 }
 
@@ -220,7 +225,8 @@ uint32_t CMp3File::ReadData(void* buffer, uint32_t bytes, uint64_t position) {
     if (position != FILE_CURRENT_POSITION) {
         const uint64_t target = uint64_t(m_FirstFrame) + position;
         const auto it = std::upper_bound(m_FrameOffsets.begin(), m_FrameOffsets.end(), target);
-        SeekToFrame(it == m_FrameOffsets.begin() ? 0 : static_cast<uint32_t>(it - m_FrameOffsets.begin() - 1));
+        SeekToFrame(it == m_FrameOffsets.begin() ? 0
+                                                 : static_cast<uint32_t>(it - m_FrameOffsets.begin() - 1));
     }
     if (!m_pInput) {
         m_pInput.reset(new (std::nothrow) uint8_t[kInputBytes]);
@@ -233,7 +239,7 @@ uint32_t CMp3File::ReadData(void* buffer, uint32_t bytes, uint64_t position) {
         uint32_t n = 0;
         const int answer = Mp3Decode(m_pDecoder.get(), nullptr, 0, out + done, bytes - done, &n);
         done += n;
-        if (answer != MP3_NEED_INPUT) break;  // output full
+        if (answer != MP3_NEED_INPUT) break; // output full
         if (m_bInputDone) {
             m_bDrained = 1;
             break;
@@ -253,12 +259,13 @@ uint32_t CMp3File::GetTime() {
     if (!m_Format.nSamplesPerSec || !m_hFile || m_FrameOffsets.empty()) return 0;
     const uint64_t p = GetPosition();
     if (p < m_FirstFrame) return 0;
-    const uint64_t before = std::lower_bound(m_FrameOffsets.begin(), m_FrameOffsets.end(), p) - m_FrameOffsets.begin();
+    const uint64_t before =
+        std::lower_bound(m_FrameOffsets.begin(), m_FrameOffsets.end(), p) - m_FrameOffsets.begin();
     return static_cast<uint32_t>(before * m_SamplesPerFrame / m_Format.nSamplesPerSec);
 }
 
 int CMp3File::IsEnd(int, int) {
     if (!m_hFile) return m_LastFrame == 0 ? 1 : 0;
-    if (!m_pDecoder) return 1;  // open, but not as an MP3 file: nothing to play
+    if (!m_pDecoder) return 1; // open, but not as an MP3 file: nothing to play
     return m_bDrained ? 1 : 0;
 }

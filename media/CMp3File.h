@@ -12,7 +12,7 @@
 #include <vector>
 
 class CMp3File : public CMediaFile {
-public:
+  public:
     CMp3File();
     ~CMp3File() override;
 
@@ -46,7 +46,7 @@ public:
     // 1 when the file began with an encoder's Xing/Info/VBRI frame (not played).
     int HasTagFrame() const { return m_bTagFrame; }
 
-private:
+  private:
     int FindFirstFrame(uint64_t* found, Mp3FrameInfo* info);
     int ScanFrames();
     int NewDecoder();
@@ -62,10 +62,10 @@ private:
     std::unique_ptr<Mp3DecoderState> m_pDecoder;
     std::unique_ptr<uint8_t[]> m_pInput;
 
-    std::vector<uint32_t> m_FrameOffsets;  // file offset of every audio frame
-    uint64_t m_AudioEnd = 0;               // end of the last frame
+    std::vector<uint32_t> m_FrameOffsets; // file offset of every audio frame
+    uint64_t m_AudioEnd = 0;              // end of the last frame
     int m_bTagFrame = 0;
-    int m_bTwoChannels = 0;  // some frame has two channels
-    int m_bInputDone = 0;  // the file has been read to its end
-    int m_bDrained = 0;    // ... and the decoder has handed out all it could
+    int m_bTwoChannels = 0; // some frame has two channels
+    int m_bInputDone = 0;   // the file has been read to its end
+    int m_bDrained = 0;     // ... and the decoder has handed out all it could
 };

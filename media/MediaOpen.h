@@ -10,11 +10,11 @@ enum MediaKind { MEDIA_RAW = 0, MEDIA_WAV = 1, MEDIA_MP3 = 2 };
 
 struct MediaInfo {
     MediaKind kind = MEDIA_RAW;
-    uint32_t tag = 0;  // format tag: 1 PCM, 3 IEEE float (MP3: 0x55)
+    uint32_t tag = 0; // format tag: 1 PCM, 3 IEEE float (MP3: 0x55)
     uint32_t channels = 0;
     uint32_t rate = 0;
     uint32_t bits = 0;
-    uint64_t frames = 0;  // total sample frames
+    uint64_t frames = 0; // total sample frames
 };
 
 // The opened file, or null when it is neither a WAV nor an MP3 file (or cannot

@@ -19,7 +19,9 @@ namespace {
 constexpr uint32_t kRingMask = MP3_RING_BYTES - 1;
 static_assert((MP3_RING_BYTES & kRingMask) == 0, "ring size must be a power of two");
 
-uint32_t Buffered(const Mp3DecoderState* s) { return (s->writeIndex - s->readIndex) & kRingMask; }
+uint32_t Buffered(const Mp3DecoderState* s) {
+    return (s->writeIndex - s->readIndex) & kRingMask;
+}
 
 void RingCopy(const Mp3DecoderState* s, uint32_t offset, uint8_t* dst, uint32_t n) {
     const uint32_t start = (s->readIndex + offset) & kRingMask;
@@ -33,7 +35,9 @@ void Consume(Mp3DecoderState* s, uint32_t n) {
     s->consumed += n;
 }
 
-bool IsLsf(const Mp3DecoderState* s) { return s->versionSlot != 0; }
+bool IsLsf(const Mp3DecoderState* s) {
+    return s->versionSlot != 0;
+}
 
 void ReadSideInfo(Mp3DecoderState* s, const uint8_t* bytes, uint32_t channels) {
     BitReader br{bytes, 0};
@@ -43,7 +47,8 @@ void ReadSideInfo(Mp3DecoderState* s, const uint8_t* bytes, uint32_t channels) {
         si.mainDataBegin = br.Get(9);
         si.privateBits = br.Get(channels == 1 ? 5 : 3);
         for (uint32_t ch = 0; ch < channels; ++ch)
-            for (int b = 0; b < 4; ++b) si.scfsi[ch][b] = br.Get(1);
+            for (int b = 0; b < 4; ++b)
+                si.scfsi[ch][b] = br.Get(1);
     } else {
         si.mainDataBegin = br.Get(8);
         si.privateBits = br.Get(channels == 1 ? 1 : 2);
@@ -64,14 +69,17 @@ void ReadSideInfo(Mp3DecoderState* s, const uint8_t* bytes, uint32_t channels) {
                 g.tableSelect[0] = br.Get(5);
                 g.tableSelect[1] = br.Get(5);
                 g.tableSelect[2] = 0;
-                for (int w = 0; w < 3; ++w) g.subblockGain[w] = br.Get(3);
+                for (int w = 0; w < 3; ++w)
+                    g.subblockGain[w] = br.Get(3);
                 g.region0Count = (g.blockType == 2 && !g.mixedBlock) ? 8 : 7;
-                g.region1Count = 36;  // region 1 runs to the end of the big values
+                g.region1Count = 36; // region 1 runs to the end of the big values
             } else {
                 g.blockType = 0;
                 g.mixedBlock = 0;
-                for (int r = 0; r < 3; ++r) g.tableSelect[r] = br.Get(5);
-                for (int w = 0; w < 3; ++w) g.subblockGain[w] = 0;
+                for (int r = 0; r < 3; ++r)
+                    g.tableSelect[r] = br.Get(5);
+                for (int w = 0; w < 3; ++w)
+                    g.subblockGain[w] = 0;
                 g.region0Count = br.Get(4);
                 g.region1Count = br.Get(3);
             }
@@ -82,7 +90,9 @@ void ReadSideInfo(Mp3DecoderState* s, const uint8_t* bytes, uint32_t channels) {
     }
 }
 
-bool IsShort(const Mp3GranuleInfo& g) { return g.windowSwitching && g.blockType == 2; }
+bool IsShort(const Mp3GranuleInfo& g) {
+    return g.windowSwitching && g.blockType == 2;
+}
 
 void ReadScaleFactorsMpeg1(Mp3DecoderState* s, BitReader& br, uint32_t gr, uint32_t ch) {
     const Mp3GranuleInfo& g = s->side.gr[gr][ch];
@@ -92,18 +102,22 @@ void ReadScaleFactorsMpeg1(Mp3DecoderState* s, BitReader& br, uint32_t gr, uint3
     if (IsShort(g)) {
         uint32_t sfb = 0;
         if (g.mixedBlock) {
-            for (; sfb < 8; ++sfb) sl[sfb] = uint8_t(br.Get(slen1));
+            for (; sfb < 8; ++sfb)
+                sl[sfb] = uint8_t(br.Get(slen1));
             sfb = 3;
         }
         for (; sfb < 12; ++sfb)
-            for (int w = 0; w < 3; ++w) s->scaleShort[ch][sfb][w] = uint8_t(br.Get(sfb < 6 ? slen1 : slen2));
-        for (int w = 0; w < 3; ++w) s->scaleShort[ch][12][w] = 0;
+            for (int w = 0; w < 3; ++w)
+                s->scaleShort[ch][sfb][w] = uint8_t(br.Get(sfb < 6 ? slen1 : slen2));
+        for (int w = 0; w < 3; ++w)
+            s->scaleShort[ch][12][w] = 0;
     } else {
         static const uint8_t groups[5] = {0, 6, 11, 16, 21};
         for (int k = 0; k < 4; ++k) {
-            if (gr == 1 && s->side.scfsi[ch][k]) continue;  // granule 0's factors serve again
+            if (gr == 1 && s->side.scfsi[ch][k]) continue; // granule 0's factors serve again
             const uint32_t slen = k < 2 ? slen1 : slen2;
-            for (uint32_t sfb = groups[k]; sfb < groups[k + 1]; ++sfb) sl[sfb] = uint8_t(br.Get(slen));
+            for (uint32_t sfb = groups[k]; sfb < groups[k + 1]; ++sfb)
+                sl[sfb] = uint8_t(br.Get(slen));
         }
         sl[21] = 0;
     }
@@ -130,7 +144,7 @@ void ReadScaleFactorsLsf(Mp3DecoderState* s, BitReader& br, uint32_t ch) {
             g.preflag = 1;
         }
     } else {
-        s->intensityScale = (sfc & 1) ? 0.70710678118654752f : 0.84089641525371454f;  // 2^-1/2, 2^-1/4
+        s->intensityScale = (sfc & 1) ? 0.70710678118654752f : 0.84089641525371454f; // 2^-1/2, 2^-1/4
         uint32_t isc = sfc >> 1;
         if (isc < 180) {
             slen[0] = isc / 36, slen[1] = (isc % 36) / 6, slen[2] = (isc % 36) % 6, slen[3] = 0;
@@ -181,7 +195,7 @@ void ReadScaleFactorsLsf(Mp3DecoderState* s, BitReader& br, uint32_t ch) {
 }
 
 void Requantize(Mp3DecoderState* s, uint32_t ch, const Mp3GranuleInfo& g) {
-    const float* pow43 = Pow43Table();  // indexed by signed value
+    const float* pow43 = Pow43Table(); // indexed by signed value
     const BandTable& bt = kBands[s->bandSlot];
     const int32_t* q = s->quantized[ch];
     float* xr = s->samples[ch];
@@ -191,12 +205,14 @@ void Requantize(Mp3DecoderState* s, uint32_t ch, const Mp3GranuleInfo& g) {
     auto apply = [&](uint32_t start, uint32_t end, double exponent) {
         end = std::min(end, 576u);
         if (start >= nz) {
-            for (uint32_t i = start; i < end; ++i) xr[i] = 0.0f;
+            for (uint32_t i = start; i < end; ++i)
+                xr[i] = 0.0f;
             return;
         }
         const float f = static_cast<float>(std::exp2(exponent));
         // Huffman values lie within +-8206 (15 plus 13 linbits).
-        for (uint32_t i = start; i < end; ++i) xr[i] = pow43[q[i]] * f;
+        for (uint32_t i = start; i < end; ++i)
+            xr[i] = pow43[q[i]] * f;
     };
     const uint8_t* sl = s->scaleLong[ch];
     if (IsShort(g)) {
@@ -253,9 +269,12 @@ void IntensityBand(const Mp3DecoderState* s, float* l, float* r, uint32_t start,
             return;
         }
         const double io = s->intensityScale;
-        if (pos == 0) kl = 1.0, kr = 1.0;
-        else if (pos & 1) kl = std::pow(io, double((pos + 1) / 2)), kr = 1.0;
-        else kl = 1.0, kr = std::pow(io, double(pos / 2));
+        if (pos == 0)
+            kl = 1.0, kr = 1.0;
+        else if (pos & 1)
+            kl = std::pow(io, double((pos + 1) / 2)), kr = 1.0;
+        else
+            kl = 1.0, kr = std::pow(io, double(pos / 2));
     }
     for (uint32_t i = start; i < end; ++i) {
         const float x = l[i];
@@ -289,7 +308,7 @@ void Stereo(Mp3DecoderState* s, uint32_t gr) {
     auto illegalLong = [&](uint32_t sfb) { return lsf ? s->isIllegalLong[sfb] : 7u; };
     auto illegalShort = [&](uint32_t sfb) { return lsf ? s->isIllegalShort[sfb] : 7u; };
     if (!IsShort(g)) {
-        uint32_t isStart = 0;  // first band above the right channel's last coded value
+        uint32_t isStart = 0; // first band above the right channel's last coded value
         for (uint32_t sfb = 0; sfb < 22; ++sfb)
             if (AnyNonZero(r, bt.longBounds[sfb], bt.longBounds[sfb + 1])) isStart = sfb + 1;
         for (uint32_t sfb = 0; sfb < 22; ++sfb) {
@@ -328,9 +347,12 @@ void Stereo(Mp3DecoderState* s, uint32_t gr) {
                 if (AnyNonZero(r, bt.longBounds[sfb], bt.longBounds[sfb + 1])) isStart = sfb + 1;
             if (!shortPartSilent) isStart = bands;
             for (uint32_t sfb = 0; sfb < bands; ++sfb) {
-                const uint32_t start = bt.longBounds[sfb], end = std::min<uint32_t>(bt.longBounds[sfb + 1], longEnd);
-                if (sfb >= isStart) IntensityBand(s, l, r, start, end, posLong[sfb], illegalLong(sfb), ms);
-                else if (ms) MidSide(l, r, start, end);
+                const uint32_t start = bt.longBounds[sfb],
+                               end = std::min<uint32_t>(bt.longBounds[sfb + 1], longEnd);
+                if (sfb >= isStart)
+                    IntensityBand(s, l, r, start, end, posLong[sfb], illegalLong(sfb), ms);
+                else if (ms)
+                    MidSide(l, r, start, end);
             }
         }
         for (uint32_t sfb = firstShort; sfb < 13; ++sfb) {
@@ -342,7 +364,8 @@ void Stereo(Mp3DecoderState* s, uint32_t gr) {
                     if (band == 12) {
                         if (ms) MidSide(l, r, start, start + width);
                     } else {
-                        IntensityBand(s, l, r, start, start + width, s->scaleShort[1][band][w], illegalShort(band), ms);
+                        IntensityBand(s, l, r, start, start + width, s->scaleShort[1][band][w],
+                                      illegalShort(band), ms);
                     }
                 } else if (ms) {
                     MidSide(l, r, start, start + width);
@@ -363,7 +386,8 @@ void Reorder(float* xr, const BandTable& bt, bool mixed) {
         const uint32_t start = 3u * bt.shortBounds[sfb];
         const uint32_t width = bt.shortBounds[sfb + 1] - bt.shortBounds[sfb];
         for (uint32_t w = 0; w < 3; ++w)
-            for (uint32_t i = 0; i < width; ++i) tmp[start + 3 * i + w] = xr[start + w * width + i];
+            for (uint32_t i = 0; i < width; ++i)
+                tmp[start + 3 * i + w] = xr[start + w * width + i];
     }
     std::memcpy(xr + from, tmp + from, (576 - from) * sizeof(float));
 }
@@ -398,7 +422,7 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
     }
     s->lastChannels = channels;
     const bool lsf = IsLsf(s);
-    const uint32_t headerBytes = s->protection ? 4 : 6;  // protection bit 0: a CRC follows (not checked)
+    const uint32_t headerBytes = s->protection ? 4 : 6; // protection bit 0: a CRC follows (not checked)
     const uint32_t sideBytes = lsf ? (channels == 1 ? 9 : 17) : (channels == 1 ? 17 : 32);
     if (fi.nFrameSize < headerBytes + sideBytes) return;
     uint8_t sideInfo[32 + 8] = {};
@@ -441,8 +465,10 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
                 continue;
             }
             const uint32_t part2Start = br.pos;
-            if (lsf) ReadScaleFactorsLsf(s, br, ch);
-            else ReadScaleFactorsMpeg1(s, br, gr, ch);
+            if (lsf)
+                ReadScaleFactorsLsf(s, br, ch);
+            else
+                ReadScaleFactorsMpeg1(s, br, gr, ch);
             const uint32_t end = std::min(part2Start + g.part23Length, endAll);
             uint32_t r1, r2;
             if (IsShort(g)) {
@@ -459,8 +485,8 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
                 std::memset(s->quantized[ch], 0, sizeof s->quantized[ch]);
                 s->nonzero[ch] = 0;
             } else {
-                s->nonzero[ch] =
-                    DecodeSpectrum(br, end, g.tableSelect, g.bigValues, r1, r2, g.count1Table, s->quantized[ch]);
+                s->nonzero[ch] = DecodeSpectrum(br, end, g.tableSelect, g.bigValues, r1, r2, g.count1Table,
+                                                s->quantized[ch]);
             }
             br.pos = end;
             Requantize(s, ch, g);
@@ -475,12 +501,13 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
             if (IsShort(g)) {
                 Reorder(s->samples[ch], bt, g.mixedBlock != 0);
                 uint32_t sfb = 0;
-                while (sfb < 12 && 3u * bt.shortBounds[sfb + 1] < nz) ++sfb;
+                while (sfb < 12 && 3u * bt.shortBounds[sfb + 1] < nz)
+                    ++sfb;
                 if (nz) nz = 3u * bt.shortBounds[sfb + 1];
             }
             float slots[32][20];
-            HybridSynthesis(s->samples[ch], s->overlap[ch], g.windowSwitching ? g.blockType : 0, g.mixedBlock, nz,
-                            slots);
+            HybridSynthesis(s->samples[ch], s->overlap[ch], g.windowSwitching ? g.blockType : 0, g.mixedBlock,
+                            nz, slots);
             if (outCh == 2) {
                 PolyphaseSynthesis(slots, s->synthBuffer[ch], &s->synthOffset[ch], pcm + ch, 2);
             } else if (ch == 0) {
@@ -488,11 +515,13 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
             } else {
                 // A two-channel frame in a single-channel stream: mix down.
                 PolyphaseSynthesis(slots, s->synthBuffer[1], &s->synthOffset[1], mixRight, 1);
-                for (int i = 0; i < 576; ++i) pcm[i] = int16_t((int32_t(pcm[i]) + mixRight[i]) / 2);
+                for (int i = 0; i < 576; ++i)
+                    pcm[i] = int16_t((int32_t(pcm[i]) + mixRight[i]) / 2);
             }
         }
         if (channels == 1 && outCh == 2)
-            for (int i = 0; i < 576; ++i) pcm[2 * i + 1] = pcm[2 * i];
+            for (int i = 0; i < 576; ++i)
+                pcm[2 * i + 1] = pcm[2 * i];
     }
     s->pcmFrames = granules * 576;
 }
@@ -513,7 +542,7 @@ int NextFrame(Mp3DecoderState* s) {
             if (continuing) {
                 if (avail < size) {
                     if (!s->endOfInput) return 0;
-                    Consume(s, avail);  // a truncated last frame
+                    Consume(s, avail); // a truncated last frame
                     s->inSync = 0;
                     return 0;
                 }
@@ -543,7 +572,9 @@ int NextFrame(Mp3DecoderState* s) {
     }
 }
 
-uint32_t BytesPerFrame(const Mp3DecoderState* s) { return (s->outChannels ? s->outChannels : 2) * 2; }
+uint32_t BytesPerFrame(const Mp3DecoderState* s) {
+    return (s->outChannels ? s->outChannels : 2) * 2;
+}
 
 // Copies as many whole sample frames of the current frame as fit.
 uint32_t HandOut(Mp3DecoderState* s, uint8_t* out, uint32_t room) {
@@ -557,7 +588,7 @@ uint32_t HandOut(Mp3DecoderState* s, uint8_t* out, uint32_t room) {
     return frames * frameBytes;
 }
 
-}  // namespace
+} // namespace
 
 int Mp3Decode(Mp3DecoderState* s, const uint8_t* input, uint32_t inputBytes, uint8_t* output,
               uint32_t outputBytes, uint32_t* produced) {
@@ -600,6 +631,10 @@ void Mp3DecodeSetEndOfInput(Mp3DecoderState* s) {
     if (s) s->endOfInput = 1;
 }
 
-uint32_t Mp3DecodeBuffered(const Mp3DecoderState* s) { return s ? Buffered(s) : 0; }
+uint32_t Mp3DecodeBuffered(const Mp3DecoderState* s) {
+    return s ? Buffered(s) : 0;
+}
 
-int Mp3DecodeHasPending(const Mp3DecoderState* s) { return s && s->pending < s->pcmFrames ? 1 : 0; }
+int Mp3DecodeHasPending(const Mp3DecoderState* s) {
+    return s && s->pending < s->pcmFrames ? 1 : 0;
+}

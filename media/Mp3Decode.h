@@ -39,7 +39,7 @@ struct Mp3SideInfo {
     uint32_t mainDataBegin;
     uint32_t privateBits;
     uint32_t scfsi[2][4];
-    Mp3GranuleInfo gr[2][2];  // [granule][channel]
+    Mp3GranuleInfo gr[2][2]; // [granule][channel]
 };
 
 struct Mp3DecoderState {
@@ -52,12 +52,12 @@ struct Mp3DecoderState {
     // Fields of the current frame header.
     uint32_t id, layer, protection, bitrateIndex, frequencyIndex, padding, privateBit, mode, modeExtension,
         copyright, original, emphasis;
-    uint32_t versionSlot;   // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
-    uint32_t bandSlot;      // row of the scale-factor band tables
-    uint8_t synced;         // a frame header has been read
-    uint8_t inSync;         // the read index sits right after a decoded frame
-    uint8_t endOfInput;     // no more input will come: decode what is complete
-    uint32_t streamHeader;  // stream fields of the last frame (Mp3FrameInfo::nHeader)
+    uint32_t versionSlot;  // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
+    uint32_t bandSlot;     // row of the scale-factor band tables
+    uint8_t synced;        // a frame header has been read
+    uint8_t inSync;        // the read index sits right after a decoded frame
+    uint8_t endOfInput;    // no more input will come: decode what is complete
+    uint32_t streamHeader; // stream fields of the last frame (Mp3FrameInfo::nHeader)
 
     Mp3SideInfo side;
 
@@ -71,21 +71,21 @@ struct Mp3DecoderState {
     // Lower frequencies: the intensity position that marks "not intensity coded".
     uint8_t isIllegalLong[22];
     uint8_t isIllegalShort[13];
-    float intensityScale;  // lower frequencies only
+    float intensityScale; // lower frequencies only
 
     int32_t quantized[2][576];
     float samples[2][576];
-    uint32_t nonzero[2];  // values up to the last one Huffman decoding produced
+    uint32_t nonzero[2]; // values up to the last one Huffman decoding produced
 
     // PCM of the current frame, interleaved with `outChannels` channels.
     int16_t pcm[MP3_MAX_FRAME_SAMPLES * 2];
-    uint32_t pcmFrames;   // sample frames in the current frame
-    uint32_t pending;     // sample frames of it already handed out
-    uint32_t outChannels; // fixed by the first frame (or preset by the caller): 1 or 2
+    uint32_t pcmFrames;    // sample frames in the current frame
+    uint32_t pending;      // sample frames of it already handed out
+    uint32_t outChannels;  // fixed by the first frame (or preset by the caller): 1 or 2
     uint32_t lastChannels; // channels of the previous frame
 
     float overlap[2][32][18];
-    float synthBuffer[2][2048];  // 1024 values of history, stored twice
+    float synthBuffer[2][2048]; // 1024 values of history, stored twice
     uint32_t synthOffset[2];
 };
 

@@ -5,7 +5,7 @@
 int ParseMp3Header(const uint8_t* b, Mp3FrameInfo* info) {
     if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return 0;
     const uint32_t raw = (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
-    const uint32_t versionBits = (raw >> 19) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5, 1 reserved
+    const uint32_t versionBits = (raw >> 19) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5, 1 reserved
     const uint32_t layerField = (raw >> 17) & 3;
     const uint32_t bitrateIndex = (raw >> 12) & 15;
     const uint32_t frequencyIndex = (raw >> 10) & 3;

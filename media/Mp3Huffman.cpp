@@ -37,7 +37,8 @@ constexpr uint32_t kSigned = 0x100;
 uint32_t BuildLevel(std::vector<uint32_t>& e, const std::vector<Symbol>& syms, uint32_t consumed,
                     uint32_t* levelBits) {
     uint32_t maxRemaining = 1;
-    for (const Symbol& s : syms) maxRemaining = std::max(maxRemaining, s.length - consumed);
+    for (const Symbol& s : syms)
+        maxRemaining = std::max(maxRemaining, s.length - consumed);
     const uint32_t bits = std::min(maxRemaining, consumed == 0 ? 9u : 5u);
     const uint32_t base = static_cast<uint32_t>(e.size());
     e.resize(base + (1u << bits), kLeaf);
@@ -81,15 +82,18 @@ Lookup BuildLookup(const HuffTableInfo& info, bool quadruples) {
         const uint32_t x = i / info.size, y = i % info.size;
         const uint32_t value = (x << 4) | y;
         if (info.linbits && (x == 15 || y == 15)) {
-            syms.push_back({c.code, c.length, value});  // linbits come before the signs
+            syms.push_back({c.code, c.length, value}); // linbits come before the signs
             continue;
         }
         const uint32_t nz = (x != 0) + (y != 0);
         for (uint32_t signs = 0; signs < (1u << nz); ++signs) {
             uint32_t flags = 0;
-            if (x && y) flags = ((signs >> 1) << 9) | ((signs & 1) << 10);
-            else if (x) flags = signs << 9;
-            else if (y) flags = signs << 10;
+            if (x && y)
+                flags = ((signs >> 1) << 9) | ((signs & 1) << 10);
+            else if (x)
+                flags = signs << 9;
+            else if (y)
+                flags = signs << 10;
             syms.push_back({(c.code << nz) | signs, c.length + nz, value | kSigned | flags});
         }
     }
@@ -105,9 +109,12 @@ struct Lookups {
         for (int t = 0; t < 32; ++t) {
             if (!kHuffTables[t].codes) continue;
             // Tables 16-23 and 24-31 share their codes; build each code set once.
-            if (t > 16 && t < 24) big[t] = big[16];
-            else if (t > 24) big[t] = big[24];
-            else big[t] = BuildLookup(kHuffTables[t], false);
+            if (t > 16 && t < 24)
+                big[t] = big[16];
+            else if (t > 24)
+                big[t] = big[24];
+            else
+                big[t] = BuildLookup(kHuffTables[t], false);
         }
         quad[0] = BuildLookup(kCount1Tables[0], true);
         quad[1] = BuildLookup(kCount1Tables[1], true);
@@ -132,21 +139,22 @@ inline uint32_t DecodeSymbol(BitReader& br, const Lookup& lookup) {
     return e & 0xFFFF;
 }
 
-}  // namespace
+} // namespace
 
 uint32_t DecodeSpectrum(BitReader& br, uint32_t endBit, const uint32_t tableSelect[3], uint32_t bigValues,
                         uint32_t region1Start, uint32_t region2Start, uint32_t count1Table, int32_t* out) {
     const Lookups& lookups = GetLookups();
     const uint32_t bigEnd = std::min(bigValues * 2, 576u);
-    const uint32_t bounds[3] = {std::min(region1Start, bigEnd), std::min(std::max(region2Start, region1Start), bigEnd),
-                                bigEnd};
+    const uint32_t bounds[3] = {std::min(region1Start, bigEnd),
+                                std::min(std::max(region2Start, region1Start), bigEnd), bigEnd};
     uint32_t i = 0;
     bool exhausted = false;
     for (int region = 0; region < 3 && !exhausted; ++region) {
         const HuffTableInfo& info = kHuffTables[tableSelect[region] & 31];
         const uint32_t end = std::max(bounds[region], i);
         if (!info.codes) {
-            for (; i < end; ++i) out[i] = 0;
+            for (; i < end; ++i)
+                out[i] = 0;
             continue;
         }
         const Lookup& lookup = lookups.big[tableSelect[region] & 31];
@@ -173,7 +181,8 @@ uint32_t DecodeSpectrum(BitReader& br, uint32_t endBit, const uint32_t tableSele
         }
     }
     if (exhausted) {
-        for (uint32_t k = i; k < 576; ++k) out[k] = 0;
+        for (uint32_t k = i; k < 576; ++k)
+            out[k] = 0;
         return i;
     }
     const Lookup& quad = lookups.quad[count1Table & 1];
@@ -184,14 +193,15 @@ uint32_t DecodeSpectrum(BitReader& br, uint32_t endBit, const uint32_t tableSele
             const uint32_t bit = 3 - k;
             q[k] = (v >> bit) & 1 ? ((v >> (9 + bit)) & 1 ? -1 : 1) : 0;
         }
-        if (br.pos > endBit) break;  // this quadruple ran past the granule's bits: not part of it
+        if (br.pos > endBit) break; // this quadruple ran past the granule's bits: not part of it
         out[i] = q[0];
         out[i + 1] = q[1];
         out[i + 2] = q[2];
         out[i + 3] = q[3];
         i += 4;
     }
-    for (uint32_t k = i; k < 576; ++k) out[k] = 0;
+    for (uint32_t k = i; k < 576; ++k)
+        out[k] = 0;
     return i;
 }
 
@@ -210,4 +220,4 @@ const float* Pow43Table() {
     return table.v + 8206;
 }
 
-}  // namespace mp3
+} // namespace mp3

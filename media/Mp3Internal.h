@@ -24,9 +24,9 @@ inline uint64_t ToBigEndian(uint64_t v) {
 // any position it is asked about (the reservoir's padding).
 struct BitReader {
     const uint8_t* data;
-    uint32_t pos;  // in bits
+    uint32_t pos; // in bits
 
-    uint32_t Peek(uint32_t n) const {  // 1 <= n <= 32
+    uint32_t Peek(uint32_t n) const { // 1 <= n <= 32
         uint64_t v;
         std::memcpy(&v, data + (pos >> 3), 8);
         v = ToBigEndian(v) << (pos & 7);
@@ -57,6 +57,7 @@ const float* Pow43Table();
 void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
                      float out[32][20]);
 // Polyphase synthesis of the 18 time slots into `pcm` (every `stride`-th value).
-void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm, uint32_t stride);
+void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm,
+                        uint32_t stride);
 
-}  // namespace mp3
+} // namespace mp3

@@ -18,9 +18,9 @@ struct SynthTables {
     // r = 9-17 outputs 18-26 of the long IMDCT; zero-padded to 24.
     float imdctHalf[18][24];
     float imdctShort[12][6];
-    float windowLong[4][36];  // by block type; type 2 unused here
+    float windowLong[4][36]; // by block type; type 2 unused here
     float windowShort[12];
-    float dctScale[33][16];  // [n][k]: 1 / (2 cos(pi (2k+1) / 2n)) for the n-point DCT split
+    float dctScale[33][16]; // [n][k]: 1 / (2 cos(pi (2k+1) / 2n)) for the n-point DCT split
     float window[512];
 
     SynthTables() {
@@ -37,7 +37,8 @@ struct SynthTables {
             }
         }
         for (int i = 0; i < 12; ++i)
-            for (int k = 0; k < 6; ++k) imdctShort[i][k] = float(std::cos(kPi / 24 * (2 * i + 1 + 6) * (2 * k + 1)));
+            for (int k = 0; k < 6; ++k)
+                imdctShort[i][k] = float(std::cos(kPi / 24 * (2 * i + 1 + 6) * (2 * k + 1)));
         for (int i = 0; i < 36; ++i) {
             const float normal = float(std::sin(kPi / 36 * (i + 0.5)));
             windowLong[0][i] = normal;
@@ -53,10 +54,13 @@ struct SynthTables {
                                : i < 18 ? 1.0f
                                         : normal;
         }
-        for (int i = 0; i < 12; ++i) windowShort[i] = float(std::sin(kPi / 12 * (i + 0.5)));
+        for (int i = 0; i < 12; ++i)
+            windowShort[i] = float(std::sin(kPi / 12 * (i + 0.5)));
         for (int n = 1; n <= 32; n *= 2)
-            for (int k = 0; k < n / 2; ++k) dctScale[n][k] = float(0.5 / std::cos(kPi * (2 * k + 1) / (2.0 * n)));
-        for (int i = 0; i < 512; ++i) window[i] = float(kSynthWindow[i] / 65536.0);
+            for (int k = 0; k < n / 2; ++k)
+                dctScale[n][k] = float(0.5 / std::cos(kPi * (2 * k + 1) / (2.0 * n)));
+        for (int i = 0; i < 512; ++i)
+            window[i] = float(kSynthWindow[i] / 65536.0);
     }
 };
 
@@ -77,9 +81,11 @@ void ImdctLong(const SynthTables& t, const float* in, const float* window, float
         for (int k = 0; k < 18; ++k) {
             const float x = in[k];
             const float* c = t.imdctHalf[k] + r0;
-            for (int r = 0; r < 8; ++r) acc[r] += x * c[r];
+            for (int r = 0; r < 8; ++r)
+                acc[r] += x * c[r];
         }
-        for (int r = 0; r < 8; ++r) half[r0 + r] = acc[r];
+        for (int r = 0; r < 8; ++r)
+            half[r0 + r] = acc[r];
     }
     float z[36];
     for (int i = 0; i < 9; ++i) {
@@ -94,17 +100,17 @@ void ImdctLong(const SynthTables& t, const float* in, const float* window, float
     }
 }
 
-constexpr int kLanes = 20;  // 18 time slots, padded for vector code
+constexpr int kLanes = 20; // 18 time slots, padded for vector code
 using Lanes = float[kLanes];
 
 // DCT-II, X[n] = sum_k x[k] cos(pi (2k + 1) n / 2N), by halving: the even
 // outputs are the half-size DCT of the folded sums, the odd ones adjacent
 // pairs of the half-size DCT of the scaled differences. Every value is a row
 // of lanes (the 18 time slots of a granule), transformed side by side.
-template <int N>
-void Dct(const SynthTables& t, const Lanes* in, Lanes* out) {
+template <int N> void Dct(const SynthTables& t, const Lanes* in, Lanes* out) {
     if constexpr (N == 1) {
-        for (int l = 0; l < kLanes; ++l) out[0][l] = in[0][l];
+        for (int l = 0; l < kLanes; ++l)
+            out[0][l] = in[0][l];
     } else {
         Lanes a[N / 2], b[N / 2], ea[N / 2], eb[N / 2];
         for (int k = 0; k < N / 2; ++k) {
@@ -130,7 +136,8 @@ void ImdctShort(const SynthTables& t, const float* in, float* overlap, float* ou
     for (int w = 0; w < 3; ++w) {
         for (int i = 0; i < 12; ++i) {
             float sum = 0.0f;
-            for (int k = 0; k < 6; ++k) sum += in[3 * k + w] * t.imdctShort[i][k];
+            for (int k = 0; k < 6; ++k)
+                sum += in[3 * k + w] * t.imdctShort[i][k];
             z[6 + 6 * w + i] += sum * t.windowShort[i];
         }
     }
@@ -140,7 +147,7 @@ void ImdctShort(const SynthTables& t, const float* in, float* overlap, float* ou
     }
 }
 
-}  // namespace
+} // namespace
 
 void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
                      float out[32][20]) {
@@ -175,13 +182,16 @@ void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint3
             ImdctLong(t, xr + 18 * sb, t.windowLong[window], overlap[sb], slot);
         }
         if (sb & 1)
-            for (int i = 1; i < 18; i += 2) slot[i] = -slot[i];
-        for (int i = 0; i < 18; ++i) out[sb][i] = slot[i];
+            for (int i = 1; i < 18; i += 2)
+                slot[i] = -slot[i];
+        for (int i = 0; i < 18; ++i)
+            out[sb][i] = slot[i];
         out[sb][18] = out[sb][19] = 0.0f;
     }
 }
 
-void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm, uint32_t stride) {
+void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm,
+                        uint32_t stride) {
     const SynthTables& t = Tables();
     // V[i] = sum_k cos((16 + i)(2k + 1) pi / 64) S[k] comes from the 32-point
     // DCT-II X of S: X[i+16] for i < 16, 0 at 16, -X[48-i] up to 47 and
@@ -194,10 +204,13 @@ void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset,
         // The history is kept twice, 1024 values apart, so that the window
         // reads below never wrap.
         float* v = buffer + off;
-        for (int i = 0; i < 16; ++i) v[i] = x[i + 16][slot];
+        for (int i = 0; i < 16; ++i)
+            v[i] = x[i + 16][slot];
         v[16] = 0.0f;
-        for (int i = 17; i < 48; ++i) v[i] = -x[48 - i][slot];
-        for (int i = 48; i < 64; ++i) v[i] = -x[i - 48][slot];
+        for (int i = 17; i < 48; ++i)
+            v[i] = -x[48 - i][slot];
+        for (int i = 48; i < 64; ++i)
+            v[i] = -x[i - 48][slot];
         std::memcpy(v + 1024, v, 64 * sizeof(float));
 
         // Sixteen window taps per output, in blocks of 8 outputs kept in registers.
@@ -210,16 +223,18 @@ void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset,
                 const float* b = a + 96;
                 const float* wa = t.window + 64 * i + j0;
                 const float* wb = wa + 32;
-                for (int j = 0; j < 8; ++j) acc[j] += a[j] * wa[j] + b[j] * wb[j];
+                for (int j = 0; j < 8; ++j)
+                    acc[j] += a[j] * wa[j] + b[j] * wb[j];
             }
             for (int j = 0; j < 8; ++j) {
                 const float sample = std::min(std::max(acc[j] * 32767.0f, -32767.0f), 32767.0f);
-                samples[j0 + j] = static_cast<int32_t>(sample);  // truncated toward zero
+                samples[j0 + j] = static_cast<int32_t>(sample); // truncated toward zero
             }
         }
         int16_t* o = pcm + slot * 32 * stride;
-        for (int j = 0; j < 32; ++j) o[j * stride] = static_cast<int16_t>(samples[j]);
+        for (int j = 0; j < 32; ++j)
+            o[j * stride] = static_cast<int16_t>(samples[j]);
     }
 }
 
-}  // namespace mp3
+} // namespace mp3

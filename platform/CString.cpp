@@ -6,8 +6,12 @@
 #include <cstring>
 #include <new>
 
-CString::CString(const wchar_t* wide) { Assign(wide, -1); }
-CString::CString(const char* utf8) { AssignUtf8(utf8, -1); }
+CString::CString(const wchar_t* wide) {
+    Assign(wide, -1);
+}
+CString::CString(const char* utf8) {
+    AssignUtf8(utf8, -1);
+}
 
 CString::CString(CString&& other) noexcept {
     if (other.IsView()) {
@@ -41,7 +45,9 @@ CString& CString::operator=(CString&& other) noexcept {
     return *this;
 }
 
-CString::~CString() { Clear(); }
+CString::~CString() {
+    Clear();
+}
 
 void CString::Clear() {
     if (!IsView()) std::free(m_pText);
@@ -117,7 +123,7 @@ bool CString::Append(const char* utf8, int len) {
     size_t n = !utf8 ? 0 : len < 0 ? std::strlen(utf8) : static_cast<size_t>(len);
     if (n == 0) return true;
     if (static_cast<int64_t>(m_Length) + static_cast<int64_t>(n) >= INT32_MAX) return false;
-    std::string copy(utf8, n);  // the source may live inside this string
+    std::string copy(utf8, n); // the source may live inside this string
     if (!Reserve(m_Length + static_cast<int>(n))) return false;
     std::memcpy(m_pText + m_Length, copy.data(), n);
     m_Length += static_cast<int32_t>(n);
@@ -138,7 +144,8 @@ bool CString::Equals(const wchar_t* wide) const {
     if (!m_pText) return false;
     std::string utf8;
     plat::WideToMultiByteString(wide, -1, plat::CP_PROGRAM, utf8);
-    return utf8.size() == static_cast<size_t>(m_Length) && std::memcmp(utf8.data(), m_pText, utf8.size()) == 0;
+    return utf8.size() == static_cast<size_t>(m_Length) &&
+           std::memcmp(utf8.data(), m_pText, utf8.size()) == 0;
 }
 
 bool CString::Equals(const char* utf8) const {
@@ -149,20 +156,25 @@ bool CString::Equals(const char* utf8) const {
 }
 
 bool CString::operator==(const CString& other) const {
-    return m_Length == other.m_Length && std::memcmp(c_str(), other.c_str(), static_cast<size_t>(m_Length)) == 0;
+    return m_Length == other.m_Length &&
+           std::memcmp(c_str(), other.c_str(), static_cast<size_t>(m_Length)) == 0;
 }
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-}  // namespace
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+} // namespace
 
 void CString::Trim() {
     if (!m_pText) return;
-    if (IsView() && !Reserve(m_Length)) return;  // trims a copy of its own, never the viewed bytes
+    if (IsView() && !Reserve(m_Length)) return; // trims a copy of its own, never the viewed bytes
     int start = 0;
-    while (start < m_Length && IsBlank(m_pText[start])) ++start;
+    while (start < m_Length && IsBlank(m_pText[start]))
+        ++start;
     int end = m_Length;
-    while (end > start && IsBlank(m_pText[end - 1])) --end;
+    while (end > start && IsBlank(m_pText[end - 1]))
+        --end;
     int kept = end - start;
     if (start > 0 && kept > 0) std::memmove(m_pText, m_pText + start, static_cast<size_t>(kept));
     m_Length = kept;
@@ -216,13 +228,15 @@ int CFileName::Split(const char* path) {
         m_BaseName.AssignUtf8(path + sep + 1, dot - sep - 1);
         m_BaseName.Trim();
         int e = dot + 1;
-        while (e < len && (path[e] == ' ' || path[e] == '\t')) ++e;
+        while (e < len && (path[e] == ' ' || path[e] == '\t'))
+            ++e;
         m_ExtensionIndex = e < len ? e : -1;
     } else {
         m_BaseName = m_FileName;
     }
     int n = sep + 1;
-    while (n < len && (path[n] == ' ' || path[n] == '\t')) ++n;
+    while (n < len && (path[n] == ' ' || path[n] == '\t'))
+        ++n;
     m_NameIndex = n < len ? n : -1;
     return 1;
 }

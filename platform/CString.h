@@ -8,15 +8,15 @@
 #include <string>
 
 class CObject {
-public:
+  public:
     virtual ~CObject() = default;
 };
 
 class CString : public CObject {
-public:
+  public:
     CString() = default;
-    CString(const wchar_t* wide);  // NOLINT: converting on purpose, like the wide API it stands for
-    CString(const char* utf8);     // NOLINT
+    CString(const wchar_t* wide); // NOLINT: converting on purpose, like the wide API it stands for
+    CString(const char* utf8);    // NOLINT
     CString(const std::string& utf8) { AssignUtf8(utf8.data(), static_cast<int>(utf8.size())); }
     CString(const CString& other) { Assign(&other); }
     CString& operator=(const CString& other) {
@@ -64,7 +64,7 @@ public:
 
     void Clear();
 
-private:
+  private:
     // A parsed XML document keeps its strings in its own blocks: such a string
     // views `length` NUL-terminated bytes that outlive it, marked by a null
     // capacity. It never frees them; the first write moves the text into a
@@ -76,7 +76,7 @@ private:
     friend class CXmlArena;
     bool IsView() const { return m_pText && m_Capacity == 0; }
 
-    bool Reserve(int needed);  // room for `needed` bytes plus the NUL
+    bool Reserve(int needed); // room for `needed` bytes plus the NUL
 
     char* m_pText = nullptr;
     int32_t m_Capacity = 0;
@@ -86,7 +86,7 @@ private:
 
 // A path split into directory, file name, base name and extension.
 class CFileName : public CObject {
-public:
+  public:
     // Returns 1, or 0 for a null path.
     int Split(const char* path);
     int Split(const wchar_t* path);
@@ -96,8 +96,8 @@ public:
     CString m_FileName;
     CString m_BaseName;
     CString m_Extension;
-    int32_t m_NameIndex = -1;       // where the file name starts, -1 when absent
-    int32_t m_ExtensionIndex = -1;  // where the extension starts, -1 when absent
+    int32_t m_NameIndex = -1;      // where the file name starts, -1 when absent
+    int32_t m_ExtensionIndex = -1; // where the extension starts, -1 when absent
 };
 
 // Code pages as the program passes them: 0 is the program's own narrow text,

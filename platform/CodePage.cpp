@@ -78,7 +78,7 @@ void AppendWide(std::wstring& out, char32_t cp) {
     out += static_cast<wchar_t>(cp);
 }
 
-}  // namespace
+} // namespace
 
 bool MultiByteToWideString(const char* text, int len, int codePage, std::wstring& out) {
     out.clear();
@@ -92,7 +92,8 @@ bool MultiByteToWideString(const char* text, int len, int codePage, std::wstring
     if (codePage != CP_PROGRAM && codePage != CP_UTF8_) return false;
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     out.reserve(n);
-    for (size_t i = 0; i < n;) AppendWide(out, DecodeUtf8(s, n, i));
+    for (size_t i = 0; i < n;)
+        AppendWide(out, DecodeUtf8(s, n, i));
     return true;
 }
 
@@ -144,4 +145,4 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
     return dir + PathSeparator() + name;
 }
 
-}  // namespace plat
+} // namespace plat

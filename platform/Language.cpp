@@ -16,4 +16,4 @@ bool PosixLocaleIsJapanese(const char* lcAll, const char* lcMessages, const char
     return next == '\0' || next == '_' || next == '.' || next == '@';
 }
 
-}  // namespace plat
+} // namespace plat

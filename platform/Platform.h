@@ -43,7 +43,7 @@ bool IsWritableDirectory(const std::string& folder);
 // Size in bytes of a file by name, or -1.
 int64_t PathFileSize(const char* path);
 
-std::string ModuleDirectory();   // folder of the running executable
+std::string ModuleDirectory(); // folder of the running executable
 std::string CurrentDirectory();
 bool SetCurrentDirectoryTo(const char* path);
 // Per-user data folder: the local application-data folder on Windows,
@@ -75,7 +75,7 @@ bool Cp932ToUtf8(const char* text, size_t len, std::string& out);
 bool Utf8ToCp932(const char* text, size_t len, std::string& out);
 
 // ---------------------------------------------------------------- time
-uint32_t TickCount();   // milliseconds, wraps after ~49 days
+uint32_t TickCount(); // milliseconds, wraps after ~49 days
 void SleepMs(uint32_t ms);
 struct LocalTime {
     int year, month, day, hour, minute, second, millisecond;
@@ -107,4 +107,4 @@ void Trace(const char* format, ...)
     ;
 void TraceV(const char* format, va_list args);
 
-}  // namespace plat
+} // namespace plat

@@ -9,7 +9,7 @@ namespace {
 std::mutex g_sinkLock;
 TraceSink g_sink = nullptr;
 void* g_context = nullptr;
-}  // namespace
+} // namespace
 
 void SetTraceSink(TraceSink sink, void* context) {
     std::lock_guard<std::mutex> lock(g_sinkLock);
@@ -31,4 +31,4 @@ void Trace(const char* format, ...) {
     va_end(args);
 }
 
-}  // namespace plat
+} // namespace plat

@@ -21,13 +21,15 @@ void AddIntKey(CXml& xml, XmlNode* parent, const char* name, int value) {
     AddKey(xml, parent, name, text);
 }
 
-}  // namespace
+} // namespace
 
 const char* CAppParameter::GetTitle(int language) {
     return language == 1 ? "Sonvel！- サウンドレコーダー" : "Sonvel! - Sound Recorder";
 }
 
-int CAppParameter::GetMenuResource(int language) { return GetResource(language == 1 ? 10013 : 10014); }
+int CAppParameter::GetMenuResource(int language) {
+    return GetResource(language == 1 ? 10013 : 10014);
+}
 
 const char* CAppParameter::GetHelpUrl(int language) {
     return language == 1 ? SONVEL_SITE "/soft/sonvel/help" : SONVEL_SITE "/en/sonvel/help";

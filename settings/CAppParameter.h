@@ -7,7 +7,7 @@
 #include "settings/CCommConfig.h"
 
 class CAppParameter : public CCommConfig {
-public:
+  public:
     CAppParameter() = default;
     ~CAppParameter() override = default;
 
@@ -29,12 +29,12 @@ public:
 
     // Start-up values; ReadKeys falls back to the missing-key values, which
     // differ for `latency` (50) and `rec_file_channel` (0).
-    int32_t m_DriverType = 0;  // `driver_type`: 0 WASAPI, 1 MME
-    CString m_WavePath;        // `wave_path`
-    CString m_CapDeviceName;   // `cap_device_name`
-    CString m_CapDeviceId;     // `cap_device_id`
-    CString m_MonDeviceName;   // `mon_device_name`
-    CString m_MonDeviceId;     // `mon_device_id`
+    int32_t m_DriverType = 0;        // `driver_type`: 0 WASAPI, 1 MME
+    CString m_WavePath;              // `wave_path`
+    CString m_CapDeviceName;         // `cap_device_name`
+    CString m_CapDeviceId;           // `cap_device_id`
+    CString m_MonDeviceName;         // `mon_device_name`
+    CString m_MonDeviceId;           // `mon_device_id`
     int32_t m_Loopback = 0;          // `loopback`: 0/1
     int32_t m_WavMaxSize = 100;      // `wav_max_size`
     int32_t m_PlayDelay = 0;         // `play_delay`, seconds

@@ -29,7 +29,7 @@ void AddIntKey(CXml& xml, XmlNode* parent, const char* name, int value) {
     AddKey(xml, parent, name, text);
 }
 
-}  // namespace
+} // namespace
 
 CCommConfig::CCommConfig() {
     m_CurrentPath = CString(plat::CurrentDirectory());
@@ -48,14 +48,25 @@ CCommConfig::CCommConfig() {
 
 CCommConfig::~CCommConfig() = default;
 
-const char* CCommConfig::GetTitle(int) { return ""; }
-int CCommConfig::GetMenuResource(int) { return 0; }
-const char* CCommConfig::GetHelpUrl(int) { return ""; }
-const char* CCommConfig::GetProductUrl(int) { return ""; }
-int CCommConfig::GetResource(int) { return 0; }
+const char* CCommConfig::GetTitle(int) {
+    return "";
+}
+int CCommConfig::GetMenuResource(int) {
+    return 0;
+}
+const char* CCommConfig::GetHelpUrl(int) {
+    return "";
+}
+const char* CCommConfig::GetProductUrl(int) {
+    return "";
+}
+int CCommConfig::GetResource(int) {
+    return 0;
+}
 
 CCommConfig::SettingsPlace CCommConfig::ChooseSettingsFile(const std::string& current, const std::string& app,
-                                                           const std::string& userFolder, const std::string& name,
+                                                           const std::string& userFolder,
+                                                           const std::string& name,
                                                            bool (*readable)(const std::string&),
                                                            bool (*writable)(const std::string&)) {
     SettingsPlace place;
@@ -116,8 +127,8 @@ CCommConfig::ReadResult CCommConfig::ReadFile(const std::string& path, std::stri
     bool ok = plat::FileSize(h, &size) && size <= static_cast<uint64_t>(kMaxSettingsBytes);
     if (ok) {
         bytes->resize(static_cast<size_t>(size));
-        ok = size == 0 || plat::FileRead(h, bytes->data(), static_cast<uint32_t>(size)) ==
-                              static_cast<int64_t>(size);
+        ok = size == 0 ||
+             plat::FileRead(h, bytes->data(), static_cast<uint32_t>(size)) == static_cast<int64_t>(size);
     }
     plat::FileClose(h);
     if (!ok) return ReadResult::Unreadable;
@@ -203,7 +214,7 @@ int CCommConfig::Save() {
 }
 
 int CCommConfig::BackupSettings() {
-    if (m_bKeepUnreadable) return 0;  // never replace a good copy by a damaged file
+    if (m_bKeepUnreadable) return 0; // never replace a good copy by a damaged file
     std::string copyPath = UserCopyPath();
     if (copyPath.empty()) return 0;
     if (m_bPerUserSettings) return 1; // the settings file is that copy
@@ -246,8 +257,8 @@ void CCommConfig::ReadKeys(CXml& xml, const XmlNode* top) {
         if (index < 0 || index >= m_ColorCount || index >= kMaxColors) continue;
         m_Colors[index].text = static_cast<uint32_t>(
             xml.GetInt(CXml::FindChild(c, "text"), static_cast<int>(m_DefaultColors[index].text)));
-        m_Colors[index].background = static_cast<uint32_t>(
-            xml.GetInt(CXml::FindChild(c, "background"), static_cast<int>(m_DefaultColors[index].background)));
+        m_Colors[index].background = static_cast<uint32_t>(xml.GetInt(
+            CXml::FindChild(c, "background"), static_cast<int>(m_DefaultColors[index].background)));
     }
 }
 

@@ -15,16 +15,16 @@
 #include <string>
 
 class CCommConfig : public CObject {
-public:
+  public:
     static constexpr int kMaxColors = 2;
 
     struct ColorPair {
-        uint32_t text;        // COLORREF order, 0x00BBGGRR
-        uint32_t background;  // COLORREF order, 0x00BBGGRR
+        uint32_t text;       // COLORREF order, 0x00BBGGRR
+        uint32_t background; // COLORREF order, 0x00BBGGRR
     };
     struct ColorName {
         const char* english;
-        const char* japanese;  // UTF-8
+        const char* japanese; // UTF-8
         int32_t flag1;
         int32_t flag2;
     };
@@ -97,31 +97,31 @@ public:
     CString m_ControlItemWindowClass;
     CString m_MdiClientWindowClass;
 
-    CString m_CurrentPath;  // process current directory at construction
-    CString m_AppPath;      // folder of the executable
-    CString m_IniFile;      // full path of the settings file
-    CString m_IniFileName;  // "sonvel.ini"
-    CString m_UserFolder;   // per-user folder, empty when unknown
+    CString m_CurrentPath; // process current directory at construction
+    CString m_AppPath;     // folder of the executable
+    CString m_IniFile;     // full path of the settings file
+    CString m_IniFileName; // "sonvel.ini"
+    CString m_UserFolder;  // per-user folder, empty when unknown
 
-    int32_t m_Language = 0;          // UI language in use: 0 English, 1 Japanese
-    int32_t m_LanguageSetting = -1;  // `language`; -1: not chosen yet
-    CString m_FontName;              // `font_name`; empty: built-in default
-    int32_t m_FontSize = 0;          // `font_size`; 0: built-in default
-    CString m_TempPath;              // `temp_path`
-    int32_t m_LogEnabled = 0;        // `log_enabled`
-    CString m_LogPath;               // `log_path`
-    int32_t m_ViewToolbar = 1;       // `view_toolbar`
-    int32_t m_ViewStatusbar = 1;     // `view_statusbar`
+    int32_t m_Language = 0;         // UI language in use: 0 English, 1 Japanese
+    int32_t m_LanguageSetting = -1; // `language`; -1: not chosen yet
+    CString m_FontName;             // `font_name`; empty: built-in default
+    int32_t m_FontSize = 0;         // `font_size`; 0: built-in default
+    CString m_TempPath;             // `temp_path`
+    int32_t m_LogEnabled = 0;       // `log_enabled`
+    CString m_LogPath;              // `log_path`
+    int32_t m_ViewToolbar = 1;      // `view_toolbar`
+    int32_t m_ViewStatusbar = 1;    // `view_statusbar`
 
     int32_t m_ColorCount = kMaxColors;
     ColorPair m_DefaultColors[kMaxColors];
     ColorPair m_Colors[kMaxColors];
     ColorName m_ColorNames[kMaxColors];
 
-    int32_t m_HasToolbar = 0;    // whether the frame has a toolbar at all
-    int32_t m_HasStatusbar = 0;  // whether the frame has a status bar at all
+    int32_t m_HasToolbar = 0;   // whether the frame has a toolbar at all
+    int32_t m_HasStatusbar = 0; // whether the frame has a status bar at all
 
-protected:
+  protected:
     // Chooses the settings file (current folder before the executable's folder)
     // and the per-user folder, creating the latter when missing.
     void LocateFiles();
@@ -134,7 +134,7 @@ protected:
     // Set while ReadKeys applies a partly read document.
     bool m_bDamagedDocument = false;
 
-private:
+  private:
     enum class ReadResult { Missing, Unreadable, Applied };
     ReadResult ReadFile(const std::string& path, std::string* bytes);
     bool ApplyText(const std::string& bytes);
@@ -142,5 +142,5 @@ private:
 
     bool m_bKeepUnreadable = false;
     bool m_bPerUserSettings = false;
-    std::string m_LoadedDocument;  // what Save would have written right after Load
+    std::string m_LoadedDocument; // what Save would have written right after Load
 };

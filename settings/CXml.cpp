@@ -22,7 +22,9 @@ constexpr Entity kEntities[] = {
     {'<', "&lt;", 4}, {'>', "&gt;", 4}, {'&', "&amp;", 5}, {'"', "&quot;", 6}, {'\'', "&apos;", 6},
 };
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Bytes that end a name.
 bool EndsName(char c) {
@@ -44,8 +46,8 @@ bool EqualsNoCase(const std::string& a, const char* b) {
 
 // Names under which documents declare Windows code page 932.
 bool NamesShiftJis(const std::string& encoding) {
-    static const char* const names[] = {"shift_jis", "shift-jis", "sjis",  "x-sjis",
-                                        "windows-31j", "cp932",   "ms_kanji"};
+    static const char* const names[] = {"shift_jis",   "shift-jis", "sjis",    "x-sjis",
+                                        "windows-31j", "cp932",     "ms_kanji"};
     for (const char* n : names)
         if (EqualsNoCase(encoding, n)) return true;
     return false;
@@ -60,7 +62,7 @@ CString* NewString(const char* utf8, size_t len) {
 // Frees the pieces of trees: a piece of one of the listed documents goes back
 // to it, anything else (created, or put in by a caller) is deleted.
 class Freeing {
-public:
+  public:
     explicit Freeing(CXmlArena* documents) : m_pDocuments(documents) {}
 
     void Attributes(XmlAttribute* attr) {
@@ -89,7 +91,8 @@ public:
                 XmlNode* child = node->pChild;
                 node->pChild = nullptr;
                 XmlNode* tail = child;
-                while (tail->pNext) tail = tail->pNext;
+                while (tail->pNext)
+                    tail = tail->pNext;
                 tail->pNext = node->pNext;
                 node->pNext = child;
             }
@@ -99,9 +102,8 @@ public:
         }
     }
 
-private:
-    template <class T>
-    CXmlArena* Owner(const T* p) {
+  private:
+    template <class T> CXmlArena* Owner(const T* p) {
         // Trees are freed document by document: ask the last owner first.
         if (m_pLast && m_pLast->Holds(p)) return m_pLast;
         for (CXmlArena* a = m_pDocuments; a; a = a->m_pNext) {
@@ -116,8 +118,7 @@ private:
     void String(CString* s) {
         if (s && !Owner(s)) delete s;
     }
-    template <class T>
-    void Piece(T* p) {
+    template <class T> void Piece(T* p) {
         if (CXmlArena* owner = Owner(p))
             owner->Release();
         else
@@ -130,9 +131,10 @@ private:
 
 // The parser's cursor and the state of one Parse call.
 class Parser {
-public:
+  public:
     Parser(const char* buffer, size_t length, uint32_t* codePage, CXmlArena* document)
-        : m_Buffer(buffer), m_Length(length), m_pCodePage(codePage), m_pDocument(document), m_Free(document) {}
+        : m_Buffer(buffer), m_Length(length), m_pCodePage(codePage), m_pDocument(document), m_Free(document) {
+    }
 
     // The declaration; false when it is missing or bad.
     bool Declaration(CString** encoding);
@@ -142,14 +144,15 @@ public:
     // Something was left out, cut short or not closed.
     bool Damaged() const { return m_Damaged; }
 
-private:
+  private:
     bool AtEnd() const { return m_Pos >= m_Length; }
     bool At(const char* s) const {
         size_t n = std::strlen(s);
         return m_Length - m_Pos >= n && std::memcmp(m_Buffer + m_Pos, s, n) == 0;
     }
     void SkipSpace() {
-        while (m_Pos < m_Length && IsSpace(m_Buffer[m_Pos])) ++m_Pos;
+        while (m_Pos < m_Length && IsSpace(m_Buffer[m_Pos]))
+            ++m_Pos;
     }
     void ParseError() {
         m_Damaged = true;
@@ -171,9 +174,9 @@ private:
     size_t m_Length;
     size_t m_Pos = 0;
     uint32_t* m_pCodePage;
-    CXmlArena* m_pDocument;  // where the tree being read lives
-    Freeing m_Free;          // gives back what fails
-    std::string m_Scratch;   // the bytes of the text being read
+    CXmlArena* m_pDocument; // where the tree being read lives
+    Freeing m_Free;         // gives back what fails
+    std::string m_Scratch;  // the bytes of the text being read
     bool m_TooDeep = false;
     bool m_Damaged = false;
     // The last element read found no element: only comments before the end of
@@ -185,7 +188,8 @@ CString* Parser::Convert(const char* bytes, size_t length) {
     // Plain ASCII needs no conversion (in code page 932 too, whose single
     // bytes below 0x80 are ASCII), and it is most of what we read.
     bool ascii = true;
-    for (size_t i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
+    for (size_t i = 0; i < length && ascii; ++i)
+        ascii = static_cast<unsigned char>(bytes[i]) < 0x80;
     if (ascii) return m_pDocument->String(bytes, length);
     std::wstring wide;
     plat::MultiByteToWideString(bytes, static_cast<int>(length), static_cast<int>(*m_pCodePage), wide);
@@ -196,7 +200,8 @@ CString* Parser::Convert(const char* bytes, size_t length) {
 
 bool Parser::Name(size_t* start, size_t* length) {
     size_t begin = m_Pos;
-    while (m_Pos < m_Length && !EndsName(m_Buffer[m_Pos])) ++m_Pos;
+    while (m_Pos < m_Length && !EndsName(m_Buffer[m_Pos]))
+        ++m_Pos;
     if (m_Pos == begin || AtEnd()) return false;
     *start = begin;
     *length = m_Pos - begin;
@@ -217,7 +222,7 @@ CString* Parser::Text(char terminator, bool inAttribute, bool* failed) {
         if (AtEnd()) break;
         char c = m_Buffer[m_Pos];
         if (c == terminator) {
-            if (inAttribute) ++m_Pos;  // past the closing quote
+            if (inAttribute) ++m_Pos; // past the closing quote
             return Convert(bytes.data(), bytes.size());
         }
         // A NUL would cut the text short when it is written back: refuse it
@@ -334,7 +339,7 @@ XmlNode* Parser::ElementBody(int depth) {
             }
         }
         if (!end) {
-            m_Pos = m_Length;  // nothing after an unterminated comment can be read
+            m_Pos = m_Length; // nothing after an unterminated comment can be read
             return nullptr;
         }
         m_Pos = static_cast<size_t>(end - m_Buffer) + 3;
@@ -347,7 +352,7 @@ XmlNode* Parser::ElementBody(int depth) {
         return nullptr;
     }
 
-    ++m_Pos;  // the '<'
+    ++m_Pos; // the '<'
     size_t nameStart = 0, nameLength = 0;
     if (!Name(&nameStart, &nameLength)) return nullptr;
     char after = m_Buffer[m_Pos];
@@ -399,7 +404,7 @@ XmlNode* Parser::ElementBody(int depth) {
         last = m_Pos;
         SkipSpace();
         if (AtEnd()) {
-            m_Damaged = true;  // never closed
+            m_Damaged = true; // never closed
             return node;
         }
         if (At("</")) {
@@ -418,7 +423,7 @@ XmlNode* Parser::ElementBody(int depth) {
                 match = match && m_Buffer[m_Pos] == '>';
             }
             if (!match) {
-                m_Pos = m_Length;  // a wrong end tag ends the reading of the buffer
+                m_Pos = m_Length; // a wrong end tag ends the reading of the buffer
                 m_Free.Tree(node);
                 return nullptr;
             }
@@ -445,7 +450,7 @@ XmlNode* Parser::ElementBody(int depth) {
     }
 }
 
-}  // namespace
+} // namespace
 
 CXml::~CXml() {
     while (m_pDocuments) {
@@ -478,7 +483,7 @@ XmlNode* CXml::Parse(const char* buffer, uint32_t length) {
     }
     if (parser.TooDeep()) plat::Trace("XML nesting deeper than %d refused\n", kMaxDepth);
     if (parser.TooDeep() || !first) {
-        delete document;  // with whatever was read
+        delete document; // with whatever was read
         return nullptr;
     }
     m_Damaged = parser.Damaged() ? 1 : 0;
@@ -544,11 +549,14 @@ void CXml::FreeNodes(XmlNode* node) {
 
 int CXml::GetDocumentCount() const {
     int count = 0;
-    for (const CXmlArena* document = m_pDocuments; document; document = document->m_pNext) ++count;
+    for (const CXmlArena* document = m_pDocuments; document; document = document->m_pNext)
+        ++count;
     return count;
 }
 
-void CXml::FreeBuffer(char* buffer) { std::free(buffer); }
+void CXml::FreeBuffer(char* buffer) {
+    std::free(buffer);
+}
 
 namespace {
 
@@ -571,8 +579,7 @@ void AppendEscaped(CXmlString& out, const CString* s) {
 }
 
 // The writer's fixed pieces, without measuring each every time.
-template <size_t N>
-void Put(CXmlString& out, const char (&piece)[N]) {
+template <size_t N> void Put(CXmlString& out, const char (&piece)[N]) {
     out.Append(piece, static_cast<int>(N - 1));
 }
 
@@ -580,7 +587,7 @@ void AppendName(CXmlString& out, const CString* s) {
     if (s) out.Append(s->c_str(), s->GetLength());
 }
 
-}  // namespace
+} // namespace
 
 char* CXml::Serialize(const XmlNode* node) {
     m_CodePage = 65001;
@@ -643,7 +650,8 @@ char* CXml::Serialize(const XmlNode* node) {
 int CXml::GetInt(const XmlNode* node, int def) {
     if (!node || !node->pText || node->pText->IsEmpty()) return def;
     const char* p = node->pText->c_str();
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == ' ' || *p == '\t')
+        ++p;
     bool negative = false;
     if (*p == '-') {
         negative = true;
@@ -687,13 +695,15 @@ const XmlAttribute* CXml::FindAttribute(const XmlNode* node, const char* name) {
 void CXml::AppendChild(XmlNode* parent, XmlNode* child) {
     if (!parent || !child) return;
     XmlNode** slot = &parent->pChild;
-    while (*slot) slot = &(*slot)->pNext;
+    while (*slot)
+        slot = &(*slot)->pNext;
     *slot = child;
 }
 
 void CXml::AppendAttribute(XmlNode* node, XmlAttribute* attr) {
     if (!node || !attr) return;
     XmlAttribute** slot = &node->pAttr;
-    while (*slot) slot = &(*slot)->pNext;
+    while (*slot)
+        slot = &(*slot)->pNext;
     *slot = attr;
 }

@@ -31,24 +31,24 @@ class CXmlArena;
 struct XmlAttribute {
     XmlAttribute* pNext = nullptr;
     CString* pName = nullptr;
-    CString* pValue = nullptr;  // null when the value had no text
+    CString* pValue = nullptr; // null when the value had no text
 };
 
 // An element. Owned by its parent's child list, or by the caller for the first
 // top-level node (which owns its siblings).
 struct XmlNode {
-    XmlNode* pNext = nullptr;       // next sibling
-    XmlNode* pChild = nullptr;      // first child element
-    XmlAttribute* pAttr = nullptr;  // first attribute
+    XmlNode* pNext = nullptr;      // next sibling
+    XmlNode* pChild = nullptr;     // first child element
+    XmlAttribute* pAttr = nullptr; // first attribute
     CString* pName = nullptr;
-    CString* pText = nullptr;  // null when the element has no text
+    CString* pText = nullptr; // null when the element has no text
     // Set only on the first top-level node of a parsed document: the encoding
     // named by its declaration. Serialize looks at the node it is given.
     CString* pEncoding = nullptr;
 };
 
 class CXml {
-public:
+  public:
     // Elements nested deeper than this are refused: Parse answers null.
     static constexpr int kMaxDepth = 256;
 
@@ -108,8 +108,8 @@ public:
     // Parsed documents of which some node is still in use.
     int GetDocumentCount() const;
 
-private:
+  private:
     uint32_t m_CodePage = 65001;
     int32_t m_Damaged = 0;
-    CXmlArena* m_pDocuments = nullptr;  // parsed documents still in use, the newest first
+    CXmlArena* m_pDocuments = nullptr; // parsed documents still in use, the newest first
 };

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <string>
 
-CXmlString::~CXmlString() { std::free(m_pBuffer); }
+CXmlString::~CXmlString() {
+    std::free(m_pBuffer);
+}
 
 bool CXmlString::Ensure() {
     if (m_pBuffer) return true;
@@ -26,7 +28,8 @@ bool CXmlString::AppendBytes(const char* bytes, uint32_t len) {
         // At least 256 bytes of headroom; doubling keeps a large document from
         // costing a copy of everything written so far on every piece.
         uint64_t capacity = needed + 256;
-        if (capacity < static_cast<uint64_t>(m_Capacity) * 2) capacity = static_cast<uint64_t>(m_Capacity) * 2;
+        if (capacity < static_cast<uint64_t>(m_Capacity) * 2)
+            capacity = static_cast<uint64_t>(m_Capacity) * 2;
         if (capacity >= UINT32_MAX) capacity = UINT32_MAX - 1;
         // realloc keeps the old buffer on failure, and a large one moves
         // without a copy, so the output never stands in memory twice.

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class CXmlString {
-public:
+  public:
     explicit CXmlString(uint32_t codePage = 65001) : m_CodePage(codePage) {}
     virtual ~CXmlString();
     CXmlString(const CXmlString&) = delete;
@@ -25,7 +25,7 @@ public:
     // Hands the buffer to the caller (free it with std::free) and empties this one.
     char* Detach();
 
-private:
+  private:
     bool AppendBytes(const char* bytes, uint32_t len);
 
     char* m_pBuffer = nullptr;

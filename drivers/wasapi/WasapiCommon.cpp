@@ -66,8 +66,8 @@ bool IsExclusiveRefusal(HRESULT hr) {
            hr == AUDCLNT_E_DEVICE_IN_USE;
 }
 
-void OpenEndpoint(const DeviceEnumeratorFactory& factory, EDataFlow flow, int32_t position, int32_t deviceIndex,
-                  CComRef<IMMDevice>& endpoint) {
+void OpenEndpoint(const DeviceEnumeratorFactory& factory, EDataFlow flow, int32_t position,
+                  int32_t deviceIndex, CComRef<IMMDevice>& endpoint) {
     CComRef<IMMDeviceEnumerator> enumerator;
     CComRef<IMMDeviceCollection> collection;
     if (position >= 0) {
@@ -85,7 +85,8 @@ void OpenEndpoint(const DeviceEnumeratorFactory& factory, EDataFlow flow, int32_
     HRESULT hr = factory ? factory(enumerator.Put()) : E_POINTER;
     if (FAILED(hr) || !enumerator) {
         if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr), static_cast<unsigned>(hr));
+        plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr),
+                    static_cast<unsigned>(hr));
         return;
     }
     hr = enumerator->GetDefaultAudioEndpoint(flow, eMultimedia, endpoint.Put());

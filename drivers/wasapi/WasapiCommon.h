@@ -41,8 +41,8 @@ HRESULT OpenEndpointList(const DeviceEnumeratorFactory& factory, EDataFlow flow,
 // Obtains the endpoint a driver opens: the system default of `flow` when
 // `position` is negative, else the active endpoint of `flow` at `position`.
 // Failures are traced (naming `deviceIndex`) and leave `endpoint` empty.
-void OpenEndpoint(const DeviceEnumeratorFactory& factory, EDataFlow flow, int32_t position, int32_t deviceIndex,
-                  CComRef<IMMDevice>& endpoint);
+void OpenEndpoint(const DeviceEnumeratorFactory& factory, EDataFlow flow, int32_t position,
+                  int32_t deviceIndex, CComRef<IMMDevice>& endpoint);
 
 // Clears `info` and describes the endpoint at `position`: its id and its friendly
 // name ("Unknown (<id>)" when the name is not text). 0 on failure, with whatever

@@ -15,8 +15,12 @@
 
 namespace plat {
 namespace {
-int Fd(FileHandle h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)) - 1; }
-FileHandle Handle(int fd) { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1); }
+int Fd(FileHandle h) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(h)) - 1;
+}
+FileHandle Handle(int fd) {
+    return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1);
+}
 
 bool Iconv(const char* from, const char* to, const char* text, size_t len, std::string& out) {
     out.clear();
@@ -30,7 +34,7 @@ bool Iconv(const char* from, const char* to, const char* text, size_t len, std::
     while (inLeft > 0) {
         size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
         if (r != static_cast<size_t>(-1)) break;
-        if (errno == E2BIG) break;  // cannot happen with 4x room
+        if (errno == E2BIG) break; // cannot happen with 4x room
         // An invalid or truncated sequence: one replacement, then go on.
         const char* repl = std::strcmp(to, "UTF-8") == 0 ? "\xEF\xBF\xBD" : "?";
         size_t rl = std::strlen(repl);
@@ -45,7 +49,7 @@ bool Iconv(const char* from, const char* to, const char* text, size_t len, std::
     iconv_close(cd);
     return true;
 }
-}  // namespace
+} // namespace
 
 FileHandle FileOpenRead(const char* path) {
     if (!path || !*path) return nullptr;
@@ -107,7 +111,9 @@ bool FileSeek(FileHandle h, uint64_t position) {
     return ::lseek(Fd(h), static_cast<off_t>(position), SEEK_SET) >= 0;
 }
 
-bool FileSeekEnd(FileHandle h) { return h && ::lseek(Fd(h), 0, SEEK_END) >= 0; }
+bool FileSeekEnd(FileHandle h) {
+    return h && ::lseek(Fd(h), 0, SEEK_END) >= 0;
+}
 
 bool FileTell(FileHandle h, uint64_t* position) {
     if (!h) return false;
@@ -124,7 +130,9 @@ bool FileSize(FileHandle h, uint64_t* size) {
     return true;
 }
 
-bool FileFlush(FileHandle h) { return h && ::fsync(Fd(h)) == 0; }
+bool FileFlush(FileHandle h) {
+    return h && ::fsync(Fd(h)) == 0;
+}
 
 void FileClose(FileHandle h) {
     if (h) ::close(Fd(h));
@@ -140,7 +148,9 @@ bool IsDirectory(const char* path) {
     return path && ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool RemoveFile(const char* path) { return path && ::unlink(path) == 0; }
+bool RemoveFile(const char* path) {
+    return path && ::unlink(path) == 0;
+}
 
 bool CopyFileTo(const char* from, const char* to, bool overwrite) {
     FileHandle in = FileOpenRead(from);
@@ -170,7 +180,9 @@ bool CopyFileTo(const char* from, const char* to, bool overwrite) {
     return ok;
 }
 
-bool ReplaceFileWith(const char* from, const char* to) { return ::rename(from, to) == 0; }
+bool ReplaceFileWith(const char* from, const char* to) {
+    return ::rename(from, to) == 0;
+}
 
 bool MakeDirectories(const char* path) {
     if (!path || !*path) return false;
@@ -205,7 +217,9 @@ std::string CurrentDirectory() {
     return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string(".");
 }
 
-bool SetCurrentDirectoryTo(const char* path) { return path && ::chdir(path) == 0; }
+bool SetCurrentDirectoryTo(const char* path) {
+    return path && ::chdir(path) == 0;
+}
 
 std::string UserDataDirectory() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
@@ -228,7 +242,9 @@ std::string TempDirectory() {
     return t && *t ? std::string(t) : std::string("/tmp");
 }
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+    return '/';
+}
 
 bool Cp932ToUtf8(const char* text, size_t len, std::string& out) {
     return Iconv("CP932", "UTF-8", text, len, out);
@@ -244,18 +260,25 @@ uint32_t TickCount() {
     return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + ts.tv_nsec / 1000000);
 }
 
-void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 LocalTime GetLocalTimeNow() {
     timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     tm t;
     localtime_r(&ts.tv_sec, &t);
-    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+    return {t.tm_year + 1900,
+            t.tm_mon + 1,
+            t.tm_mday,
+            t.tm_hour,
+            t.tm_min,
+            t.tm_sec,
             static_cast<int>(ts.tv_nsec / 1000000)};
 }
 
-}  // namespace plat
+} // namespace plat
 
 namespace plat {
 
@@ -263,4 +286,4 @@ bool UserLanguageIsJapanese() {
     return PosixLocaleIsJapanese(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
 }
 
-}  // namespace plat
+} // namespace plat

@@ -9,9 +9,13 @@
 
 namespace plat {
 namespace {
-std::wstring W(const char* s) { return Utf8ToWide(s ? std::string(s) : std::string()); }
-HANDLE H(FileHandle h) { return static_cast<HANDLE>(h); }
-}  // namespace
+std::wstring W(const char* s) {
+    return Utf8ToWide(s ? std::string(s) : std::string());
+}
+HANDLE H(FileHandle h) {
+    return static_cast<HANDLE>(h);
+}
+} // namespace
 
 FileHandle FileOpenRead(const char* path) {
     if (!path || !*path) return nullptr;
@@ -70,7 +74,9 @@ bool FileSize(FileHandle h, uint64_t* size) {
     return true;
 }
 
-bool FileFlush(FileHandle h) { return h && FlushFileBuffers(H(h)); }
+bool FileFlush(FileHandle h) {
+    return h && FlushFileBuffers(H(h));
+}
 
 void FileClose(FileHandle h) {
     if (h) CloseHandle(H(h));
@@ -85,7 +91,9 @@ bool IsDirectory(const char* path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool RemoveFile(const char* path) { return path && DeleteFileW(W(path).c_str()); }
+bool RemoveFile(const char* path) {
+    return path && DeleteFileW(W(path).c_str());
+}
 
 bool CopyFileTo(const char* from, const char* to, bool overwrite) {
     return CopyFileW(W(from).c_str(), W(to).c_str(), overwrite ? FALSE : TRUE);
@@ -101,7 +109,7 @@ bool MakeDirectories(const char* path) {
     for (size_t i = 1; i <= p.size(); ++i) {
         if (i == p.size() || p[i] == L'\\' || p[i] == L'/') {
             std::wstring part = p.substr(0, i);
-            if (part.size() == 2 && part[1] == L':') continue;  // drive letter
+            if (part.size() == 2 && part[1] == L':') continue; // drive letter
             DWORD a = GetFileAttributesW(part.c_str());
             if (a == INVALID_FILE_ATTRIBUTES && !CreateDirectoryW(part.c_str(), nullptr) &&
                 GetLastError() != ERROR_ALREADY_EXISTS)
@@ -132,17 +140,21 @@ std::string CurrentDirectory() {
     return WideToUtf8(std::wstring(buffer.data(), n));
 }
 
-bool SetCurrentDirectoryTo(const char* path) { return path && SetCurrentDirectoryW(W(path).c_str()); }
+bool SetCurrentDirectoryTo(const char* path) {
+    return path && SetCurrentDirectoryW(W(path).c_str());
+}
 
 std::string UserDataDirectory() {
     wchar_t buffer[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return {};
     return WideToUtf8(buffer);
 }
 
 std::string UserMusicDirectory() {
     wchar_t buffer[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                buffer)))
         return {};
     return WideToUtf8(buffer);
 }
@@ -151,11 +163,14 @@ std::string TempDirectory() {
     wchar_t buffer[MAX_PATH + 1] = {};
     DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
     std::wstring p(buffer, n);
-    while (!p.empty() && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
+    while (!p.empty() && (p.back() == L'\\' || p.back() == L'/'))
+        p.pop_back();
     return WideToUtf8(p);
 }
 
-char PathSeparator() { return '\\'; }
+char PathSeparator() {
+    return '\\';
+}
 
 bool Cp932ToUtf8(const char* text, size_t len, std::string& out) {
     out.clear();
@@ -179,9 +194,13 @@ bool Utf8ToCp932(const char* text, size_t len, std::string& out) {
     return true;
 }
 
-uint32_t TickCount() { return GetTickCount(); }
+uint32_t TickCount() {
+    return GetTickCount();
+}
 
-void SleepMs(uint32_t ms) { Sleep(ms); }
+void SleepMs(uint32_t ms) {
+    Sleep(ms);
+}
 
 LocalTime GetLocalTimeNow() {
     SYSTEMTIME st;
@@ -189,7 +208,7 @@ LocalTime GetLocalTimeNow() {
     return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
-}  // namespace plat
+} // namespace plat
 
 namespace plat {
 
@@ -198,4 +217,4 @@ bool UserLanguageIsJapanese() {
     return GetUserDefaultUILanguage() == 0x0411 || GetUserDefaultLangID() == 0x0411;
 }
 
-}  // namespace plat
+} // namespace plat

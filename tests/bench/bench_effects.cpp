@@ -19,7 +19,8 @@ namespace {
 std::vector<int32_t> Initial(int type) {
     const EffectTypeInfo* info = GetEffectTypeInfo(type);
     std::vector<int32_t> v(EFFECT_MAX_VALUES, 0);
-    for (int j = 0; info && j < info->params; ++j) v[j] = info->param[j].initial;
+    for (int j = 0; info && j < info->params; ++j)
+        v[j] = info->param[j].initial;
     return v;
 }
 
@@ -27,7 +28,8 @@ std::vector<int32_t> Initial(int type) {
 double TimeChain(const std::vector<int>& types, const std::vector<int16_t>& input, int channels, int rate) {
     CEffectManager manager;
     manager.SetStreamFormat(channels, rate);
-    for (int t : types) manager.AddEffect(t, Initial(t).data(), rate, -1);
+    for (int t : types)
+        manager.AddEffect(t, Initial(t).data(), rate, -1);
     const size_t block = static_cast<size_t>(rate / 100) * channels;
     std::vector<int16_t> buffer(block);
     volatile int16_t sink = 0;
@@ -45,13 +47,15 @@ double TimeChain(const std::vector<int>& types, const std::vector<int16_t>& inpu
     return static_cast<double>(end.tv_sec - start.tv_sec) + (end.tv_nsec - start.tv_nsec) * 1e-9;
 }
 
-double Best(const std::vector<int>& types, const std::vector<int16_t>& input, int channels, int rate, int runs) {
+double Best(const std::vector<int>& types, const std::vector<int16_t>& input, int channels, int rate,
+            int runs) {
     double best = 1e30;
-    for (int r = 0; r < runs; ++r) best = std::min(best, TimeChain(types, input, channels, rate));
+    for (int r = 0; r < runs; ++r)
+        best = std::min(best, TimeChain(types, input, channels, rate));
     return best;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -84,8 +88,10 @@ int main(int argc, char** argv) {
     }
     // A chain holds ten: the twenty-one run as three full chains.
     std::vector<int> a, b, c;
-    for (int t = 0; t < 10; ++t) a.push_back(t);
-    for (int t = 10; t < 20; ++t) b.push_back(t);
+    for (int t = 0; t < 10; ++t)
+        a.push_back(t);
+    for (int t = 10; t < 20; ++t)
+        b.push_back(t);
     c.push_back(20);
     double sa = Best(a, input, channels, rate, runs);
     double sb = Best(b, input, channels, rate, runs);

@@ -34,7 +34,7 @@ double DecodeOnce(const std::string& path, double* seconds) {
     return double(bytes) / (f->nChannels * 2.0) / f->nSamplesPerSec;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     int runs = 5;

@@ -13,14 +13,14 @@ namespace {
 double Seconds(std::chrono::steady_clock::time_point from) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - from).count();
 }
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     int megabytes = argc > 1 ? std::atoi(argv[1]) : 32;
     if (megabytes <= 0) megabytes = 32;
     size_t target = static_cast<size_t>(megabytes) << 20;
     bool sjis = argc > 2 && std::strcmp(argv[2], "sjis") == 0;
-    const char* word = sjis ? "\x98\x5E\x89\xB9" : "\xE9\x8C\xB2\xE9\x9F\xB3";  // 録音
+    const char* word = sjis ? "\x98\x5E\x89\xB9" : "\xE9\x8C\xB2\xE9\x9F\xB3"; // 録音
     std::string doc = std::string("<?xml version=\"1.0\" encoding=\"") + (sjis ? "shift_jis" : "utf-8") +
                       "\"?>\r\n<!-- generated -->\r\n<EffectList>\r\n";
     size_t items = 0;

@@ -46,7 +46,8 @@ std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames)
 // Runs a session on `input` (interleaved, `channels` wide) into dir/take.wav,
 // expecting it to succeed without overflow, and returns the recorded file.
 WavData Record(const std::string& dir, const std::vector<int16_t>& input, int channels,
-               const std::function<void(RecordSessionOptions&)>& adjust = {}, RecordSessionResult* out = nullptr);
+               const std::function<void(RecordSessionOptions&)>& adjust = {},
+               RecordSessionResult* out = nullptr);
 // The non-silent frames a renderer received, as left-channel values; expects L == R.
 std::vector<int16_t> Heard(CTestRenderer* render);
 

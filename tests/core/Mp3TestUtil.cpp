@@ -20,18 +20,23 @@ namespace {
 uint32_t FrameBytes(const FrameShape& f) {
     static const uint32_t mpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
     static const uint32_t lsf[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
-    static const uint32_t rates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    static const uint32_t rates[4][3] = {
+        {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
     const uint32_t kbps = f.versionBits == 3 ? mpeg1[f.bitrateIndex] : lsf[f.bitrateIndex];
     const uint32_t factor = f.versionBits == 3 ? 144 : 72;
     return factor * kbps * 1000 / rates[f.versionBits][f.frequencyIndex] + f.padding;
 }
 
 #ifdef _WIN32
-bool RunShell(const std::string&) { return false; }  // the media tools live on the Linux side
+bool RunShell(const std::string&) {
+    return false;
+} // the media tools live on the Linux side
 #else
-bool RunShell(const std::string& command) { return std::system(command.c_str()) == 0; }
+bool RunShell(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
 #endif
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> SilentFrame(const FrameShape& f) {
     std::vector<uint8_t> frame(std::max<uint32_t>(FrameBytes(f), 4), 0);
@@ -44,11 +49,14 @@ std::vector<uint8_t> SilentFrame(const FrameShape& f) {
 
 std::vector<uint8_t> Frames(const FrameShape& f, int count) {
     std::vector<uint8_t> out;
-    for (int i = 0; i < count; ++i) Append(out, SilentFrame(f));
+    for (int i = 0; i < count; ++i)
+        Append(out, SilentFrame(f));
     return out;
 }
 
-void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
+void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+}
 
 std::vector<size_t> FrameOffsets(const std::vector<uint8_t>& bytes, size_t start) {
     std::vector<size_t> offsets;
@@ -74,19 +82,25 @@ std::vector<int16_t> TestSignal(uint32_t rate, uint32_t seconds, uint32_t channe
         const double left = 0.35 * sweep + 0.2 * std::sin(2 * pi * 440.0 * t) + hiss + click;
         const double right = 0.3 * std::sin(2 * pi * 1000.0 * t) + 0.25 * sweep + hiss * 0.5 + click;
         out[size_t(i) * channels] = int16_t(std::lround(std::clamp(left, -1.0, 1.0) * 32000));
-        if (channels == 2) out[size_t(i) * 2 + 1] = int16_t(std::lround(std::clamp(right, -1.0, 1.0) * 32000));
+        if (channels == 2)
+            out[size_t(i) * 2 + 1] = int16_t(std::lround(std::clamp(right, -1.0, 1.0) * 32000));
     }
     return out;
 }
 
-bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate, uint32_t channels) {
+bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate,
+              uint32_t channels) {
     return enginetest::WriteWav16(path, int(channels), int(rate), samples);
 }
 
 #ifdef _WIN32
-bool HaveTool(const char*) { return false; }
+bool HaveTool(const char*) {
+    return false;
+}
 #else
-bool HaveTool(const char* name) { return RunShell("command -v " + std::string(name) + " >/dev/null 2>&1"); }
+bool HaveTool(const char* name) {
+    return RunShell("command -v " + std::string(name) + " >/dev/null 2>&1");
+}
 #endif
 
 std::string EncodeSignal(const std::string& dir, const std::string& name, uint32_t rate, uint32_t seconds,
@@ -101,7 +115,8 @@ std::string EncodeSignal(const std::string& dir, const std::string& name, uint32
 
 bool ReferenceDecode(const std::string& mp3, std::vector<float>* out) {
     const std::string f32 = mp3 + ".f32";
-    if (!RunShell("mpg123 -q --no-gapless --no-infoframe --stereo -e f32 -s '" + mp3 + "' > '" + f32 + "' 2>/dev/null"))
+    if (!RunShell("mpg123 -q --no-gapless --no-infoframe --stereo -e f32 -s '" + mp3 + "' > '" + f32 +
+                  "' 2>/dev/null"))
         return false;
     std::vector<uint8_t> bytes = testutil::ReadAll(f32);
     out->resize(bytes.size() / 4);
@@ -147,8 +162,8 @@ void ExpectLimitedAccuracy(const std::vector<int16_t>& ours, uint32_t channels, 
             max = std::max(max, std::fabs(d));
         }
     }
-    EXPECT_LT(std::sqrt(sum / double(frames * channels)), 32768.0 / 2048.0 / 3.4641016151377544);  // in LSB
+    EXPECT_LT(std::sqrt(sum / double(frames * channels)), 32768.0 / 2048.0 / 3.4641016151377544); // in LSB
     EXPECT_LT(max, 4.0);
 }
 
-}  // namespace mp3test
+} // namespace mp3test

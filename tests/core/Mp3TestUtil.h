@@ -14,16 +14,16 @@ namespace mp3test {
 // (it decodes to silence). versionBits: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5.
 struct FrameShape {
     uint32_t versionBits = 3;
-    uint32_t bitrateIndex = 9;    // 128 kbit/s for MPEG-1
-    uint32_t frequencyIndex = 0;  // 44.1 kHz for MPEG-1
+    uint32_t bitrateIndex = 9;   // 128 kbit/s for MPEG-1
+    uint32_t frequencyIndex = 0; // 44.1 kHz for MPEG-1
     uint32_t padding = 0;
-    uint32_t mode = 1;  // joint stereo
-    uint32_t protection = 1;  // 1: no CRC
-    uint32_t layerField = 1;  // 1: Layer III
+    uint32_t mode = 1;       // joint stereo
+    uint32_t protection = 1; // 1: no CRC
+    uint32_t layerField = 1; // 1: Layer III
 };
 constexpr FrameShape kMono{.mode = 3};
 constexpr FrameShape kCrc{.protection = 0};
-constexpr FrameShape kLsf{.versionBits = 2, .bitrateIndex = 8};  // 64 kbit/s at 22.05 kHz: 208 bytes
+constexpr FrameShape kLsf{.versionBits = 2, .bitrateIndex = 8}; // 64 kbit/s at 22.05 kHz: 208 bytes
 std::vector<uint8_t> SilentFrame(const FrameShape& f);
 std::vector<uint8_t> Frames(const FrameShape& f, int count);
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes);
@@ -67,4 +67,4 @@ Decoded DecodeFile(const std::string& path, uint32_t chunk = 224000);
 void ExpectLimitedAccuracy(const std::vector<int16_t>& ours, uint32_t channels, const std::vector<float>& ref,
                            size_t skip);
 
-}  // namespace mp3test
+} // namespace mp3test

@@ -23,8 +23,12 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(std::filesystem::path(plat::Utf8ToWide(m_Path)), ec);
 }
 
-TraceCapture::TraceCapture() { plat::SetTraceSink(&TraceCapture::Sink, this); }
-TraceCapture::~TraceCapture() { plat::SetTraceSink(nullptr, nullptr); }
+TraceCapture::TraceCapture() {
+    plat::SetTraceSink(&TraceCapture::Sink, this);
+}
+TraceCapture::~TraceCapture() {
+    plat::SetTraceSink(nullptr, nullptr);
+}
 
 void TraceCapture::Sink(const char* line, void* self) {
     auto* t = static_cast<TraceCapture*>(self);
@@ -40,7 +44,8 @@ std::vector<std::string> TraceCapture::Lines() {
 int TraceCapture::Count(const std::string& line) {
     std::lock_guard<std::mutex> lock(m_Lock);
     int n = 0;
-    for (auto& l : m_Lines) n += l == line;
+    for (auto& l : m_Lines)
+        n += l == line;
     return n;
 }
 
@@ -66,4 +71,4 @@ bool WriteAll(const std::string& path, const void* data, size_t bytes) {
     return ok;
 }
 
-}  // namespace testutil
+} // namespace testutil

@@ -11,25 +11,25 @@ namespace testutil {
 
 // A fresh, empty folder for one test, removed (best effort) afterwards.
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::string& tag);
     ~TempDir();
     const std::string& Path() const { return m_Path; }
     std::string File(const std::string& name) const { return plat::JoinPath(m_Path, name); }
 
-private:
+  private:
     std::string m_Path;
 };
 
 // Collects trace lines while alive.
 class TraceCapture {
-public:
+  public:
     TraceCapture();
     ~TraceCapture();
     std::vector<std::string> Lines();
     int Count(const std::string& line);
 
-private:
+  private:
     static void Sink(const char* line, void* self);
     std::mutex m_Lock;
     std::vector<std::string> m_Lines;
@@ -38,4 +38,4 @@ private:
 std::vector<uint8_t> ReadAll(const std::string& path);
 bool WriteAll(const std::string& path, const void* data, size_t bytes);
 
-}  // namespace testutil
+} // namespace testutil

@@ -130,7 +130,8 @@ TEST(EngineSampleOps, PlayFileConversionToStereo16) {
     };
     for (const Case& c : cases) {
         std::vector<int16_t> out(16, 99);
-        EXPECT_EQ(ConvertToStereo16(c.raw.data(), c.raw.size(), c.layout, out.data()), c.out.size() / 2) << c.name;
+        EXPECT_EQ(ConvertToStereo16(c.raw.data(), c.raw.size(), c.layout, out.data()), c.out.size() / 2)
+            << c.name;
         out.resize(c.out.size());
         EXPECT_EQ(out, c.out) << c.name;
     }
@@ -146,12 +147,12 @@ TEST(EngineSampleOps, CaptureConversionToInt16) {
         {1, 8, {0xFF}, 8, 32512},
         {1, 8, {0x00}, 8, -32768},
         {1, 16, {0x01, 0x80}, 8, -32767},
-        {1, 24, {0xFF, 0xFF, 0x7F}, 8, 32767},        // full scale saturates, not wraps
-        {1, 24, {0x00, 0x00, 0x80}, 8, -32768},       // -full scale
-        {1, 24, {0x80, 0x00, 0x00}, 8, 1},            // +0.5 rounds away from zero
-        {1, 24, {0x80, 0xFF, 0xFF}, 8, -1},           // -0.5 rounds away from zero
+        {1, 24, {0xFF, 0xFF, 0x7F}, 8, 32767},  // full scale saturates, not wraps
+        {1, 24, {0x00, 0x00, 0x80}, 8, -32768}, // -full scale
+        {1, 24, {0x80, 0x00, 0x00}, 8, 1},      // +0.5 rounds away from zero
+        {1, 24, {0x80, 0xFF, 0xFF}, 8, -1},     // -0.5 rounds away from zero
         {1, 24, {0x7F, 0x00, 0x00}, 8, 0},
-        {1, 24, {0x00, 0x40, 0x00}, 16, 128},         // gain after conversion
+        {1, 24, {0x00, 0x40, 0x00}, 16, 128}, // gain after conversion
         {1, 32, {0xFF, 0xFF, 0xFF, 0x7F}, 8, 32767},
         {1, 32, {0x00, 0x00, 0x00, 0x80}, 8, -32768},
         {1, 32, {0x00, 0x80, 0x00, 0x00}, 8, 1},

@@ -19,13 +19,15 @@ namespace {
 
 struct EncodeCase {
     const char* name;
-    uint32_t rate;      // of the input and the MP3 (lame keeps these input rates at these bit rates)
+    uint32_t rate; // of the input and the MP3 (lame keeps these input rates at these bit rates)
     const char* lameArgs;
-    uint32_t channels;  // of our output
-    bool tagFrame;      // lame writes its Info/Xing frame unless told not to
+    uint32_t channels; // of our output
+    bool tagFrame;     // lame writes its Info/Xing frame unless told not to
 };
 // Readable test listings: the name, not the struct's raw bytes.
-void PrintTo(const EncodeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const EncodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const EncodeCase kEncodeCases[] = {
     {"cbr128_joint_44k", 44100, "-b 128 -m j", 2, true},
@@ -43,7 +45,7 @@ const EncodeCase kEncodeCases[] = {
     {"mpeg2_mono_16k", 16000, "-b 32 -m m", 1, false},
     {"mpeg25_cbr32_11k", 11025, "-b 32", 2, true},
     {"mpeg25_cbr48_12k", 12000, "-b 48", 2, true},
-    {"mpeg25_mono_8k", 8000, "-b 16 -m m", 1, false},  // too small a frame for lame's tag
+    {"mpeg25_mono_8k", 8000, "-b 16 -m m", 1, false}, // too small a frame for lame's tag
 };
 
 class Mp3EncodedConformance : public ::testing::TestWithParam<EncodeCase> {};
@@ -81,8 +83,9 @@ std::string ComplianceFile(const std::string& name) {
     return (useNear ? near : worktree) + "/" + name + ".bit";
 }
 
-const char* const kComplianceStreams[] = {"l3-compl",   "l3-he_32khz", "l3-he_44khz", "l3-he_48khz", "l3-he_mode",
-                                          "l3-hecommon", "l3-si",      "l3-si_block", "l3-si_huff",  "l3-sin1k0db"};
+const char* const kComplianceStreams[] = {"l3-compl",   "l3-he_32khz", "l3-he_44khz", "l3-he_48khz",
+                                          "l3-he_mode", "l3-hecommon", "l3-si",       "l3-si_block",
+                                          "l3-si_huff", "l3-sin1k0db"};
 
 class Mp3ComplianceStream : public ::testing::TestWithParam<const char*> {};
 
@@ -122,4 +125,4 @@ TEST(Mp3Compliance, FreeFormatStreamIsRefused) {
     EXPECT_EQ(kind, MEDIA_RAW);
 }
 
-}  // namespace
+} // namespace

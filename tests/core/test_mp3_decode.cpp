@@ -24,31 +24,31 @@ struct HeaderCase {
 
 // Frame sizes worked out by hand from the standard's formulas.
 const HeaderCase kHeaderCases[] = {
-    {{0xFF, 0xFB, 0x90, 0x00}, 1, 3, 2, 128000, 44100, 417},   // 144*128000/44100
-    {{0xFF, 0xFB, 0x92, 0x00}, 1, 3, 2, 128000, 44100, 418},   // + padding
-    {{0xFF, 0xFB, 0xE0, 0xC4}, 1, 3, 1, 320000, 44100, 1044},  // single channel
+    {{0xFF, 0xFB, 0x90, 0x00}, 1, 3, 2, 128000, 44100, 417},  // 144*128000/44100
+    {{0xFF, 0xFB, 0x92, 0x00}, 1, 3, 2, 128000, 44100, 418},  // + padding
+    {{0xFF, 0xFB, 0xE0, 0xC4}, 1, 3, 1, 320000, 44100, 1044}, // single channel
     {{0xFF, 0xFB, 0xE4, 0x00}, 1, 3, 2, 320000, 48000, 960},
     {{0xFF, 0xFB, 0x18, 0x00}, 1, 3, 2, 32000, 32000, 144},
-    {{0xFF, 0xF3, 0x80, 0x00}, 1, 3, 2, 64000, 22050, 208},  // 72*64000/22050
+    {{0xFF, 0xF3, 0x80, 0x00}, 1, 3, 2, 64000, 22050, 208}, // 72*64000/22050
     {{0xFF, 0xF3, 0xE4, 0x00}, 1, 3, 2, 160000, 24000, 480},
     {{0xFF, 0xE3, 0x18, 0xC0}, 1, 3, 1, 8000, 8000, 72},     // MPEG-2.5
     {{0xFF, 0xE3, 0x40, 0x00}, 1, 3, 2, 32000, 11025, 208},  // 72*32000/11025
-    {{0xFF, 0xFD, 0x80, 0x00}, 1, 2, 2, 128000, 44100, 417},  // Layer II
-    {{0xFF, 0xFF, 0x40, 0x00}, 1, 1, 2, 128000, 44100, 136},  // Layer I: (12*128000/44100)*4
-    {{0xFF, 0xFB, 0x00, 0x00}, 1, 3, 2, 0, 44100, 4},         // free format: size unknown
-    {{0xFF, 0xFB, 0xF0, 0x00}, 0, 0, 0, 0, 0, 0},             // bitrate index 15
-    {{0xFF, 0xFB, 0x9C, 0x00}, 0, 0, 0, 0, 0, 0},             // frequency index 3
-    {{0xFF, 0xF9, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // layer field 0
-    {{0xFF, 0xEB, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // reserved version
-    {{0xFF, 0xE5, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // MPEG-2.5 Layer II does not exist
-    {{0xFE, 0xFB, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // no sync
-    {{0xFF, 0xC3, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},             // sync cut short
+    {{0xFF, 0xFD, 0x80, 0x00}, 1, 2, 2, 128000, 44100, 417}, // Layer II
+    {{0xFF, 0xFF, 0x40, 0x00}, 1, 1, 2, 128000, 44100, 136}, // Layer I: (12*128000/44100)*4
+    {{0xFF, 0xFB, 0x00, 0x00}, 1, 3, 2, 0, 44100, 4},        // free format: size unknown
+    {{0xFF, 0xFB, 0xF0, 0x00}, 0, 0, 0, 0, 0, 0},            // bitrate index 15
+    {{0xFF, 0xFB, 0x9C, 0x00}, 0, 0, 0, 0, 0, 0},            // frequency index 3
+    {{0xFF, 0xF9, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},            // layer field 0
+    {{0xFF, 0xEB, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},            // reserved version
+    {{0xFF, 0xE5, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},            // MPEG-2.5 Layer II does not exist
+    {{0xFE, 0xFB, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},            // no sync
+    {{0xFF, 0xC3, 0x90, 0x00}, 0, 0, 0, 0, 0, 0},            // sync cut short
 };
 
 TEST(Mp3Header, ParsesFieldsAndFrameSizes) {
     for (const HeaderCase& c : kHeaderCases) {
-        SCOPED_TRACE(testing::Message() << std::hex << int(c.bytes[1]) << " " << int(c.bytes[2]) << " "
-                                        << int(c.bytes[3]));
+        SCOPED_TRACE(testing::Message()
+                     << std::hex << int(c.bytes[1]) << " " << int(c.bytes[2]) << " " << int(c.bytes[3]));
         Mp3FrameInfo info{};
         ASSERT_EQ(ParseMp3Header(c.bytes, &info), c.valid);
         if (!c.valid) continue;
@@ -85,7 +85,7 @@ TEST(Mp3Header, RepacksFieldsFromTheLowBitUp) {
 TEST(Mp3Tables, HuffmanTablesAreCompletePrefixCodes) {
     auto check = [](const mp3::HuffCode* codes, uint32_t count, int table) {
         SCOPED_TRACE(table);
-        uint64_t kraft = 0;  // in units of 2^-32
+        uint64_t kraft = 0; // in units of 2^-32
         for (uint32_t i = 0; i < count; ++i) {
             ASSERT_GE(codes[i].length, 1);
             ASSERT_LE(codes[i].length, 19);
@@ -103,7 +103,7 @@ TEST(Mp3Tables, HuffmanTablesAreCompletePrefixCodes) {
     for (int t = 0; t < 32; ++t) {
         const mp3::HuffTableInfo& info = mp3::kHuffTables[t];
         if (t == 0 || t == 4 || t == 14) {
-            EXPECT_EQ(info.codes, nullptr);  // unused or all-zero tables
+            EXPECT_EQ(info.codes, nullptr); // unused or all-zero tables
             continue;
         }
         ASSERT_NE(info.codes, nullptr) << t;
@@ -115,11 +115,13 @@ TEST(Mp3Tables, HuffmanTablesAreCompletePrefixCodes) {
     check(mp3::kCount1Tables[1].codes, 16, 33);
     // Linbits of tables 16-31, as the standard lists them.
     const uint8_t linbits[16] = {1, 2, 3, 4, 6, 8, 10, 13, 4, 5, 6, 7, 8, 9, 11, 13};
-    for (int t = 16; t < 32; ++t) EXPECT_EQ(mp3::kHuffTables[t].linbits, linbits[t - 16]) << t;
+    for (int t = 16; t < 32; ++t)
+        EXPECT_EQ(mp3::kHuffTables[t].linbits, linbits[t - 16]) << t;
     // Table 1: x,y = 0,0 "1"; 0,1 "001"; 1,0 "01"; 1,1 "000".
     const mp3::HuffCode* t1 = mp3::kHuffTables[1].codes;
-    const uint32_t t1Codes[4][2] = {{1, 1}, {1, 3}, {1, 2}, {0, 3}};  // {code, length}
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(t1[i].code == t1Codes[i][0] && t1[i].length == t1Codes[i][1]) << i;
+    const uint32_t t1Codes[4][2] = {{1, 1}, {1, 3}, {1, 2}, {0, 3}}; // {code, length}
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(t1[i].code == t1Codes[i][0] && t1[i].length == t1Codes[i][1]) << i;
 }
 
 TEST(Mp3Tables, SynthesisWindowHasTheStandardsShape) {
@@ -141,12 +143,16 @@ TEST(Mp3Tables, BandBoundariesRiseToTheGranuleEnd) {
         EXPECT_EQ(b.longBounds[22], 576);
         EXPECT_EQ(b.shortBounds[0], 0);
         EXPECT_EQ(b.shortBounds[13], 192);
-        for (int i = 0; i < 22; ++i) EXPECT_LT(b.longBounds[i], b.longBounds[i + 1]);
-        for (int i = 0; i < 13; ++i) EXPECT_LT(b.shortBounds[i], b.shortBounds[i + 1]);
+        for (int i = 0; i < 22; ++i)
+            EXPECT_LT(b.longBounds[i], b.longBounds[i + 1]);
+        for (int i = 0; i < 13; ++i)
+            EXPECT_LT(b.shortBounds[i], b.shortBounds[i + 1]);
     }
 }
 
-std::unique_ptr<Mp3DecoderState> NewState() { return std::make_unique<Mp3DecoderState>(); }
+std::unique_ptr<Mp3DecoderState> NewState() {
+    return std::make_unique<Mp3DecoderState>();
+}
 
 TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
     const struct {
@@ -167,10 +173,11 @@ TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
         uint32_t produced = 0;
         // Only the first frame found needs the header after it to confirm
         // it: the rest follow in step and need only their own bytes.
-        EXPECT_EQ(Mp3Decode(s.get(), in.data(), 100, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
+        EXPECT_EQ(Mp3Decode(s.get(), in.data(), 100, out.data(), uint32_t(out.size()), &produced),
+                  MP3_NEED_INPUT);
         EXPECT_EQ(produced, 0u);
-        EXPECT_EQ(Mp3Decode(s.get(), in.data() + 100, uint32_t(in.size() - 100), out.data(), uint32_t(out.size()),
-                            &produced),
+        EXPECT_EQ(Mp3Decode(s.get(), in.data() + 100, uint32_t(in.size() - 100), out.data(),
+                            uint32_t(out.size()), &produced),
                   MP3_NEED_INPUT);
         EXPECT_EQ(produced, 5 * c.bytesPerFrame);
         EXPECT_TRUE(std::all_of(out.begin(), out.begin() + produced, [](uint8_t b) { return b == 0; }));
@@ -183,12 +190,13 @@ TEST(Mp3Decode, SmallOutputBufferHandsOutTheRestFirst) {
     const std::vector<uint8_t> in = Frames({}, 3);
     std::vector<uint8_t> out(1000);
     uint32_t produced = 0;
-    EXPECT_EQ(Mp3Decode(s.get(), in.data(), uint32_t(in.size()), out.data(), 1000, &produced), MP3_OUTPUT_FULL);
-    EXPECT_EQ(produced, 1000u);  // 250 sample frames
+    EXPECT_EQ(Mp3Decode(s.get(), in.data(), uint32_t(in.size()), out.data(), 1000, &produced),
+              MP3_OUTPUT_FULL);
+    EXPECT_EQ(produced, 1000u); // 250 sample frames
     EXPECT_EQ(Mp3DecodeHasPending(s.get()), 1);
     std::vector<uint8_t> big(4608);
     EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, big.data(), 3608, &produced), MP3_OUTPUT_FULL);
-    EXPECT_EQ(produced, 3608u);  // the remaining 902 sample frames, and no more
+    EXPECT_EQ(produced, 3608u); // the remaining 902 sample frames, and no more
     EXPECT_EQ(Mp3DecodeHasPending(s.get()), 0);
     // A buffer too small for one sample frame takes nothing.
     EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, big.data(), 3, &produced), MP3_OUTPUT_FULL);
@@ -200,7 +208,8 @@ TEST(Mp3Decode, PartialFrameWaitsForMoreInput) {
     const std::vector<uint8_t> in = Frames({}, 2);
     std::vector<uint8_t> out(10000);
     uint32_t produced = 99;
-    EXPECT_EQ(Mp3Decode(s.get(), in.data(), 200, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
+    EXPECT_EQ(Mp3Decode(s.get(), in.data(), 200, out.data(), uint32_t(out.size()), &produced),
+              MP3_NEED_INPUT);
     EXPECT_EQ(produced, 0u);
     EXPECT_EQ(Mp3DecodeBuffered(s.get()), 200u);
     // Storing only, without an output buffer.
@@ -228,8 +237,8 @@ TEST(Mp3Decode, RingTakesWhatFitsAndRefusesWhenFull) {
 TEST(Mp3Decode, FramesAreFoundAfterJunkAndOtherLayers) {
     auto s = NewState();
     std::vector<uint8_t> in(777, 0x00);
-    in[100] = 0xFF, in[101] = 0xFB;  // a lone sync in the junk
-    Append(in, Frames({.layerField = 2}, 3));  // valid frames, but not Layer III
+    in[100] = 0xFF, in[101] = 0xFB;           // a lone sync in the junk
+    Append(in, Frames({.layerField = 2}, 3)); // valid frames, but not Layer III
     Append(in, Frames({}, 4));
     std::vector<uint8_t> out(100000);
     uint32_t produced = 0;
@@ -266,7 +275,7 @@ std::vector<uint8_t> DecodeInPieces(const std::vector<uint8_t>& in, uint32_t pie
 }
 
 class Mp3DecodeEncoded : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!HaveTool("lame")) GTEST_SKIP() << "lame missing";
     }
@@ -304,7 +313,8 @@ TEST_F(Mp3DecodeEncoded, TwoDecodersRunSideBySide) {
         bool done;
     } sides[2] = {{a, NewState(), {}, 0, false}, {b, NewState(), {}, 0, false}};
     std::vector<uint8_t> buf(4608);
-    for (Side& d : sides) Mp3DecodeSetEndOfInput(d.s.get());
+    for (Side& d : sides)
+        Mp3DecodeSetEndOfInput(d.s.get());
     while (!sides[0].done || !sides[1].done) {
         for (Side& d : sides) {
             if (d.done) continue;
@@ -336,7 +346,7 @@ TEST_F(Mp3DecodeEncoded, FullScaleClipsSymmetrically) {
         hi = std::max(hi, v);
     }
     EXPECT_EQ(hi, 32767);
-    EXPECT_EQ(lo, -32767);  // -32768 never occurs
+    EXPECT_EQ(lo, -32767); // -32768 never occurs
 }
 
 // A stream cut at a frame whose main data begins in earlier frames: those
@@ -347,9 +357,10 @@ TEST_F(Mp3DecodeEncoded, CutStreamRefillsTheReservoirThenMatches) {
     const std::vector<size_t> offsets = FrameOffsets(in);
     ASSERT_GT(offsets.size(), 40u);
     const size_t pos = offsets[40];
-    ASSERT_NE(in[pos + 4], 0);  // main_data_begin (top 8 of 9 bits) reaches back
+    ASSERT_NE(in[pos + 4], 0); // main_data_begin (top 8 of 9 bits) reaches back
     const std::vector<uint8_t> whole = DecodeInPieces(in, 4096, 1 << 20);
-    const std::vector<uint8_t> cut = DecodeInPieces(std::vector<uint8_t>(in.begin() + pos, in.end()), 4096, 1 << 20);
+    const std::vector<uint8_t> cut =
+        DecodeInPieces(std::vector<uint8_t>(in.begin() + pos, in.end()), 4096, 1 << 20);
     const size_t frameBytes = 4608;
     ASSERT_EQ(cut.size(), whole.size() - 40 * frameBytes);
     // The first frame after the cut cannot be decoded: silence.
@@ -359,4 +370,4 @@ TEST_F(Mp3DecodeEncoded, CutStreamRefillsTheReservoirThenMatches) {
     EXPECT_TRUE(std::equal(cut.begin() + settle, cut.end(), whole.begin() + 40 * frameBytes + settle));
 }
 
-}  // namespace
+} // namespace

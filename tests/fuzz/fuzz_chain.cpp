@@ -22,9 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t p = 0; p < count; ++p) {
         const EffectItem* a = list.GetItem(p);
         const EffectItem* b = back.GetItem(p);
-        if (!a || !b || a->type != b->type || a->enabled != b->enabled || a->Params != b->Params) std::abort();
+        if (!a || !b || a->type != b->type || a->enabled != b->enabled || a->Params != b->Params)
+            std::abort();
         if (std::memcmp(a->value, b->value, sizeof(a->value)) != 0) std::abort();
-        if (std::memcmp(a->Min, b->Min, sizeof(a->Min)) != 0 || std::memcmp(a->Max, b->Max, sizeof(a->Max)) != 0)
+        if (std::memcmp(a->Min, b->Min, sizeof(a->Min)) != 0 ||
+            std::memcmp(a->Max, b->Max, sizeof(a->Max)) != 0)
             std::abort();
     }
 
@@ -33,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         manager.SetStreamFormat(2, 8000);
         list.ApplyTo(manager, 8000);
         int16_t block[64];
-        for (int i = 0; i < 64; ++i) block[i] = static_cast<int16_t>((i * 2654435761u) >> 16);
+        for (int i = 0; i < 64; ++i)
+            block[i] = static_cast<int16_t>((i * 2654435761u) >> 16);
         manager.ProcessChain(block, 64);
         manager.ReadChainOutput(block, 64);
     }

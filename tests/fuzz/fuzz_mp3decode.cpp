@@ -12,18 +12,18 @@ namespace {
 void Check(bool ok) {
     if (!ok) std::abort();
 }
-}  // namespace
+} // namespace
 
 // Decoding dominates the time of each input, and longer inputs only repeat
 // frames of kinds a short one already has: both are bounded so the fuzzer
 // tries many inputs rather than a few long ones.
 constexpr size_t kMaxInput = 16384;
-constexpr uint64_t kMaxOutputBytes = 24 * 4608;  // 24 stereo frames of 1152 samples
+constexpr uint64_t kMaxOutputBytes = 24 * 4608; // 24 stereo frames of 1152 samples
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2 || size > kMaxInput) return 0;
-    const uint32_t piece = 1 + data[0] * 67u;   // 1 .. 17086 bytes
-    const uint32_t outBytes = 4 + data[1] * 37u;  // 4 .. 9439 bytes: room for a sample frame
+    const uint32_t piece = 1 + data[0] * 67u;    // 1 .. 17086 bytes
+    const uint32_t outBytes = 4 + data[1] * 37u; // 4 .. 9439 bytes: room for a sample frame
     data += 2;
     size -= 2;
 
@@ -39,14 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int answer = Mp3Decode(state.get(), nullptr, 0, out.data(), outBytes, &produced);
         Check(answer == MP3_NEED_INPUT || answer == MP3_OUTPUT_FULL || answer == 0);
         Check(produced <= outBytes);
-        Check(out[outBytes] == 0xCD);  // nothing written past the buffer
+        Check(out[outBytes] == 0xCD); // nothing written past the buffer
         total += produced;
         if (total >= kMaxOutputBytes) {
             cut = true;
             break;
         }
         if (answer != MP3_NEED_INPUT) {
-            Check(produced > 0);  // stopped for a full buffer: something went into it
+            Check(produced > 0); // stopped for a full buffer: something went into it
             continue;
         }
         if (fed == size) {

@@ -42,7 +42,7 @@ bool ReadToEnd(CMp3File& f, std::vector<uint8_t>& buffer, uint64_t budget) {
     }
     return true;
 }
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > kMaxInput) return 0;

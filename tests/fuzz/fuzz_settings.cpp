@@ -17,7 +17,7 @@ const std::string& ScratchFolder() {
     static const std::string* folder = [] {
         auto* pattern = new std::string(plat::TempDirectory() + "/sonvel-fuzz-settings-XXXXXX");
         if (!mkdtemp(pattern->data())) std::abort();
-        setenv("XDG_DATA_HOME", pattern->c_str(), 1);  // keep the per-user folder in here
+        setenv("XDG_DATA_HOME", pattern->c_str(), 1); // keep the per-user folder in here
         std::atexit([] {
             std::error_code ec;
             std::filesystem::remove_all(ScratchFolder(), ec);
@@ -33,7 +33,7 @@ void Prepare(CAppParameter& p, const std::string& folder) {
     p.m_TempPath = CString(folder);
     p.m_LogPath = CString(folder);
     p.Initialise();
-    p.m_UserFolder = "";  // no per-user copy to fall back on
+    p.m_UserFolder = ""; // no per-user copy to fall back on
 }
 
 bool WriteFile(const std::string& path, const void* data, size_t size) {
@@ -44,7 +44,7 @@ bool WriteFile(const std::string& path, const void* data, size_t size) {
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1 << 20) return 0;
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     first.Load();
     std::string document = first.BuildDocument();
     if (document.empty()) std::abort();
-    first.m_Frequency ^= 1;  // a change, so that even a kept unreadable file is replaced
+    first.m_Frequency ^= 1; // a change, so that even a kept unreadable file is replaced
     if (!first.Save()) std::abort();
     first.m_Frequency ^= 1;
     if (!first.Save()) std::abort();

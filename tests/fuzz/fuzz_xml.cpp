@@ -16,11 +16,11 @@ std::string WriteOut(CXml& xml, const XmlNode* root) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1 << 20) return 0;
-    std::string buffer(reinterpret_cast<const char*>(data), size);  // the callers add a NUL
+    std::string buffer(reinterpret_cast<const char*>(data), size); // the callers add a NUL
     CXml xml;
     XmlNode* root = xml.Parse(buffer.c_str(), static_cast<uint32_t>(size));
     if (!root) return 0;

@@ -18,15 +18,16 @@ int wmain(int argc, wchar_t** argv) {
     HWND top = CreateWindowExW(0, L"STATIC", L"meter bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 120,
                                nullptr, nullptr, instance, nullptr);
     // 348 x 14 dialog units of the main window at the default font.
-    HWND placeholder = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, 10, 10, 522, 23,
-                                       top, nullptr, instance, nullptr);
+    HWND placeholder = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, 10, 10, 522,
+                                       23, top, nullptr, instance, nullptr);
     CLevelMeter meter;
     if (!top || !placeholder || !meter.Attach(placeholder)) {
         std::fprintf(stderr, "no window\n");
         return 1;
     }
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
 
     std::vector<double> rounds;
     LARGE_INTEGER freq;
@@ -39,8 +40,8 @@ int wmain(int argc, wchar_t** argv) {
             UpdateWindow(meter.GetWindow()); // paints now, synchronously
         }
         QueryPerformanceCounter(&t1);
-        rounds.push_back(1e6 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart) /
-                         repaints);
+        rounds.push_back(1e6 * static_cast<double>(t1.QuadPart - t0.QuadPart) /
+                         static_cast<double>(freq.QuadPart) / repaints);
     }
     std::sort(rounds.begin(), rounds.end());
     std::printf("meter repaint, %d repaints x 5 rounds: min %.1f us, median %.1f us, max %.1f us\n", repaints,

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using ToolMain = int (*)(const std::vector<std::string>& args);  // args after the subcommand, UTF-8
+using ToolMain = int (*)(const std::vector<std::string>& args); // args after the subcommand, UTF-8
 
 struct ToolRegistrar {
     ToolRegistrar(const char* name, const char* usage, ToolMain run);

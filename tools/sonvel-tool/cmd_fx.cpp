@@ -12,13 +12,15 @@
 namespace {
 
 int Fx(const std::vector<std::string>& args) {
-    if (args.size() != 4 || args[0] != "--chain") return ToolFail("usage: fx --chain CHAIN.xml IN.wav OUT.wav");
+    if (args.size() != 4 || args[0] != "--chain")
+        return ToolFail("usage: fx --chain CHAIN.xml IN.wav OUT.wav");
     const std::string& chainPath = args[1];
     const std::string& inPath = args[2];
     const std::string& outPath = args[3];
 
     CEffectList list;
-    if (!list.LoadEffectList(CString(chainPath))) return ToolFail("cannot open chain file %s", chainPath.c_str());
+    if (!list.LoadEffectList(CString(chainPath)))
+        return ToolFail("cannot open chain file %s", chainPath.c_str());
 
     CWaveFile in;
     std::wstring inName = ToolWidePath(inPath);
@@ -53,7 +55,7 @@ int Fx(const std::vector<std::string>& args) {
     in.Rewind();
     for (;;) {
         uint32_t got = in.ReadData(block.data(), blockBytes);
-        got -= got % (2 * channels);  // whole frames only
+        got -= got % (2 * channels); // whole frames only
         if (got == 0) break;
         const int32_t samples = static_cast<int32_t>(got / 2);
         manager.ProcessChain(block.data(), samples);
@@ -66,7 +68,8 @@ int Fx(const std::vector<std::string>& args) {
     }
     out.Close();
     int effects = 0;
-    for (int p = 0; p < CEffectManager::MAX_EFFECTS; ++p) effects += manager.GetEffectType(p) >= 0;
+    for (int p = 0; p < CEffectManager::MAX_EFFECTS; ++p)
+        effects += manager.GetEffectType(p) >= 0;
     std::printf("effects: %d\n", effects);
     std::printf("channels: %d\n", channels);
     std::printf("rate: %d\n", rate);
@@ -75,4 +78,4 @@ int Fx(const std::vector<std::string>& args) {
 }
 ToolRegistrar reg("fx", "fx --chain CHAIN.xml IN.wav OUT.wav", Fx);
 
-}  // namespace
+} // namespace

@@ -29,4 +29,4 @@ int Info(const std::vector<std::string>& args) {
     return 0;
 }
 ToolRegistrar reg("info", "info FILE", Info);
-}  // namespace
+} // namespace

@@ -39,4 +39,4 @@ int Xml(const std::vector<std::string>& args) {
     return ok ? 0 : ToolFail("cannot write standard output");
 }
 ToolRegistrar reg("xml", "xml FILE", Xml);
-}  // namespace
+} // namespace

@@ -23,7 +23,8 @@ std::map<std::string, Command>& Commands() {
 
 int Usage() {
     std::fprintf(stderr, "usage: sonvel-tool COMMAND [ARGS]\n");
-    for (auto& [name, cmd] : Commands()) std::fprintf(stderr, "  %s\n", cmd.usage);
+    for (auto& [name, cmd] : Commands())
+        std::fprintf(stderr, "  %s\n", cmd.usage);
     return 2;
 }
 
@@ -34,9 +35,11 @@ int Run(std::vector<std::string> args) {
     args.erase(args.begin());
     return it->second.run(args);
 }
-}  // namespace
+} // namespace
 
-ToolRegistrar::ToolRegistrar(const char* name, const char* usage, ToolMain run) { Commands()[name] = {usage, run}; }
+ToolRegistrar::ToolRegistrar(const char* name, const char* usage, ToolMain run) {
+    Commands()[name] = {usage, run};
+}
 
 void ToolSetBinaryStdout() {
 #ifdef _WIN32
@@ -44,7 +47,9 @@ void ToolSetBinaryStdout() {
 #endif
 }
 
-std::wstring ToolWidePath(const std::string& utf8) { return plat::Utf8ToWide(utf8); }
+std::wstring ToolWidePath(const std::string& utf8) {
+    return plat::Utf8ToWide(utf8);
+}
 
 int ToolFail(const char* format, ...) {
     va_list args;
@@ -59,9 +64,12 @@ int ToolFail(const char* format, ...) {
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(plat::WideToUtf8(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        args.push_back(plat::WideToUtf8(argv[i]));
     return Run(args);
 }
 #else
-int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
 #endif
