@@ -5,7 +5,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 PKGS=(
-  python3 cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest libbenchmark-dev
+  python3 cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format googletest libbenchmark-dev
   g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio pulseaudio-utils
   fonts-wine fonts-vlgothic imagemagick xdotool nsis zip
   lame mpg123 sox libsox-fmt-all ffmpeg

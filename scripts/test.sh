@@ -37,6 +37,17 @@ count_junit() {
 
 step_failed() { failed=$((failed + 1)); report+=("$1: FAILED"); }
 
+# ---------------------------------------------------------------- 0. formatting
+echo "=== formatting (clang-format, the committed .clang-format)"
+unformatted=$(git ls-files '*.cpp' '*.h' | while read -r f; do
+    clang-format --style=file "$f" | cmp -s - "$f" || echo "$f"; done)
+if [ -z "$unformatted" ]; then
+    passed=$((passed + 1)); report+=("format: passed")
+else
+    echo "$unformatted" | sed 's/^/  not formatted: /'
+    failed=$((failed + 1)); report+=("format: FAILED (run clang-format -i on the files above)")
+fi
+
 # ---------------------------------------------------------------- 1. native, sanitized
 echo "=== native build (ASan + UBSan)"
 if cmake -S . -B build/asan -G Ninja -DSONVEL_SANITIZE=ON -DSONVEL_BENCH=OFF >build/asan-configure.log 2>&1; then
