@@ -4,6 +4,8 @@
 #include "media/CWaveFile.h"
 #include "platform/Platform.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +52,10 @@ INT_PTR TestApp::RunLanguageDialog(CChooseLanguageDialog& dialog, int templateId
     // The real dialog, answered like a user would.
     HWND w = dialog.Create(GetModuleHandleW(nullptr), templateId, nullptr);
     if (!w) return -1;
-    if (m_PickLanguage >= 0) ui::ComboSelect(GetDlgItem(w, IDC_LANGUAGE_LIST), m_PickLanguage);
+    if (m_PickLanguage >= 0) {
+        ui::ComboSelect(GetDlgItem(w, IDC_LANGUAGE_LIST), m_PickLanguage);
+        EXPECT_EQ(ui::ComboSelection(GetDlgItem(w, IDC_LANGUAGE_LIST)), m_PickLanguage);
+    }
     SendMessageW(w, WM_COMMAND, m_PickLanguage >= 0 ? IDOK : IDCANCEL, 0);
     return m_PickLanguage >= 0 ? 1 : 0;
 }

@@ -351,6 +351,8 @@ TEST(MainWindowFrame, FirstStartAsksTheLanguageBeforeTheMainWindow) {
     EXPECT_EQ(CChooseLanguageDialog::GuessLanguage(1041), 1);
     EXPECT_EQ(CChooseLanguageDialog::GuessLanguage(2052), 0);
     const int guess = CChooseLanguageDialog::GuessLanguage(GetUserDefaultLangID());
+    // One main-window test at a time: they share the user's settings copy.
+    ShownWindowLock shown;
     for (int pick : {1, 0, -1}) {
         ScratchDir dir("first");
         TestSettings settings(dir, -1);
