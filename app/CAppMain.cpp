@@ -257,14 +257,18 @@ void CAppMain::SetMonitorSetting(int on) {
     g_pAppParameter->Save();
 }
 
-void CAppMain::ShowMessage(const char* format, const std::string& argument, const char* caption, UINT icon) {
+std::string CAppMain::FormatMessageText(const char* format, const std::string& argument) {
     std::string text;
     if (format) {
         int n = std::snprintf(nullptr, 0, format, argument.c_str());
         text.resize(n > 0 ? static_cast<size_t>(n) : 0);
         std::snprintf(text.data(), text.size() + 1, format, argument.c_str());
     }
-    MessageBoxHook(text, caption, MB_OK | icon);
+    return text;
+}
+
+void CAppMain::ShowMessage(const char* format, const std::string& argument, const char* caption, UINT icon) {
+    MessageBoxHook(FormatMessageText(format, argument), caption, MB_OK | icon);
 }
 
 void CAppMain::UpdateMenus() {

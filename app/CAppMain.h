@@ -87,6 +87,8 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     // The open-file dialog; false when cancelled.
     virtual bool AskPlayFile(std::wstring* path);
 
+    // One of the program's printf-style messages with its %s filled in.
+    static std::string FormatMessageText(const char* format, const std::string& argument);
     void ShowMessage(const char* format, const std::string& argument, const char* caption, UINT icon);
     void SetCheck(int id, bool on);
     bool IsCaptureRunning();

@@ -8,8 +8,6 @@
 #include "ui/Controls.h"
 #include "uilogic/MainWindowTexts.h"
 
-#include <cstdio>
-
 namespace {
 
 // While a take runs the system must not sleep under it; the suspend handling
@@ -46,12 +44,8 @@ int CAppMain::RecordStartSequence() {
         if (changed) ui::SetItemText(m_hWnd, IDC_REC_NAME, plat::WideToUtf8(name));
         path = recorder::JoinRecordPath(folder8, plat::WideToUtf8(name));
         if (recorder::RecordFileExists(path)) {
-            std::string question;
-            const char* format = recorder::OverwriteQuestionFormat(language);
-            const std::string name8 = plat::WideToUtf8(name);
-            int n = std::snprintf(nullptr, 0, format, name8.c_str());
-            question.resize(n > 0 ? static_cast<size_t>(n) : 0);
-            std::snprintf(question.data(), question.size() + 1, format, name8.c_str());
+            const std::string question =
+                FormatMessageText(recorder::OverwriteQuestionFormat(language), plat::WideToUtf8(name));
             if (MessageBoxHook(question, recorder::RecordingCaption(language),
                                MB_YESNO | MB_DEFBUTTON2 | MB_ICONQUESTION) != IDYES)
                 return 0;

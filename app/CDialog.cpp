@@ -1,5 +1,7 @@
 #include "app/CDialog.h"
 
+#include "ui/ChoiceControls.h"
+
 #include <shellapi.h>
 
 CDialog::~CDialog() {
@@ -7,6 +9,11 @@ CDialog::~CDialog() {
         SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
         DestroyWindow(m_hWnd);
     }
+    if (m_hSmallIcon) DestroyIcon(m_hSmallIcon);
+}
+
+void CDialog::ShowSmallAppIcon(HWND window) {
+    if (!m_hSmallIcon) m_hSmallIcon = ui::SetSmallAppIcon(window);
 }
 
 INT_PTR CDialog::DoModal(HINSTANCE instance, int templateId, HWND owner) {

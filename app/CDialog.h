@@ -47,9 +47,14 @@ class CDialog {
     // Ends a modal dialog; a modeless one is destroyed.
     void End(INT_PTR result);
 
+    // Puts the program icon into the caption (once per object); the dialog
+    // object owns the icon and frees it when it goes.
+    void ShowSmallAppIcon(HWND window);
+
     HWND m_hWnd = nullptr;
 
   private:
     static INT_PTR CALLBACK StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool m_bModal = false;
+    HICON m_hSmallIcon = nullptr;
 };

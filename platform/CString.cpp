@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 CString::CString(const wchar_t* wide) {
     Assign(wide, -1);
@@ -14,17 +15,7 @@ CString::CString(const char* utf8) {
 }
 
 CString::CString(CString&& other) noexcept {
-    if (other.IsView()) {
-        AssignUtf8(other.m_pText, other.m_Length);
-        return;
-    }
-    m_pText = other.m_pText;
-    m_Capacity = other.m_Capacity;
-    m_Length = other.m_Length;
-    m_pWide = other.m_pWide;
-    other.m_pText = nullptr;
-    other.m_pWide = nullptr;
-    other.m_Capacity = other.m_Length = 0;
+    *this = std::move(other);
 }
 
 CString& CString::operator=(CString&& other) noexcept {

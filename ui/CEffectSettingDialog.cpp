@@ -236,11 +236,7 @@ void CEffectSettingDialog::SetGroup(int group, const wchar_t* label, int32_t min
                                     int32_t value) {
     SetWindowTextW(Item(IDC_EFFECT_LABEL0 + group), label ? label : L"");
     HWND trackbar = Item(IDC_EFFECT_SLIDER0 + group);
-    ui::TrackbarSetRange(trackbar, min, max);
-    // A trackbar whose position number survives a range change can leave its
-    // thumb where the old range put it (Wine's does); a real move redraws it.
-    ui::TrackbarSetPos(trackbar, value == max ? min : max);
-    ui::TrackbarSetPos(trackbar, value);
+    ui::TrackbarSetRangeAndPos(trackbar, min, max, value);
     ui::SetItemText(m_hWnd, IDC_EFFECT_VALUE0 + group, uilogic::EffectValueText(value));
 }
 

@@ -45,10 +45,6 @@ const AudioDeviceInfo* ChosenEntry(HWND combo, const std::vector<AudioDeviceInfo
 CSettingAudioDialog::CSettingAudioDialog(int language, CDriverFactory* factory)
     : m_Language(language), m_pFactory(factory) {}
 
-CSettingAudioDialog::~CSettingAudioDialog() {
-    if (m_hSmallIcon) DestroyIcon(m_hSmallIcon);
-}
-
 int CSettingAudioDialog::TemplateId() const {
     return m_Language == uilogic::LANGUAGE_JAPANESE ? IDD_SETTING_AUDIO_JA
                                                     : IDD_SETTING_AUDIO_JA + IDD_ENGLISH_OFFSET;
@@ -59,7 +55,7 @@ INT_PTR CSettingAudioDialog::Run(HINSTANCE instance, HWND owner) {
 }
 
 void CSettingAudioDialog::OnInitDialog(HWND window) {
-    if (!m_hSmallIcon) m_hSmallIcon = ui::SetSmallAppIcon(window);
+    ShowSmallAppIcon(window);
     CAppParameter* p = g_pAppParameter;
     if (!p) return;
 

@@ -17,7 +17,6 @@ class CSettingAudioDialog : public CDialog {
   public:
     // `factory` makes the listing drivers (not owned).
     CSettingAudioDialog(int language, CDriverFactory* factory);
-    ~CSettingAudioDialog() override;
 
     // Runs the dialog from template 2001 (Japanese) or 2101; 1 after OK.
     INT_PTR Run(HINSTANCE instance, HWND owner);
@@ -40,5 +39,4 @@ class CSettingAudioDialog : public CDialog {
     // without devices has none (its one line says so and is not a choice).
     std::vector<AudioDeviceInfo> m_CaptureEntries;
     std::vector<AudioDeviceInfo> m_MonitorEntries;
-    HICON m_hSmallIcon = nullptr;
 };

@@ -25,10 +25,6 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM start) {
 
 CSettingRecDialog::CSettingRecDialog(int language) : m_Language(language) {}
 
-CSettingRecDialog::~CSettingRecDialog() {
-    if (m_hSmallIcon) DestroyIcon(m_hSmallIcon);
-}
-
 int CSettingRecDialog::TemplateId() const {
     return m_Language == uilogic::LANGUAGE_JAPANESE ? IDD_SETTING_REC_JA
                                                     : IDD_SETTING_REC_JA + IDD_ENGLISH_OFFSET;
@@ -39,7 +35,7 @@ INT_PTR CSettingRecDialog::Run(HINSTANCE instance, HWND owner) {
 }
 
 void CSettingRecDialog::OnInitDialog(HWND window) {
-    if (!m_hSmallIcon) m_hSmallIcon = ui::SetSmallAppIcon(window);
+    ShowSmallAppIcon(window);
     SendDlgItemMessageW(window, IDC_SAVE_FOLDER, EM_LIMITTEXT, FOLDER_TEXT_LIMIT, 0);
     CAppParameter* p = g_pAppParameter;
     if (!p) return;

@@ -12,7 +12,6 @@
 class CSettingRecDialog : public CDialog {
   public:
     explicit CSettingRecDialog(int language);
-    ~CSettingRecDialog() override;
 
     // Runs the dialog from template 2002 (Japanese) or 2102; 1 after OK.
     INT_PTR Run(HINSTANCE instance, HWND owner);
@@ -33,5 +32,4 @@ class CSettingRecDialog : public CDialog {
     virtual int ShowMessage(HWND owner, const std::string& text, UINT type);
 
     int m_Language;
-    HICON m_hSmallIcon = nullptr;
 };

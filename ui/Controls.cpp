@@ -125,6 +125,14 @@ void TrackbarSetRange(HWND trackbar, int32_t min, int32_t max) {
     SendMessageW(trackbar, TBM_SETRANGEMAX, TRUE, max);
 }
 
+void TrackbarSetRangeAndPos(HWND trackbar, int32_t min, int32_t max, int32_t pos) {
+    TrackbarSetRange(trackbar, min, max);
+    // A trackbar whose position number survives a range change can leave its
+    // thumb where the old range put it (Wine's does); a real move redraws it.
+    TrackbarSetPos(trackbar, pos == max ? min : max);
+    TrackbarSetPos(trackbar, pos);
+}
+
 int32_t TrackbarMin(HWND trackbar) {
     return trackbar ? static_cast<int32_t>(SendMessageW(trackbar, TBM_GETRANGEMIN, 0, 0)) : 0;
 }

@@ -50,6 +50,9 @@ void TrackbarSetRange(HWND trackbar, int32_t min, int32_t max);
 int32_t TrackbarMin(HWND trackbar);
 int32_t TrackbarMax(HWND trackbar);
 void TrackbarSetPos(HWND trackbar, int32_t pos);
+// A new range and position in one go, with the thumb drawn where the new range
+// puts it (see the definition).
+void TrackbarSetRangeAndPos(HWND trackbar, int32_t min, int32_t max, int32_t pos);
 int32_t TrackbarPos(HWND trackbar);
 
 } // namespace ui

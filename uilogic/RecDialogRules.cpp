@@ -33,23 +33,7 @@ ChoiceList PlayFileList(int storedValue, int language) {
 RecordFolderState CheckRecordFolder(const std::string& folder) {
     if (folder.empty()) return RECORD_FOLDER_EMPTY;
     if (!plat::IsDirectory(folder.c_str())) return RECORD_FOLDER_MISSING;
-    // Access bits do not tell the whole story (read-only media, ACLs on
-    // Windows); creating a file does.
-    // A probe name that is taken (a left-over of a crash) moves on to the next
-    // one rather than touching the file.
-    for (int n = 0; n < 10; ++n) {
-        const std::string probe = plat::JoinPath(folder, "~sonvel_probe" + std::to_string(n) + ".tmp");
-        bool existed = false;
-        plat::FileHandle h = plat::FileCreate(probe.c_str(), false, &existed);
-        if (!h) {
-            if (existed) continue;
-            return RECORD_FOLDER_NOT_WRITABLE;
-        }
-        plat::FileClose(h);
-        plat::RemoveFile(probe.c_str());
-        return RECORD_FOLDER_OK;
-    }
-    return RECORD_FOLDER_NOT_WRITABLE;
+    return plat::IsWritableDirectory(folder) ? RECORD_FOLDER_OK : RECORD_FOLDER_NOT_WRITABLE;
 }
 
 std::string RecordFolderMessage(RecordFolderState state, const std::string& folder, int language) {

@@ -206,4 +206,12 @@ void EngineRig::DrainRecord() {
     WaitFor([&] { return m_Audio.GetRecordPasses() > passes; });
 }
 
+std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs) {
+    std::vector<int16_t> s;
+    for (auto [first, frames] : runs)
+        for (size_t f = 0; f < frames; ++f)
+            s.insert(s.end(), 2, static_cast<int16_t>((first + f) & 0x7FFF));
+    return s;
+}
+
 } // namespace enginetest

@@ -13,9 +13,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace enginetest {
@@ -101,6 +103,10 @@ class EngineRig {
     std::atomic<uint64_t> m_Allowed{0};
     bool m_FifoFlow = true;
 };
+
+// Stereo counting frames, as the counting signal gives them (frame n carries
+// n & 0x7FFF on both channels): each run {first, frames} gives first, first + 1, ...
+std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs);
 
 // Waits up to `ms` for `done`; true when it became true.
 // Generous: a loaded machine under Wine can be ten times slower than a desk.

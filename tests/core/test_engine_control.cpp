@@ -15,15 +15,6 @@ std::shared_ptr<CTestSignal> Counting(uint64_t frames) {
     return std::make_shared<CCountingSignal>(frames);
 }
 
-// Stereo counting frames: each run {first, frames} gives first, first + 1, ...
-std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs) {
-    std::vector<int16_t> s;
-    for (auto [first, frames] : runs)
-        for (size_t f = 0; f < frames; ++f)
-            s.insert(s.end(), 2, static_cast<int16_t>((first + f) & 0x7FFF));
-    return s;
-}
-
 // A record file whose disk fills after `limit` bytes: the failing write stores nothing.
 class CFullDiskWave : public CWaveFile {
   public:

@@ -69,15 +69,6 @@ TEST(EngineFaults, CaptureCloseWhileTheDriverIsBlockedInARead) {
     }
 }
 
-// Frame n carries n & 0x7FFF on every channel (stereo), as the counting signal gives it.
-std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs) {
-    std::vector<int16_t> s;
-    for (auto [first, frames] : runs)
-        for (size_t f = 0; f < frames; ++f)
-            s.insert(s.end(), 2, static_cast<int16_t>((first + f) & 0x7FFF));
-    return s;
-}
-
 // The sound thread stalls (a slow chain) while the capture runs on at full
 // speed: the queue stops at a few seconds of audio, every block beyond that is
 // dropped and counted, and once the thread catches up the recording goes on

@@ -7,6 +7,7 @@
 #include "app/CChooseLanguageDialog.h"
 #include "res/resource.h"
 #include "settings/CAppParameter.h"
+#include "tests/win/WinTestUtil.h"
 #include "ui/Controls.h"
 
 #include <windows.h>
@@ -20,13 +21,8 @@ namespace mainwin {
 // Held by a test that shows a main window or starts sonvel.exe: a visible main
 // window in one test process would be found as "the running recorder" by a
 // start in another, so these tests take turns across processes.
-struct ShownWindowLock {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\sonvel-tests-shown-main-window");
-    ShownWindowLock() { WaitForSingleObject(mutex, 180000); }
-    ~ShownWindowLock() {
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
-    }
+struct ShownWindowLock : wintest::NamedLock {
+    ShownWindowLock() : NamedLock(L"Local\\sonvel-tests-shown-main-window", 180000) {}
 };
 
 // A scratch folder of its own per test, removed with its files at the end.

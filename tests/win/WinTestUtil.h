@@ -23,26 +23,31 @@
 
 namespace wintest {
 
-// Held by a test that plays into a null sink and records its monitor, so two
-// test processes under one wineserver never mix their tones into one sink.
-class SinkLock {
+// A lock shared by the test processes under one wineserver, held for a scope.
+class NamedLock {
   public:
-    SinkLock() : m_Mutex(CreateMutexW(nullptr, FALSE, L"Local\\sonvel-testbed-sinks")) {
+    NamedLock(const wchar_t* name, DWORD waitMs) : m_Mutex(CreateMutexW(nullptr, FALSE, name)) {
         if (m_Mutex) {
-            DWORD r = WaitForSingleObject(m_Mutex, 120000);
+            DWORD r = WaitForSingleObject(m_Mutex, waitMs);
             m_Held = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
         }
     }
-    ~SinkLock() {
+    ~NamedLock() {
         if (m_Held) ReleaseMutex(m_Mutex);
         if (m_Mutex) CloseHandle(m_Mutex);
     }
-    SinkLock(const SinkLock&) = delete;
-    SinkLock& operator=(const SinkLock&) = delete;
+    NamedLock(const NamedLock&) = delete;
+    NamedLock& operator=(const NamedLock&) = delete;
 
   private:
     HANDLE m_Mutex;
     bool m_Held = false;
+};
+
+// Held by a test that plays into a null sink and records its monitor, so two
+// test processes never mix their tones into one sink.
+struct SinkLock : NamedLock {
+    SinkLock() : NamedLock(L"Local\\sonvel-testbed-sinks", 120000) {}
 };
 
 // Polls `condition` every 5 ms for up to `ms`.

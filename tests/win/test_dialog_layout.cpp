@@ -21,7 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -154,33 +154,6 @@ TEST(EffectDialogLayout, EditorAndChooserFitEveryTextInBothLanguages) {
     g_pEffectManager = old;
 }
 
-// With SONVEL_SHOT_DIR set (scripts/settings-shots.sh sets it), the dialog is
-// shown and held until it has been taken from the screen: the test writes
-// <name>.rect with the window's place, the script answers with <name>.png.
-// Wine's GDI does not read a window's text back from the screen; X does.
-void ShowForShot(HWND dialog, const std::string& name) {
-    const char* dir = std::getenv("SONVEL_SHOT_DIR");
-    if (!dir || !*dir) return;
-    auto pump = [](DWORD ms) {
-        for (DWORD end = GetTickCount() + ms; GetTickCount() < end; Sleep(10))
-            for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
-                DispatchMessageW(&m);
-    };
-    ShowWindow(dialog, SW_SHOWNOACTIVATE);
-    pump(500);
-    RECT r;
-    GetWindowRect(dialog, &r);
-    const std::wstring base = (fs::path(plat::Utf8ToWide(dir)) / name).wstring();
-    std::error_code ignored;
-    fs::remove(base + L".png", ignored);
-    std::ofstream(fs::path(base + L".part"))
-        << r.right - r.left << "x" << r.bottom - r.top << "+" << r.left << "+" << r.top << "\n";
-    fs::rename(base + L".part", base + L".rect", ignored); // whole when the script sees it
-    for (int i = 0; i < 200 && !fs::exists(base + L".png"); ++i)
-        pump(50);
-    ShowWindow(dialog, SW_HIDE);
-}
-
 TEST(SettingsDialogs, NothingIsClippedInEitherLanguage) {
     CAppParameter p;
     CAppParameter* old = g_pAppParameter;
@@ -194,14 +167,12 @@ TEST(SettingsDialogs, NothingIsClippedInEitherLanguage) {
         SCOPED_TRACE(language);
         CSettingAudioDialog audio(language, &drivers);
         CSettingRecDialog rec(language);
-        for (auto [dialog, id, name] :
-             {std::tuple<CDialog*, int, std::string>{&audio, audio.TemplateId(), "audio"},
-              {&rec, rec.TemplateId(), "rec"}}) {
+        for (auto [dialog, id] :
+             {std::pair<CDialog*, int>{&audio, audio.TemplateId()}, {&rec, rec.TemplateId()}}) {
             HWND w = dialog->Create(Module(), id, nullptr);
             ASSERT_NE(w, nullptr);
             ShowWindow(w, SW_SHOWNA);
             ExpectTidy(w);
-            ShowForShot(w, name + (language == 1 ? "-ja" : "-en"));
         }
     }
     g_pAppParameter = old;
