@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lines of tests against lines of code, both counted the same way: lines that
-# are neither blank nor comment. Tests are everything under tests/ that is
-# source (C++ and shell); code is every other C++ source in the tree.
+# are neither blank nor comment. Tests are the sources under tests/ that test
+# (C++ and shell); code is every other C++ source in the tree.
 # Files git tracks plus new ones it does not ignore, so build dirs stay out.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -47,8 +47,13 @@ sum() {
     if [ ${#present[@]} -eq 0 ]; then echo 0; else "count_$kind" "${present[@]}"; fi
 }
 
-mapfile -t test_cpp < <(grep -E '^tests/.*\.(cpp|h|hpp|cc)$' <<<"$files" || true)
-mapfile -t test_sh < <(grep -E '^tests/.*\.(sh|bash)$' <<<"$files" || true)
+# Benchmarks and the two measuring scripts (this one and the mutation check)
+# are neither tests nor product code: they are counted and shown on their own.
+tool_re='^tests/(bench|winbench)/|^tests/(count_lines|mutation)\.sh$'
+mapfile -t tool_cpp < <(grep -E '^tests/.*\.(cpp|h|hpp|cc)$' <<<"$files" | grep -E "$tool_re" || true)
+mapfile -t tool_sh < <(grep -E '^tests/.*\.(sh|bash)$' <<<"$files" | grep -E "$tool_re" || true)
+mapfile -t test_cpp < <(grep -E '^tests/.*\.(cpp|h|hpp|cc)$' <<<"$files" | grep -vE "$tool_re" || true)
+mapfile -t test_sh < <(grep -E '^tests/.*\.(sh|bash)$' <<<"$files" | grep -vE "$tool_re" || true)
 mapfile -t code_cpp < <(grep -E '\.(cpp|h|hpp|cc)$' <<<"$files" | grep -v '^tests/' || true)
 
 tests=$(($(sum cpp "${test_cpp[@]}") + $(sum sh "${test_sh[@]}")))
@@ -57,3 +62,5 @@ ratio=$(awk -v t="$tests" -v c="$code" 'BEGIN { printf "%.1f", c ? 100 * t / c :
 echo "tests: $tests lines (${#test_cpp[@]} C++ files, ${#test_sh[@]} shell scripts)"
 echo "code:  $code lines (${#code_cpp[@]} C++ files)"
 echo "ratio: $ratio%"
+tools=$(($(sum cpp "${tool_cpp[@]}") + $(sum sh "${tool_sh[@]}")))
+echo "benchmarks and measuring scripts (in neither count): $tools lines"
