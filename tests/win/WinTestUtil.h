@@ -1,6 +1,6 @@
-// Helpers for the Windows driver tests: a lock on the test bed's sinks, a
-// bounded wait, a trace collector, a format summary and a listener that keeps
-// what it is given and produces a known pattern or a tone.
+// Helpers for the Windows tests: locks shared across test processes, a bounded
+// wait, a scratch folder, the common controls, a format summary and a listener
+// that keeps what it is given and produces a known pattern or a tone.
 #pragma once
 
 #include "drivers/AudioTypes.h"
@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -18,6 +19,8 @@
 #include <vector>
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -60,33 +63,40 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms) {
     return condition();
 }
 
+// A scratch folder of its own per test and process, removed with its files.
+class ScratchDir {
+  public:
+    explicit ScratchDir(std::string name) {
+        for (char& c : name)
+            if (c == '/') c = '-';
+        m_Path = std::filesystem::temp_directory_path() /
+                 ("sonvel-test-" + std::to_string(GetCurrentProcessId()) + "-" + name);
+        std::filesystem::create_directories(m_Path);
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_Path, ignored);
+    }
+    std::string File(const std::string& name) const { return Path() + "\\" + name; }
+    std::string Path() const { return plat::WideToUtf8(m_Path.wstring()); }
+
+  private:
+    std::filesystem::path m_Path;
+};
+
+// The module, with the common controls the dialogs use registered.
+inline HINSTANCE Module() {
+    static INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    static const bool ready = InitCommonControlsEx(&icc) != 0;
+    (void)ready;
+    return GetModuleHandleW(nullptr);
+}
+
 // Tag, channels, rate, bits and block size of a format, to compare in one go.
 using Fmt = std::tuple<int, int, int, int, int>;
 inline Fmt FormatOf(const WAVEFORMATEX& f) {
     return {f.wFormatTag, f.nChannels, static_cast<int>(f.nSamplesPerSec), f.wBitsPerSample, f.nBlockAlign};
 }
-
-class TraceLog {
-  public:
-    TraceLog() { plat::SetTraceSink(&TraceLog::Sink, this); }
-    ~TraceLog() { plat::SetTraceSink(nullptr, nullptr); }
-    // A line exactly so or, with `prefix`, one that starts so.
-    bool Has(const std::string& line, bool prefix = false) {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        for (const std::string& l : m_Lines)
-            if (prefix ? l.compare(0, line.size(), line) == 0 : l == line) return true;
-        return false;
-    }
-
-  private:
-    static void Sink(const char* line, void* self) {
-        auto* log = static_cast<TraceLog*>(self);
-        std::lock_guard<std::mutex> lock(log->m_Lock);
-        log->m_Lines.emplace_back(line);
-    }
-    std::mutex m_Lock;
-    std::vector<std::string> m_Lines;
-};
 
 // Keeps every captured block. Renders bytes that count up from 1 (byte i of
 // the whole output stream is (i + 1) & 0xFF), optionally a few bytes short or

@@ -1,16 +1,20 @@
-// The control helpers against real common controls: the traps they exist for
-// (packed trackbar ranges, CB_ERR read as an index, truncated texts).
+// The small pieces under every window, on real controls: the control helpers
+// against the traps they exist for (packed trackbar ranges, CB_ERR read as an
+// index, truncated texts), the yes/no box, and the meter's pixels.
+#include "app/AskYesNo.h"
 #include "ui/Controls.h"
+#include "ui/LevelMeterPaint.h"
+#include "uilogic/MeterGeometry.h"
 
-#include <commctrl.h>
+#include "tests/win/WinTestUtil.h"
 
-#include <gtest/gtest.h>
+#include <array>
+#include <thread>
 
 namespace {
 
 TEST(ControlsTest, TrapsOfTheCommonControls) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
+    wintest::Module();
     HWND parent =
         CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
     auto make = [&](const wchar_t* cls, DWORD style) {
@@ -19,15 +23,12 @@ TEST(ControlsTest, TrapsOfTheCommonControls) {
     };
     // Ranges outside 16 bits and below zero; a position outside is pulled in.
     HWND bar = make(TRACKBAR_CLASSW, 0);
-    struct Case {
-        int32_t min, max, pos, expectedPos;
-    } cases[] = {{-20, 20, -20, -20}, {0, 40000, 39999, 39999}, {1, 16, 0, 1}, {0, 0, 5, 0}};
-    for (const Case& c : cases) {
-        ui::TrackbarSetRange(bar, c.min, c.max);
-        ui::TrackbarSetPos(bar, c.pos);
-        EXPECT_EQ(ui::TrackbarMin(bar), c.min) << c.max;
-        EXPECT_EQ(ui::TrackbarMax(bar), c.max) << c.max;
-        EXPECT_EQ(ui::TrackbarPos(bar), c.expectedPos) << c.max;
+    for (auto [min, max, pos, expectedPos] :
+         {std::array{-20, 20, -20, -20}, {0, 40000, 39999, 39999}, {1, 16, 0, 1}, {0, 0, 5, 0}}) {
+        ui::TrackbarSetRange(bar, min, max);
+        ui::TrackbarSetPos(bar, pos);
+        EXPECT_EQ(std::vector<int>({ui::TrackbarMin(bar), ui::TrackbarMax(bar), ui::TrackbarPos(bar)}),
+                  std::vector<int>({min, max, expectedPos}));
     }
     // A combo box without a selection reads as none, not as some line's data.
     HWND combo = make(L"COMBOBOX", CBS_DROPDOWNLIST);
@@ -47,6 +48,59 @@ TEST(ControlsTest, TrapsOfTheCommonControls) {
     ui::SetText(edit, longName);
     EXPECT_EQ(ui::GetText(edit), longName);
     DestroyWindow(parent);
+}
+
+// No is the default, only Yes answers 1, and text with '%' shows as it is.
+TEST(AskYesNo, AnswersOneOnlyForYesAndDefaultsToNo) {
+    for (auto [title, press, expect] : {std::tuple{L"Sonvel Q1", IDYES, 1},
+                                        {L"Sonvel Q2", IDNO, 0},
+                                        {L"Sonvel Q3", 0, 0}}) { // 0: Enter, the default button
+        std::atomic<int> answer{-1};
+        std::thread asker([&, title = title] { answer = AskYesNo(nullptr, title, L"Overwrite 100%s.wav?"); });
+        HWND box = nullptr;
+        ASSERT_TRUE(wintest::WaitFor([&] { return (box = FindWindowW(L"#32770", title)) != nullptr; }, 5000));
+        wchar_t text[64] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 64); // the box's message
+        EXPECT_STREQ(text, L"Overwrite 100%s.wav?");
+        const bool noIsDefault =
+            (GetWindowLongW(GetDlgItem(box, IDNO), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
+        EXPECT_TRUE(noIsDefault);
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(press ? press : noIsDefault ? IDNO : IDYES, BN_CLICKED), 0);
+        asker.join();
+        EXPECT_EQ(answer.load(), expect);
+    }
+}
+
+// The meter painted into a memory bitmap and read back.
+TEST(LevelMeterPaint, LitCellsAndTheirColoursInsideTheWindow) {
+    CLevelMeterPainter painter;
+    const int h = 12, mid = h / 2;
+    for (auto [width, lit] :
+         {std::pair{200, 0}, {200, 1}, {200, 31}, {200, 32}, {34, 32}, {20, 32}, {297, 24}}) {
+        HDC dc = CreateCompatibleDC(nullptr); // 297: the real meter
+        BITMAPINFO bi{{sizeof(BITMAPINFOHEADER), width, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        uint32_t* bits = nullptr;
+        HBITMAP bitmap =
+            CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        SelectObject(dc, bitmap);
+        painter.Draw(dc, RECT{0, 0, width, h}, lit);
+        auto at = [&, width = width](int x) { // a DIB holds 0x00RRGGBB; the geometry speaks COLORREF
+            const uint32_t v = bits[mid * width + x];
+            return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+        };
+        const int w = uilogic::SegmentPitch({0, 0, width, h});
+        EXPECT_EQ(at(0), RGB(0, 0, 0)) << width; // the border column stays black
+        for (int i = 0; i < 32 && w >= 3 && 2 + i * w < width; ++i)
+            EXPECT_EQ(at(2 + i * w), i < lit ? uilogic::SegmentColour(i) : RGB(0, 0, 0))
+                << "width " << width << " lit " << lit << " seg " << i;
+        if (width >= 34 && lit == 32) {
+            EXPECT_LE(1 + 32 * w, width) << "the last, red cell is inside the window";
+            EXPECT_TRUE(w < 3 || at(2 + 31 * w) == RGB(0xFF, 0, 0)) << width;
+        }
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+    }
+    EXPECT_EQ(uilogic::SegmentColour(24), RGB(0xFF, 0xFF, 0)); // yellow, not a wrapped red byte
 }
 
 } // namespace

@@ -1,23 +1,154 @@
 // The main window in-process on the real engine: the MME drivers on the test
-// bed's null sinks, the test driver pair where a failure must be forced. Every
-// case runs in both languages.
+// bed's null sinks, the test driver pair where a failure must be forced; every
+// case in both languages. Message boxes, the language chooser and the waiting
+// dialogs are answered by the test. Last, the real sonvel.exe started twice.
+#include "app/CAppMain.h"
+#include "app/CChooseLanguageDialog.h"
 #include "drivers/CWinDriverFactory.h"
 #include "drivers/test/CTestDrivers.h"
 #include "effects/CEffectManager.h"
+#include "engine/PlayFileInfo.h"
 #include "media/CWaveFile.h"
-#include "tests/win/MainWindowRig.h"
+#include "res/resource.h"
+#include "settings/CAppParameter.h"
 #include "tests/win/WinTestUtil.h"
+#include "ui/Controls.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include <cstring>
+#include <fstream>
 #include <memory>
 
-using namespace mainwin;
-
 namespace {
+
+using wintest::ScratchDir;
+
+// Held by a test that shows a main window or starts sonvel.exe: a visible main
+// window in one test process would be found as "the running recorder" by a
+// start in another, so these tests take turns across processes.
+struct ShownWindowLock : wintest::NamedLock {
+    ShownWindowLock() : NamedLock(L"Local\\sonvel-tests-shown-main-window", 180000) {}
+};
+
+// The settings singleton for one test: MME drivers (the test bed's null
+// sinks), the given language, the record folder in the scratch folder.
+struct TestSettings {
+    CAppParameter p;
+    TestSettings(const ScratchDir& dir, int language) {
+        p.m_IniFileName = "sonvel.ini";
+        p.m_IniFile = CString(dir.File("sonvel.ini"));
+        p.m_LanguageSetting = language;
+        p.m_Language = language == 1 ? 1 : 0;
+        p.m_WavePath = CString(dir.Path());
+        p.m_DriverType = 1;
+        p.m_Latency = 50;
+        p.m_EnableEffect = p.m_EnableVoiceCancel = 1;
+        g_pAppParameter = &p;
+    }
+    ~TestSettings() { g_pAppParameter = nullptr; }
+};
+
+class TestApp : public CAppMain {
+  public:
+    using CAppMain::CAppMain;
+    using CAppMain::IsRecording;
+
+    int MessageBoxHook(const std::string& text, const std::string& caption, UINT type) override {
+        m_Messages.push_back(caption + "|" + text);
+        return (type & 0xF) == MB_YESNO ? m_Answer : IDOK;
+    }
+    // The real chooser, answered like a user would.
+    INT_PTR RunLanguageDialog(CChooseLanguageDialog& dialog, int templateId) override {
+        ++m_LanguageDialogs;
+        m_MainWindowAtChooser = GetWindow() != nullptr; // only this application's own window
+        HWND w = dialog.Create(GetModuleHandleW(nullptr), templateId, nullptr);
+        if (!w) return -1;
+        if (m_PickLanguage >= 0) {
+            ui::ComboSelect(GetDlgItem(w, IDC_LANGUAGE_LIST), m_PickLanguage);
+            EXPECT_EQ(ui::ComboSelection(GetDlgItem(w, IDC_LANGUAGE_LIST)), m_PickLanguage);
+        }
+        SendMessageW(w, WM_COMMAND, m_PickLanguage >= 0 ? IDOK : IDCANCEL, 0);
+        return m_PickLanguage >= 0 ? 1 : 0;
+    }
+    INT_PTR RunDeviceSettings() override { return m_DeviceSettings ? m_DeviceSettings() : 0; }
+    INT_PTR RunRecordSettings() override { return m_RecordSettings ? m_RecordSettings() : 0; }
+    HWND ShowEffectDialog() override {
+        if (!m_FakeEffect)
+            m_FakeEffect = CreateWindowExW(0, L"STATIC", L"effects", WS_POPUP, 0, 0, 200, 100, GetWindow(),
+                                           nullptr, GetModuleHandleW(nullptr), nullptr);
+        ShowWindow(m_FakeEffect, SW_SHOWNOACTIVATE);
+        return m_FakeEffect;
+    }
+    void HideEffectDialog() override { ShowWindow(m_FakeEffect, SW_HIDE); }
+    bool AskPlayFile(std::wstring* path) override {
+        *path = m_NextPlayFile;
+        return !path->empty();
+    }
+
+    std::vector<std::string> m_Messages; // "caption|text"
+    int m_Answer = IDNO;                 // for the next yes/no
+    int m_PickLanguage = -1;             // -1: cancel the chooser
+    int m_LanguageDialogs = 0;
+    bool m_MainWindowAtChooser = false;
+    std::function<INT_PTR()> m_DeviceSettings, m_RecordSettings;
+    HWND m_FakeEffect = nullptr;
+    std::wstring m_NextPlayFile;
+};
+
+// Runs the thread's messages until `condition` holds or `ms` pass.
+bool PumpUntil(const std::function<bool()>& condition, int ms) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+    for (;;) {
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (condition()) return true;
+        if (static_cast<int>(GetTickCount() - end) >= 0) return condition();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+void Pump(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+// A click as the button sends it.
+void Click(HWND window, int id) {
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+std::string Text(HWND window, int id) {
+    return ui::GetItemText(window, id);
+}
+
+// A silent 48 kHz stereo 16-bit WAV, `seconds` long.
+bool WriteSilentWav(const std::string& path, double seconds) {
+    WAVEFORMATEX f{1, 2, 48000, 48000 * 4, 4, 16, 0};
+    CWaveFile wave;
+    if (wave.CreateWave(CString(path), f, 1) != 0) return false;
+    std::vector<int16_t> samples(static_cast<size_t>(48000 * seconds) * 2);
+    bool ok = wave.WriteSamples(0, samples.data(), static_cast<uint32_t>(samples.size() * 2)) != 0;
+    wave.Close();
+    return ok;
+}
+
+// 128 kbit/s at 48 kHz: 384-byte MPEG-1 Layer III frames of 1152 samples (no
+// CRC, joint stereo) whose zero side information and main data decode to silence.
+bool WriteSilentMp3(const std::string& path, double seconds) {
+    std::string frame(384, '\0');
+    frame.replace(0, 4, "\xFF\xFB\x94\x40");
+    std::ofstream f(std::filesystem::path(path), std::ios::binary);
+    for (int i = 0; i < static_cast<int>(seconds * 48000 / 1152); ++i)
+        f << frame;
+    return f.good();
+}
+
+// Frames of a WAV file's data chunk; 0 when it is not one.
+uint64_t WavFrames(const std::string& path) {
+    PlayFileInfo info;
+    return ReadPlayFileInfo(plat::Utf8ToWide(path).c_str(), info) ? info.frames : 0;
+}
 
 class MainWindow : public ::testing::TestWithParam<int> {
   protected:
@@ -216,7 +347,7 @@ HDROP MakeDrop(const std::wstring& path) {
 // opens; dropped files; suspend.
 TEST_P(MainWindow, PlaysWavAndMp3WithAMovingPosition) {
     ASSERT_NE(Open(&winFactory), nullptr);
-    ASSERT_TRUE(WriteToneWav(dir->File("tone.wav"), 6));
+    ASSERT_TRUE(WriteSilentWav(dir->File("tone.wav"), 6));
     ASSERT_TRUE(WriteSilentMp3(dir->File("quiet.mp3"), 6));
     for (const char* name : {"tone.wav", "quiet.mp3"}) {
         SCOPED_TRACE(name);
@@ -234,7 +365,7 @@ TEST_P(MainWindow, PlaysWavAndMp3WithAMovingPosition) {
         EXPECT_EQ(Text(w, IDC_PLAY_POS_TEXT), " 0:00:00");
         EXPECT_EQ(Pressed({IDC_PLAY_START, IDC_PLAY_PAUSE, IDC_PLAY_STOP}), "000");
     }
-    ASSERT_TRUE(WriteToneWav(dir->File("short.wav"), 1));
+    ASSERT_TRUE(WriteSilentWav(dir->File("short.wav"), 1));
     ui::SetItemText(w, IDC_PLAY_NAME, dir->File("short.wav"));
     Click(w, IDC_PLAY_START);
     EXPECT_TRUE(PumpUntil([&] { return !app->m_Audio.m_bPlaying; }, 8000));
@@ -247,7 +378,7 @@ TEST_P(MainWindow, PlaysWavAndMp3WithAMovingPosition) {
     EXPECT_NE(app->m_Messages.back().find(dir->File("missing.wav")), std::string::npos);
 
     // Dropped files: WAV and MP3 become the play file, anything else is refused.
-    ASSERT_TRUE(WriteToneWav(dir->File("drop.txt"), 1));
+    ASSERT_TRUE(WriteSilentWav(dir->File("drop.txt"), 1));
     for (std::string name : {"short.wav", "drop.txt", "none.mp3"}) {
         const bool taken = name == "short.wav";
         app->m_Messages.clear();
@@ -368,6 +499,58 @@ TEST(MainWindowFrame, FirstStartAsksTheLanguageBeforeTheMainWindow) {
         EXPECT_EQ(settings.p.m_LanguageSetting, expected) << pick;
         app.CanClose(1);
     }
+}
+
+// The shipped executable: its main window comes up, a second start leaves the
+// first in charge and ends, and closing ends the dialog with its result (1).
+// A child left running would hold the test runner's output pipe under Wine.
+struct Child {
+    PROCESS_INFORMATION pi{};
+    ~Child() {
+        if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(pi.hProcess, 1);
+        if (pi.hThread) CloseHandle(pi.hThread);
+        if (pi.hProcess) CloseHandle(pi.hProcess);
+    }
+    bool Start(const std::wstring& folder) {
+        const std::wstring exe = plat::Utf8ToWide(SONVEL_BINARY_DIR "/sonvel.exe");
+        std::wstring cmd = L"\"" + exe + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                              &si, &pi);
+    }
+    DWORD Exit(DWORD ms) {
+        DWORD code = 99;
+        if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+        return code;
+    }
+};
+
+int VisibleMainWindows(HWND* last) {
+    int n = 0;
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"SONVEL MAIN WINDOW", nullptr));)
+        if (IsWindowVisible(w)) ++n, *last = w;
+    return n;
+}
+
+TEST(AppStart, ShowsTheMainWindowAndEndsWithTheDialogResult) {
+    ShownWindowLock shown;
+    ScratchDir dir("appstart"); // the language is set, so no chooser waits
+    std::ofstream(dir.File("sonvel.ini"), std::ios::binary)
+        << "<?xml version=\"1.0\" ?>\n<config><language>0</language>\n<driver_type>1</driver_type>\n"
+           "<capture>0</capture>\n</config>\n";
+    const std::wstring folder = plat::Utf8ToWide(dir.Path());
+    Child first, second;
+    ASSERT_TRUE(first.Start(folder));
+    HWND window = nullptr;
+    ASSERT_TRUE(wintest::WaitFor([&] { return VisibleMainWindows(&window) > 0; }, 60000));
+    EXPECT_NE(GetDlgItem(window, IDC_MIC), nullptr) << "the main template, not a placeholder";
+    ASSERT_TRUE(second.Start(folder));
+    EXPECT_EQ(second.Exit(30000), 0u);
+    EXPECT_EQ(VisibleMainWindows(&window), 1);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.Exit(15000), 1u) << "the main dialog ends with 1 through the close path";
 }
 
 } // namespace
