@@ -141,6 +141,15 @@ INT_PTR CAppMain::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         }
         return 1;
     }
+    case WM_CTLCOLORSTATIC:
+        // The dropped-block warning in red, on the dialog's own background.
+        if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_REC_DROPPED) {
+            auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, RGB(0xC0, 0, 0));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        return CAppBase::DialogProc(window, message, wParam, lParam);
     case WM_POWERBROADCAST:
         plat::Trace("OnPowerBroadcast(%d)\n", static_cast<int>(wParam));
         if (wParam == PBT_APMSUSPEND) OnSuspend();
@@ -165,8 +174,10 @@ INT_PTR CAppMain::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 1;
     case WM_REC_TIME:
         // Only a running take shows its time; a stopped one leaves the box clear.
-        if (IsRecording())
+        if (IsRecording()) {
             ui::SetItemText(window, IDC_REC_TIME, uilogic::ElapsedText(static_cast<uint32_t>(wParam)));
+            ShowDroppedBlocks();
+        }
         return 1;
     case WM_LEVEL_UPDATE:
         UpdateMeter();

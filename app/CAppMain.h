@@ -98,6 +98,8 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     void InitEngine();
     void SetMonitorSetting(int on);
     void SetStatus(int id, const char* text);
+    // The take's dropped-block warning, from the engine's count.
+    void ShowDroppedBlocks();
     void ResetPlayPosition();
     // EFX and V.CUT (with their labels) as the settings enable them.
     void ShowFeatureSwitches();
@@ -105,6 +107,7 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     CDriverFactory* m_pFactory;
     std::atomic<HWND> m_hPostWindow{nullptr};
     int m_Level = 0;
+    uint64_t m_DroppedAtTakeStart = 0; // the engine's dropped-block count when the take started
     bool m_bEngineReady = false;
     HICON m_Icons[11] = {};
 };

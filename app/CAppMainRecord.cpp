@@ -56,6 +56,9 @@ int CAppMain::RecordStartSequence() {
     plat::Trace("save file = %s\n", path.c_str());
 
     if (!IsCaptureRunning() && !StartCapture()) return 0;
+    // Counted from here: blocks lost before this take are not this take's.
+    m_DroppedAtTakeStart = m_Audio.GetDroppedBlocks();
+    SetStatus(IDC_REC_DROPPED, "");
     if (m_Audio.RecordStart(path)) {
         EnableWindow(GetDlgItem(m_hWnd, IDC_MIC), FALSE);
         KeepSystemAwake(true);
@@ -92,12 +95,21 @@ void CAppMain::RecordStopSequence() {
     SetCheck(IDC_REC_PAUSE, false);
     SetCheck(IDC_REC_STOP, true);
     m_Audio.RecordStop();
+    // The warning stays after the take until the next one starts.
+    ShowDroppedBlocks();
     EnableWindow(GetDlgItem(m_hWnd, IDC_MIC), TRUE);
     SetCheck(IDC_REC_STOP, false);
     if (g_pAppParameter->m_Loopback) StopCapture();
     SetStatus(IDC_REC_TIME, "");
     KeepSystemAwake(false);
     UpdateMenus();
+}
+
+void CAppMain::ShowDroppedBlocks() {
+    const std::string text =
+        uilogic::DroppedBlocksText(m_Audio.GetDroppedBlocks(), m_DroppedAtTakeStart, GetLanguage());
+    // Asked five times a second while recording: repaint only a change.
+    if (m_hWnd && ui::GetItemText(m_hWnd, IDC_REC_DROPPED) != text) SetStatus(IDC_REC_DROPPED, text.c_str());
 }
 
 void CAppMain::OnRecordWriteError() {

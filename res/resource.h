@@ -53,6 +53,7 @@
 #define IDC_REC_START 20133
 #define IDC_REC_PAUSE 20134
 #define IDC_REC_TIME 20136
+#define IDC_REC_DROPPED 20137 // blank until the take loses audio
 #define IDC_PLAY_NAME 20160
 #define IDC_PLAY_BROWSE 20161
 #define IDC_PLAY_STOP 20162

@@ -35,6 +35,12 @@ std::string ElapsedText(uint32_t seconds) {
     return text;
 }
 
+std::string DroppedBlocksText(uint64_t dropped, uint64_t droppedAtStart, int language) {
+    const uint64_t lost = dropped >= droppedAtStart ? dropped - droppedAtStart : dropped;
+    if (lost == 0) return std::string();
+    return (language == LANGUAGE_JAPANESE ? "欠落ブロック: " : "DROPPED BLOCKS: ") + std::to_string(lost);
+}
+
 const char* StopRecordingQuestion(int language) {
     return language == LANGUAGE_JAPANESE ? "録音を停止しますか？" : "Stop Recording ?";
 }

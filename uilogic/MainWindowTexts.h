@@ -19,6 +19,12 @@ const char* MonitorStatusText(DeviceStatus status, int language);
 // "%2d:%02d:%02d" with all hours shown: a recording of 25 hours reads 25:00:00.
 std::string ElapsedText(uint32_t seconds);
 
+// The record section's warning for a take that lost audio: the blocks the
+// engine dropped since the take started (`droppedAtStart` is the engine's
+// count then), "" while none were. A count lower than at the start means the
+// engine cleared it (a new capture format) and counts from zero again.
+std::string DroppedBlocksText(uint64_t dropped, uint64_t droppedAtStart, int language);
+
 // Closing while recording: the question and its caption.
 const char* StopRecordingQuestion(int language); // "Stop Recording ?"
 const char* RecordingNowCaption(int language);   // "Recording"

@@ -261,3 +261,16 @@ TEST(UiMainWindowTexts, DroppedFilesTakenAsPlayFiles) {
          {"C:\\music\\song.txt", "C:\\music\\.wav", "C:/music/.mp3", "song.wav.bak", "", "wav"})
         EXPECT_FALSE(IsPlayFileName(refused)) << refused;
 }
+
+TEST(UiMainWindowTexts, DroppedBlocksSinceTheTakeStarted) {
+    // dropped now, dropped when the take started, language, text
+    const std::tuple<uint64_t, uint64_t, int, std::string> cases[] = {
+        {0, 0, 1, ""},
+        {57, 57, 0, ""}, // dropped before the take: not this take's loss
+        {58, 57, 1, "欠落ブロック: 1"},
+        {1057, 57, 0, "DROPPED BLOCKS: 1000"},
+        {3, 57, 2, "DROPPED BLOCKS: 3"}, // the engine cleared its count mid-take
+        {18446744073709551615u, 0, 0, "DROPPED BLOCKS: 18446744073709551615"}};
+    for (auto [dropped, atStart, language, text] : cases)
+        EXPECT_EQ(DroppedBlocksText(dropped, atStart, language), text) << dropped << " " << atStart;
+}

@@ -303,6 +303,38 @@ TEST_P(MainWindow, PauseOverwriteAndCloseWhileRecording) {
     EXPECT_LT(WavFrames(dir->File("take1.wav")), frames) << "the short new take replaced the old one";
 }
 
+// Blocks lost while the sound thread is held (a stalled disk or chain) are
+// shown in the record section during the take and after it, until the next
+// take starts. The capture delivers only the frames the test allows.
+TEST_P(MainWindow, DroppedBlocksShowUntilTheNextTake) {
+    std::atomic<uint64_t> allowed{0};
+    testFactory.m_ConfigureCapture = [&](CTestCapture& c) {
+        c.SetFlowControl([&] { return c.GetDeliveredFrames() < allowed; });
+    };
+    ASSERT_NE(Open(&testFactory), nullptr);
+    CAudioControl& audio = app->m_Audio;
+    // Audio at about its real pace while the window runs for `ms`.
+    auto run = [&](int ms, const std::function<bool()>& until) {
+        return PumpUntil([&] { return (allowed += 480, until()); }, ms);
+    };
+    Record("lossy");
+    run(500, [] { return false; });
+    EXPECT_EQ(Text(w, IDC_REC_DROPPED), "");
+    audio.HoldSoundThreadForTest(true);
+    allowed += 48000 * (CAudioControl::SOUND_QUEUE_SECONDS + 1);
+    EXPECT_TRUE(PumpUntil([&] { return audio.GetDroppedBlocks() > 0; }, 5000));
+    audio.HoldSoundThreadForTest(false);
+    EXPECT_TRUE(run(5000, [&] { return Text(w, IDC_REC_DROPPED) != ""; }));
+    Click(w, IDC_REC_STOP);
+    EXPECT_EQ(Text(w, IDC_REC_DROPPED),
+              Pick("欠落ブロック: ", "DROPPED BLOCKS: ") + std::to_string(audio.GetDroppedBlocks()));
+    Record("clean");
+    EXPECT_EQ(Text(w, IDC_REC_DROPPED), "");
+    run(500, [] { return false; });
+    EXPECT_TRUE(app->IsRecording());
+    EXPECT_EQ(Text(w, IDC_REC_DROPPED), "");
+}
+
 // A record file that fills up: the engine closes it, the window returns to
 // STOP, says so in the capture box and names the file in a message.
 class CFullDiskWave : public CWaveFile {
