@@ -159,19 +159,6 @@ TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
     ExpectStartupValues(q);
 }
 
-TEST_F(Settings, CurrentFolderWinsOverExecutableFolder) {
-    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
-    WriteText(AppIni(), Doc("<config><frequency>22050</frequency></config>"));
-    CAppParameter p, q;
-    EXPECT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_IniFile.Str(), CurIni());
-    EXPECT_EQ(p.m_Frequency, 44100);
-    ASSERT_TRUE(plat::RemoveFile(CurIni().c_str()));
-    EXPECT_EQ(Load(q), 1);
-    EXPECT_EQ(q.m_IniFile.Str(), AppIni());
-    EXPECT_EQ(q.m_Frequency, 22050);
-}
-
 struct ReadCase {
     const char* body; // inside <config>
     const char* key;
@@ -293,68 +280,53 @@ TEST_F(Settings, SwitchesAreWrittenAsOneOrNotAtAll) {
               std::string::npos);
 }
 
-TEST_F(Settings, ShiftJisSettingsFile) {
-    // wave_path C:\表\日本 in code page 932: 表 ends in the byte 0x5C.
-    WriteText(
-        CurIni(),
-        "<?xml version=\"1.0\" encoding=\"shift_jis\"?><config><wave_path>C:\\\x95\x5C\\\x93\xFA\x96\x7B"
-        "</wave_path></config>");
-    CAppParameter p;
-    ASSERT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_WavePath.Str(), "C:\\表\\日本");
-    p.m_Frequency = 44100;
-    ASSERT_EQ(p.Save(), 1);
-    std::string saved = ReadText(CurIni());
-    EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" ?>\r\n", 0), 0u);
-    EXPECT_NE(saved.find("<wave_path>C:\\表\\日本</wave_path>"), std::string::npos);
-}
-
-TEST_F(Settings, UnparsableFileIsKeptUntilAChange) {
+// A missing or unparsable settings file falls back on the per-user copy; an
+// unparsable one is kept as it is until the user changes a setting, a missing
+// one is restored from a good copy.
+TEST_F(Settings, DamagedOrMissingFileAndThePerUserCopy) {
     const std::string garbage("\x00\x01<config>\xFF\xFE binary", 20);
-    WriteText(CurIni(), garbage);
-    CAppParameter p;
-    EXPECT_EQ(Load(p), 0);
-    ExpectStartupValues(p);
-    EXPECT_TRUE(p.IsKeepingUnreadableFile());
-    // The start-up save of an unchanged state and the exit backup leave it alone.
-    EXPECT_EQ(p.Save(), 0);
-    EXPECT_EQ(p.BackupSettings(), 0);
-    EXPECT_EQ(ReadText(CurIni()), garbage);
-    EXPECT_FALSE(plat::PathExists(UserIni().c_str()));
-    // The user changes a setting: now the file is written.
-    p.m_Frequency = 96000;
-    EXPECT_EQ(p.Save(), 1);
-    EXPECT_FALSE(p.IsKeepingUnreadableFile());
-    CAppParameter q;
-    EXPECT_EQ(Load(q), 1);
-    EXPECT_EQ(q.m_Frequency, 96000);
-}
-
-TEST_F(Settings, UnparsableFileFallsBackOnPerUserCopy) {
-    WriteText(CurIni(), "not xml at all");
-    WriteText(UserIni(), Doc("<config><frequency>32000</frequency></config>"));
-    CAppParameter p;
-    EXPECT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_Frequency, 32000);
-    EXPECT_EQ(p.Save(), 0);
-    EXPECT_EQ(ReadText(CurIni()), "not xml at all");
-}
-
-TEST_F(Settings, MissingFileIsRestoredFromPerUserCopy) {
-    const std::string copy = Doc("<config><latency>20</latency><wave_path>/rec</wave_path></config>");
-    WriteText(UserIni(), copy);
-    CAppParameter p;
-    EXPECT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_Latency, 20);
-    EXPECT_EQ(p.m_WavePath.Str(), "/rec");
-    EXPECT_EQ(ReadText(p.m_IniFile.Str()), copy);
-
-    // A damaged copy is neither applied nor copied back.
-    ASSERT_TRUE(plat::RemoveFile(p.m_IniFile.Str().c_str()));
-    WriteText(UserIni(), "\x01\x02garbage");
-    CAppParameter q;
-    EXPECT_EQ(Load(q), 0);
-    EXPECT_FALSE(plat::PathExists(q.m_IniFile.Str().c_str()));
+    const std::string copy = Doc("<config><frequency>32000</frequency><wave_path>/rec</wave_path></config>");
+    const struct {
+        const char *cur, *user; // null: no such file
+        int loaded;
+        int frequency;
+    } cases[] = {
+        {garbage.c_str(), nullptr, 0, 48000},
+        {garbage.c_str(), copy.c_str(), 1, 32000},
+        {nullptr, copy.c_str(), 1, 32000},
+        {nullptr, "\x01\x02garbage", 0, 48000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cur ? "unparsable" : "missing");
+        plat::RemoveFile(CurIni().c_str());
+        plat::RemoveFile(AppIni().c_str());
+        plat::RemoveFile(UserIni().c_str());
+        if (c.cur) WriteText(CurIni(), c.cur);
+        if (c.user) WriteText(UserIni(), c.user);
+        CAppParameter p;
+        EXPECT_EQ(Load(p), c.loaded);
+        EXPECT_EQ(p.m_Frequency, c.frequency);
+        EXPECT_EQ(p.IsKeepingUnreadableFile(), c.cur != nullptr);
+        if (!c.cur) {
+            // A good copy is written back in place of the missing file; a damaged one is not.
+            EXPECT_EQ(ReadText(p.m_IniFile.Str()), c.loaded ? copy : "");
+            EXPECT_EQ(p.m_WavePath.Str(), c.loaded ? "/rec" : "");
+            continue;
+        }
+        if (!c.loaded) ExpectStartupValues(p);
+        // The start-up save of an unchanged state and the exit backup leave it alone.
+        EXPECT_EQ(p.Save(), 0);
+        EXPECT_EQ(p.BackupSettings(), 0);
+        EXPECT_EQ(ReadText(CurIni()), c.cur);
+        EXPECT_EQ(ReadText(UserIni()), c.user ? c.user : "");
+        // The user changes a setting: now the file is written.
+        p.m_Frequency = 96000;
+        EXPECT_EQ(p.Save(), 1);
+        EXPECT_FALSE(p.IsKeepingUnreadableFile());
+        CAppParameter q;
+        EXPECT_EQ(Load(q), 1);
+        EXPECT_EQ(q.m_Frequency, 96000);
+    }
 }
 
 TEST_F(Settings, BackupCopiesIntoPerUserFolder) {
@@ -426,12 +398,6 @@ TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
     EXPECT_EQ(p.m_RecFileChannel, 1);
     EXPECT_EQ(p.m_LanguageSetting, -1);
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
-    // The same keys in an intact file: the absent ones take their missing-key values.
-    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
-    EXPECT_EQ(p.Load(), 1);
-    EXPECT_EQ(p.m_RecFileChannel, 0);
-    EXPECT_EQ(p.m_Latency, 50);
-    EXPECT_EQ(p.m_Monitor, 0);
 }
 
 } // namespace
