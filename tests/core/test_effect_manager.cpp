@@ -1,7 +1,6 @@
 // The chain manager: positions (add, remove, move), the block path and its
 // output ring, the 16-bit conversion, per-channel processing and chunk invariance.
 #include "effects/CEffectManager.h"
-#include "effects/CWau.h"
 
 #include <gtest/gtest.h>
 
@@ -139,23 +138,6 @@ TEST(EffectManager, FullChainUnknownTypesAndOutOfRangePositions) {
 }
 
 // ---------------------------------------------------------------- block path
-
-TEST(EffectManager, EmptyOrDisabledChainPassesEverySample) {
-    std::vector<int16_t> x = Noise(4800, 1);
-    x[0] = -32768;
-    x[1] = 32767;
-    x[2] = 0;
-    for (int variant = 0; variant < 2; ++variant) {
-        CEffectManager m;
-        if (variant == 1) {
-            m.AddEffect(EFFECT_DISTORTION, Initial(EFFECT_DISTORTION).data(), 48000, -1);
-            m.AddEffect(EFFECT_DELAY, Initial(EFFECT_DELAY).data(), 48000, -1);
-            m.SetEffectEnable(0, 0);
-            m.SetEffectEnable(1, 0);
-        }
-        EXPECT_EQ(RunChain(m, x, 1, 480), x) << variant;
-    }
-}
 
 TEST(EffectManager, ConversionTruncatesTowardZeroAndClamps) {
     // DISTORTION with drive 1 (value 5) is out = x * level: a known scale.
@@ -296,25 +278,6 @@ TEST(EffectManager, EngineRateOverridesEditorRate) {
         size_t at = std::find(y.begin(), y.end(), 500) - y.begin();
         EXPECT_EQ(at, c.delay) << c.what;
     }
-}
-
-TEST(EffectManager, WauRunsAtTheEngineRate) {
-    CEffectManager m;
-    m.AddEffect(EFFECT_WAU, nullptr, 48000, -1);
-    m.SetStreamFormat(1, 24000);
-    std::vector<int16_t> x(4800);
-    for (size_t i = 0; i < x.size(); ++i)
-        x[i] = static_cast<int16_t>(10000 * std::sin(i * 0.3));
-    std::vector<int16_t> y = RunChain(m, x, 1, 480);
-    CWau ref;
-    int32_t zeros[10] = {};
-    ref.SetParams(zeros, 24000);
-    std::vector<double> d;
-    for (int16_t s : x)
-        d.push_back(s / 32768.0);
-    ref.Process(d.data(), static_cast<int32_t>(d.size()));
-    for (size_t i = 0; i < y.size(); ++i)
-        ASSERT_EQ(y[i], static_cast<int16_t>(d[i] * 32768.0)) << i;
 }
 
 TEST(EffectManager, ChannelChangeKeepsValuesAndSwitches) {
