@@ -101,6 +101,7 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
         EXPECT_EQ(file.GetTotalSamples(), c.frameCount * c.samplesPerFrame);
         EXPECT_EQ(file.GetPosition(), c.firstFrame);
         const MediaFormat* f = file.GetFormat();
+        EXPECT_EQ(f->nKind, 1u);
         EXPECT_EQ(f->nSamplesPerSec, c.samplesPerFrame == 576 ? 22050u : 44100u);
         EXPECT_EQ(f->nChannels, c.channels);
         EXPECT_EQ(f->nBitsPerSample, 16u);
