@@ -33,31 +33,31 @@ std::vector<int32_t> Shown(const EffectItem& e) {
 
 } // namespace
 
-TEST(EffectEditorRules, AddPutsTheEntryBeforeTheSelectionOrAtTheEnd) {
+// Add goes before the selection, or at the end with no selection, the first
+// row or a stale one selected; up and down stay inside the list; a button is
+// enabled exactly when it can do something.
+TEST(EffectEditorRules, AddMoveAndTheButtons) {
     struct Case {
-        int selection, count, expected;
+        int selection, count, add, up, down;
+        bool selected;
     } cases[] = {
-        {-1, 0, 0},                                       // empty list
-        {-1, 3, 3},                                       // no selection: append
-        {0, 3, 3},                                        // first row: append, not before it
-        {1, 3, 1},  {2, 3, 2}, {5, 3, 3},                 // a stale selection past the end appends
-        {4, 9, 4},  {8, 9, 8}, {-1, 10, -1}, {3, 10, -1}, // full
+        {-1, 0, 0, -1, -1, false}, {0, 0, 0, -1, -1, false},    {-1, 3, 3, -1, -1, false},
+        {0, 3, 3, -1, 1, true},    {1, 3, 1, 0, 2, true},       {2, 3, 2, 1, -1, true},
+        {3, 3, 3, -1, -1, false},  {5, 3, 3, -1, -1, false},    {0, 1, 1, -1, -1, true},
+        {4, 9, 4, 3, 5, true},     {8, 9, 8, 7, -1, true},      {9, 10, -1, 8, -1, true},
+        {3, 10, -1, 2, 4, true},   {-1, 10, -1, -1, -1, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(EffectAddRow(c.selection, c.count), c.expected) << c.selection << " of " << c.count;
-}
-
-TEST(EffectEditorRules, UpAndDownStayInsideTheList) {
-    struct Case {
-        int selection, count, direction, expected;
-    } cases[] = {
-        {2, 3, -1, 1}, {1, 3, -1, 0}, {0, 3, -1, -1}, {-1, 3, -1, -1}, {3, 3, -1, -1},
-        {0, 3, 1, 1},  {1, 3, 1, 2},  {2, 3, 1, -1},  {-1, 3, 1, -1},  {0, 1, 1, -1},
-        {0, 0, 1, -1}, {1, 3, 0, -1}, {1, 3, 2, -1},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(EffectMoveRow(c.selection, c.count, c.direction), c.expected)
-            << c.selection << " of " << c.count << " dir " << c.direction;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.selection << " of " << c.count);
+        EXPECT_EQ(EffectAddRow(c.selection, c.count), c.add);
+        EXPECT_EQ(EffectMoveRow(c.selection, c.count, -1), c.up);
+        EXPECT_EQ(EffectMoveRow(c.selection, c.count, 1), c.down);
+        EffectButtons b = EffectButtonStates(c.selection, c.count);
+        EXPECT_EQ(std::vector<bool>({b.add, b.del, b.up, b.down}),
+                  std::vector<bool>({c.count < 10, c.selected, c.up >= 0, c.down >= 0}));
+    }
+    for (int direction : {0, 2})
+        EXPECT_EQ(EffectMoveRow(1, 3, direction), -1) << direction;
 }
 
 TEST(EffectEditorRules, DeleteSelectsTheRowInItsPlaceOrTheNewLast) {
@@ -72,24 +72,6 @@ TEST(EffectEditorRules, DeleteSelectsTheRowInItsPlaceOrTheNewLast) {
     for (const Case& c : cases)
         EXPECT_EQ(EffectRowAfterDelete(c.deleted, c.countAfter), c.expected)
             << c.deleted << " " << c.countAfter;
-}
-
-TEST(EffectEditorRules, ButtonsThatCanDoSomething) {
-    struct Case {
-        int selection, count;
-        bool add, del, up, down;
-    } cases[] = {
-        {-1, 0, true, false, false, false}, {0, 1, true, true, false, false},
-        {0, 3, true, true, false, true},    {1, 3, true, true, true, true},
-        {2, 3, true, true, true, false},    {-1, 3, true, false, false, false},
-        {9, 10, false, true, true, false},
-    };
-    for (const Case& c : cases) {
-        EffectButtons b = EffectButtonStates(c.selection, c.count);
-        EXPECT_EQ(std::vector<bool>({b.add, b.del, b.up, b.down}),
-                  std::vector<bool>({c.add, c.del, c.up, c.down}))
-            << c.selection << " of " << c.count;
-    }
 }
 
 TEST(EffectEditorRules, GroupsComeFromTheTypeTableWithClampedValues) {

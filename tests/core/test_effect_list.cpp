@@ -325,19 +325,4 @@ TEST(EffectList, EditingAndApplying) {
     EXPECT_EQ(list.GetCount(), 10);
 }
 
-TEST(EffectList, DefaultFileInTheCurrentFolder) {
-    testutil::TempDir dir("fxcwd");
-    const std::string old = plat::CurrentDirectory();
-    ASSERT_TRUE(plat::SetCurrentDirectoryTo(dir.Path().c_str()));
-    CEffectList list;
-    list.InsertItem(-1, EFFECT_TREMOLO);
-    EXPECT_EQ(list.SaveEffectList(), 1);
-    CEffectList back;
-    EXPECT_EQ(back.LoadEffectList(), 1);
-    plat::SetCurrentDirectoryTo(old.c_str());
-    EXPECT_TRUE(plat::PathExists(dir.File("sonvel.xml").c_str()));
-    ASSERT_EQ(back.GetCount(), 1);
-    EXPECT_EQ(back.GetItem(0)->type, EFFECT_TREMOLO);
-}
-
 } // namespace

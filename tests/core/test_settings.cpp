@@ -141,14 +141,20 @@ TEST_F(Settings, NoFileAnywhereKeepsStartupValues) {
     EXPECT_EQ(Load(p), 0);
     EXPECT_EQ(p.m_IniFile.Str(), AppIni()); // need not exist yet
     ExpectStartupValues(p);
-    EXPECT_EQ(p.m_TempPath.Str(), m_Cur);
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
+#ifndef _WIN32
+    // The per-user folder is made, parents too, on the way.
+    EXPECT_TRUE(plat::IsDirectory((m_Xdg + "/Vexalabs/sonvel").c_str()));
+#endif
 }
 
 TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
     WriteText(CurIni(), Doc("<config/>"));
     CAppParameter p;
-    EXPECT_EQ(Load(p), 1);
+    Prepare(p);
+    for (const IntKey& k : kIntKeys) // what was there before does not count
+        p.*k.field = 12345;
+    EXPECT_EQ(p.Load(), 1);
     for (const IntKey& k : kIntKeys)
         EXPECT_EQ(p.*k.field, k.missing) << k.key;
 
@@ -157,19 +163,6 @@ TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
     CAppParameter q;
     EXPECT_EQ(Load(q), 1);
     ExpectStartupValues(q);
-}
-
-TEST_F(Settings, CurrentFolderWinsOverExecutableFolder) {
-    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
-    WriteText(AppIni(), Doc("<config><frequency>22050</frequency></config>"));
-    CAppParameter p, q;
-    EXPECT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_IniFile.Str(), CurIni());
-    EXPECT_EQ(p.m_Frequency, 44100);
-    ASSERT_TRUE(plat::RemoveFile(CurIni().c_str()));
-    EXPECT_EQ(Load(q), 1);
-    EXPECT_EQ(q.m_IniFile.Str(), AppIni());
-    EXPECT_EQ(q.m_Frequency, 22050);
 }
 
 struct ReadCase {
@@ -227,6 +220,11 @@ TEST_F(Settings, DefaultDocumentIsByteExact) {
     EXPECT_EQ(p.Save(), 1);
     EXPECT_EQ(ReadText(p.m_IniFile.Str()), expected);
     EXPECT_FALSE(plat::PathExists((p.m_IniFile.Str() + ".tmp").c_str()));
+    // The exit backup copies it into the per-user folder, if there is one.
+    EXPECT_EQ(p.BackupSettings(), 1);
+    EXPECT_EQ(ReadText(UserIni()), expected);
+    p.m_UserFolder = "";
+    EXPECT_EQ(p.BackupSettings(), 0);
 }
 
 TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
@@ -235,10 +233,12 @@ TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
     int n = 3;
     for (const IntKey& k : kIntKeys)
         p.*k.field = n++;
-    // Values a read does not keep as they are.
+    // Values a read does not keep as they are; switches are written as 1.
     p.m_DriverType = 1;
-    p.m_Loopback = p.m_BoostOn = p.m_Capture = p.m_Monitor = p.m_VoiceCancel = p.m_AutoRecFileName = 1;
-    p.m_EnableEffect = p.m_EnableVoiceCancel = 1;
+    p.m_BoostOn = p.m_Monitor = p.m_VoiceCancel = p.m_AutoRecFileName = p.m_EnableVoiceCancel = 1;
+    p.m_Loopback = 7;
+    p.m_Capture = -2;
+    p.m_EnableEffect = 4;
     const std::pair<CString CAppParameter::*, const char*> strings[] = {
         {&CAppParameter::m_WavePath, "C:\\録音\\テスト 😀"},
         {&CAppParameter::m_CapDeviceName, "Mic <USB> & \"Line\" 'In'"},
@@ -254,6 +254,13 @@ TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
     p.m_Colors[0] = {0x123456, 0x654321};
     p.m_Colors[1] = {0, 0xFFFFFF};
     ASSERT_EQ(p.Save(), 1);
+    const std::string doc = ReadText(p.m_IniFile.Str());
+    for (const char* line :
+         {"<loopback>1</loopback>\r\n", "<capture>1</capture>\r\n",
+          "<enable_effect>1</enable_effect>\r\n<enable_voice_cancel>1</enable_voice_cancel>\r\n"
+          "</config>\r\n"})
+        EXPECT_NE(doc.find(line), std::string::npos) << line;
+    p.m_Loopback = p.m_Capture = p.m_EnableEffect = 1;
 
     CAppParameter q;
     ASSERT_EQ(Load(q), 1);
@@ -266,106 +273,53 @@ TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
     EXPECT_EQ(q.m_Colors[1].text, 0u);
 }
 
-TEST_F(Settings, SwitchesAreWrittenAsOneOrNotAtAll) {
-    CAppParameter p;
-    Prepare(p);
-    p.m_Loopback = 7;
-    p.m_Capture = -2;
-    p.m_RecFileChannel = 5; // stored as it is
-    std::string off = p.BuildDocument();
-    for (const char* line : {"<loopback>1</loopback>\r\n", "<capture>1</capture>\r\n",
-                             "<rec_file_channel>5</rec_file_channel>\r\n"})
-        EXPECT_NE(off.find(line), std::string::npos) << line;
-    EXPECT_EQ(off.find("enable_"), std::string::npos);
-    ASSERT_EQ(p.Save(), 1);
-    CAppParameter q;
-    Prepare(q);
-    q.m_EnableEffect = q.m_EnableVoiceCancel = 1;
-    ASSERT_EQ(q.Load(), 1);
-    EXPECT_EQ(q.m_EnableEffect, 0);
-    EXPECT_EQ(q.m_EnableVoiceCancel, 0);
-
-    p.m_EnableEffect = 4;
-    p.m_EnableVoiceCancel = 1;
-    std::string on = p.BuildDocument();
-    EXPECT_NE(on.find("<play_file_mode>1</play_file_mode>\r\n<enable_effect>1</enable_effect>\r\n"
-                      "<enable_voice_cancel>1</enable_voice_cancel>\r\n</config>\r\n"),
-              std::string::npos);
-}
-
-TEST_F(Settings, ShiftJisSettingsFile) {
-    // wave_path C:\表\日本 in code page 932: 表 ends in the byte 0x5C.
-    WriteText(
-        CurIni(),
-        "<?xml version=\"1.0\" encoding=\"shift_jis\"?><config><wave_path>C:\\\x95\x5C\\\x93\xFA\x96\x7B"
-        "</wave_path></config>");
-    CAppParameter p;
-    ASSERT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_WavePath.Str(), "C:\\表\\日本");
-    p.m_Frequency = 44100;
-    ASSERT_EQ(p.Save(), 1);
-    std::string saved = ReadText(CurIni());
-    EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" ?>\r\n", 0), 0u);
-    EXPECT_NE(saved.find("<wave_path>C:\\表\\日本</wave_path>"), std::string::npos);
-}
-
-TEST_F(Settings, UnparsableFileIsKeptUntilAChange) {
+// A missing or unparsable settings file falls back on the per-user copy; an
+// unparsable one is kept as it is until the user changes a setting, a missing
+// one is restored from a good copy.
+TEST_F(Settings, DamagedOrMissingFileAndThePerUserCopy) {
     const std::string garbage("\x00\x01<config>\xFF\xFE binary", 20);
-    WriteText(CurIni(), garbage);
-    CAppParameter p;
-    EXPECT_EQ(Load(p), 0);
-    ExpectStartupValues(p);
-    EXPECT_TRUE(p.IsKeepingUnreadableFile());
-    // The start-up save of an unchanged state and the exit backup leave it alone.
-    EXPECT_EQ(p.Save(), 0);
-    EXPECT_EQ(p.BackupSettings(), 0);
-    EXPECT_EQ(ReadText(CurIni()), garbage);
-    EXPECT_FALSE(plat::PathExists(UserIni().c_str()));
-    // The user changes a setting: now the file is written.
-    p.m_Frequency = 96000;
-    EXPECT_EQ(p.Save(), 1);
-    EXPECT_FALSE(p.IsKeepingUnreadableFile());
-    CAppParameter q;
-    EXPECT_EQ(Load(q), 1);
-    EXPECT_EQ(q.m_Frequency, 96000);
-}
-
-TEST_F(Settings, UnparsableFileFallsBackOnPerUserCopy) {
-    WriteText(CurIni(), "not xml at all");
-    WriteText(UserIni(), Doc("<config><frequency>32000</frequency></config>"));
-    CAppParameter p;
-    EXPECT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_Frequency, 32000);
-    EXPECT_EQ(p.Save(), 0);
-    EXPECT_EQ(ReadText(CurIni()), "not xml at all");
-}
-
-TEST_F(Settings, MissingFileIsRestoredFromPerUserCopy) {
-    const std::string copy = Doc("<config><latency>20</latency><wave_path>/rec</wave_path></config>");
-    WriteText(UserIni(), copy);
-    CAppParameter p;
-    EXPECT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_Latency, 20);
-    EXPECT_EQ(p.m_WavePath.Str(), "/rec");
-    EXPECT_EQ(ReadText(p.m_IniFile.Str()), copy);
-
-    // A damaged copy is neither applied nor copied back.
-    ASSERT_TRUE(plat::RemoveFile(p.m_IniFile.Str().c_str()));
-    WriteText(UserIni(), "\x01\x02garbage");
-    CAppParameter q;
-    EXPECT_EQ(Load(q), 0);
-    EXPECT_FALSE(plat::PathExists(q.m_IniFile.Str().c_str()));
-}
-
-TEST_F(Settings, BackupCopiesIntoPerUserFolder) {
-    CAppParameter p;
-    Prepare(p);
-    p.m_BoostLevel = 12;
-    ASSERT_EQ(p.Save(), 1);
-    EXPECT_EQ(p.BackupSettings(), 1);
-    EXPECT_EQ(ReadText(UserIni()), ReadText(p.m_IniFile.Str()));
-    p.m_UserFolder = "";
-    EXPECT_EQ(p.BackupSettings(), 0);
+    const std::string copy = Doc("<config><frequency>32000</frequency><wave_path>/rec</wave_path></config>");
+    const struct {
+        const char *cur, *user; // null: no such file
+        int loaded;
+        int frequency;
+    } cases[] = {
+        {garbage.c_str(), nullptr, 0, 48000},
+        {garbage.c_str(), copy.c_str(), 1, 32000},
+        {nullptr, copy.c_str(), 1, 32000},
+        {nullptr, "\x01\x02garbage", 0, 48000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cur ? "unparsable" : "missing");
+        plat::RemoveFile(CurIni().c_str());
+        plat::RemoveFile(AppIni().c_str());
+        plat::RemoveFile(UserIni().c_str());
+        if (c.cur) WriteText(CurIni(), c.cur);
+        if (c.user) WriteText(UserIni(), c.user);
+        CAppParameter p;
+        EXPECT_EQ(Load(p), c.loaded);
+        EXPECT_EQ(p.m_Frequency, c.frequency);
+        EXPECT_EQ(p.IsKeepingUnreadableFile(), c.cur != nullptr);
+        if (!c.cur) {
+            // A good copy is written back in place of the missing file; a damaged one is not.
+            EXPECT_EQ(ReadText(p.m_IniFile.Str()), c.loaded ? copy : "");
+            EXPECT_EQ(p.m_WavePath.Str(), c.loaded ? "/rec" : "");
+            continue;
+        }
+        if (!c.loaded) ExpectStartupValues(p);
+        // The start-up save of an unchanged state and the exit backup leave it alone.
+        EXPECT_EQ(p.Save(), 0);
+        EXPECT_EQ(p.BackupSettings(), 0);
+        EXPECT_EQ(ReadText(CurIni()), c.cur);
+        EXPECT_EQ(ReadText(UserIni()), c.user ? c.user : "");
+        // The user changes a setting: now the file is written.
+        p.m_Frequency = 96000;
+        EXPECT_EQ(p.Save(), 1);
+        EXPECT_FALSE(p.IsKeepingUnreadableFile());
+        CAppParameter q;
+        EXPECT_EQ(Load(q), 1);
+        EXPECT_EQ(q.m_Frequency, 96000);
+    }
 }
 
 TEST_F(Settings, FailedSaveLeavesTheOldFile) {
@@ -397,19 +351,6 @@ TEST_F(Settings, FailedSaveLeavesTheOldFile) {
 #endif
 }
 
-#ifndef _WIN32
-
-TEST_F(Settings, InitialiseCreatesThePerUserFolder) {
-    CAppParameter p;
-    p.m_CurrentPath = CString(m_Cur);
-    p.m_AppPath = CString(m_App);
-    p.Initialise();
-    std::string expected = m_Xdg + "/Vexalabs/sonvel";
-    EXPECT_EQ(p.m_UserFolder.Str(), expected);
-    EXPECT_TRUE(plat::IsDirectory(expected.c_str()));
-}
-#endif
-
 TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
     // Cut off in the middle of <monitor>: the keys before it count, the rest
     // keep their values instead of taking the missing-key values.
@@ -426,12 +367,6 @@ TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
     EXPECT_EQ(p.m_RecFileChannel, 1);
     EXPECT_EQ(p.m_LanguageSetting, -1);
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
-    // The same keys in an intact file: the absent ones take their missing-key values.
-    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
-    EXPECT_EQ(p.Load(), 1);
-    EXPECT_EQ(p.m_RecFileChannel, 0);
-    EXPECT_EQ(p.m_Latency, 50);
-    EXPECT_EQ(p.m_Monitor, 0);
 }
 
 } // namespace

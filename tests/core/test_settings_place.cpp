@@ -50,28 +50,6 @@ TEST(SettingsPlace, CurrentFolderThenProgramFolderThenPerUserFolder) {
     }
 }
 
-TEST(SettingsPlace, WritableFolderProbeLeavesNothingBehind) {
-    const std::string dir = plat::JoinPath(plat::TempDirectory(), "sonvel_place_probe");
-    plat::MakeDirectories(dir.c_str());
-    EXPECT_TRUE(plat::IsWritableDirectory(dir));
-    EXPECT_FALSE(plat::PathExists(plat::JoinPath(dir, "~sonvel_probe0.tmp").c_str()));
-    EXPECT_FALSE(plat::IsWritableDirectory(plat::JoinPath(dir, "missing")));
-    EXPECT_FALSE(plat::IsWritableDirectory(""));
-    // A probe name left over by a crash is not touched; the next name is used.
-    const std::string leftOver = plat::JoinPath(dir, "~sonvel_probe0.tmp");
-    plat::FileHandle h = plat::FileCreate(leftOver.c_str(), true);
-    ASSERT_NE(h, nullptr);
-    plat::FileWrite(h, "keep", 4);
-    plat::FileClose(h);
-    EXPECT_TRUE(plat::IsWritableDirectory(dir));
-    EXPECT_EQ(plat::PathFileSize(leftOver.c_str()), 4);
-    plat::RemoveFile(leftOver.c_str());
-}
-
-} // namespace
-
-namespace {
-
 TEST(SettingsPlace, RecordFolderIsTheSettingOrTheWritableCurrentFolder) {
     CAppParameter p;
     p.m_WavePath = "C:\\takes";
