@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
+#include <xmmintrin.h>
 
 namespace mp3 {
 namespace {
@@ -21,7 +23,7 @@ struct SynthTables {
     float windowLong[4][36]; // by block type; type 2 unused here
     float windowShort[12];
     float dctScale[33][16]; // [n][k]: 1 / (2 cos(pi (2k+1) / 2n)) for the n-point DCT split
-    float window[512];
+    alignas(16) float window[512];
 
     SynthTables() {
         static const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
@@ -198,42 +200,72 @@ void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset,
     // -X[i-48] beyond. All 18 slots are transformed at once.
     Lanes x[32];
     Dct<32>(t, in, x);
+    // Turned so that each slot's 32 values lie side by side (4 x 4 blocks).
+    alignas(16) float xt[kLanes][32];
+    for (int k0 = 0; k0 < 32; k0 += 4) {
+        for (int l0 = 0; l0 < kLanes; l0 += 4) {
+            __m128 r0 = _mm_loadu_ps(&x[k0][l0]), r1 = _mm_loadu_ps(&x[k0 + 1][l0]);
+            __m128 r2 = _mm_loadu_ps(&x[k0 + 2][l0]), r3 = _mm_loadu_ps(&x[k0 + 3][l0]);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_store_ps(&xt[l0][k0], r0);
+            _mm_store_ps(&xt[l0 + 1][k0], r1);
+            _mm_store_ps(&xt[l0 + 2][k0], r2);
+            _mm_store_ps(&xt[l0 + 3][k0], r3);
+        }
+    }
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 scale = _mm_set1_ps(32767.0f);
+    const __m128 hi = _mm_set1_ps(32767.0f), lo = _mm_set1_ps(-32767.0f);
     for (int slot = 0; slot < 18; ++slot) {
         const uint32_t off = (*offset + 1024 - 64) & 1023;
         *offset = off;
         // The history is kept twice, 1024 values apart, so that the window
         // reads below never wrap.
         float* v = buffer + off;
-        for (int i = 0; i < 16; ++i)
-            v[i] = x[i + 16][slot];
+        const float* xs = xt[slot];
+        for (int i = 0; i < 16; i += 4)
+            _mm_storeu_ps(v + i, _mm_load_ps(xs + 16 + i));
         v[16] = 0.0f;
-        for (int i = 17; i < 48; ++i)
-            v[i] = -x[48 - i][slot];
-        for (int i = 48; i < 64; ++i)
-            v[i] = -x[i - 48][slot];
+        // v[17..48] = -X[31..0] (reversed four at a time); v[48] is rewritten below with the same value.
+        for (int i = 0; i < 32; i += 4) {
+            const __m128 r = _mm_shuffle_ps(_mm_load_ps(xs + 28 - i), _mm_load_ps(xs + 28 - i), 0x1B);
+            _mm_storeu_ps(v + 17 + i, _mm_xor_ps(r, sign));
+        }
+        for (int i = 0; i < 16; i += 4)
+            _mm_storeu_ps(v + 48 + i, _mm_xor_ps(_mm_load_ps(xs + i), sign));
         std::memcpy(v + 1024, v, 64 * sizeof(float));
 
-        // Sixteen window taps per output, in blocks of 8 outputs kept in registers.
-        int32_t samples[32];
-        for (int j0 = 0; j0 < 32; j0 += 8) {
-            float acc[8] = {};
-#pragma GCC unroll 8
-            for (int i = 0; i < 8; ++i) {
-                const float* a = buffer + off + 128 * i + j0;
-                const float* b = a + 96;
-                const float* wa = t.window + 64 * i + j0;
-                const float* wb = wa + 32;
-                for (int j = 0; j < 8; ++j)
-                    acc[j] += a[j] * wa[j] + b[j] * wb[j];
-            }
+        // Sixteen window taps per output, all 32 outputs in registers at once;
+        // each output adds its taps in the same order as one at a time would.
+        __m128 acc[8];
+        for (int j = 0; j < 8; ++j)
+            acc[j] = _mm_setzero_ps();
+        for (int i = 0; i < 8; ++i) {
+            const float* a = buffer + off + 128 * i;
+            const float* b = a + 96;
+            const float* wa = t.window + 64 * i;
+            const float* wb = wa + 32;
             for (int j = 0; j < 8; ++j) {
-                const float sample = std::min(std::max(acc[j] * 32767.0f, -32767.0f), 32767.0f);
-                samples[j0 + j] = static_cast<int32_t>(sample); // truncated toward zero
+                const __m128 pa = _mm_mul_ps(_mm_loadu_ps(a + 4 * j), _mm_load_ps(wa + 4 * j));
+                const __m128 pb = _mm_mul_ps(_mm_loadu_ps(b + 4 * j), _mm_load_ps(wb + 4 * j));
+                acc[j] = _mm_add_ps(acc[j], _mm_add_ps(pa, pb));
             }
         }
+        // Scaled, limited and truncated toward zero to 16 bits.
+        alignas(16) int16_t samples[32];
+        for (int j = 0; j < 8; j += 2) {
+            const __m128 s0 = _mm_min_ps(_mm_max_ps(_mm_mul_ps(acc[j], scale), lo), hi);
+            const __m128 s1 = _mm_min_ps(_mm_max_ps(_mm_mul_ps(acc[j + 1], scale), lo), hi);
+            _mm_store_si128(reinterpret_cast<__m128i*>(samples + 4 * j),
+                            _mm_packs_epi32(_mm_cvttps_epi32(s0), _mm_cvttps_epi32(s1)));
+        }
         int16_t* o = pcm + slot * 32 * stride;
-        for (int j = 0; j < 32; ++j)
-            o[j * stride] = static_cast<int16_t>(samples[j]);
+        if (stride == 1) {
+            std::memcpy(o, samples, sizeof samples);
+        } else {
+            for (int j = 0; j < 32; ++j)
+                o[j * stride] = samples[j];
+        }
     }
 }
 
