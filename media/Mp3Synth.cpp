@@ -192,8 +192,7 @@ void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint3
     }
 }
 
-void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm,
-                        uint32_t stride) {
+void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm) {
     const SynthTables& t = Tables();
     // V[i] = sum_k cos((16 + i)(2k + 1) pi / 64) S[k] comes from the 32-point
     // DCT-II X of S: X[i+16] for i < 16, 0 at 16, -X[48-i] up to 47 and
@@ -238,6 +237,7 @@ void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset,
         // Sixteen window taps per output, all 32 outputs in registers at once;
         // each output adds its taps in the same order as one at a time would.
         __m128 acc[8];
+#pragma GCC unroll 8
         for (int j = 0; j < 8; ++j)
             acc[j] = _mm_setzero_ps();
         for (int i = 0; i < 8; ++i) {
@@ -245,6 +245,7 @@ void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset,
             const float* b = a + 96;
             const float* wa = t.window + 64 * i;
             const float* wb = wa + 32;
+#pragma GCC unroll 8
             for (int j = 0; j < 8; ++j) {
                 const __m128 pa = _mm_mul_ps(_mm_loadu_ps(a + 4 * j), _mm_load_ps(wa + 4 * j));
                 const __m128 pb = _mm_mul_ps(_mm_loadu_ps(b + 4 * j), _mm_load_ps(wb + 4 * j));
@@ -252,19 +253,13 @@ void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset,
             }
         }
         // Scaled, limited and truncated toward zero to 16 bits.
-        alignas(16) int16_t samples[32];
+        int16_t* o = pcm + slot * 32;
+#pragma GCC unroll 4
         for (int j = 0; j < 8; j += 2) {
             const __m128 s0 = _mm_min_ps(_mm_max_ps(_mm_mul_ps(acc[j], scale), lo), hi);
             const __m128 s1 = _mm_min_ps(_mm_max_ps(_mm_mul_ps(acc[j + 1], scale), lo), hi);
-            _mm_store_si128(reinterpret_cast<__m128i*>(samples + 4 * j),
-                            _mm_packs_epi32(_mm_cvttps_epi32(s0), _mm_cvttps_epi32(s1)));
-        }
-        int16_t* o = pcm + slot * 32 * stride;
-        if (stride == 1) {
-            std::memcpy(o, samples, sizeof samples);
-        } else {
-            for (int j = 0; j < 32; ++j)
-                o[j * stride] = samples[j];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 4 * j),
+                             _mm_packs_epi32(_mm_cvttps_epi32(s0), _mm_cvttps_epi32(s1)));
         }
     }
 }
