@@ -16,9 +16,11 @@ constexpr double kPi = 3.14159265358979323846;
 
 struct SynthTables {
     float aliasCs[8], aliasCa[8];
-    // [k][r]: input k's weight in output r, r = 0-8 giving outputs 0-8 and
-    // r = 9-17 outputs 18-26 of the long IMDCT; zero-padded to 24.
-    float imdctHalf[18][24];
+    // [block type][k][c]: input k's weight in windowed output c of the long
+    // IMDCT, c = 0-17 the half added to the overlap, 20-37 the half kept for
+    // the next granule; columns 18, 19, 38, 39 are zero padding (rows of 20).
+    // Type 2 is unused here.
+    alignas(16) float imdctWindowed[4][18][40];
     float imdctShort[12][6];
     float windowLong[4][36]; // by block type; type 2 unused here
     float windowShort[12];
@@ -31,12 +33,6 @@ struct SynthTables {
             const double sq = std::sqrt(1.0 + c[i] * c[i]);
             aliasCs[i] = float(1.0 / sq);
             aliasCa[i] = float(c[i] / sq);
-        }
-        for (int k = 0; k < 18; ++k) {
-            for (int r = 0; r < 24; ++r) {
-                const int i = r < 9 ? r : r + 9;
-                imdctHalf[k][r] = r < 18 ? float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1))) : 0.0f;
-            }
         }
         for (int i = 0; i < 12; ++i)
             for (int k = 0; k < 6; ++k)
@@ -58,6 +54,19 @@ struct SynthTables {
         }
         for (int i = 0; i < 12; ++i)
             windowShort[i] = float(std::sin(kPi / 12 * (i + 0.5)));
+        // x[i] = sum_k X[k] cos(pi / 72 (2i + 1 + 18)(2k + 1)), i = 0..35, times the window.
+        for (int type = 0; type < 4; ++type) {
+            for (int k = 0; k < 18; ++k) {
+                for (int c = 0; c < 40; ++c) {
+                    const int i = c < 18 ? c : c - 2;
+                    const bool pad = c == 18 || c == 19 || c >= 38;
+                    imdctWindowed[type][k][c] =
+                        pad ? 0.0f
+                            : float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1)) *
+                                    windowLong[type][i]);
+                }
+            }
+        }
         for (int n = 1; n <= 32; n *= 2)
             for (int k = 0; k < n / 2; ++k)
                 dctScale[n][k] = float(0.5 / std::cos(kPi * (2 * k + 1) / (2.0 * n)));
@@ -71,34 +80,25 @@ const SynthTables& Tables() {
     return tables;
 }
 
-// The 36 outputs of an 18-point IMDCT have x[17-i] = -x[i] and
-// x[53-i] = x[i]: only 18 of them are computed.
-void ImdctLong(const SynthTables& t, const float* in, const float* window, float* overlap, float* out) {
-    // Column-wise, over a row padded to 24, in blocks of 8 outputs that stay
-    // in registers while the 18 inputs go by.
-    float half[24];
-    for (int r0 = 0; r0 < 24; r0 += 8) {
-        float acc[8] = {};
+// The long IMDCT with its window folded into the coefficients: 36 outputs
+// from 18 inputs, held as ten vectors of four while the inputs go by. `flip`
+// negates the odd time slots (frequency inversion of the odd subbands).
+void ImdctLong(const float (*table)[40], const float* in, float* overlap, float* out, __m128 flip) {
+    __m128 acc[10];
+#pragma GCC unroll 10
+    for (int c = 0; c < 10; ++c)
+        acc[c] = _mm_setzero_ps();
 #pragma GCC unroll 18
-        for (int k = 0; k < 18; ++k) {
-            const float x = in[k];
-            const float* c = t.imdctHalf[k] + r0;
-            for (int r = 0; r < 8; ++r)
-                acc[r] += x * c[r];
-        }
-        for (int r = 0; r < 8; ++r)
-            half[r0 + r] = acc[r];
+    for (int k = 0; k < 18; ++k) {
+        const __m128 x = _mm_set1_ps(in[k]);
+#pragma GCC unroll 10
+        for (int c = 0; c < 10; ++c)
+            acc[c] = _mm_add_ps(acc[c], _mm_mul_ps(x, _mm_load_ps(table[k] + 4 * c)));
     }
-    float z[36];
-    for (int i = 0; i < 9; ++i) {
-        z[i] = half[i];
-        z[17 - i] = -half[i];
-        z[18 + i] = half[9 + i];
-        z[35 - i] = half[9 + i];
-    }
-    for (int i = 0; i < 18; ++i) {
-        out[i] = z[i] * window[i] + overlap[i];
-        overlap[i] = z[i + 18] * window[i + 18];
+#pragma GCC unroll 5
+    for (int c = 0; c < 5; ++c) {
+        _mm_storeu_ps(out + 4 * c, _mm_xor_ps(_mm_add_ps(acc[c], _mm_loadu_ps(overlap + 4 * c)), flip));
+        _mm_storeu_ps(overlap + 4 * c, acc[5 + c]);
     }
 }
 
@@ -151,7 +151,7 @@ void ImdctShort(const SynthTables& t, const float* in, float* overlap, float* ou
 
 } // namespace
 
-void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
+void HybridSynthesis(float* xr, float overlap[32][20], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
                      float out[32][20]) {
     const SynthTables& t = Tables();
     const bool shortBlocks = blockType == 2;
@@ -168,27 +168,27 @@ void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint3
             hi[i] = bd * t.aliasCs[i] + bu * t.aliasCa[i];
         }
     }
+    const __m128 none = _mm_setzero_ps();
+    const __m128 odd = _mm_castsi128_ps(_mm_set_epi32(int(0x80000000), 0, int(0x80000000), 0));
     for (uint32_t sb = 0; sb < 32; ++sb) {
-        float slot[18];
+        const __m128 flip = (sb & 1) ? odd : none;
         if (sb >= active) {
-            for (int i = 0; i < 18; ++i) {
-                slot[i] = overlap[sb][i];
-                overlap[sb][i] = 0.0f;
+            for (int c = 0; c < 20; c += 4) {
+                _mm_storeu_ps(out[sb] + c, _mm_xor_ps(_mm_loadu_ps(overlap[sb] + c), flip));
+                _mm_storeu_ps(overlap[sb] + c, none);
             }
         } else if (shortBlocks && !(mixed && sb < 2)) {
+            float slot[20];
             ImdctShort(t, xr + 18 * sb, overlap[sb], slot);
+            slot[18] = slot[19] = 0.0f;
+            for (int c = 0; c < 20; c += 4)
+                _mm_storeu_ps(out[sb] + c, _mm_xor_ps(_mm_loadu_ps(slot + c), flip));
         } else {
             // The two lowest subbands of a mixed block take the normal window,
             // whatever the block type.
             const uint32_t window = (shortBlocks || (mixed && sb < 2)) ? 0 : blockType;
-            ImdctLong(t, xr + 18 * sb, t.windowLong[window], overlap[sb], slot);
+            ImdctLong(t.imdctWindowed[window], xr + 18 * sb, overlap[sb], out[sb], flip);
         }
-        if (sb & 1)
-            for (int i = 1; i < 18; i += 2)
-                slot[i] = -slot[i];
-        for (int i = 0; i < 18; ++i)
-            out[sb][i] = slot[i];
-        out[sb][18] = out[sb][19] = 0.0f;
     }
 }
 
