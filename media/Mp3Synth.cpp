@@ -124,11 +124,15 @@ template <int N> void Dct(const SynthTables& t, const Lanes* in, Lanes* out) {
         }
         Dct<N / 2>(t, a, ea);
         Dct<N / 2>(t, b, eb);
-        for (int m = 0; m < N / 2; ++m) {
+        for (int m = 0; m + 1 < N / 2; ++m) {
             for (int l = 0; l < kLanes; ++l) {
                 out[2 * m][l] = ea[m][l];
-                out[2 * m + 1][l] = eb[m][l] + (m + 1 < N / 2 ? eb[m + 1][l] : 0.0f);
+                out[2 * m + 1][l] = eb[m][l] + eb[m + 1][l];
             }
+        }
+        for (int l = 0; l < kLanes; ++l) {
+            out[N - 2][l] = ea[N / 2 - 1][l];
+            out[N - 1][l] = eb[N / 2 - 1][l];
         }
     }
 }
