@@ -162,15 +162,21 @@ void HybridSynthesis(float* xr, float overlap[32][20], uint32_t blockType, uint3
     // Alias reduction spreads the last coded subband into the next one.
     const uint32_t active = std::min(32u, (nonzero + 17) / 18 + 1);
     const uint32_t aliasLimit = shortBlocks ? (mixed ? 2 : 0) : active;
+    // Eight butterflies across each subband boundary, four at a time: the
+    // lines below the boundary are taken in reverse order.
+    const __m128 cs0 = _mm_loadu_ps(t.aliasCs), cs1 = _mm_loadu_ps(t.aliasCs + 4);
+    const __m128 ca0 = _mm_loadu_ps(t.aliasCa), ca1 = _mm_loadu_ps(t.aliasCa + 4);
     for (uint32_t sb = 1; sb < aliasLimit; ++sb) {
-        float* lo = xr + 18 * sb - 1;
-        float* hi = xr + 18 * sb;
-        for (int i = 0; i < 8; ++i) {
-            const float bu = lo[-i];
-            const float bd = hi[i];
-            lo[-i] = bu * t.aliasCs[i] - bd * t.aliasCa[i];
-            hi[i] = bd * t.aliasCs[i] + bu * t.aliasCa[i];
-        }
+        float* edge = xr + 18 * sb;
+        const __m128 bu0 = _mm_shuffle_ps(_mm_loadu_ps(edge - 4), _mm_loadu_ps(edge - 4), 0x1B);
+        const __m128 bu1 = _mm_shuffle_ps(_mm_loadu_ps(edge - 8), _mm_loadu_ps(edge - 8), 0x1B);
+        const __m128 bd0 = _mm_loadu_ps(edge), bd1 = _mm_loadu_ps(edge + 4);
+        const __m128 lo0 = _mm_sub_ps(_mm_mul_ps(bu0, cs0), _mm_mul_ps(bd0, ca0));
+        const __m128 lo1 = _mm_sub_ps(_mm_mul_ps(bu1, cs1), _mm_mul_ps(bd1, ca1));
+        _mm_storeu_ps(edge, _mm_add_ps(_mm_mul_ps(bd0, cs0), _mm_mul_ps(bu0, ca0)));
+        _mm_storeu_ps(edge + 4, _mm_add_ps(_mm_mul_ps(bd1, cs1), _mm_mul_ps(bu1, ca1)));
+        _mm_storeu_ps(edge - 4, _mm_shuffle_ps(lo0, lo0, 0x1B));
+        _mm_storeu_ps(edge - 8, _mm_shuffle_ps(lo1, lo1, 0x1B));
     }
     const __m128 none = _mm_setzero_ps();
     const __m128 odd = _mm_castsi128_ps(_mm_set_epi32(int(0x80000000), 0, int(0x80000000), 0));
