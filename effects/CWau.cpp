@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <new>
 
 // One rate's coefficients by LFO position, NaN until first computed. Atomic
 // (relaxed: plain loads and stores on x86-64) because chains on two threads
@@ -29,7 +30,12 @@ std::shared_ptr<WauSweep> SweepFor(int32_t rate) {
     std::weak_ptr<WauSweep>& slot = sweeps[rate];
     std::shared_ptr<WauSweep> sweep = slot.lock();
     if (!sweep) {
-        sweep = std::make_shared<WauSweep>(static_cast<size_t>(rate) * 10);
+        // Without the memory the coefficients are simply computed every time.
+        try {
+            sweep = std::make_shared<WauSweep>(static_cast<size_t>(rate) * 10);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
         slot = sweep;
     }
     return sweep;
