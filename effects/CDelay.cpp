@@ -23,6 +23,21 @@ void CDelay::SetParams(const int32_t* values, int32_t sampleRate) {
 }
 
 void CDelay::Process(double* x, int32_t n) {
+    if (n > 0 && static_cast<uint32_t>(m_Delay) + static_cast<uint32_t>(n) <= LENGTH) {
+        // The whole block into the line, then the block D samples back out of
+        // it: nothing it reads is overwritten first, so this is the
+        // sample-by-sample loop below as two copies.
+        const uint32_t count = static_cast<uint32_t>(n);
+        const uint32_t first = std::min(count, LENGTH - m_Write);
+        std::copy(x, x + first, m_Line + m_Write);
+        std::copy(x + first, x + count, m_Line);
+        const uint32_t from = fx::Behind(m_Write, m_Delay, MASK);
+        const uint32_t head = std::min(count, LENGTH - from);
+        std::copy(m_Line + from, m_Line + from + head, x);
+        std::copy(m_Line, m_Line + (count - head), x + head);
+        m_Write = (m_Write + count) & MASK;
+        return;
+    }
     for (int32_t i = 0; i < n; ++i) {
         m_Line[m_Write] = x[i];
         x[i] = m_Line[fx::Behind(m_Write, m_Delay, MASK)];

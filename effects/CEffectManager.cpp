@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <emmintrin.h>
 #include <new>
 
 CEffectManager* g_pEffectManager = nullptr;
@@ -25,6 +26,50 @@ inline int16_t ToSample(double v) {
     return static_cast<int16_t>(static_cast<int32_t>(s));
 }
 
+// ToSample on two values at once, the same steps in vector form: minpd and
+// maxpd answer exactly like the comparisons above once NaN is gone.
+inline __m128i ToSamples(__m128d v) {
+    __m128d s = _mm_mul_pd(v, _mm_set1_pd(32768.0));
+    s = _mm_and_pd(s, _mm_cmpord_pd(s, s));
+    s = _mm_max_pd(_mm_min_pd(s, _mm_set1_pd(32767.0)), _mm_set1_pd(-32768.0));
+    return _mm_cvttpd_epi32(s); // two int32 in the low half
+}
+
+// Interleaved stereo into two planes of doubles (s / 32768, exact), four
+// frames at a time; returns how many frames it did.
+int32_t SplitStereo(const int16_t* in, double* left, double* right, int32_t frames) {
+    const __m128d scale = _mm_set1_pd(1.0 / 32768.0);
+    int32_t f = 0;
+    for (; f + 4 <= frames; f += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * f)); // L0 R0 .. L3 R3
+        const __m128i wide0 = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);              // L0 R0 L1 R1
+        const __m128i wide1 = _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);              // L2 R2 L3 R3
+        const __m128i l = _mm_unpacklo_epi64(_mm_shuffle_epi32(wide0, 0x08), _mm_shuffle_epi32(wide1, 0x08));
+        const __m128i r = _mm_unpacklo_epi64(_mm_shuffle_epi32(wide0, 0x0D), _mm_shuffle_epi32(wide1, 0x0D));
+        _mm_storeu_pd(left + f, _mm_mul_pd(_mm_cvtepi32_pd(l), scale));
+        _mm_storeu_pd(left + f + 2, _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(l, 8)), scale));
+        _mm_storeu_pd(right + f, _mm_mul_pd(_mm_cvtepi32_pd(r), scale));
+        _mm_storeu_pd(right + f + 2, _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(r, 8)), scale));
+    }
+    return f;
+}
+
+// Two planes back to interleaved 16-bit samples, four frames at a time;
+// returns how many frames it did.
+int32_t MergeStereo(const double* left, const double* right, int16_t* out, int32_t frames) {
+    int32_t f = 0;
+    for (; f + 4 <= frames; f += 4) {
+        const __m128i l =
+            _mm_unpacklo_epi64(ToSamples(_mm_loadu_pd(left + f)), ToSamples(_mm_loadu_pd(left + f + 2)));
+        const __m128i r =
+            _mm_unpacklo_epi64(ToSamples(_mm_loadu_pd(right + f)), ToSamples(_mm_loadu_pd(right + f + 2)));
+        // In range already, so the saturating pack only narrows.
+        const __m128i packed = _mm_packs_epi32(l, r);                                  // L0..L3 R0..R3
+        const __m128i frames4 = _mm_unpacklo_epi16(packed, _mm_srli_si128(packed, 8)); // L0 R0 .. L3 R3
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * f), frames4);
+    }
+    return f;
+}
 } // namespace
 
 CEffectManager::CEffectManager() = default;
@@ -218,7 +263,7 @@ int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
             } else {
                 double* left = m_Work[0];
                 double* right = m_Work[1];
-                for (int32_t f = 0; f < frames; ++f) {
+                for (int32_t f = SplitStereo(samples, left, right, frames); f < frames; ++f) {
                     left[f] = samples[2 * f] * (1.0 / 32768.0);
                     right[f] = samples[2 * f + 1] * (1.0 / 32768.0);
                 }
@@ -241,7 +286,7 @@ int32_t CEffectManager::ProcessChain(const int16_t* samples, int32_t count) {
             } else {
                 const double* left = m_Work[0];
                 const double* right = m_Work[1];
-                for (int32_t f = 0; f < frames; ++f) {
+                for (int32_t f = MergeStereo(left, right, m_Result, frames); f < frames; ++f) {
                     m_Result[2 * f] = ToSample(left[f]);
                     m_Result[2 * f + 1] = ToSample(right[f]);
                 }

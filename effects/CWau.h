@@ -4,6 +4,10 @@
 #include "effects/CBaseEffect.h"
 #include "effects/EffectMath.h"
 
+#include <memory>
+
+struct WauSweep;
+
 class CWau : public CBaseEffect {
   public:
     CWau();
@@ -19,11 +23,16 @@ class CWau : public CBaseEffect {
 
   private:
     void Restart();
+    // The section's coefficient once the LFO has reached `counter`.
+    double Sweep(int32_t counter);
 
     fx::AllpassSection m_Section;
-    double m_Centre = 1000.0 / 48000.0; // current centre, a fraction of the rate
-    double m_Depth = 800.0;             // Hz
-    double m_LfoRate = 1.0;             // Hz
+    double m_Depth = 800.0; // Hz
+    double m_LfoRate = 1.0; // Hz
     int32_t m_Rate = 48000;
     int32_t m_Counter = 0;
+    // The sweep repeats every ten seconds and depends on nothing but the rate,
+    // so its coefficients are kept once computed, shared by every WAU at that
+    // rate (up to 96 kHz; above, they are computed each time).
+    std::shared_ptr<WauSweep> m_Sweep;
 };

@@ -2,7 +2,7 @@
 // window. The output lags the input by 32 samples.
 //
 // Only the last 64 inputs matter to a 65-tap filter, so that is all the history
-// kept. A block is filtered in chunks: for each tap, every output of the chunk
+// kept. A block is filtered in chunks: for each tap, every output of a group
 // takes its product in turn. Each output still adds its products in tap order
 // 0..64 starting from 0.0 (the same sum, bit for bit, as one sample at a time),
 // but the outputs of a chunk are independent of each other, which lets the
@@ -26,12 +26,11 @@ namespace fx {
 struct FirLine {
     static constexpr int TAPS = 65;
     static constexpr int HISTORY = TAPS - 1;
-    static constexpr int CHUNK = 128;
+    static constexpr int CHUNK = 512; // a 10 ms block at 48 kHz fits in one
 
     double h[TAPS];
     // [0, HISTORY): the last inputs before the chunk, oldest first; then the chunk.
     double line[HISTORY + CHUNK];
-    double acc[CHUNK];
     int32_t fs = 48000;
 
     void Clear() { std::fill(line, line + HISTORY + CHUNK, 0.0); }
@@ -53,17 +52,8 @@ struct FirLine {
         while (n > 0) {
             const int c = n < CHUNK ? static_cast<int>(n) : CHUNK;
             std::copy(x, x + c, line + HISTORY);
-#if FIR_HAVE_AVX
-            if (c == CHUNK && HasAvx()) {
-                FilterAvx();
-            } else
-#endif
-                if (c == CHUNK) {
-                Filter<CHUNK>();
-            } else {
-                FilterSome(c);
-            }
-            std::copy(acc, acc + c, x);
+            // The inputs are in the line now, so the outputs may overwrite x.
+            Filter(x, c);
             // Keep the newest HISTORY inputs for the next chunk.
             std::copy(line + c, line + c + HISTORY, line);
             x += c;
@@ -99,23 +89,35 @@ struct FirLine {
             a6 += hk * x6;                                                                                   \
             a7 += hk * x7;                                                                                   \
         }                                                                                                    \
-        std::memcpy(acc + i + 0 * LANES, &a0, sizeof(Vec));                                                  \
-        std::memcpy(acc + i + 1 * LANES, &a1, sizeof(Vec));                                                  \
-        std::memcpy(acc + i + 2 * LANES, &a2, sizeof(Vec));                                                  \
-        std::memcpy(acc + i + 3 * LANES, &a3, sizeof(Vec));                                                  \
-        std::memcpy(acc + i + 4 * LANES, &a4, sizeof(Vec));                                                  \
-        std::memcpy(acc + i + 5 * LANES, &a5, sizeof(Vec));                                                  \
-        std::memcpy(acc + i + 6 * LANES, &a6, sizeof(Vec));                                                  \
-        std::memcpy(acc + i + 7 * LANES, &a7, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 0 * LANES, &a0, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 1 * LANES, &a1, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 2 * LANES, &a2, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 3 * LANES, &a3, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 4 * LANES, &a4, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 5 * LANES, &a5, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 6 * LANES, &a6, sizeof(Vec));                                                  \
+        std::memcpy(out + i + 7 * LANES, &a7, sizeof(Vec));                                                  \
     }
 
     // Two doubles side by side (the compilers' generic vector extension, SSE2 on x86-64).
     typedef double Pair __attribute__((vector_size(16)));
 
-    template <int C> void Filter() {
-        static_assert(C % 16 == 0, "whole groups");
-        for (int i = 0; i < C; i += 16)
+    // Outputs 0..c-1 of the chunk: groups as wide as the processor allows, then
+    // narrower ones, then single outputs (the same sums one at a time), so an
+    // uneven block never falls back to the slow path for more than 15 outputs.
+    void Filter(double* out, int c) {
+        int i = 0;
+#if FIR_HAVE_AVX
+        if (HasAvx()) i = FilterAvx(out, c);
+#endif
+        for (; i + 16 <= c; i += 16)
             SONVEL_FIR_GROUP(Pair, 2, (Pair{h[k], h[k]}))
+        for (; i < c; ++i) {
+            double a = 0.0;
+            for (int k = 0; k < TAPS; ++k)
+                a += h[k] * line[HISTORY - k + i];
+            out[i] = a;
+        }
     }
 
 #if FIR_HAVE_AVX
@@ -125,24 +127,16 @@ struct FirLine {
     }
     // The same sums four outputs wide where the processor has AVX. Plain
     // multiplies and adds (no fused multiply-add), so every output is the same
-    // double as on the two-wide path.
+    // double as on the two-wide path. Returns how many outputs it made.
     typedef double Quad __attribute__((vector_size(32)));
-    __attribute__((target("avx"))) void FilterAvx() {
-        for (int i = 0; i < CHUNK; i += 32)
+    __attribute__((target("avx"))) int FilterAvx(double* out, int c) {
+        int i = 0;
+        for (; i + 32 <= c; i += 32)
             SONVEL_FIR_GROUP(Quad, 4, (Quad{h[k], h[k], h[k], h[k]}))
+        return i;
     }
 #endif
 #undef SONVEL_FIR_GROUP
-    void FilterSome(int c) {
-        for (int i = 0; i < c; ++i)
-            acc[i] = 0.0;
-        for (int k = 0; k < TAPS; ++k) {
-            const double hk = h[k];
-            const double* in = line + HISTORY - k;
-            for (int i = 0; i < c; ++i)
-                acc[i] += hk * in[i];
-        }
-    }
 };
 
 } // namespace fx

@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
 
 using namespace mp3;
 
@@ -495,6 +496,8 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
 
         int16_t* pcm = s->pcm + gr * 576 * outCh;
         int16_t mixRight[576];
+        // Two-channel output is made one channel at a time and interleaved after.
+        alignas(16) int16_t planes[2][576];
         for (uint32_t ch = 0; ch < channels; ++ch) {
             const Mp3GranuleInfo& g = s->side.gr[gr][ch];
             uint32_t nz = s->nonzero[ch];
@@ -509,19 +512,25 @@ void DecodeFrame(Mp3DecoderState* s, const Mp3FrameInfo& fi) {
             HybridSynthesis(s->samples[ch], s->overlap[ch], g.windowSwitching ? g.blockType : 0, g.mixedBlock,
                             nz, slots);
             if (outCh == 2) {
-                PolyphaseSynthesis(slots, s->synthBuffer[ch], &s->synthOffset[ch], pcm + ch, 2);
+                PolyphaseSynthesis(slots, s->synthBuffer[ch], &s->synthOffset[ch], planes[ch]);
             } else if (ch == 0) {
-                PolyphaseSynthesis(slots, s->synthBuffer[0], &s->synthOffset[0], pcm, 1);
+                PolyphaseSynthesis(slots, s->synthBuffer[0], &s->synthOffset[0], pcm);
             } else {
                 // A two-channel frame in a single-channel stream: mix down.
-                PolyphaseSynthesis(slots, s->synthBuffer[1], &s->synthOffset[1], mixRight, 1);
+                PolyphaseSynthesis(slots, s->synthBuffer[1], &s->synthOffset[1], mixRight);
                 for (int i = 0; i < 576; ++i)
                     pcm[i] = int16_t((int32_t(pcm[i]) + mixRight[i]) / 2);
             }
         }
-        if (channels == 1 && outCh == 2)
-            for (int i = 0; i < 576; ++i)
-                pcm[2 * i + 1] = pcm[2 * i];
+        if (outCh == 2) {
+            const int16_t* right = channels == 1 ? planes[0] : planes[1];
+            for (int i = 0; i < 576; i += 8) {
+                const __m128i l = _mm_load_si128(reinterpret_cast<const __m128i*>(planes[0] + i));
+                const __m128i r = _mm_load_si128(reinterpret_cast<const __m128i*>(right + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(pcm + 2 * i), _mm_unpacklo_epi16(l, r));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(pcm + 2 * i + 8), _mm_unpackhi_epi16(l, r));
+            }
+        }
     }
     s->pcmFrames = granules * 576;
 }

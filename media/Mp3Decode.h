@@ -84,7 +84,7 @@ struct Mp3DecoderState {
     uint32_t outChannels;  // fixed by the first frame (or preset by the caller): 1 or 2
     uint32_t lastChannels; // channels of the previous frame
 
-    float overlap[2][32][18];
+    float overlap[2][32][20];   // 18 values per subband, padded for vector code
     float synthBuffer[2][2048]; // 1024 values of history, stored twice
     uint32_t synthOffset[2];
 };

@@ -54,10 +54,9 @@ const float* Pow43Table();
 // granule of one channel. `xr` is in subband order (18 values per subband,
 // short blocks already reordered); the result, 32 subbands of 18 time slots
 // (rows padded to 20 with zeros), goes to `out`.
-void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
+void HybridSynthesis(float* xr, float overlap[32][20], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
                      float out[32][20]);
-// Polyphase synthesis of the 18 time slots into `pcm` (every `stride`-th value).
-void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm,
-                        uint32_t stride);
+// Polyphase synthesis of the 18 time slots into `pcm` (576 values of one channel).
+void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm);
 
 } // namespace mp3

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <emmintrin.h>
+#include <xmmintrin.h>
 
 namespace mp3 {
 namespace {
@@ -14,14 +16,16 @@ constexpr double kPi = 3.14159265358979323846;
 
 struct SynthTables {
     float aliasCs[8], aliasCa[8];
-    // [k][r]: input k's weight in output r, r = 0-8 giving outputs 0-8 and
-    // r = 9-17 outputs 18-26 of the long IMDCT; zero-padded to 24.
-    float imdctHalf[18][24];
+    // [block type][k][c]: input k's weight in windowed output c of the long
+    // IMDCT, c = 0-17 the half added to the overlap, 20-37 the half kept for
+    // the next granule; columns 18, 19, 38, 39 are zero padding (rows of 20).
+    // Type 2 is unused here.
+    alignas(16) float imdctWindowed[4][18][40];
     float imdctShort[12][6];
     float windowLong[4][36]; // by block type; type 2 unused here
     float windowShort[12];
     float dctScale[33][16]; // [n][k]: 1 / (2 cos(pi (2k+1) / 2n)) for the n-point DCT split
-    float window[512];
+    alignas(16) float window[512];
 
     SynthTables() {
         static const double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
@@ -29,12 +33,6 @@ struct SynthTables {
             const double sq = std::sqrt(1.0 + c[i] * c[i]);
             aliasCs[i] = float(1.0 / sq);
             aliasCa[i] = float(c[i] / sq);
-        }
-        for (int k = 0; k < 18; ++k) {
-            for (int r = 0; r < 24; ++r) {
-                const int i = r < 9 ? r : r + 9;
-                imdctHalf[k][r] = r < 18 ? float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1))) : 0.0f;
-            }
         }
         for (int i = 0; i < 12; ++i)
             for (int k = 0; k < 6; ++k)
@@ -56,6 +54,19 @@ struct SynthTables {
         }
         for (int i = 0; i < 12; ++i)
             windowShort[i] = float(std::sin(kPi / 12 * (i + 0.5)));
+        // x[i] = sum_k X[k] cos(pi / 72 (2i + 1 + 18)(2k + 1)), i = 0..35, times the window.
+        for (int type = 0; type < 4; ++type) {
+            for (int k = 0; k < 18; ++k) {
+                for (int c = 0; c < 40; ++c) {
+                    const int i = c < 18 ? c : c - 2;
+                    const bool pad = c == 18 || c == 19 || c >= 38;
+                    imdctWindowed[type][k][c] =
+                        pad ? 0.0f
+                            : float(std::cos(kPi / 72 * (2 * i + 1 + 18) * (2 * k + 1)) *
+                                    windowLong[type][i]);
+                }
+            }
+        }
         for (int n = 1; n <= 32; n *= 2)
             for (int k = 0; k < n / 2; ++k)
                 dctScale[n][k] = float(0.5 / std::cos(kPi * (2 * k + 1) / (2.0 * n)));
@@ -69,34 +80,25 @@ const SynthTables& Tables() {
     return tables;
 }
 
-// The 36 outputs of an 18-point IMDCT have x[17-i] = -x[i] and
-// x[53-i] = x[i]: only 18 of them are computed.
-void ImdctLong(const SynthTables& t, const float* in, const float* window, float* overlap, float* out) {
-    // Column-wise, over a row padded to 24, in blocks of 8 outputs that stay
-    // in registers while the 18 inputs go by.
-    float half[24];
-    for (int r0 = 0; r0 < 24; r0 += 8) {
-        float acc[8] = {};
+// The long IMDCT with its window folded into the coefficients: 36 outputs
+// from 18 inputs, held as ten vectors of four while the inputs go by. `flip`
+// negates the odd time slots (frequency inversion of the odd subbands).
+void ImdctLong(const float (*table)[40], const float* in, float* overlap, float* out, __m128 flip) {
+    __m128 acc[10];
+#pragma GCC unroll 10
+    for (int c = 0; c < 10; ++c)
+        acc[c] = _mm_setzero_ps();
 #pragma GCC unroll 18
-        for (int k = 0; k < 18; ++k) {
-            const float x = in[k];
-            const float* c = t.imdctHalf[k] + r0;
-            for (int r = 0; r < 8; ++r)
-                acc[r] += x * c[r];
-        }
-        for (int r = 0; r < 8; ++r)
-            half[r0 + r] = acc[r];
+    for (int k = 0; k < 18; ++k) {
+        const __m128 x = _mm_set1_ps(in[k]);
+#pragma GCC unroll 10
+        for (int c = 0; c < 10; ++c)
+            acc[c] = _mm_add_ps(acc[c], _mm_mul_ps(x, _mm_load_ps(table[k] + 4 * c)));
     }
-    float z[36];
-    for (int i = 0; i < 9; ++i) {
-        z[i] = half[i];
-        z[17 - i] = -half[i];
-        z[18 + i] = half[9 + i];
-        z[35 - i] = half[9 + i];
-    }
-    for (int i = 0; i < 18; ++i) {
-        out[i] = z[i] * window[i] + overlap[i];
-        overlap[i] = z[i + 18] * window[i + 18];
+#pragma GCC unroll 5
+    for (int c = 0; c < 5; ++c) {
+        _mm_storeu_ps(out + 4 * c, _mm_xor_ps(_mm_add_ps(acc[c], _mm_loadu_ps(overlap + 4 * c)), flip));
+        _mm_storeu_ps(overlap + 4 * c, acc[5 + c]);
     }
 }
 
@@ -122,11 +124,15 @@ template <int N> void Dct(const SynthTables& t, const Lanes* in, Lanes* out) {
         }
         Dct<N / 2>(t, a, ea);
         Dct<N / 2>(t, b, eb);
-        for (int m = 0; m < N / 2; ++m) {
+        for (int m = 0; m + 1 < N / 2; ++m) {
             for (int l = 0; l < kLanes; ++l) {
                 out[2 * m][l] = ea[m][l];
-                out[2 * m + 1][l] = eb[m][l] + (m + 1 < N / 2 ? eb[m + 1][l] : 0.0f);
+                out[2 * m + 1][l] = eb[m][l] + eb[m + 1][l];
             }
+        }
+        for (int l = 0; l < kLanes; ++l) {
+            out[N - 2][l] = ea[N / 2 - 1][l];
+            out[N - 1][l] = eb[N / 2 - 1][l];
         }
     }
 }
@@ -149,91 +155,122 @@ void ImdctShort(const SynthTables& t, const float* in, float* overlap, float* ou
 
 } // namespace
 
-void HybridSynthesis(float* xr, float overlap[32][18], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
+void HybridSynthesis(float* xr, float overlap[32][20], uint32_t blockType, uint32_t mixed, uint32_t nonzero,
                      float out[32][20]) {
     const SynthTables& t = Tables();
     const bool shortBlocks = blockType == 2;
     // Alias reduction spreads the last coded subband into the next one.
     const uint32_t active = std::min(32u, (nonzero + 17) / 18 + 1);
     const uint32_t aliasLimit = shortBlocks ? (mixed ? 2 : 0) : active;
+    // Eight butterflies across each subband boundary, four at a time: the
+    // lines below the boundary are taken in reverse order.
+    const __m128 cs0 = _mm_loadu_ps(t.aliasCs), cs1 = _mm_loadu_ps(t.aliasCs + 4);
+    const __m128 ca0 = _mm_loadu_ps(t.aliasCa), ca1 = _mm_loadu_ps(t.aliasCa + 4);
     for (uint32_t sb = 1; sb < aliasLimit; ++sb) {
-        float* lo = xr + 18 * sb - 1;
-        float* hi = xr + 18 * sb;
-        for (int i = 0; i < 8; ++i) {
-            const float bu = lo[-i];
-            const float bd = hi[i];
-            lo[-i] = bu * t.aliasCs[i] - bd * t.aliasCa[i];
-            hi[i] = bd * t.aliasCs[i] + bu * t.aliasCa[i];
-        }
+        float* edge = xr + 18 * sb;
+        const __m128 bu0 = _mm_shuffle_ps(_mm_loadu_ps(edge - 4), _mm_loadu_ps(edge - 4), 0x1B);
+        const __m128 bu1 = _mm_shuffle_ps(_mm_loadu_ps(edge - 8), _mm_loadu_ps(edge - 8), 0x1B);
+        const __m128 bd0 = _mm_loadu_ps(edge), bd1 = _mm_loadu_ps(edge + 4);
+        const __m128 lo0 = _mm_sub_ps(_mm_mul_ps(bu0, cs0), _mm_mul_ps(bd0, ca0));
+        const __m128 lo1 = _mm_sub_ps(_mm_mul_ps(bu1, cs1), _mm_mul_ps(bd1, ca1));
+        _mm_storeu_ps(edge, _mm_add_ps(_mm_mul_ps(bd0, cs0), _mm_mul_ps(bu0, ca0)));
+        _mm_storeu_ps(edge + 4, _mm_add_ps(_mm_mul_ps(bd1, cs1), _mm_mul_ps(bu1, ca1)));
+        _mm_storeu_ps(edge - 4, _mm_shuffle_ps(lo0, lo0, 0x1B));
+        _mm_storeu_ps(edge - 8, _mm_shuffle_ps(lo1, lo1, 0x1B));
     }
+    const __m128 none = _mm_setzero_ps();
+    const __m128 odd = _mm_castsi128_ps(_mm_set_epi32(int(0x80000000), 0, int(0x80000000), 0));
     for (uint32_t sb = 0; sb < 32; ++sb) {
-        float slot[18];
+        const __m128 flip = (sb & 1) ? odd : none;
         if (sb >= active) {
-            for (int i = 0; i < 18; ++i) {
-                slot[i] = overlap[sb][i];
-                overlap[sb][i] = 0.0f;
+            for (int c = 0; c < 20; c += 4) {
+                _mm_storeu_ps(out[sb] + c, _mm_xor_ps(_mm_loadu_ps(overlap[sb] + c), flip));
+                _mm_storeu_ps(overlap[sb] + c, none);
             }
         } else if (shortBlocks && !(mixed && sb < 2)) {
+            float slot[20];
             ImdctShort(t, xr + 18 * sb, overlap[sb], slot);
+            slot[18] = slot[19] = 0.0f;
+            for (int c = 0; c < 20; c += 4)
+                _mm_storeu_ps(out[sb] + c, _mm_xor_ps(_mm_loadu_ps(slot + c), flip));
         } else {
             // The two lowest subbands of a mixed block take the normal window,
             // whatever the block type.
             const uint32_t window = (shortBlocks || (mixed && sb < 2)) ? 0 : blockType;
-            ImdctLong(t, xr + 18 * sb, t.windowLong[window], overlap[sb], slot);
+            ImdctLong(t.imdctWindowed[window], xr + 18 * sb, overlap[sb], out[sb], flip);
         }
-        if (sb & 1)
-            for (int i = 1; i < 18; i += 2)
-                slot[i] = -slot[i];
-        for (int i = 0; i < 18; ++i)
-            out[sb][i] = slot[i];
-        out[sb][18] = out[sb][19] = 0.0f;
     }
 }
 
-void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm,
-                        uint32_t stride) {
+void PolyphaseSynthesis(const float in[32][20], float* buffer, uint32_t* offset, int16_t* pcm) {
     const SynthTables& t = Tables();
     // V[i] = sum_k cos((16 + i)(2k + 1) pi / 64) S[k] comes from the 32-point
     // DCT-II X of S: X[i+16] for i < 16, 0 at 16, -X[48-i] up to 47 and
     // -X[i-48] beyond. All 18 slots are transformed at once.
     Lanes x[32];
     Dct<32>(t, in, x);
+    // Turned so that each slot's 32 values lie side by side (4 x 4 blocks).
+    alignas(16) float xt[kLanes][32];
+    for (int k0 = 0; k0 < 32; k0 += 4) {
+        for (int l0 = 0; l0 < kLanes; l0 += 4) {
+            __m128 r0 = _mm_loadu_ps(&x[k0][l0]), r1 = _mm_loadu_ps(&x[k0 + 1][l0]);
+            __m128 r2 = _mm_loadu_ps(&x[k0 + 2][l0]), r3 = _mm_loadu_ps(&x[k0 + 3][l0]);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_store_ps(&xt[l0][k0], r0);
+            _mm_store_ps(&xt[l0 + 1][k0], r1);
+            _mm_store_ps(&xt[l0 + 2][k0], r2);
+            _mm_store_ps(&xt[l0 + 3][k0], r3);
+        }
+    }
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 scale = _mm_set1_ps(32767.0f);
+    const __m128 hi = _mm_set1_ps(32767.0f), lo = _mm_set1_ps(-32767.0f);
     for (int slot = 0; slot < 18; ++slot) {
         const uint32_t off = (*offset + 1024 - 64) & 1023;
         *offset = off;
         // The history is kept twice, 1024 values apart, so that the window
         // reads below never wrap.
         float* v = buffer + off;
-        for (int i = 0; i < 16; ++i)
-            v[i] = x[i + 16][slot];
+        const float* xs = xt[slot];
+        for (int i = 0; i < 16; i += 4)
+            _mm_storeu_ps(v + i, _mm_load_ps(xs + 16 + i));
         v[16] = 0.0f;
-        for (int i = 17; i < 48; ++i)
-            v[i] = -x[48 - i][slot];
-        for (int i = 48; i < 64; ++i)
-            v[i] = -x[i - 48][slot];
+        // v[17..48] = -X[31..0] (reversed four at a time); v[48] is rewritten below with the same value.
+        for (int i = 0; i < 32; i += 4) {
+            const __m128 r = _mm_shuffle_ps(_mm_load_ps(xs + 28 - i), _mm_load_ps(xs + 28 - i), 0x1B);
+            _mm_storeu_ps(v + 17 + i, _mm_xor_ps(r, sign));
+        }
+        for (int i = 0; i < 16; i += 4)
+            _mm_storeu_ps(v + 48 + i, _mm_xor_ps(_mm_load_ps(xs + i), sign));
         std::memcpy(v + 1024, v, 64 * sizeof(float));
 
-        // Sixteen window taps per output, in blocks of 8 outputs kept in registers.
-        int32_t samples[32];
-        for (int j0 = 0; j0 < 32; j0 += 8) {
-            float acc[8] = {};
+        // Sixteen window taps per output, all 32 outputs in registers at once;
+        // each output adds its taps in the same order as one at a time would.
+        __m128 acc[8];
 #pragma GCC unroll 8
-            for (int i = 0; i < 8; ++i) {
-                const float* a = buffer + off + 128 * i + j0;
-                const float* b = a + 96;
-                const float* wa = t.window + 64 * i + j0;
-                const float* wb = wa + 32;
-                for (int j = 0; j < 8; ++j)
-                    acc[j] += a[j] * wa[j] + b[j] * wb[j];
-            }
+        for (int j = 0; j < 8; ++j)
+            acc[j] = _mm_setzero_ps();
+        for (int i = 0; i < 8; ++i) {
+            const float* a = buffer + off + 128 * i;
+            const float* b = a + 96;
+            const float* wa = t.window + 64 * i;
+            const float* wb = wa + 32;
+#pragma GCC unroll 8
             for (int j = 0; j < 8; ++j) {
-                const float sample = std::min(std::max(acc[j] * 32767.0f, -32767.0f), 32767.0f);
-                samples[j0 + j] = static_cast<int32_t>(sample); // truncated toward zero
+                const __m128 pa = _mm_mul_ps(_mm_loadu_ps(a + 4 * j), _mm_load_ps(wa + 4 * j));
+                const __m128 pb = _mm_mul_ps(_mm_loadu_ps(b + 4 * j), _mm_load_ps(wb + 4 * j));
+                acc[j] = _mm_add_ps(acc[j], _mm_add_ps(pa, pb));
             }
         }
-        int16_t* o = pcm + slot * 32 * stride;
-        for (int j = 0; j < 32; ++j)
-            o[j * stride] = static_cast<int16_t>(samples[j]);
+        // Scaled, limited and truncated toward zero to 16 bits.
+        int16_t* o = pcm + slot * 32;
+#pragma GCC unroll 4
+        for (int j = 0; j < 8; j += 2) {
+            const __m128 s0 = _mm_min_ps(_mm_max_ps(_mm_mul_ps(acc[j], scale), lo), hi);
+            const __m128 s1 = _mm_min_ps(_mm_max_ps(_mm_mul_ps(acc[j + 1], scale), lo), hi);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 4 * j),
+                             _mm_packs_epi32(_mm_cvttps_epi32(s0), _mm_cvttps_epi32(s1)));
+        }
     }
 }
 

@@ -1,48 +1,56 @@
 #!/usr/bin/env bash
-# Decode speed of the MP3 decoder next to mpg123 and ffmpeg, on the same
-# files in the same run, one core each. Files: 60 s of 44.1 kHz stereo test
-# signal encoded by lame at 128 kbit/s joint stereo and at 320 kbit/s.
-#   scripts/bench_mp3.sh [BUILD_DIR]   (default build/native; needs bench_mp3 built)
+# Decode speed of the MP3 decoder next to mpg123 on the same files in the same
+# run. Files: SECONDS of 44.1 kHz stereo test signal (pink noise and tones)
+# encoded by lame at 128, 192 and 320 kbit/s joint stereo, and the same signal
+# at 22.05 kHz (MPEG-2) at 64 kbit/s.
+#
+# Both sides are timed as whole processes, decoding to 16-bit PCM on stdout
+# thrown away: `sonvel-tool decode FILE` against `mpg123 -q -s FILE` (its
+# default decoder, AVX where the processor has it). The two run in turn, RUNS
+# times each; CPU seconds are user + system. Printed: the medians and the
+# median of the run-by-run ratios (ours / mpg123).
+#   scripts/bench_mp3.sh [BUILD_DIR] [SECONDS] [RUNS]   (default build/native 60 15)
 set -euo pipefail
 build=${1:-build/native}
-bench="$build/bench_mp3"
-[ -x "$bench" ] || { echo "build $bench first (ninja -C $build bench_mp3)" >&2; exit 1; }
-for tool in lame mpg123 ffmpeg sox; do command -v $tool >/dev/null || { echo "$tool missing" >&2; exit 1; }; done
-runs=${RUNS:-5}
+seconds=${2:-60}
+runs=${3:-15}
+tool="$build/sonvel-tool"
+[ -x "$tool" ] || { echo "build $tool first (ninja -C $build sonvel-tool)" >&2; exit 1; }
+for t in lame mpg123 sox; do command -v $t >/dev/null || { echo "$t missing" >&2; exit 1; }; done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-pin=""
-command -v taskset >/dev/null && pin="taskset -c 0"
 
-sox -n -r 44100 -c 2 "$work/src.wav" synth 60 pinknoise sine 440 sine 3000 gain -8 remix 1,2v0.4 1v0.4,2 2>/dev/null
-lame --quiet -b 128 -m j "$work/src.wav" "$work/128k_joint.mp3"
+sox -n -r 44100 -c 2 "$work/src.wav" synth "$seconds" pinknoise sine 440 sine 3000 gain -8 \
+    remix 1,2v0.4 1v0.4,2 2>/dev/null
+sox "$work/src.wav" -r 22050 "$work/src22.wav"
+lame --quiet -b 128 -m j "$work/src.wav" "$work/128k.mp3"
+lame --quiet -b 192 -m j "$work/src.wav" "$work/192k.mp3"
 lame --quiet -b 320 -m j "$work/src.wav" "$work/320k.mp3"
+lame --quiet -b 64 -m j "$work/src22.wav" "$work/22k_64k.mp3"
 
-# Best of $runs wall-clock runs of a command, in seconds.
-best_of() {
-    local best=999999 t
-    for _ in $(seq "$runs"); do
-        local s e
-        s=$(date +%s.%N)
-        "$@" >/dev/null 2>&1
-        e=$(date +%s.%N)
-        t=$(echo "$e - $s" | bc -l)
-        best=$(echo "if ($t < $best) $t else $best" | bc -l)
-    done
-    printf "%.4f" "$best"
+# CPU seconds (user + system) of one run of a command, output discarded.
+cpu() {
+    local TIMEFORMAT='%U %S'
+    { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ printf "%.4f", $1 + $2 }'
 }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# bench_mp3 times the decoder in process; sonvel-tool decode is timed like the
-# other two tools, process start and writing the PCM to /dev/null included.
-echo "| file | bench_mp3 (s) | x real time | sonvel-tool decode (s) | x real time | mpg123 (s) | x real time | ffmpeg (s) | x real time | sonvel-tool / mpg123 |"
-echo "|---|---|---|---|---|---|---|---|---|---|"
-for f in 128k_joint 320k; do
+echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'); mpg123 $(mpg123 --version | awk '{ print $2 }'); $seconds s per file, $runs runs each"
+echo
+echo "| file | Sonvel CPU s | x real time | mpg123 CPU s | x real time | Sonvel / mpg123 |"
+echo "|---|---|---|---|---|---|"
+for f in 128k 192k 320k 22k_64k; do
     mp3="$work/$f.mp3"
-    ours=$($pin "$bench" -n "$runs" "$mp3" | awk -F'\t' '{print $2}' | awk '{print $1}')
-    tool=$(best_of $pin "$build/sonvel-tool" decode "$mp3")
-    mpg=$(best_of $pin mpg123 -q -s "$mp3")
-    ff=$(best_of $pin ffmpeg -nostdin -v quiet -threads 1 -i "$mp3" -f s16le -y /dev/null)
-    rt() { printf "%.0f" "$(echo "60 / $1" | bc -l)"; }
-    ratio=$(printf "%.2f" "$(echo "$tool / $mpg" | bc -l)")
-    echo "| $f | $ours | $(rt "$ours") | $tool | $(rt "$tool") | $mpg | $(rt "$mpg") | $ff | $(rt "$ff") | $ratio |"
+    cpu "$tool" decode "$mp3" >/dev/null # warm-up
+    cpu mpg123 -q -s "$mp3" >/dev/null
+    : >"$work/a" && : >"$work/b" && : >"$work/r"
+    for _ in $(seq "$runs"); do
+        a=$(cpu "$tool" decode "$mp3")
+        b=$(cpu mpg123 -q -s "$mp3")
+        echo "$a" >>"$work/a" && echo "$b" >>"$work/b"
+        awk -v a="$a" -v b="$b" 'BEGIN { if (b > 0) print a / b }' >>"$work/r"
+    done
+    ma=$(median <"$work/a") mb=$(median <"$work/b") mr=$(median <"$work/r")
+    awk -v f="$f" -v a="$ma" -v b="$mb" -v r="$mr" -v s="$seconds" \
+        'BEGIN { printf "| %s | %.3f | %.0f | %.3f | %.0f | %.2f |\n", f, a, s / a, b, s / b, r }'
 done

@@ -3,7 +3,9 @@
 // twenty-one as three full chains, through CEffectManager in 10 ms blocks as the
 // engine runs them, timed as CPU time of the thread. Prints one "name|seconds|times real time" line per
 // measurement; the best of N runs counts.
-// Usage: bench_effects IN.wav [RUNS]
+// With TYPE (0..20, or "all" for the three chains) only that one is run, so
+// a whole-process timer can set it against another program.
+// Usage: bench_effects IN.wav [RUNS] [TYPE|all]
 #include "effects/CEffectManager.h"
 #include "media/CWaveFile.h"
 #include "platform/Platform.h"
@@ -59,10 +61,11 @@ double Best(const std::vector<int>& types, const std::vector<int16_t>& input, in
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_effects IN.wav [RUNS]\n");
+        std::fprintf(stderr, "usage: bench_effects IN.wav [RUNS] [TYPE|all]\n");
         return 1;
     }
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const std::string only = argc > 3 ? argv[3] : "";
     CWaveFile in;
     std::wstring name = plat::Utf8ToWide(argv[1]);
     if (!in.Open(name.c_str()) || in.GetFormatTag() != 1 || in.GetHeader().wBitsPerSample != 16) {
@@ -78,14 +81,18 @@ int main(int argc, char** argv) {
     const double seconds = static_cast<double>(input.size()) / channels / rate;
     std::printf("input|%.3f s|%d Hz|%d channels\n", seconds, rate, channels);
 
-    const double empty = Best({}, input, channels, rate, runs);
-    std::printf("empty chain|%.4f|%.0f\n", empty, seconds / empty);
+    if (only.empty()) {
+        const double empty = Best({}, input, channels, rate, runs);
+        std::printf("empty chain|%.4f|%.0f\n", empty, seconds / empty);
+    }
     for (int t = 0; t < EFFECT_TYPE_COUNT; ++t) {
+        if (!only.empty() && only != std::to_string(t)) continue;
         double s = Best({t}, input, channels, rate, runs);
         CEffectManager names;
         std::string label = plat::WideToUtf8(names.GetEffectName(t));
         std::printf("%s|%.4f|%.0f\n", label.c_str(), s, seconds / s);
     }
+    if (!only.empty() && only != "all") return 0;
     // A chain holds ten: the twenty-one run as three full chains.
     std::vector<int> a, b, c;
     for (int t = 0; t < 10; ++t)

@@ -7,6 +7,7 @@
 #include "effects/CEffectManager.h"
 #include "media/CWaveFile.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -47,20 +48,26 @@ int Fx(const std::vector<std::string>& args) {
     std::wstring outName = ToolWidePath(outPath);
     if (out.CreateWave(outName.c_str(), format, 1) != 0) return ToolFail("cannot create %s", outPath.c_str());
 
-    // 10 ms blocks, the size a capture driver hands the engine.
+    // 10 ms blocks, the size a capture driver hands the engine; the file is
+    // read and written a hundred blocks at a time, so system calls do not
+    // outweigh the effects.
     const uint32_t frames = static_cast<uint32_t>(rate / 100 > 0 ? rate / 100 : 1);
-    std::vector<int16_t> block(frames * channels);
-    const uint32_t blockBytes = static_cast<uint32_t>(block.size() * sizeof(int16_t));
+    const uint32_t blockSamples = frames * static_cast<uint32_t>(channels);
+    std::vector<int16_t> buffer(100 * blockSamples);
+    const uint32_t bufferBytes = static_cast<uint32_t>(buffer.size() * sizeof(int16_t));
     uint64_t total = 0;
     in.Rewind();
     for (;;) {
-        uint32_t got = in.ReadData(block.data(), blockBytes);
+        uint32_t got = in.ReadData(buffer.data(), bufferBytes);
         got -= got % (2 * channels); // whole frames only
         if (got == 0) break;
-        const int32_t samples = static_cast<int32_t>(got / 2);
-        manager.ProcessChain(block.data(), samples);
-        manager.ReadChainOutput(block.data(), samples);
-        if (out.WriteSamples(0, block.data(), got) == 0) {
+        const uint32_t samples = got / 2;
+        for (uint32_t at = 0; at < samples; at += blockSamples) {
+            const int32_t n = static_cast<int32_t>(std::min(blockSamples, samples - at));
+            manager.ProcessChain(buffer.data() + at, n);
+            manager.ReadChainOutput(buffer.data() + at, n);
+        }
+        if (out.WriteSamples(0, buffer.data(), got) == 0) {
             out.Close();
             return ToolFail("write to %s failed", outPath.c_str());
         }
