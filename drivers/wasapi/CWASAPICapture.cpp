@@ -73,6 +73,7 @@ int CWASAPICapture::Open(int channels, int samplesPerSec, int bitsPerSample, int
     if (m_pEndpoint) return 0;
     m_Loopback = m_DeviceIndex >= LOOPBACK_INDEX_BASE;
     m_Latency = latencyMs;
+    m_Glitches = 0;
     if (m_Loopback && m_Latency < 100) m_Latency = 100;
 
     if (m_DeviceIndex == DEFAULT_DEVICE_INDEX)
@@ -327,7 +328,8 @@ bool CWASAPICapture::ReadPacket() {
     BYTE* data = nullptr;
     UINT32 frames = 0;
     DWORD flags = 0;
-    HRESULT hr = client->GetBuffer(&data, &frames, &flags, nullptr, nullptr);
+    UINT64 position = 0;
+    HRESULT hr = client->GetBuffer(&data, &frames, &flags, &position, nullptr);
     if (FAILED(hr)) {
         plat::Trace("Unable to get capture buffer: %s(%x)\n", ErrorName(hr), Hex(hr));
         // A vanished device never comes back to this client: stop asking it,
@@ -339,21 +341,40 @@ bool CWASAPICapture::ReadPacket() {
         client->ReleaseBuffer(0);
         return false;
     }
-    uint32_t bytes = static_cast<uint32_t>(m_Format.nBlockAlign) * frames;
-    if (void* block = std::malloc(bytes)) {
-        if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) || !data)
-            std::memset(block, 0, bytes);
-        else
-            std::memcpy(block, data, bytes);
-        m_ElapsedFrames += frames;
-        if (m_pListener) m_pListener->OnSoundIn(block, bytes);
-        std::free(block);
+    // The device dropped frames before this packet (this thread was late and
+    // the buffer overflowed). The first packet after Start may carry the flag
+    // too, but there is nothing before it to be late for. The listener gets
+    // silence for what was lost, so the recording keeps its length in time.
+    if ((flags & AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY) && m_HavePosition) {
+        ++m_Glitches;
+        uint64_t lost = position > m_NextPosition ? position - m_NextPosition : 0;
+        if (lost > m_Format.nSamplesPerSec) lost = m_Format.nSamplesPerSec;
+        plat::Trace("capture discontinuity: %d frames lost\n", static_cast<int>(lost));
+        DeliverFrames(nullptr, static_cast<uint32_t>(lost));
     }
+    m_NextPosition = position + frames;
+    m_HavePosition = true;
+    DeliverFrames((flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : data, frames);
     hr = client->ReleaseBuffer(frames);
     if (FAILED(hr)) plat::Trace("Unable to release capture buffer: %s(%x)\n", ErrorName(hr), Hex(hr));
-    // A shared stream may hold several packets per wake; an exclusive one
-    // delivers exactly one per event.
-    return m_Shared;
+    // One event can stand for several packets in either mode (the event is
+    // auto-reset, and a late wake finds more than one waiting): the caller
+    // reads until the device has none, or the thread falls behind for good.
+    return true;
+}
+
+void CWASAPICapture::DeliverFrames(const BYTE* data, uint32_t frames) {
+    uint32_t bytes = static_cast<uint32_t>(m_Format.nBlockAlign) * frames;
+    if (!bytes) return;
+    void* block = std::malloc(bytes);
+    if (!block) return;
+    if (data)
+        std::memcpy(block, data, bytes);
+    else
+        std::memset(block, 0, bytes);
+    m_ElapsedFrames += frames;
+    if (m_pListener) m_pListener->OnSoundIn(block, bytes);
+    std::free(block);
 }
 
 void CWASAPICapture::ThreadMain() {
@@ -379,6 +400,7 @@ void CWASAPICapture::ThreadMain() {
     HANDLE waits[2] = {m_hShutdownEvent, m_hSamplesReadyEvent};
     const DWORD timeout = m_Loopback ? static_cast<DWORD>(period) : 1000;
     m_DeviceLost = false;
+    m_HavePosition = false;
     for (bool running = true; running;) {
         DWORD result = m_DeviceLost ? WaitForSingleObject(m_hShutdownEvent, INFINITE)
                                     : WaitForMultipleObjects(2, waits, FALSE, timeout);

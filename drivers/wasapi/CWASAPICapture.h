@@ -46,6 +46,8 @@ class CWASAPICapture : public CMMECapture {
     // scheduler task it registered under.
     int GetPollPeriod() const { return m_PollPeriod.load(); }
     const wchar_t* GetSchedulerTask() const { return m_TaskName.load(); }
+    // Packets the device marked as following lost data since Open.
+    int GetGlitchCount() const { return m_Glitches.load(); }
 
   private:
     bool InitializeStream(int channels, int rate, int bits);
@@ -54,6 +56,8 @@ class CWASAPICapture : public CMMECapture {
     void ThreadMain();
     // Reads one packet and hands it on. True when another read should follow.
     bool ReadPacket();
+    // Hands `frames` frames to the listener (silence when `data` is null).
+    void DeliverFrames(const BYTE* data, uint32_t frames);
 
     DeviceEnumeratorFactory m_Factory;
     CComRef<IMMDevice> m_pEndpoint;
@@ -66,9 +70,12 @@ class CWASAPICapture : public CMMECapture {
     int32_t m_Latency = 10;
     UINT32 m_BufferFrames = 0;
     REFERENCE_TIME m_Duration = 0;
-    bool m_Loopback = false;   // the open stream is a loopback source (polled)
-    bool m_Shared = false;     // the open stream runs in shared mode
-    bool m_DeviceLost = false; // capture thread only: the client reported the device gone
+    bool m_Loopback = false;     // the open stream is a loopback source (polled)
+    bool m_Shared = false;       // the open stream runs in shared mode
+    bool m_DeviceLost = false;   // capture thread only: the client reported the device gone
+    bool m_HavePosition = false; // capture thread only: m_NextPosition is known
+    UINT64 m_NextPosition = 0;   // device position the next packet should start at
+    std::atomic<int> m_Glitches{0};
     std::atomic<int> m_PollPeriod{0};
     std::atomic<const wchar_t*> m_TaskName{nullptr};
 };

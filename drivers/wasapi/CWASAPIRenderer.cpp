@@ -76,6 +76,7 @@ int CWASAPIRenderer::Open(int channels, int samplesPerSec, int bitsPerSample, in
     plat::Trace("CWASAPIRenderer::Open(%d, %d, %d, %d)\n", channels, samplesPerSec, bitsPerSample, latencyMs);
     if (m_pEndpoint) return 0;
     m_Latency = latencyMs;
+    m_Underruns = 0;
 
     bool ok = false;
     OpenEndpoint(m_Factory, eRender, m_DeviceIndex == DEFAULT_DEVICE_INDEX ? -1 : m_DeviceIndex,
@@ -240,6 +241,12 @@ bool CWASAPIRenderer::FillBuffer() {
             return false;
         }
         frames = padding < m_BufferFrames ? m_BufferFrames - padding : 0;
+        // Nothing left queued on a refill: the device played past the end of
+        // what it had (this thread woke too late).
+        if (padding == 0 && m_Primed) {
+            ++m_Underruns;
+            plat::Trace("render underrun\n");
+        }
     }
     uint32_t bytes = m_FrameSize * frames;
     void* block = nullptr;
@@ -287,7 +294,9 @@ int CWASAPIRenderer::Start() {
     if (!m_pAudioClient || m_ThreadAbandoned) return 0;
     // A second render thread on the same stream would fight the first.
     if (m_State == DRIVER_RUNNING) return 1;
+    m_Primed = false;
     if (!FillBuffer()) return 0;
+    m_Primed = true;
     CollectThread(m_pRenderThread);
     ResetEvent(m_hShutdownEvent);
     try {

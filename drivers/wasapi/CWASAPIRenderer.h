@@ -12,6 +12,8 @@
 #include "drivers/mme/CMMERenderer.h"
 #include "drivers/wasapi/WasapiCommon.h"
 
+#include <atomic>
+
 class CWASAPIRenderer : public CMMERenderer {
   public:
     CWASAPIRenderer();
@@ -36,6 +38,8 @@ class CWASAPIRenderer : public CMMERenderer {
     REFERENCE_TIME GetBufferDuration() const { return m_Duration; }
     UINT32 GetBufferFrames() const { return m_BufferFrames; }
     UINT32 GetFrameSize() const { return m_FrameSize; }
+    // Shared-mode refills since Open that found nothing left queued.
+    int GetUnderrunCount() const { return m_Underruns.load(); }
 
   private:
     bool InitializeStream();
@@ -57,4 +61,6 @@ class CWASAPIRenderer : public CMMERenderer {
     UINT32 m_BufferFrames = 0;
     REFERENCE_TIME m_Duration = 0;
     bool m_Shared = false;
+    std::atomic<bool> m_Primed{false}; // Start has queued the first fill
+    std::atomic<int> m_Underruns{0};
 };

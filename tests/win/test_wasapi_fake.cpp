@@ -116,6 +116,38 @@ TEST(WasapiCaptureFake, EndpointDeliversEachPacketCopied) {
     });
 }
 
+// Two packets behind each event, and packet 5 follows one the device lost:
+// every wake reads until the device is empty (else the thread falls a packet
+// further behind each event until the buffer overflows), and the lost packet
+// reaches the listener as silence of its length, counted once.
+TEST(WasapiCaptureFake, ReadsEveryPacketOfAWakeAndFillsLossWithSilence) {
+    for (HRESULT refusal : {S_OK, AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED}) {
+        SCOPED_TRACE(refusal);
+        FakeSystem fake;
+        fake.exclusiveRefusal = refusal;
+        fake.packetsPerEvent = 2;
+        fake.lostBeforePacket = 5;
+        RecordingListener listener;
+        With<CWASAPICapture>(fake, &listener, [&](CWASAPICapture& capture) {
+            ASSERT_EQ(capture.Open(2, 48000, 16, 10), 1);
+            EXPECT_EQ(capture.IsSharedMode(), refusal != S_OK);
+            ASSERT_EQ(capture.Start(), 1);
+            ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls >= 40; }, 5000));
+            EXPECT_LE(fake.captureBacklog.load(), 6);
+            EXPECT_EQ(capture.Stop(), 1);
+            EXPECT_EQ(capture.GetGlitchCount(), 1);
+        });
+        std::vector<uint8_t> in = listener.In();
+        size_t bad = 0;
+        for (size_t i = 0; i < in.size(); ++i) {
+            size_t block = i / 1920;
+            uint8_t expected = block == 4 ? 0 : static_cast<uint8_t>(block * 480 + i % 1920);
+            if (in[i] != expected) ++bad;
+        }
+        EXPECT_EQ(bad, 0u);
+    }
+}
+
 // Both drivers: the refused client is given back, a new one activated, and
 // Initialize asked again with the duration of the frames the device named.
 TEST(WasapiFake, NonAlignedBufferIsRetriedWithAlignedDuration) {
@@ -292,6 +324,26 @@ TEST(WasapiRendererFake, WithoutListenerQueuesSilence) {
     EXPECT_EQ(releases[0], 882u); // 20 ms at 44100
     std::vector<uint8_t> rendered = fake.Rendered();
     EXPECT_EQ(std::count(rendered.begin(), rendered.end(), 0), static_cast<long>(rendered.size()));
+}
+
+// A shared refill that finds nothing queued counts as an underrun; the first
+// fill in Start does not.
+TEST(WasapiRendererFake, CountsSharedUnderruns) {
+    for (UINT32 padding : {0u, 160u}) {
+        FakeSystem fake;
+        fake.exclusiveRefusal = AUDCLNT_E_DEVICE_IN_USE;
+        fake.renderPadding = padding;
+        With<CWASAPIRenderer>(fake, nullptr, [&](CWASAPIRenderer& render) {
+            ASSERT_EQ(render.Open(2, 48000, 16, 50), 1);
+            ASSERT_EQ(render.Start(), 1);
+            ASSERT_TRUE(WaitFor([&] { return fake.RenderReleases().size() >= 4; }, 3000));
+            render.Stop();
+            if (padding)
+                EXPECT_EQ(render.GetUnderrunCount(), 0);
+            else
+                EXPECT_GE(render.GetUnderrunCount(), 3);
+        });
+    }
 }
 
 // ---------------------------------------------------------------- shared-mode fallback
