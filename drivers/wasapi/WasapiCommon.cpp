@@ -6,10 +6,13 @@
 
 #include "platform/Platform.h"
 
+#include <avrt.h>
+
 #include <functiondiscoverykeys_devpkey.h>
 #include <ksmedia.h>
 #include <propidl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -73,57 +76,32 @@ void OpenEndpoint(const DeviceEnumeratorFactory& factory, EDataFlow flow, int32_
     if (position >= 0) {
         UINT count = 0;
         if (FAILED(OpenEndpointList(factory, flow, enumerator, collection, count))) return;
-        HRESULT hr = collection->Item(static_cast<UINT>(position), endpoint.Put());
-        if (FAILED(hr) || !endpoint) {
-            if (SUCCEEDED(hr)) hr = E_POINTER;
+        char what[64];
+        std::snprintf(what, sizeof what, "Unable to retrieve device %d", static_cast<int>(deviceIndex));
+        if (FAILED(Checked(collection->Item(static_cast<UINT>(position), endpoint.Put()), what, endpoint)))
             endpoint.Reset();
-            plat::Trace("Unable to retrieve device %d: %s(%x)\n", deviceIndex, ErrorName(hr),
-                        static_cast<unsigned>(hr));
-        }
         return;
     }
-    HRESULT hr = factory ? factory(enumerator.Put()) : E_POINTER;
-    if (FAILED(hr) || !enumerator) {
-        if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr),
-                    static_cast<unsigned>(hr));
+    if (FAILED(Checked(factory ? factory(enumerator.Put()) : E_POINTER,
+                       "Unable to instantiate device enumerator", enumerator)))
         return;
-    }
-    hr = enumerator->GetDefaultAudioEndpoint(flow, eMultimedia, endpoint.Put());
-    if (FAILED(hr) || !endpoint) {
-        if (SUCCEEDED(hr)) hr = E_POINTER;
+    if (FAILED(Checked(enumerator->GetDefaultAudioEndpoint(flow, eMultimedia, endpoint.Put()),
+                       "Unable to get default device for role 1", endpoint)))
         endpoint.Reset();
-        plat::Trace("Unable to get default device for role %d: %s(%x)\n", 1, ErrorName(hr),
-                    static_cast<unsigned>(hr));
-    }
 }
 
 HRESULT OpenEndpointList(const DeviceEnumeratorFactory& factory, EDataFlow flow,
                          CComRef<IMMDeviceEnumerator>& enumerator, CComRef<IMMDeviceCollection>& collection,
                          UINT& count) {
     count = 0;
-    HRESULT hr = factory ? factory(enumerator.Put()) : E_POINTER;
-    if (FAILED(hr) || !enumerator) {
-        if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to instantiate device enumerator: %s(%x)\n", ErrorName(hr),
-                    static_cast<unsigned>(hr));
-        return hr;
-    }
-    hr = enumerator->EnumAudioEndpoints(flow, DEVICE_STATE_ACTIVE, collection.Put());
-    if (FAILED(hr) || !collection) {
-        if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to retrieve device collection: %s(%x)\n", ErrorName(hr),
-                    static_cast<unsigned>(hr));
-        return hr;
-    }
-    hr = collection->GetCount(&count);
-    if (FAILED(hr)) {
-        count = 0;
-        plat::Trace("Unable to get device collection length: %s(%x)\n", ErrorName(hr),
-                    static_cast<unsigned>(hr));
-        return hr;
-    }
-    return S_OK;
+    HRESULT hr = Checked(factory ? factory(enumerator.Put()) : E_POINTER,
+                         "Unable to instantiate device enumerator", enumerator);
+    if (SUCCEEDED(hr))
+        hr = Checked(enumerator->EnumAudioEndpoints(flow, DEVICE_STATE_ACTIVE, collection.Put()),
+                     "Unable to retrieve device collection", collection);
+    if (SUCCEEDED(hr)) hr = Checked(collection->GetCount(&count), "Unable to get device collection length");
+    if (FAILED(hr)) count = 0;
+    return FAILED(hr) ? hr : S_OK;
 }
 
 namespace {
@@ -153,36 +131,20 @@ int DescribeEndpoint(IMMDeviceCollection* collection, UINT position, AudioDevice
     std::memset(info, 0, sizeof *info);
     if (!collection) return 0;
     int pos = static_cast<int>(position);
+    char what[4][64];
+    std::snprintf(what[0], sizeof what[0], "Unable to get device %d", pos);
+    std::snprintf(what[1], sizeof what[1], "Unable to get device %d id", pos);
+    std::snprintf(what[2], sizeof what[2], "Unable to open device %d property store", pos);
+    std::snprintf(what[3], sizeof what[3], "Unable to retrieve friendly name for device %d ", pos);
     CComRef<IMMDevice> device;
-    HRESULT hr = collection->Item(position, device.Put());
-    if (FAILED(hr) || !device) {
-        if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to get device %d: %s(%x)\n", pos, ErrorName(hr), static_cast<unsigned>(hr));
-        return 0;
-    }
+    if (FAILED(Checked(collection->Item(position, device.Put()), what[0], device))) return 0;
     TaskString id;
-    hr = device->GetId(&id.p);
-    if (FAILED(hr) || !id.p) {
-        if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to get device %d id: %s(%x)\n", pos, ErrorName(hr), static_cast<unsigned>(hr));
-        return 0;
-    }
+    if (FAILED(Checked(device->GetId(&id.p), what[1], &id.p))) return 0;
     CopyText(info->szEndpointId, id.p);
     CComRef<IPropertyStore> store;
-    hr = device->OpenPropertyStore(STGM_READ, store.Put());
-    if (FAILED(hr) || !store) {
-        if (SUCCEEDED(hr)) hr = E_POINTER;
-        plat::Trace("Unable to open device %d property store: %s(%x)\n", pos, ErrorName(hr),
-                    static_cast<unsigned>(hr));
-        return 0;
-    }
+    if (FAILED(Checked(device->OpenPropertyStore(STGM_READ, store.Put()), what[2], store))) return 0;
     PropVariantHolder name;
-    hr = store->GetValue(PKEY_Device_FriendlyName, &name.v);
-    if (FAILED(hr)) {
-        plat::Trace("Unable to retrieve friendly name for device %d : %s(%x)\n", pos, ErrorName(hr),
-                    static_cast<unsigned>(hr));
-        return 0;
-    }
+    if (FAILED(Checked(store->GetValue(PKEY_Device_FriendlyName, &name.v), what[3]))) return 0;
     if (name.v.vt == VT_LPWSTR && name.v.pwszVal)
         CopyText(info->szName, name.v.pwszVal);
     else
@@ -262,4 +224,67 @@ void TraceFormatDump(const WAVEFORMATEX* f) {
 REFERENCE_TIME AlignedDuration(UINT32 frames, DWORD rate) {
     if (rate == 0) return 0;
     return static_cast<REFERENCE_TIME>(10000000.0 * frames / rate + 0.5);
+}
+
+HRESULT CheckedObtained(HRESULT hr, const char* what, bool obtained) {
+    if (SUCCEEDED(hr) && !obtained) hr = E_POINTER;
+    return Checked(hr, what);
+}
+
+HRESULT Checked(HRESULT hr, const char* what) {
+    if (FAILED(hr)) plat::Trace("%s: %s(%x)\n", what, ErrorName(hr), static_cast<unsigned>(hr));
+    return hr;
+}
+
+bool ActivateClient(IMMDevice* endpoint, CComRef<IAudioClient>& client) {
+    client.Reset();
+    HRESULT hr =
+        endpoint ? endpoint->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, client.PutVoid())
+                 : E_POINTER;
+    if (SUCCEEDED(Checked(hr, "Unable to activate audio client", client))) return true;
+    client.Reset();
+    return false;
+}
+
+namespace {
+constexpr DWORD kEventFlags = AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST;
+}
+
+HRESULT InitializeExclusive(IMMDevice* endpoint, CComRef<IAudioClient>& client, const WAVEFORMATEX* format,
+                            DWORD rate, REFERENCE_TIME& duration) {
+    HRESULT hr =
+        client->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, kEventFlags, duration, duration, format, nullptr);
+    if (hr != AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) return hr;
+    UINT32 frames = 0;
+    hr = Checked(client->GetBufferSize(&frames), "Unable to get audio client buffer");
+    if (FAILED(hr)) return hr;
+    duration = AlignedDuration(frames, rate);
+    if (!ActivateClient(endpoint, client)) return E_FAIL;
+    return client->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, kEventFlags, duration, duration, format, nullptr);
+}
+
+bool InitializeSharedFallback(IMMDevice* endpoint, CComRef<IAudioClient>& client, const WAVEFORMATEX* format,
+                              REFERENCE_TIME duration) {
+    if (!ActivateClient(endpoint, client)) return false;
+    HRESULT hr = client->Initialize(AUDCLNT_SHAREMODE_SHARED,
+                                    kEventFlags | AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM |
+                                        AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY,
+                                    duration, 0, format, nullptr);
+    return SUCCEEDED(Checked(hr, "Unable to initialize audio client"));
+}
+
+CStreamThreadScope::CStreamThreadScope(const char* kind, const wchar_t* task) {
+    char what[64];
+    std::snprintf(what, sizeof what, "Unable to initialize COM in %s thread", kind);
+    m_Com = SUCCEEDED(Checked(CoInitializeEx(nullptr, COINIT_MULTITHREADED), what));
+    if (!m_Com) return;
+    DWORD taskIndex = 0;
+    m_Task = AvSetMmThreadCharacteristicsW(task, &taskIndex);
+    if (!m_Task)
+        plat::Trace("Unable to enable MMCSS on %s thread: %d\n", kind, static_cast<int>(GetLastError()));
+}
+
+CStreamThreadScope::~CStreamThreadScope() {
+    if (m_Task) AvRevertMmThreadCharacteristics(m_Task);
+    if (m_Com) CoUninitialize();
 }

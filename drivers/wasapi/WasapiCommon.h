@@ -66,3 +66,42 @@ void TraceFormatDump(const WAVEFORMATEX* format);
 
 // 100-ns units of a buffer holding `frames` frames at `rate`, rounded.
 REFERENCE_TIME AlignedDuration(UINT32 frames, DWORD rate);
+
+// Traces "<what>: NAME(code)" when `hr` failed; a success that left the
+// out-pointer `obtained` empty counts as E_POINTER. Returns the code judged.
+HRESULT Checked(HRESULT hr, const char* what);
+HRESULT CheckedObtained(HRESULT hr, const char* what, bool obtained);
+// The out-slot is read here, after the call that fills it has run.
+template <class T> HRESULT Checked(HRESULT hr, const char* what, const CComRef<T>& out) {
+    return CheckedObtained(hr, what, static_cast<bool>(out));
+}
+template <class T> HRESULT Checked(HRESULT hr, const char* what, T* const* out) {
+    return CheckedObtained(hr, what, *out != nullptr);
+}
+
+// Activates an audio client on `endpoint` into `client` (traced on failure).
+bool ActivateClient(IMMDevice* endpoint, CComRef<IAudioClient>& client);
+
+// Initializes `client` in exclusive mode with duration = periodicity =
+// `duration`. A device that asks for an aligned buffer gets a fresh client
+// (activated on `endpoint`) and the duration of the frames it named. Returns
+// the last Initialize's code (or the failing call's).
+HRESULT InitializeExclusive(IMMDevice* endpoint, CComRef<IAudioClient>& client, const WAVEFORMATEX* format,
+                            DWORD rate, REFERENCE_TIME& duration);
+
+// A fresh client initialized in shared mode on `format` (16-bit PCM) with the
+// system's conversion, event-driven. Traced on failure.
+bool InitializeSharedFallback(IMMDevice* endpoint, CComRef<IAudioClient>& client, const WAVEFORMATEX* format,
+                              REFERENCE_TIME duration);
+
+// COM and the scheduler's task for a stream thread, for as long as it lives.
+class CStreamThreadScope {
+  public:
+    CStreamThreadScope(const char* kind, const wchar_t* task);
+    ~CStreamThreadScope();
+    bool Ok() const { return m_Com; }
+
+  private:
+    bool m_Com = false;
+    HANDLE m_Task = nullptr;
+};

@@ -91,13 +91,14 @@ struct StreamState {
     std::vector<BYTE> buffer;
     uint64_t position = 0; // frames handed out by the capture client
     UINT32 pending = 0;    // frames of the packet handed out and not yet released
+    int handed = 0;        // packets handed out
 };
 
 class FakeCaptureClient : public FakeUnknown<IAudioCaptureClient> {
   public:
     FakeCaptureClient(FakeSystem& s, std::shared_ptr<StreamState> st)
         : FakeUnknown(s), m_State(std::move(st)) {}
-    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** data, UINT32* frames, DWORD* flags, UINT64*,
+    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** data, UINT32* frames, DWORD* flags, UINT64* position,
                                         UINT64*) override {
         *data = nullptr;
         *frames = 0;
@@ -105,9 +106,15 @@ class FakeCaptureClient : public FakeUnknown<IAudioCaptureClient> {
         if (HRESULT hr = m_System.Enter("IAudioCaptureClient::GetBuffer"); FAILED(hr)) return hr;
         std::lock_guard<std::mutex> lock(m_State->lock);
         if (m_State->packets.load() <= 0) return AUDCLNT_S_BUFFER_EMPTY;
-        --m_State->packets;
+        m_System.captureBacklog = --m_State->packets;
         // A packet of 10 ms whose bytes count up, so a test can tell packets apart.
         UINT32 n = m_State->format.nSamplesPerSec / 100;
+        if (++m_State->handed == m_System.lostBeforePacket) {
+            // The packet before this one overflowed: skipped, flagged.
+            m_State->position += n;
+            *flags = AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY;
+        }
+        if (position) *position = m_State->position;
         size_t bytes = static_cast<size_t>(n) * m_State->format.nBlockAlign;
         m_State->buffer.resize(bytes);
         for (size_t i = 0; i < bytes; ++i)
@@ -245,7 +252,8 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
         m_Feeder = std::thread([this] {
             while (m_Running.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                if (m_State->packets.load() < 50) ++m_State->packets;
+                if (m_State->packets.load() < 50) m_State->packets += m_System.packetsPerEvent;
+                if (m_IsCapture) m_System.captureBacklog = m_State->packets.load();
                 if (m_Event) SetEvent(m_Event);
             }
         });

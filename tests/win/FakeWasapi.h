@@ -49,7 +49,10 @@ class FakeSystem {
     HRESULT exclusiveFormatAnswer = S_OK;  // what IsFormatSupported(EXCLUSIVE) answers
     // Non-zero: an exclusive duration not matching this many frames is refused as not aligned.
     UINT32 alignedFrames = 0;
-    UINT32 renderPadding = 0; // frames still queued, reported by GetCurrentPadding
+    UINT32 renderPadding = 0;           // frames still queued, reported by GetCurrentPadding
+    int packetsPerEvent = 1;            // capture packets that arrive behind one event
+    int lostBeforePacket = 0;           // 1-based: this capture packet follows a lost one
+    std::atomic<int> captureBacklog{0}; // capture packets waiting to be read
 
     // Makes the named call ("IAudioClient::Initialize") fail with `hr` after it
     // has succeeded `after` times.

@@ -166,47 +166,4 @@ class RecordingListener : public CSoundListener {
     uint64_t m_OutCounter = 0;
 };
 
-// A capture and a render driver of one family on the listener, on the given
-// devices or on the ones they start with.
-template <class Capture, class Render> struct DriverPair {
-    Capture capture;
-    Render render;
-    explicit DriverPair(CSoundListener* listener) {
-        capture.Init(listener);
-        render.Init(listener);
-    }
-    DriverPair(CSoundListener* listener, int32_t capIndex, int32_t renIndex) : DriverPair(listener) {
-        capture.SelectDevice(capIndex);
-        render.SelectDevice(renIndex);
-    }
-};
-
-// Quick Open/Start/Stop/Start/Close cycles on real devices, the engine's own
-// pattern when the user flips switches: every cycle ends with both drivers
-// closed and their threads joined (a hang fails the test by its time limit),
-// and both still stream afterwards.
-template <class Capture, class Render> void QuickCycles(int32_t capIndex, int32_t renIndex) {
-    SinkLock lock;
-    RecordingListener listener;
-    DriverPair<Capture, Render> p(&listener, capIndex, renIndex);
-    auto& [capture, render] = p;
-    for (int cycle = 0; cycle < 5; ++cycle) {
-        SCOPED_TRACE(cycle);
-        ASSERT_EQ(capture.Open(2, 44100, 16, 20), 1);
-        ASSERT_EQ(render.Open(2, 44100, 16, 20), 1);
-        ASSERT_EQ(capture.Start() + render.Start(), 2);
-        plat::SleepMs(40 * cycle);
-        EXPECT_EQ(capture.Stop() + render.Stop(), 2);
-        ASSERT_EQ(capture.Start() + render.Start(), 2);
-        capture.Close();
-        render.Close();
-        EXPECT_EQ(capture.IsOpen() + render.IsOpen() + capture.IsStarted(), 0);
-    }
-    int in = listener.m_InCalls.load(), out = listener.m_OutCalls.load();
-    ASSERT_EQ(capture.Open(2, 44100, 16, 20) + render.Open(2, 44100, 16, 20), 2);
-    ASSERT_EQ(capture.Start() + render.Start(), 2);
-    EXPECT_TRUE(
-        WaitFor([&] { return listener.m_InCalls >= in + 6 && listener.m_OutCalls >= out + 6; }, 3000));
-}
-
 } // namespace wintest

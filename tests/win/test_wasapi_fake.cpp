@@ -90,30 +90,42 @@ TEST(WasapiCaptureFake, EndpointDurationFormatAndTask) {
     }
 }
 
-TEST(WasapiCaptureFake, EndpointDeliversEachPacketCopied) {
-    FakeSystem fake;
-    RecordingListener listener;
-    With<CWASAPICapture>(fake, &listener, [&](CWASAPICapture& capture) {
-        ASSERT_EQ(capture.Open(2, 48000, 16, 10), 1);
-        EXPECT_EQ(capture.GetElapsedSeconds(), 0u); // rate known, no frames yet
-        ASSERT_EQ(capture.Start(), 1);
-        ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls >= 10; }, 3000));
-        EXPECT_EQ(capture.Stop(), 1);
-        // One fake packet is 10 ms: 480 frames of 4 bytes.
-        for (uint32_t s : listener.InSizes())
-            EXPECT_EQ(s, 1920u);
-        // Byte i of the stream is (i & 0xFF) in the fake: every packet arrived, in order, copied whole.
+// Two packets behind each event, and packet 5 follows one the device lost:
+// every wake reads until the device is empty (else the thread falls a packet
+// further behind each event until the buffer overflows), and the lost packet
+// reaches the listener as silence of its length, counted once.
+TEST(WasapiCaptureFake, ReadsEveryPacketOfAWakeAndFillsLossWithSilence) {
+    for (HRESULT refusal : {S_OK, AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED}) {
+        SCOPED_TRACE(refusal);
+        FakeSystem fake;
+        fake.exclusiveRefusal = refusal;
+        fake.packetsPerEvent = 2;
+        fake.lostBeforePacket = 5;
+        RecordingListener listener;
+        With<CWASAPICapture>(fake, &listener, [&](CWASAPICapture& capture) {
+            ASSERT_EQ(capture.Open(2, 48000, 16, 10), 1);
+            EXPECT_EQ(capture.IsSharedMode(), refusal != S_OK);
+            EXPECT_EQ(capture.GetElapsedSeconds(), 0u); // rate known, no frames yet
+            ASSERT_EQ(capture.Start(), 1);
+            ASSERT_TRUE(WaitFor([&] { return listener.m_InCalls >= 40; }, 5000));
+            EXPECT_LE(fake.captureBacklog.load(), 6);
+            EXPECT_EQ(capture.Stop(), 1);
+            EXPECT_EQ(capture.GetGlitchCount(), 1);
+            EXPECT_EQ(fake.CapturedFramesHandedOut() + 480, listener.In().size() / 4);
+            capture.ResetPosition();
+            EXPECT_EQ(capture.GetElapsedSeconds(), 0u);
+        });
+        // One fake packet is 10 ms (480 frames of 4 bytes) whose byte i is (i & 0xFF):
+        // every packet arrived, in order, copied whole; the lost one is silence.
         std::vector<uint8_t> in = listener.In();
         size_t bad = 0;
-        for (size_t i = 0; i < in.size(); ++i)
-            if (in[i] != static_cast<uint8_t>((i / 4 / 480) * 480 + i % 1920)) ++bad;
+        for (size_t i = 0; i < in.size(); ++i) {
+            size_t block = i / 1920;
+            uint8_t expected = block == 4 ? 0 : static_cast<uint8_t>(block * 480 + i % 1920);
+            if (in[i] != expected) ++bad;
+        }
         EXPECT_EQ(bad, 0u);
-        EXPECT_EQ(fake.CapturedFramesHandedOut(), in.size() / 4);
-        capture.ResetPosition();
-        EXPECT_EQ(capture.GetElapsedSeconds(), 0u);
-        capture.Close();
-        EXPECT_EQ(capture.IsOpen(), 0);
-    });
+    }
 }
 
 // Both drivers: the refused client is given back, a new one activated, and
@@ -174,10 +186,17 @@ TEST(WasapiCaptureFake, LoopbackDurationPollAndFormat) {
 
 // ---------------------------------------------------------------- device lists
 
-TEST(WasapiFake, SelectDeviceRanges) {
+// Index rules (capture 0..n-1, loopback sources 1000 + render position, -1 the
+// default; the renderer stores the default as its first endpoint), names and
+// ids (a name that is not text reads "Unknown (<id>)"), lookups by exact name
+// and id, an empty list, and an enumerator that cannot be made.
+TEST(WasapiFake, DeviceListsAndIndexRules) {
     FakeSystem fake; // two capture, two render endpoints
+    fake.capture[1].textName = false;
     CWASAPICapture capture;
+    CWASAPIRenderer render;
     Wire(capture, fake, nullptr);
+    Wire(render, fake, nullptr);
     const std::tuple<int32_t, int, int32_t> steps[] = {
         {1001, 1, 1001}, {1003, 0, 1001}, {1002, 0, 1001}, {1, 1, 1},
         {2, 0, 1},       {-1, 1, -1},     {1000, 1, 1000}, {-2, 0, 1000},
@@ -186,46 +205,21 @@ TEST(WasapiFake, SelectDeviceRanges) {
         EXPECT_EQ(capture.SelectDevice(index), result) << index;
         EXPECT_EQ(capture.GetDeviceIndex(), stored) << index;
     }
-    // The renderer stores the default as the first endpoint and has no loopback range.
-    CWASAPIRenderer render;
-    Wire(render, fake, nullptr);
-    EXPECT_EQ(render.GetDeviceIndex(), -1);
-    EXPECT_EQ(render.SelectDevice(-1), 1);
-    EXPECT_EQ(render.GetDeviceIndex(), 0);
-    EXPECT_EQ(render.SelectDevice(1), 1);
+    EXPECT_EQ(render.SelectDevice(-1) + render.SelectDevice(1), 2);
     EXPECT_EQ(render.SelectDevice(2) + render.SelectDevice(1000), 0);
     EXPECT_EQ(render.GetDeviceIndex(), 1);
 
-    FakeSystem empty;
-    empty.capture.clear();
-    CWASAPICapture none;
-    EXPECT_EQ(Wire(none, empty, nullptr).SelectDevice(-1), 0);
-    EXPECT_EQ(none.GetDeviceIndex(), -1);
-    // An enumerator that cannot be created leaves the index and answers 1.
-    fake.Fail("CoCreateInstance", E_OUTOFMEMORY);
-    EXPECT_EQ(capture.SelectDevice(1), 1);
-    EXPECT_EQ(capture.GetDeviceIndex(), 1000);
-}
-
-TEST(WasapiFake, EnumAndFind) {
-    FakeSystem fake;
-    fake.capture[1].textName = false;
-    CWASAPICapture capture;
-    CWASAPIRenderer render;
-    Wire(capture, fake, nullptr);
-    Wire(render, fake, nullptr);
     AudioDeviceInfo info;
     std::memset(&info, 0x55, sizeof info);
-    EXPECT_EQ(capture.EnumDevice(0, nullptr), 2);
-    EXPECT_EQ(capture.EnumDevice(0, &info), 2);
-    EXPECT_STREQ(info.szName, L"Mic");
-    EXPECT_STREQ(info.szEndpointId, L"{cap-0}");
-    EXPECT_EQ(info.wMid + info.dwFormats + info.bLoopback, 0u);
-    EXPECT_EQ(capture.EnumDevice(1, &info), 2);
-    EXPECT_STREQ(info.szName, L"Unknown ({cap-1})");
-    EXPECT_EQ(capture.EnumDevice(1001, &info), 2);
-    EXPECT_STREQ(info.szName, L"Headphones");
-    EXPECT_EQ(render.EnumDevice(0, &info), 2);
+    const std::tuple<int32_t, const wchar_t*, const wchar_t*> listed[] = {
+        {0, L"Mic", L"{cap-0}"}, {1, L"Unknown ({cap-1})", L"{cap-1}"}, {1001, L"Headphones", L"{ren-1}"}};
+    for (const auto& [index, name, id] : listed) {
+        EXPECT_EQ(capture.EnumDevice(index, &info), 2);
+        EXPECT_STREQ(info.szName, name);
+        EXPECT_STREQ(info.szEndpointId, id);
+        EXPECT_EQ(info.wMid + info.dwFormats + info.bLoopback, 0u);
+    }
+    EXPECT_EQ(render.EnumDevice(-1, &info), 2);
     EXPECT_STREQ(info.szName, L"Speakers");
 
     const std::tuple<const wchar_t*, const wchar_t*, int, int32_t> finds[] = {
@@ -241,31 +235,35 @@ TEST(WasapiFake, EnumAndFind) {
         EXPECT_EQ(capture.FindDevice(name, id, loopback), expected);
     EXPECT_EQ(render.FindDevice(L"Headphones", L"{ren-1}"), 1);
     EXPECT_EQ(render.FindDevice(L"Headphones", L"{ren-0}"), -1);
+
+    FakeSystem empty;
+    empty.capture.clear();
+    CWASAPICapture none;
+    EXPECT_EQ(Wire(none, empty, nullptr).SelectDevice(-1), 0);
+    EXPECT_EQ(none.GetDeviceIndex(), -1);
+    // An enumerator that cannot be created leaves the index and answers 1.
+    fake.Fail("CoCreateInstance", E_OUTOFMEMORY);
+    EXPECT_EQ(capture.SelectDevice(1), 1);
+    EXPECT_EQ(capture.GetDeviceIndex(), 1000);
     EXPECT_EQ(fake.LiveObjects(), 0);
 }
 
 // ---------------------------------------------------------------- renderer (exclusive)
 
-TEST(WasapiRendererFake, OpensSixteenBitAtRequestedRate) {
-    FakeSystem fake; // a 32-bit float mix
-    With<CWASAPIRenderer>(fake, nullptr, [&](CWASAPIRenderer& render) {
+// 16-bit PCM at the requested rate whatever was asked (a float mix here), and
+// only whole frames of what the listener gave are queued.
+TEST(WasapiRendererFake, QueuesOnlyWholeFramesOfWhatTheListenerGave) {
+    FakeSystem fake;
+    RecordingListener listener;
+    listener.m_OutShort = 2; // half a stereo frame short
+    With<CWASAPIRenderer>(fake, &listener, [&](CWASAPIRenderer& render) {
         ASSERT_EQ(render.Open(2, 48000, 24, 10), 1);
         EXPECT_EQ(FormatOf(*render.GetFormat()), Fmt(1, 2, 48000, 16, 4));
         auto inits = fake.Inits();
         ASSERT_EQ(inits.size(), 1u);
         EXPECT_EQ(AskedOf(inits[0]), Asked(kExclusive, kExclusiveFlags, 100000, 100000));
         EXPECT_TRUE(IsEqualGUID(inits[0].subFormat, KSDATAFORMAT_SUBTYPE_PCM));
-        EXPECT_EQ(inits[0].format.wBitsPerSample, 16);
         EXPECT_EQ(render.GetBufferFrames(), 480u);
-    });
-}
-
-TEST(WasapiRendererFake, QueuesOnlyWholeFramesOfWhatTheListenerGave) {
-    FakeSystem fake;
-    RecordingListener listener;
-    listener.m_OutShort = 2; // half a stereo frame short
-    With<CWASAPIRenderer>(fake, &listener, [&](CWASAPIRenderer& render) {
-        ASSERT_EQ(render.Open(2, 48000, 16, 10), 1);
         ASSERT_EQ(render.Start(), 1); // the first fill happens in Start
         ASSERT_TRUE(WaitFor([&] { return fake.RenderReleases().size() >= 3; }, 3000));
     });
@@ -281,15 +279,19 @@ TEST(WasapiRendererFake, QueuesOnlyWholeFramesOfWhatTheListenerGave) {
     EXPECT_EQ(rendered[1916], static_cast<uint8_t>(1918 + 1)); // the next block starts after the 1918 given
 }
 
-TEST(WasapiRendererFake, WithoutListenerQueuesSilence) {
+// Without a listener the device gets silence; a shared refill that finds
+// nothing queued counts as an underrun, the first fill in Start does not.
+TEST(WasapiRendererFake, SilenceWithoutListenerAndSharedUnderruns) {
     FakeSystem fake;
+    fake.exclusiveRefusal = AUDCLNT_E_DEVICE_IN_USE;
     With<CWASAPIRenderer>(fake, nullptr, [&](CWASAPIRenderer& render) {
         ASSERT_EQ(render.Open(1, 44100, 16, 20), 1);
         ASSERT_EQ(render.Start(), 1);
+        ASSERT_TRUE(WaitFor([&] { return fake.RenderReleases().size() >= 4; }, 3000));
+        render.Stop();
+        EXPECT_EQ(render.GetUnderrunCount(), static_cast<int>(fake.RenderReleases().size()) - 1);
     });
-    auto releases = fake.RenderReleases();
-    ASSERT_GE(releases.size(), 1u);
-    EXPECT_EQ(releases[0], 882u); // 20 ms at 44100
+    EXPECT_EQ(fake.RenderReleases()[0], 882u); // 20 ms at 44100
     std::vector<uint8_t> rendered = fake.Rendered();
     EXPECT_EQ(std::count(rendered.begin(), rendered.end(), 0), static_cast<long>(rendered.size()));
 }

@@ -312,6 +312,12 @@ int Probe(const std::vector<std::string>& args) {
         std::printf("frequency: %.2f\n", steady.frequency);
         std::printf("level_dbfs: %.2f\n", steady.levelDbfs);
         std::printf("dropouts: %d\n", steady.dropouts);
+        if (type != CWinDriverFactory::DRIVER_TYPE_MME) {
+            std::printf("capture_glitches: %d\n",
+                        static_cast<CWASAPICapture*>(capture.get())->GetGlitchCount());
+            std::printf("render_underruns: %d\n",
+                        static_cast<CWASAPIRenderer*>(render.get())->GetUnderrunCount());
+        }
         std::printf("latency_ms: %.1f\n", latencyMs);
         std::printf("cpu_ms_per_s: %.2f\n", wall1 > wall0 ? (cpu1 - cpu0) * 1000 / (wall1 - wall0) : 0.0);
         std::printf("close_ms: %.0f\n", closeMs);
