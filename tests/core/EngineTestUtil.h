@@ -30,17 +30,16 @@ struct WavData {
     std::vector<int16_t> samples; // every sample byte after the "data" header, as 16-bit
 };
 // Parses a file of 16-bit PCM the way any player would: RIFF, chunks, "data".
+// The file may still be held open by a writer.
 WavData ReadWav(const std::string& path);
-WavData ParseWav(const std::vector<uint8_t>& bytes);
-// Reads a file that a writer may still hold open (on Windows that needs a
-// share mode allowing the writer, which the stream library asks for).
-std::vector<uint8_t> ReadShared(const std::string& path);
+// The header of a finished recording (fmt and fact chunks) agrees with its length.
+void ExpectConsistentHeader(const WavData& w);
 // A standard 44-byte-header WAV file of any tag/bits/channels holding `data`.
 bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits,
               const std::vector<uint8_t>& data);
 bool WriteWav16(const std::string& path, int channels, int rate, const std::vector<int16_t>& samples);
 
-// Frames of a stereo file after the 0.5 s lead, as (L, R) pairs flattened.
+// The samples after the 0.5 s lead of silence (checked), frames flattened.
 std::vector<int16_t> AfterLead(const WavData& wav);
 
 // `frame` repeated `frames` times.
