@@ -166,8 +166,7 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 EngineRig::EngineRig(bool withRenderer) : m_Log(&m_Audio), m_Audio(&m_Factory) {
     m_Factory.m_WithRenderer = withRenderer;
     m_Params.m_RecFileChannel = 0;
-    m_OldParams = g_pAppParameter;
-    g_pAppParameter = &m_Params;
+    m_Audio.SetSettings(&m_Params);
     m_Factory.m_ConfigureCapture = [this](CTestCapture& c) {
         c.SetFlowControl([this, &c] {
             if (c.GetDeliveredFrames() >= m_Allowed) return false;
@@ -185,7 +184,6 @@ EngineRig::EngineRig(bool withRenderer) : m_Log(&m_Audio), m_Audio(&m_Factory) {
 EngineRig::~EngineRig() {
     m_Allowed = ~0ull >> 1;
     m_Audio.Shutdown();
-    g_pAppParameter = m_OldParams;
 }
 
 bool EngineRig::StartCapture(std::shared_ptr<CTestSignal> signal, int rate, int channelMode,

@@ -4,10 +4,10 @@
 // delivers exactly as many frames as the test allows.
 #pragma once
 
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "engine/CAudioControl.h"
 #include "engine/CWindowEventListener.h"
-#include "engine/RecordSession.h"
+#include "drivers/test/RecordSession.h"
 #include "settings/CAppParameter.h"
 
 #include <atomic>
@@ -64,8 +64,7 @@ class PostLog : public CWindowEventListener {
     std::map<uint32_t, std::vector<std::pair<uintptr_t, intptr_t>>> m_Posts;
 };
 
-// Settings as the program would hold them, installed as the singleton for the
-// rig's lifetime.
+// An engine over the test driver pair with settings as the program would hold them.
 class EngineRig {
     // The first member: it is built before the engine that uses it and goes last.
     class Factory : public CTestDriverFactory {
@@ -98,7 +97,6 @@ class EngineRig {
     CTestRenderer* Render() { return static_cast<CTestRenderer*>(m_Audio.GetRender()); }
 
   private:
-    CAppParameter* m_OldParams;
     std::atomic<uint64_t> m_Allowed{0};
     bool m_FifoFlow = true;
 };

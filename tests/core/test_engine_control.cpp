@@ -19,10 +19,10 @@ std::shared_ptr<CTestSignal> Counting(uint64_t frames) {
 class CFullDiskWave : public CWaveFile {
   public:
     explicit CFullDiskWave(uint64_t limit) : m_Limit(limit) {}
-    int WriteSamples(int reserved, const void* buffer, uint32_t bytes) override {
+    int WriteSamples(const void* buffer, uint32_t bytes) override {
         if (m_Written + bytes > m_Limit) return 0;
         m_Written += bytes;
-        return CWaveFile::WriteSamples(reserved, buffer, bytes);
+        return CWaveFile::WriteSamples(buffer, bytes);
     }
     uint64_t m_Limit;
     uint64_t m_Written = 0;

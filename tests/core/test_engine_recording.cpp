@@ -92,11 +92,10 @@ TEST(EngineRecording, EffectsOnRunTheChainAndSilenceWithoutManager) {
     for (int i = 0; i < 4800; ++i)
         in.push_back(static_cast<int16_t>((i * 37) % 20000 - 10000));
     auto recorded = [&](CEffectManager* manager) {
-        CEffectManager* old = g_pEffectManager;
-        g_pEffectManager = manager;
-        auto s = AfterLead(Record(dir.Path(), in, 2, [](RecordSessionOptions& o) { o.effectsOn = true; }));
-        g_pEffectManager = old;
-        return s;
+        return AfterLead(Record(dir.Path(), in, 2, [&](RecordSessionOptions& o) {
+            o.effectsOn = true;
+            o.effectChain = manager;
+        }));
     };
     CEffectManager manager;
     EXPECT_EQ(recorded(nullptr), std::vector<int16_t>(in.size(), 0)); // no manager: cleared

@@ -1,5 +1,6 @@
 // The byte rings between the engine's threads.
 #include "engine/CFIFO.h"
+#include "engine/SoundRing.h"
 
 #include <gtest/gtest.h>
 

@@ -87,7 +87,7 @@ bool WriteToneWav(const std::string& path, double seconds) {
     CWaveFile wave;
     if (wave.CreateWave(CString(path), f, 1) != 0) return false;
     std::vector<int16_t> samples(static_cast<size_t>(48000 * seconds) * 2);
-    bool ok = wave.WriteSamples(0, samples.data(), static_cast<uint32_t>(samples.size() * 2)) != 0;
+    bool ok = wave.WriteSamples(samples.data(), static_cast<uint32_t>(samples.size() * 2)) != 0;
     wave.Close();
     return ok;
 }

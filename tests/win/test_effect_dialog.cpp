@@ -1,7 +1,7 @@
 // The effect editor and its chooser driven through their controls on a real
 // effect manager. The row, move and slider rules have their own tables in
 // tests/core; here each is proven to reach the list, the chain and the file.
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "effects/CEffectList.h"
 #include "effects/CEffectManager.h"
 #include "engine/AudioMessages.h"
@@ -296,6 +296,7 @@ TEST(EffectDialog, ALowpassRemovesMostOfA5kHzToneWhileOnAndNotWhileOff) {
     };
     factory.m_ConfigureRender = [](CTestRenderer& r) { r.SetRealtime(true); };
     CAudioControl audio(&factory);
+    audio.SetEffectChain(&r.manager);
     QuietListener listener(&audio);
     ASSERT_EQ(audio.Initialize(&listener), 1);
     ASSERT_EQ(audio.ChangeFormat(48000, 2, 2, 50), 1);

@@ -2,7 +2,7 @@
 // bed's null sinks, the test driver pair where a failure must be forced. Every
 // case runs in both languages.
 #include "drivers/CWinDriverFactory.h"
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "effects/CEffectManager.h"
 #include "media/CWaveFile.h"
 #include "tests/win/MainWindowRig.h"
@@ -176,10 +176,10 @@ TEST_P(MainWindow, PauseOverwriteAndCloseWhileRecording) {
 // STOP, says so in the capture box and names the file in a message.
 class CFullDiskWave : public CWaveFile {
   public:
-    int WriteSamples(int reserved, const void* buffer, uint32_t bytes) override {
+    int WriteSamples(const void* buffer, uint32_t bytes) override {
         if (m_Written + bytes > 96000 + 48000 * 4) return 0; // the lead and one more second
         m_Written += bytes;
-        return CWaveFile::WriteSamples(reserved, buffer, bytes);
+        return CWaveFile::WriteSamples(buffer, bytes);
     }
     uint64_t m_Written = 0;
 };

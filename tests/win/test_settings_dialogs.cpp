@@ -4,7 +4,7 @@
 // family has no devices. The list, number and folder rules have their own
 // tables in tests/core; here each is proven to reach the settings through OK.
 #include "drivers/CWinDriverFactory.h"
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "platform/Platform.h"
 #include "res/resource.h"
 #include "settings/CAppParameter.h"

@@ -60,7 +60,7 @@ int Fx(const std::vector<std::string>& args) {
         const int32_t samples = static_cast<int32_t>(got / 2);
         manager.ProcessChain(block.data(), samples);
         manager.ReadChainOutput(block.data(), samples);
-        if (out.WriteSamples(0, block.data(), got) == 0) {
+        if (out.WriteSamples(block.data(), got) == 0) {
             out.Close();
             return ToolFail("write to %s failed", outPath.c_str());
         }
