@@ -57,12 +57,14 @@ void CAppMain::PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam)
 // ================================================================ start-up
 
 void CAppMain::InitEngine() {
+    m_Audio.SetSettings(g_pAppParameter);
     m_Audio.Initialize(this);
     const CAppParameter& p = *g_pAppParameter;
     int in = p.m_InChannels < 1 ? 1 : (p.m_InChannels > 4 ? 2 : p.m_InChannels);
     int out = std::clamp(p.m_OutChannels, 1, 2);
     m_Audio.ChangeFormat(std::clamp(p.m_Frequency, 8000, 96000), in, out, std::clamp(p.m_Latency, 5, 500));
     if (!g_pEffectManager) g_pEffectManager = new CEffectManager();
+    m_Audio.SetEffectChain(g_pEffectManager);
     m_EffectDialog.SetSampleRate(m_Audio.m_Frequency);
     m_bEngineReady = true;
 }
@@ -429,6 +431,7 @@ int CAppMain::CanClose(int force) {
     if (IsCaptureRunning()) StopCapture();
     m_Audio.Shutdown();
     m_bEngineReady = false;
+    m_Audio.SetEffectChain(nullptr);
     delete g_pEffectManager;
     g_pEffectManager = nullptr;
     return 1;

@@ -52,7 +52,7 @@ CAudioControl::~CAudioControl() {
 }
 
 int CAudioControl::Initialize(CAppEventListener* listener) {
-    CreateDriver(std::clamp(enginelinks::DriverType(), 0, 2));
+    CreateDriver(std::clamp(m_Links.DriverType(), 0, 2));
 
     bool ok = (m_PlayMonitorRing.m_pBuffer || m_PlayMonitorRing.Allocate(RING_BYTES)) &&
               (m_PlayRecordRing.m_pBuffer || m_PlayRecordRing.Allocate(RING_BYTES)) &&
@@ -156,7 +156,7 @@ int CAudioControl::CreateDriver(int type) {
         if (m_pCapture) m_pCapture->Init(this);
         if (m_pRender) m_pRender->Init(this);
     }
-    enginelinks::DeviceSelection devices = enginelinks::Devices();
+    const EngineLinks::DeviceSelection devices = m_Links.Devices();
     // Device names are limited as the settings dialog's buffers are.
     auto limit = [](std::wstring s) {
         if (s.size() > 255) s.resize(255);
@@ -208,8 +208,8 @@ int CAudioControl::ChangeFormat(int frequency, int channelMode, int outChannels,
 }
 
 int CAudioControl::CaptureOpen() {
-    if (enginelinks::BoostOn()) {
-        int level = std::max(enginelinks::BoostLevel(), 0);
+    if (m_Links.BoostOn()) {
+        int level = std::max(m_Links.BoostLevel(), 0);
         m_CaptureGain = static_cast<int32_t>(std::clamp<int64_t>(8LL * level, 1, 80));
     } else {
         m_CaptureGain = 8;
@@ -453,13 +453,13 @@ void CAudioControl::WriteRecordFifo(const void* data, uint32_t bytes) {
 void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels, int captureRate) {
     const uint32_t count = bytes / 2;
     if (m_bEffect) {
-        if (!enginelinks::RunEffectChain(block, static_cast<int32_t>(count), captureChannels, captureRate))
+        if (!m_Links.RunEffectChain(block, static_cast<int32_t>(count), captureChannels, captureRate))
             std::memset(block, 0, bytes);
     }
 
     // A mono capture recorded as stereo is doubled here, renderer or not, so the
     // file always receives the frames its header promises.
-    const bool recordStereo = captureChannels == 1 && enginelinks::RecFileChannel() == 1;
+    const bool recordStereo = captureChannels == 1 && m_Links.RecFileChannel() == 1;
     const int16_t* doubled = nullptr;
     if (captureChannels == 1) {
         if (m_Doubled.size() < count * 2) m_Doubled.resize(count * 2);

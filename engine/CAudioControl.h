@@ -18,8 +18,10 @@
 // thread, under m_RecordFileLock. Lock order: m_PlayFileLock may be held while
 // a playback ring's lock is taken (the play thread fills m_PlayMonitorRing and
 // m_PlayRecordRing, PlayEnd clears them); nothing takes m_PlayFileLock while
-// holding a ring lock. Every other lock is held alone. Switches, gains and
-// states are atomics written by one thread and read by others.
+// holding a ring lock. Every other engine lock is held alone; the trace
+// sink's lock is a leaf that may be taken under any of them (a record-file
+// trace under m_RecordFileLock). Switches, gains and states are atomics
+// written by one thread and read by others.
 #pragma once
 
 #include "drivers/AudioTypes.h"
@@ -28,10 +30,13 @@
 #include "engine/AudioMessages.h"
 #include "engine/CEventListener.h"
 #include "engine/CFIFO.h"
+#include "engine/SoundRing.h"
 #include "engine/CRecordFileWriter.h"
 #include "engine/CSoundBlockQueue.h"
+#include "engine/EngineLinks.h"
 #include "engine/SampleOps.h"
 #include "media/CMediaFile.h"
+#include "platform/CEvent.h"
 #include "platform/Thread.h"
 
 #include <atomic>
@@ -61,6 +66,10 @@ class CAudioControl : public CSoundListener {
     CAudioControl& operator=(const CAudioControl&) = delete;
 
     void SetDriverFactory(CDriverFactory* factory) { m_pFactory = factory; }
+    // The program's settings and effect chain (not owned; null: the settings'
+    // start-up values, no effect chain). Set them while nothing runs.
+    void SetSettings(const CAppParameter* settings) { m_Links.SetSettings(settings); }
+    void SetEffectChain(CEffectManager* chain) { m_Links.SetEffectChain(chain); }
 
     // ---- engine operations (user-interface thread)
     int Initialize(CAppEventListener* listener);
@@ -187,6 +196,7 @@ class CAudioControl : public CSoundListener {
     void CloseRecordFile();
 
     CDriverFactory* m_pFactory = nullptr;
+    EngineLinks m_Links;
     CRenderDriver* m_pRender = nullptr;
     CCaptureDriver* m_pCapture = nullptr;
     CAppEventListener* m_pListener = nullptr;

@@ -123,11 +123,11 @@ void CAudioControl::ProducePlayChunk() {
         if (m_bVoiceCancel) sampleops::VoiceCancel(chunk, frames);
         sampleops::ApplyGain(chunk, frames * 2, m_PlayGain);
         m_PlayMonitorRing.Write(chunk, n);
-        if (m_ChannelMode == 1 && enginelinks::RecFileChannel() == 0) {
+        if (m_ChannelMode == 1 && m_Links.RecFileChannel() == 0) {
             sampleops::DownmixToMono(chunk, m_PlayShaped.data(), frames);
             m_PlayRecordRing.Write(m_PlayShaped.data(), n / 2);
         } else {
-            sampleops::ShapeForRecording(chunk, m_PlayShaped.data(), frames, enginelinks::PlayFileMode());
+            sampleops::ShapeForRecording(chunk, m_PlayShaped.data(), frames, m_Links.PlayFileMode());
             m_PlayRecordRing.Write(m_PlayShaped.data(), n);
         }
     }

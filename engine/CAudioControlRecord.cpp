@@ -25,7 +25,7 @@ int CAudioControl::RecordStart(const std::string& path) {
     // and a mono capture becomes stereo when rec_file_channel asks for it.
     const WAVEFORMATEX* capture = m_pCapture->GetFormat();
     int channels = capture->nChannels ? capture->nChannels : 1;
-    if (channels == 1 && enginelinks::RecFileChannel() == 1) channels = 2;
+    if (channels == 1 && m_Links.RecFileChannel() == 1) channels = 2;
     WAVEFORMATEX format;
     MakePcmFormat(format, channels, static_cast<int>(capture->nSamplesPerSec), 16);
     plat::Trace("REC FORMAT ch=%d, frq=%d, bit=%d, blk=%d, byte=%d\n", format.nChannels,

@@ -5,19 +5,9 @@
 
 #include <cstdint>
 
-// The general listener: four hooks that nothing in the engine calls. They stay
-// as extension points with empty bodies.
-class CEventListener {
+class CAppEventListener {
   public:
-    virtual ~CEventListener() = default;
-    virtual void OnEvent1() {}
-    virtual void OnEvent2() {}
-    virtual void OnEvent3() {}
-    virtual void OnEvent4() {}
-};
-
-class CAppEventListener : public CEventListener {
-  public:
+    virtual ~CAppEventListener() = default;
     // Record thread, about every 200 ms: the block just drained from the record
     // FIFO (also while not recording), for the level meter and the recorded time.
     virtual void OnRecordData(const void* samples, uint32_t bytes) = 0;

@@ -1,7 +1,7 @@
-// Byte rings between the engine's threads. One writer thread and one reader
-// thread per ring; every operation holds the ring's own mutex for its whole
-// length and takes no other lock. Create/Release (and SoundRing's buffer
-// set-up) happen only while neither thread uses the ring.
+// The byte ring between two of the engine's threads (the record and monitor
+// FIFOs). One writer thread and one reader thread; every operation holds the
+// ring's own mutex for its whole length and takes no other lock under it.
+// Create/Release happen only while neither thread uses the ring.
 //
 // A write is accepted only when the free space is strictly greater than its
 // length, so a ring of N bytes holds at most N - 1 and full never looks empty.
@@ -34,31 +34,6 @@ class CFIFO {
     uint32_t GetWriteIndex() const { return m_Write; }
 
   private:
-    uint8_t* m_pBuffer = nullptr;
-    uint32_t m_Size = 0;
-    uint32_t m_Read = 0;
-    uint32_t m_Write = 0;
-    std::mutex m_Lock;
-};
-
-// The same ring without a virtual table or overflow trace, for the playback
-// rings. Its owner allocates the buffer and sets the size (Allocate/Free).
-class SoundRing {
-  public:
-    SoundRing() = default;
-    ~SoundRing() { Free(); }
-    SoundRing(const SoundRing&) = delete;
-    SoundRing& operator=(const SoundRing&) = delete;
-
-    bool Allocate(uint32_t size);
-    void Free();
-
-    int Write(const void* data, uint32_t bytes);
-    uint32_t Read(void* buffer, uint32_t bytes);
-    // Both indices back to 0: the content is dropped.
-    void Clear();
-    uint32_t GetUsed();
-
     uint8_t* m_pBuffer = nullptr;
     uint32_t m_Size = 0;
     uint32_t m_Read = 0;

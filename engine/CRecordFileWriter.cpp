@@ -43,7 +43,7 @@ int CRecordFileWriter::Write(const void* data, uint32_t bytes) {
             return 0;
         }
         auto n = static_cast<uint32_t>(std::min<uint64_t>(bytes, limit - m_PartBytes));
-        if (!m_pFile->WriteSamples(0, p, n)) {
+        if (!m_pFile->WriteSamples(p, n)) {
             Fail();
             return 0;
         }

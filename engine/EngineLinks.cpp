@@ -6,25 +6,24 @@
 
 #include <algorithm>
 
-namespace enginelinks {
-
-// Without a settings object (a tool or test that made none) the engine runs
-// with the settings' start-up values.
 namespace {
-const CAppParameter& Settings() {
-    static const CAppParameter defaults;
-    return g_pAppParameter ? *g_pAppParameter : defaults;
-}
 std::wstring Wide(const CString& s) {
     return plat::Utf8ToWide(s.Str());
 }
 } // namespace
 
-int DriverType() {
+// Without a settings object (a tool or test that made none) the engine runs
+// with the settings' start-up values.
+const CAppParameter& EngineLinks::Settings() const {
+    static const CAppParameter defaults;
+    return m_pSettings ? *m_pSettings : defaults;
+}
+
+int EngineLinks::DriverType() const {
     return std::clamp<int>(Settings().m_DriverType, 0, 2);
 }
 
-DeviceSelection Devices() {
+EngineLinks::DeviceSelection EngineLinks::Devices() const {
     const CAppParameter& p = Settings();
     DeviceSelection d;
     d.captureName = Wide(p.m_CapDeviceName);
@@ -35,26 +34,23 @@ DeviceSelection Devices() {
     return d;
 }
 
-int BoostOn() {
+int EngineLinks::BoostOn() const {
     return Settings().m_BoostOn;
 }
-int BoostLevel() {
+int EngineLinks::BoostLevel() const {
     return Settings().m_BoostLevel;
 }
-int RecFileChannel() {
+int EngineLinks::RecFileChannel() const {
     return Settings().m_RecFileChannel;
 }
-int PlayFileMode() {
+int EngineLinks::PlayFileMode() const {
     return Settings().m_PlayFileMode;
 }
 
-bool RunEffectChain(int16_t* samples, int32_t count, int channels, int rate) {
-    CEffectManager* manager = g_pEffectManager;
-    if (!manager) return false;
-    manager->SetStreamFormat(channels, rate);
-    manager->ProcessChain(samples, count);
-    manager->ReadChainOutput(samples, count);
+bool EngineLinks::RunEffectChain(int16_t* samples, int32_t count, int channels, int rate) const {
+    if (!m_pChain) return false;
+    m_pChain->SetStreamFormat(channels, rate);
+    m_pChain->ProcessChain(samples, count);
+    m_pChain->ReadChainOutput(samples, count);
     return true;
 }
-
-} // namespace enginelinks

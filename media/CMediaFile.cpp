@@ -29,7 +29,7 @@ void CMediaFile::Rewind() {
     Seek(0);
 }
 
-int CMediaFile::WriteData(int, const void* buffer, uint32_t bytes) {
+int CMediaFile::WriteData(const void* buffer, uint32_t bytes) {
     if (m_bRead) return 1;
     return Write(buffer, bytes) == bytes ? 1 : 0;
 }
@@ -41,14 +41,14 @@ uint32_t CMediaFile::ReadBlockWith(int counter, void* buffer, uint32_t bytes) {
     return CFile::Read(buffer, n);
 }
 
-uint32_t CMediaFile::ReadBlock1(int, void* buffer, uint32_t bytes) {
+uint32_t CMediaFile::ReadNextBlock(void* buffer, uint32_t bytes) {
     return ReadBlockWith(0, buffer, bytes);
 }
-uint32_t CMediaFile::ReadBlock2(int, void* buffer, uint32_t bytes) {
+uint32_t CMediaFile::ReadNextBlockOfSecondCursor(void* buffer, uint32_t bytes) {
     return ReadBlockWith(1, buffer, bytes);
 }
 
-int CMediaFile::IsEnd(int, int) {
+int CMediaFile::IsEnd() {
     if (!m_hFile) return 1;
     return GetPosition() >= m_Size ? 1 : 0;
 }

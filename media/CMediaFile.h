@@ -4,16 +4,22 @@
 
 #include "media/CFile.h"
 
+#include <cstddef>
+
+// The record's layout is the one the format readers fill field by field; the
+// unused words stay zero.
 struct MediaFormat {
     uint32_t nKind; // 1 for audio, set by every successful open
-    uint32_t reserved[8];
+    uint32_t unusedZero[8];
     uint32_t nSamplesPerSec;
     // 1 or 2 in files; the engine and the window also use 3 ("2ch, only L")
     // and 4 ("2ch, only R") in their own copies.
     uint32_t nChannels;
     uint32_t nBitsPerSample;
-    uint64_t reserved2;
+    uint64_t unusedZeroTail;
 };
+static_assert(sizeof(MediaFormat) == 56 && offsetof(MediaFormat, nSamplesPerSec) == 36 &&
+              offsetof(MediaFormat, unusedZeroTail) == 48);
 
 class CMediaFile : public CFile {
   public:
@@ -30,24 +36,23 @@ class CMediaFile : public CFile {
     virtual void Rewind();
     virtual void SeekTime(uint32_t seconds) { (void)seconds; }
     virtual int IsRawFile() { return 1; }
-    virtual int Reserved9() { return 0; }
-    virtual int WriteData(int reserved, const void* buffer, uint32_t bytes);
-    virtual uint32_t ReadBlock2(int reserved, void* buffer, uint32_t bytes);
+    virtual int WriteData(const void* buffer, uint32_t bytes);
+    // Two independent block cursors over the same file: each call returns the
+    // next block (at most `bytes`) of its own cursor.
+    virtual uint32_t ReadNextBlockOfSecondCursor(void* buffer, uint32_t bytes);
     virtual int SetFormat(int kind, const MediaFormat* format) {
         (void)kind;
         (void)format;
         return 1;
     }
     virtual MediaFormat* GetFormat() { return nullptr; }
-    virtual int WriteSamples(int reserved, const void* buffer, uint32_t bytes) {
-        return WriteData(reserved, buffer, bytes);
-    }
-    virtual uint32_t ReadBlock1(int reserved, void* buffer, uint32_t bytes);
+    virtual int WriteSamples(const void* buffer, uint32_t bytes) { return WriteData(buffer, bytes); }
+    virtual uint32_t ReadNextBlock(void* buffer, uint32_t bytes);
     virtual uint32_t ReadData(void* buffer, uint32_t bytes, uint64_t position = FILE_CURRENT_POSITION) {
         return CFile::Read(buffer, bytes, position);
     }
     virtual uint32_t GetTime() { return 0; }
-    virtual int IsEnd(int a = 0, int b = 0);
+    virtual int IsEnd();
     virtual void SetBlock(uint32_t bytes, uint32_t msec);
     virtual uint32_t GetBlockBytes() { return m_BlockBytes; }
     virtual int IsWaveFile() { return 0; }

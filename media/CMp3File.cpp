@@ -264,7 +264,7 @@ uint32_t CMp3File::GetTime() {
     return static_cast<uint32_t>(before * m_SamplesPerFrame / m_Format.nSamplesPerSec);
 }
 
-int CMp3File::IsEnd(int, int) {
+int CMp3File::IsEnd() {
     if (!m_hFile) return m_LastFrame == 0 ? 1 : 0;
     if (!m_pDecoder) return 1; // open, but not as an MP3 file: nothing to play
     return m_bDrained ? 1 : 0;

@@ -22,10 +22,10 @@ class CMp3File : public CMediaFile {
     void Rewind() override;
     void SeekTime(uint32_t seconds) override;
     int IsRawFile() override { return 0; }
-    int WriteData(int, const void*, uint32_t) override { return 0; }
+    int WriteData(const void*, uint32_t) override { return 0; }
     int SetFormat(int kind, const MediaFormat* format) override { return kind == 0 && format ? 1 : 0; }
     MediaFormat* GetFormat() override { return &m_Format; }
-    int WriteSamples(int, const void*, uint32_t) override { return 1; }
+    int WriteSamples(const void*, uint32_t) override { return 1; }
     // Decoded PCM: two interleaved channels (left first), or one for a
     // single-channel file. A `position` other than all ones is a byte offset
     // into the audio; reading restarts at the frame holding it.
@@ -34,7 +34,7 @@ class CMp3File : public CMediaFile {
     uint32_t GetTime() override;
     // 1 once every frame has been decoded and handed out (or the pointer is
     // past the last frame with nothing left in the decoder).
-    int IsEnd(int a = 0, int b = 0) override;
+    int IsEnd() override;
 
     uint32_t GetFirstFrame() const { return m_FirstFrame; }
     uint32_t GetFrameSize() const { return m_FrameSize; }

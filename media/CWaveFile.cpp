@@ -106,7 +106,7 @@ int CWaveFile::WriteHeader() {
     return ok ? 1 : 0;
 }
 
-int CWaveFile::WriteSamples(int, const void* buffer, uint32_t bytes) {
+int CWaveFile::WriteSamples(const void* buffer, uint32_t bytes) {
     if (m_bRead) return 1;
     if (Write(buffer, bytes) != bytes) return 0;
     if (m_Header.nBlockAlign) m_Frames += bytes / m_Header.nBlockAlign;
@@ -338,7 +338,7 @@ uint32_t CWaveFile::GetTime() {
     return seconds > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(seconds);
 }
 
-int CWaveFile::IsEnd(int, int) {
+int CWaveFile::IsEnd() {
     const uint32_t align = m_Header.nBlockAlign;
     // A closed file has nothing more to give: a reader must stop.
     if (align == 0 || !m_hFile) return 1;

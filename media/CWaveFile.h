@@ -72,14 +72,13 @@ class CWaveFile : public CMediaFile {
     void Rewind() override;
     void SeekTime(uint32_t seconds) override;
     int IsRawFile() override { return 0; }
-    int Reserved9() override { return 0; }
-    int WriteData(int, const void*, uint32_t) override { return 0; }
+    int WriteData(const void*, uint32_t) override { return 0; }
     int SetFormat(int kind, const MediaFormat* format) override;
     MediaFormat* GetFormat() override { return &m_Format; }
-    int WriteSamples(int reserved, const void* buffer, uint32_t bytes) override;
+    int WriteSamples(const void* buffer, uint32_t bytes) override;
     uint32_t ReadData(void* buffer, uint32_t bytes, uint64_t position = FILE_CURRENT_POSITION) override;
     uint32_t GetTime() override;
-    int IsEnd(int a = 0, int b = 0) override;
+    int IsEnd() override;
     void SetBlock(uint32_t bytes, uint32_t msec) override;
     int IsWaveFile() override { return 1; }
 

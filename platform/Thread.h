@@ -1,5 +1,5 @@
-// Worker threads, their stop and events: the
-// portable pieces the engine and the drivers build their threads from.
+// Worker threads and their stop: the portable pieces the engine and the
+// drivers build their threads from (CEvent.h has the events they wait on).
 #pragma once
 
 #include <atomic>
@@ -47,19 +47,3 @@ inline constexpr int STOP_THREAD_LIMIT_MS = 10000;
 // The caller must then leak, not free, everything that thread uses.
 // Returns 1 when the thread ended (or there was none), 0 when it was abandoned.
 int StopThread(CThread*& slot, int limitMs = STOP_THREAD_LIMIT_MS);
-
-// An event in the Win32 sense: manual or auto reset.
-class CEvent {
-  public:
-    explicit CEvent(bool manualReset = false, bool initial = false) : m_Manual(manualReset), m_Set(initial) {}
-    void Set();
-    void Reset();
-    // True when signalled within timeoutMs (< 0: wait forever).
-    bool Wait(int timeoutMs = -1);
-
-  private:
-    std::mutex m_Lock;
-    std::condition_variable m_Cond;
-    bool m_Manual;
-    bool m_Set;
-};

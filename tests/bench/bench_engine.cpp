@@ -3,7 +3,7 @@
 // the record file. Runs the real engine over the test driver pair.
 //
 //   bench_engine [SECONDS]     (default 10 s of audio per realtime run)
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "effects/CEffectManager.h"
 #include "effects/EffectTypes.h"
 #include "engine/CAudioControl.h"
@@ -94,6 +94,8 @@ Result RunEngine(double seconds, bool effects, bool realtime, const std::string&
 
     const uint64_t frames = static_cast<uint64_t>(seconds * 48000);
     CAudioControl audio;
+    audio.SetSettings(&params);
+    audio.SetEffectChain(&manager);
     CTestDriverFactory factory;
     std::atomic<bool> go{false};
     factory.m_ConfigureCapture = [&](CTestCapture& c) {

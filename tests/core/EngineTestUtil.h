@@ -4,10 +4,10 @@
 // delivers exactly as many frames as the test allows.
 #pragma once
 
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "engine/CAudioControl.h"
 #include "engine/CWindowEventListener.h"
-#include "engine/RecordSession.h"
+#include "drivers/test/RecordSession.h"
 #include "settings/CAppParameter.h"
 
 #include <atomic>
@@ -30,17 +30,16 @@ struct WavData {
     std::vector<int16_t> samples; // every sample byte after the "data" header, as 16-bit
 };
 // Parses a file of 16-bit PCM the way any player would: RIFF, chunks, "data".
+// The file may still be held open by a writer.
 WavData ReadWav(const std::string& path);
-WavData ParseWav(const std::vector<uint8_t>& bytes);
-// Reads a file that a writer may still hold open (on Windows that needs a
-// share mode allowing the writer, which the stream library asks for).
-std::vector<uint8_t> ReadShared(const std::string& path);
+// The header of a finished recording (fmt and fact chunks) agrees with its length.
+void ExpectConsistentHeader(const WavData& w);
 // A standard 44-byte-header WAV file of any tag/bits/channels holding `data`.
 bool WriteWav(const std::string& path, int tag, int channels, int rate, int bits,
               const std::vector<uint8_t>& data);
 bool WriteWav16(const std::string& path, int channels, int rate, const std::vector<int16_t>& samples);
 
-// Frames of a stereo file after the 0.5 s lead, as (L, R) pairs flattened.
+// The samples after the 0.5 s lead of silence (checked), frames flattened.
 std::vector<int16_t> AfterLead(const WavData& wav);
 
 // `frame` repeated `frames` times.
@@ -65,8 +64,7 @@ class PostLog : public CWindowEventListener {
     std::map<uint32_t, std::vector<std::pair<uintptr_t, intptr_t>>> m_Posts;
 };
 
-// Settings as the program would hold them, installed as the singleton for the
-// rig's lifetime.
+// An engine over the test driver pair with settings as the program would hold them.
 class EngineRig {
     // The first member: it is built before the engine that uses it and goes last.
     class Factory : public CTestDriverFactory {
@@ -99,7 +97,6 @@ class EngineRig {
     CTestRenderer* Render() { return static_cast<CTestRenderer*>(m_Audio.GetRender()); }
 
   private:
-    CAppParameter* m_OldParams;
     std::atomic<uint64_t> m_Allowed{0};
     bool m_FifoFlow = true;
 };

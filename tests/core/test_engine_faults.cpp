@@ -131,18 +131,14 @@ TEST(EngineFaults, LoopbackAtAnotherMixRateRecordsAtTheTrueRate) {
         uint64_t frames; // chosen so that counting at 44100 Hz would give another second
         uint32_t seconds;
     } cases[] = {{48000, 32, true, 46080, 0}, {48000, 24, false, 46080, 0}, {22050, 32, false, 30240, 1}};
-    struct Restore {
-        CEffectManager* old = g_pEffectManager;
-        ~Restore() { g_pEffectManager = old; }
-    } restore;
     for (const Case& c : cases) {
         CEffectManager manager;
-        g_pEffectManager = &manager;
         int32_t values[EFFECT_MAX_VALUES] = {1}; // 2 x 1 / 100 s
         ASSERT_GE(manager.AddEffect(EFFECT_DELAY, values, 44100, -1), 0);
         testutil::TempDir dir("loopback");
         EngineRig rig;
         CAudioControl& a = rig.m_Audio;
+        a.SetEffectChain(&manager);
         ASSERT_TRUE(a.Initialize(&rig.m_Log));
         rig.Capture()->SetLoopbackMix(c.rate, c.bits, c.isFloat);
         // Frame n is n + 1 (never silent, which a loopback path would skip).
@@ -167,7 +163,6 @@ TEST(EngineFaults, LoopbackAtAnotherMixRateRecordsAtTheTrueRate) {
         std::vector<int16_t> expect(delay * 2, 0);
         expect.insert(expect.end(), in.begin(), in.end() - static_cast<ptrdiff_t>(delay * 2));
         EXPECT_EQ(AfterLead(w), expect) << c.rate << " Hz " << c.bits << " bits";
-        g_pEffectManager = restore.old;
     }
 }
 

@@ -79,24 +79,13 @@ TEST(EngineHelpers, LevelFromPeak) {
         EXPECT_EQ(LevelFromPeak(c.peak), c.level) << c.peak;
 }
 
-TEST(EngineHelpers, PeakFollowsAndDecays) {
+TEST(EngineHelpers, PeakFollows) {
     // A higher peak replaces the stored one; a lower one pulls it down by 20 %.
     // 32767, 32767: 26213 + 6553, each term truncated.
     const int peaks[][3] = {
         {100, 200, 200}, {1000, 500, 900}, {1000, 0, 800}, {32767, 32767, 32766}, {7, 3, 5}};
     for (const auto& p : peaks)
         EXPECT_EQ(NextPeak(p[0], p[1]), p[2]) << p[0] << " " << p[1];
-
-    // The 1 s timer: nothing on the first tick, then a quarter per tick.
-    int16_t peak = 16384;
-    int32_t counter = 0;
-    for (int16_t after : {16384, 4096, 1024}) {
-        EXPECT_EQ(MeterDecayTick(peak, counter), after != 16384);
-        EXPECT_EQ(peak, after);
-    }
-    peak = 0;
-    EXPECT_FALSE(MeterDecayTick(peak, counter));
-    EXPECT_EQ(counter, 0);
 }
 
 TEST(EngineHelpers, PlayStartPlan) {

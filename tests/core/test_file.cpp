@@ -90,19 +90,19 @@ TEST_F(FileTest, MediaFileBlocks) {
     EXPECT_EQ(m.GetBlockCount(), 4u);
     char buf[8];
     std::string got;
-    for (uint32_t n; (n = m.ReadBlock1(0, buf, 8)) > 0;)
+    for (uint32_t n; (n = m.ReadNextBlock(buf, 8)) > 0;)
         got.append(buf, n);
     EXPECT_EQ(got, "0123456789");
     EXPECT_EQ(m.GetBlockIndex(1), 4u);
-    EXPECT_EQ(m.ReadBlock1(0, buf, 8), 0u);
+    EXPECT_EQ(m.ReadNextBlock(buf, 8), 0u);
     m.SetBlock(0, 0);
     EXPECT_EQ(m.GetBlockCount(), 4u) << "a block size of 0 keeps the count";
     m.Rewind();
     EXPECT_EQ(m.GetBlockIndex(1), 0u);
-    EXPECT_EQ(m.ReadBlock2(0, buf, 2), 2u) << "the smaller of the block and the request";
+    EXPECT_EQ(m.ReadNextBlockOfSecondCursor(buf, 2), 2u) << "the smaller of the block and the request";
     EXPECT_EQ(std::string(buf, 2), "01");
     EXPECT_EQ(m.GetBlockIndex(2), 1u);
-    EXPECT_EQ(m.WriteData(0, "zz", 2), 1) << "a file opened for reading ignores writes";
+    EXPECT_EQ(m.WriteData("zz", 2), 1) << "a file opened for reading ignores writes";
     EXPECT_EQ(m.IsRawFile(), 1);
     EXPECT_EQ(m.IsWaveFile(), 0);
     EXPECT_EQ(m.GetFormat(), nullptr);
@@ -114,7 +114,7 @@ TEST_F(FileTest, MediaFileBlocks) {
     ASSERT_EQ(m.Open(Wide("ten.raw").c_str()), 1);
     ASSERT_EQ(m.GetBlockCount(), 3u);
     int reads = 0;
-    while (m.ReadBlock2(0, buf, 2) > 0)
+    while (m.ReadNextBlockOfSecondCursor(buf, 2) > 0)
         ++reads;
     EXPECT_EQ(reads, 3);
     EXPECT_EQ(m.IsEnd(), 0);
@@ -123,8 +123,8 @@ TEST_F(FileTest, MediaFileBlocks) {
 TEST_F(FileTest, MediaFileCreateAndWriteData) {
     CMediaFile m;
     EXPECT_EQ(m.Create(Wide("out.raw").c_str(), 0), 0);
-    EXPECT_EQ(m.WriteData(0, "abc", 3), 1);
-    EXPECT_EQ(m.WriteSamples(0, "de", 2), 1);
+    EXPECT_EQ(m.WriteData("abc", 3), 1);
+    EXPECT_EQ(m.WriteSamples("de", 2), 1);
     m.Close();
     CMediaFile again;
     EXPECT_EQ(again.Create(Wide("out.raw").c_str(), 0), 1) << "exists";

@@ -1,5 +1,5 @@
 // StopThread's bounded wait and the test driver pair's contract.
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "platform/Thread.h"
 #include "tests/core/TestUtil.h"
 

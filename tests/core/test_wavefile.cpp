@@ -203,7 +203,7 @@ TEST(WaveFileWriter, RoundTripsBitExact) {
         // Pieces of 1, 4, 13, 40 ... frames.
         for (size_t at = 0, frames = 1; at < samples.size(); frames = frames * 3 + 1) {
             const size_t n = std::min(frames * c.ch * (c.bits / 8), samples.size() - at);
-            ASSERT_EQ(w.WriteSamples(0, samples.data() + at, static_cast<uint32_t>(n)), 1);
+            ASSERT_EQ(w.WriteSamples(samples.data() + at, static_cast<uint32_t>(n)), 1);
             at += n;
         }
         const uint32_t frames = static_cast<uint32_t>(c.bytes / (c.ch * c.bits / 8));
@@ -237,14 +237,14 @@ TEST(WaveFileWriter, HeaderRefreshKeepsAppendsInPlace) {
     };
     CWaveFile w;
     ASSERT_EQ(w.CreateWave(W(path).c_str(), Pcm(1, 8000, 16), 1), 0);
-    ASSERT_EQ(w.WriteSamples(0, a.data(), 400), 1);
+    ASSERT_EQ(w.WriteSamples(a.data(), 400), 1);
     openCrashCopy(200, a);
     EXPECT_EQ(Sizes(file), (std::array<uint32_t, 3>{48, 0, 0}));
     ASSERT_EQ(w.WriteHeader(), 1);
-    ASSERT_EQ(w.WriteSamples(0, b.data(), 600), 1);
+    ASSERT_EQ(w.WriteSamples(b.data(), 600), 1);
     ASSERT_EQ(w.WriteHeader(), 1);
     ASSERT_EQ(w.WriteHeader(), 1); // repeated refreshes must not add up
-    ASSERT_EQ(w.WriteSamples(0, c.data(), 200), 1);
+    ASSERT_EQ(w.WriteSamples(c.data(), 200), 1);
 
     Bytes all = a;
     all.insert(all.end(), b.begin(), b.end());
@@ -270,8 +270,8 @@ TEST(WaveFileWriter, CreateFromMediaFormatAndReuse) {
     ASSERT_EQ(w.SetFormat(0, &mf), 1);
     ASSERT_EQ(w.Create(W(dir.File("one.wav")).c_str(), 1), 0);
     const Bytes s = Pattern(88);
-    ASSERT_EQ(w.WriteSamples(0, s.data(), 88), 1);
-    EXPECT_EQ(w.WriteData(0, s.data(), 88), 0); // only WriteSamples writes
+    ASSERT_EQ(w.WriteSamples(s.data(), 88), 1);
+    EXPECT_EQ(w.WriteData(s.data(), 88), 0); // only WriteSamples writes
     w.Close();
     EXPECT_TRUE(ReadAll(dir.File("one.wav")) == Recording(2, 22050, 16, s));
 
@@ -284,7 +284,7 @@ TEST(WaveFileWriter, CreateFromMediaFormatAndReuse) {
     // A file opened for reading is never written to.
     CWaveFile r;
     ASSERT_EQ(r.Open(W(dir.File("one.wav")).c_str()), 1);
-    EXPECT_EQ(r.WriteSamples(0, s.data(), 88), 1);
+    EXPECT_EQ(r.WriteSamples(s.data(), 88), 1);
     r.Close();
     EXPECT_EQ(ReadAll(dir.File("one.wav")).size(), 56u + 88u);
 }
@@ -431,7 +431,7 @@ TEST(WaveFileReader, TimeSeekEndAndBlocks) {
     EXPECT_EQ(f.GetTime(), 0u);
     EXPECT_EQ(f.IsEnd(), 0);
     std::vector<uint8_t> block(20000);
-    EXPECT_EQ(f.ReadBlock1(0, block.data(), 20000), 17640u);
+    EXPECT_EQ(f.ReadNextBlock(block.data(), 20000), 17640u);
     EXPECT_EQ(0, std::memcmp(block.data(), samples.data(), 17640));
     EXPECT_EQ(f.GetBlockIndex(1), 1u);
 

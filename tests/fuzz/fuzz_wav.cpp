@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.Rewind();
         Check(f.GetTime() == 0);
         uint32_t blocks = 0;
-        while (f.ReadBlock1(0, buffer.data(), static_cast<uint32_t>(buffer.size())) > 0)
+        while (f.ReadNextBlock(buffer.data(), static_cast<uint32_t>(buffer.size())) > 0)
             ++blocks;
         Check(blocks <= f.GetBlockCount());
         f.Close();

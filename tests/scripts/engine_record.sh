@@ -2,7 +2,7 @@
 # sonvel-tool record: the whole engine path over the test driver pair.
 # Usage: engine_record.sh KIND WORKDIR TOOL-COMMAND...
 set -u
-kind=$1; work=$2; shift 2
+work=$2; shift 2
 tool=("$@")
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 fail() { echo "FAIL: $*"; exit 1; }
@@ -14,7 +14,6 @@ le32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' \r\n'; }
 out=$("${tool[@]}" record --out tone.wav --tone 440 --seconds 1) || fail "record --tone: $out"
 [ "$(value captured_frames "$out")" = 48000 ] || fail "captured: $out"
 [ "$(value recorded_frames "$out")" = 48000 ] || fail "recorded: $out"
-[ "$(value overflows "$out")" = 0 ] || fail "overflows: $out"
 [ "$(le32 tone.wav 52)" = $(( (24000 + 48000) * 4 )) ] || fail "data size $(le32 tone.wav 52)"
 [ "$(le32 tone.wav 4)" = $(( 48 + (24000 + 48000) * 4 )) ] || fail "riff size"
 
@@ -26,23 +25,14 @@ info=$("${tool[@]}" info right.wav) || fail "info right.wav"
 [ "$(value rate "$info")" = 22050 ] || fail "rate: $info"
 
 if command -v sox >/dev/null; then
-  # A mono input recorded as stereo, with a play file mixed on the left.
   sox -n -r 48000 -c 1 -b 16 in.wav synth 1 sine 300 vol 0.3 || fail sox
-  sox -n -r 48000 -c 2 -b 16 play.wav synth 0.5 sine 1000 vol 0.3 || fail sox
-  out=$("${tool[@]}" record --out mixed.wav --input in.wav --rec-file-channel 1 --play play.wav --play-mode 2 \
-        --play-gain 16 --play-delay 0 --voice-cancel) || fail "record --play: $out"
-  [ "$(value recorded_frames "$out")" = 48000 ] || fail "mixed: $out"
-  info=$("${tool[@]}" info mixed.wav)
-  [ "$(value channels "$info")" = 2 ] || fail "channels: $info"
   # A play file at another rate is refused with a message.
   sox -n -r 44100 -c 2 -b 16 play441.wav synth 0.2 sine 1000 || fail sox
   if "${tool[@]}" record --out no.wav --tone 440 --seconds 0.2 --play play441.wav 2>err.txt; then fail "rate mismatch accepted"; fi
   grep -q "differs" err.txt || fail "no message: $(cat err.txt)"
-fi
 
-# An effect chain file: the recording after the lead equals the chain run over
-# the same input by "fx".
-if command -v sox >/dev/null; then
+  # An effect chain file: the recording after the lead equals the chain run
+  # over the same input by "fx".
   cat > chain.xml <<'XML'
 <?xml version="1.0" encoding="UTF-8"?>
 <EffectList><EffectItem><Num>0</Num><Name>DELAY</Name><Type>4</Type><Enabled>1</Enabled><Params>1</Params><ParamValue Num="0" Min="0" Max="100">50</ParamValue></EffectItem></EffectList>
@@ -73,17 +63,4 @@ if "${tool[@]}" record --out x.wav --input missing.wav 2>/dev/null; then fail "m
 [ ! -e x.wav ] || fail "x.wav created"
 if "${tool[@]}" record --out no/such/dir/x.wav --tone 440 --seconds 0.1 2>err.txt; then fail "bad folder accepted"; fi
 
-# A take whose process is killed keeps a header describing all but the last seconds.
-if [ "$kind" = native ]; then
-  "${tool[@]}" record --out killed.wav --tone 440 --seconds 60 --realtime >/dev/null &
-  pid=$!
-  sleep 13
-  kill -9 "$pid"; wait "$pid" 2>/dev/null
-  size=$(( $(stat -c %s killed.wav) - 56 ))
-  data=$(le32 killed.wav 52)
-  [ "$data" -le "$size" ] || fail "header $data beyond the file $size"
-  [ "$data" -ge $(( size - 11 * 192000 )) ] || fail "header $data too old for $size"
-  [ "$data" -ge $(( 10 * 192000 )) ] || fail "header never refreshed ($data)"
-  [ "$(le32 killed.wav 4)" = $(( 48 + data )) ] || fail "riff size after kill"
-fi
 echo OK

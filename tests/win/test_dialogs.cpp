@@ -7,7 +7,7 @@
 // ("Speakers", "LineOut"); the test driver pair stands in where a family must
 // have no devices.
 #include "drivers/CWinDriverFactory.h"
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "effects/CEffectList.h"
 #include "effects/CEffectManager.h"
 #include "engine/AudioMessages.h"

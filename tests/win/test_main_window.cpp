@@ -5,7 +5,7 @@
 #include "app/CAppMain.h"
 #include "app/CChooseLanguageDialog.h"
 #include "drivers/CWinDriverFactory.h"
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "effects/CEffectManager.h"
 #include "engine/PlayFileInfo.h"
 #include "media/CWaveFile.h"
@@ -128,7 +128,7 @@ bool WriteSilentWav(const std::string& path, double seconds) {
     CWaveFile wave;
     if (wave.CreateWave(CString(path), f, 1) != 0) return false;
     std::vector<int16_t> samples(static_cast<size_t>(48000 * seconds) * 2);
-    bool ok = wave.WriteSamples(0, samples.data(), static_cast<uint32_t>(samples.size() * 2)) != 0;
+    bool ok = wave.WriteSamples(samples.data(), static_cast<uint32_t>(samples.size() * 2)) != 0;
     wave.Close();
     return ok;
 }
@@ -339,10 +339,10 @@ TEST_P(MainWindow, DroppedBlocksShowUntilTheNextTake) {
 // STOP, says so in the capture box and names the file in a message.
 class CFullDiskWave : public CWaveFile {
   public:
-    int WriteSamples(int reserved, const void* buffer, uint32_t bytes) override {
+    int WriteSamples(const void* buffer, uint32_t bytes) override {
         if (m_Written + bytes > 96000 + 48000 * 4) return 0; // the lead and one more second
         m_Written += bytes;
-        return CWaveFile::WriteSamples(reserved, buffer, bytes);
+        return CWaveFile::WriteSamples(buffer, bytes);
     }
     uint64_t m_Written = 0;
 };

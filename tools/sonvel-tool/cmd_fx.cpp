@@ -67,7 +67,7 @@ int Fx(const std::vector<std::string>& args) {
             manager.ProcessChain(buffer.data() + at, n);
             manager.ReadChainOutput(buffer.data() + at, n);
         }
-        if (out.WriteSamples(0, buffer.data(), got) == 0) {
+        if (out.WriteSamples(buffer.data(), got) == 0) {
             out.Close();
             return ToolFail("write to %s failed", outPath.c_str());
         }

@@ -3,11 +3,11 @@
 // file, so the whole audio path runs without a sound card.
 #include "tools/sonvel-tool/Tool.h"
 
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 #include "effects/CEffectManager.h"
 #include "engine/CAudioControl.h"
 #include "engine/CWindowEventListener.h"
-#include "engine/RecordSession.h"
+#include "drivers/test/RecordSession.h"
 #include "media/CWaveFile.h"
 #include "platform/Platform.h"
 #include "settings/CAppParameter.h"

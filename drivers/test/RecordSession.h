@@ -5,7 +5,7 @@
 // device; a test renderer pulls the monitor path.
 #pragma once
 
-#include "drivers/test/CTestDrivers.h"
+#include "drivers/test/CTestDriverFactory.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,6 +14,7 @@
 #include <vector>
 
 class CAudioControl;
+class CEffectManager;
 
 struct RecordSessionOptions {
     std::string outPath; // the record file (UTF-8)
@@ -34,8 +35,9 @@ struct RecordSessionOptions {
     uint32_t blockFrames = 0; // frames per captured block; 0: 10 ms
     bool realtime = false;
 
-    std::string chainPath;  // an effect chain file; effects on when given
-    bool effectsOn = false; // effects on with whatever manager exists (tests)
+    std::string chainPath;                 // an effect chain file; effects on when given
+    CEffectManager* effectChain = nullptr; // else this chain (not owned); effects on when given
+    bool effectsOn = false;                // effects on even without a chain (the block is silenced)
 
     std::string playPath; // a play file mixed into the recording
     int playFileMode = 1;

@@ -1,4 +1,4 @@
-#include "engine/RecordSession.h"
+#include "drivers/test/RecordSession.h"
 
 #include "effects/CEffectList.h"
 #include "effects/CEffectManager.h"
@@ -42,14 +42,6 @@ class CSessionListener : public CWindowEventListener {
     }
     std::atomic<bool> m_PlayEnd{false};
     std::atomic<bool> m_RecError{false};
-};
-
-// Restores a process-wide pointer on leaving.
-template <typename T> struct GlobalSwap {
-    GlobalSwap(T*& slot, T* value) : m_Slot(slot), m_Old(slot) { slot = value; }
-    ~GlobalSwap() { m_Slot = m_Old; }
-    T*& m_Slot;
-    T* m_Old;
 };
 
 // A capture-only engine when asked: as with a loopback source, nothing is monitored.
@@ -128,20 +120,20 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
     params.m_PlayFileMode = o.playFileMode;
     params.m_BoostOn = o.boostOn;
     params.m_BoostLevel = o.boostLevel;
-    GlobalSwap<CAppParameter> settingsSwap(g_pAppParameter, &params);
 
     std::unique_ptr<CEffectManager> manager;
-    CEffectManager* effects = g_pEffectManager;
+    CEffectManager* effects = o.effectChain;
     if (!o.chainPath.empty()) {
         manager = std::make_unique<CEffectManager>();
         if (!LoadEffectChainFile(o.chainPath, *manager, o.rate))
             return fail("cannot read effect chain " + o.chainPath);
         effects = manager.get();
     }
-    GlobalSwap<CEffectManager> effectSwap(g_pEffectManager, effects);
 
     // ---- the engine over the test pair
     CAudioControl audio;
+    audio.SetSettings(&params);
+    audio.SetEffectChain(effects);
     std::atomic<bool> go{false};
     std::optional<std::chrono::steady_clock::time_point> dryStart; // capture thread only
     bool playStalled = false;
@@ -190,7 +182,7 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
     CSessionListener listener(&audio);
     if (!audio.Initialize(&listener)) return fail("engine initialisation failed");
     if (!audio.ChangeFormat(o.rate, channelMode, 2, 50)) return fail("unsupported capture format");
-    audio.m_bEffect = (o.effectsOn || !o.chainPath.empty()) ? 1 : 0;
+    audio.m_bEffect = (o.effectsOn || effects) ? 1 : 0;
     audio.m_bVoiceCancel = o.voiceCancel ? 1 : 0;
     audio.m_PlayGain = o.playGain;
 
