@@ -139,7 +139,11 @@ class Server {
 
 std::string Server::Start(const std::string& exe) {
     if (m_Process.pi.hProcess) m_Process.Finish(0);
-    if (!m_Process.Start(Wide(exe))) return "err cannot start";
+    const std::wstring path = Wide(exe);
+    const size_t slash = path.find_last_of(L"\\/");
+    // The program's own folder is its current one: its settings and chain file live there.
+    if (!m_Process.Start(path, slash == std::wstring::npos ? std::wstring() : path.substr(0, slash)))
+        return "err cannot start";
     m_Main =
         WaitWindow([&] { return FindTopLevel(Pid(), [](HWND w) { return IsClass(w, MAIN_CLASS); }); }, 60000);
     if (!m_Main) return "err no main window";

@@ -1,0 +1,265 @@
+#!/usr/bin/env bash
+# Acceptance scenarios: the real sonvel.exe worked from outside by sonvel-drive,
+# sound played into the test bed's "Speakers" and recorded from "Monitor of
+# Speakers". Usage: accept.sh SCENARIO.DRIVER BUILD WORK
+#   SCENARIO: record pause effects play device unplug kill folders files
+#   DRIVER:   mme or wasapi (the device-free scenarios take either)
+# SONVEL_ACCEPT_SECONDS: length of the recorded signal (30 for the full run).
+scenario=${1%.*} DRIVER=${1#*.} BUILD=$2 WORK=$3
+rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
+# shellcheck source=lib.bash
+source "$(dirname "$0")/lib.bash"
+SECONDS_SIG=${SONVEL_ACCEPT_SECONDS:-6}
+command -v sox >/dev/null && command -v paplay >/dev/null || { echo "sox/paplay missing"; exit 77; }
+
+# REC, play SRC into the speakers, STOP; the take's length from REC to STOP in $TAKE_S.
+record_take() { # SRC [seconds of extra sound after the source]
+    local t0 t1
+    must press $REC_START
+    must wait-check $REC_START 1 5000
+    t0=$(date +%s.%N)
+    play_start "$1"; play_wait
+    sleep "${2:-0.5}"
+    must press $REC_STOP
+    must wait-check $REC_START 0 5000
+    t1=$(date +%s.%N)
+    TAKE_S=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
+}
+# compare REC SRC [args]: the figures in $C, echoed.
+compare() { C=$("${TOOL[@]}" compare "$@" 2>/dev/null); note "$(tr '\n' ' ' <<<"$C")"; }
+cv() { value "$1" "$C"; }
+
+sc_record() {
+    local src take="$REC/take.wav" before
+    # A chirp (it shows a lost or repeated block) then a steady tone (its level).
+    src=$(sig source synth 1 sine 0 : synth "$(awk -v s="$SECONDS_SIG" 'BEGIN{print s/2}')" sine 200-6000 vol 0.5 \
+        : synth "$(awk -v s="$SECONDS_SIG" 'BEGIN{print s/2}')" sine 997 vol 0.5 : synth 1 sine 0)
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME take
+    record_take "$src"
+    must text $REC_NAME; [ "$R" = take.wav ]; check $? "typed name completed (box: $R)"
+    for ch in 0 1; do
+        compare "$take" "$src" --channel $ch --src-channel $ch
+        cmp_num "lead=$(cv lead_frames)" 'lead >= 24000'; check $? "ch$ch: half a second of silence leads"
+        cmp_num "j=$(cv jumps) u=$(cv unmatched) g=$(cv gaps)" 'j == 0 && u == 0 && g == 0'
+        check $? "ch$ch: no discontinuity"
+        cmp_num "a=$(cv src_first_s) b=$(cv src_last_s) s=$SECONDS_SIG" 'a <= 1.1 && b >= s + 0.9'
+        check $? "ch$ch: the whole source is in the take"
+        cmp_num "c=$(cv correlation) g=$(cv gain_db)" 'c >= 0.95 && g > -1 && g < 1'
+        check $? "ch$ch: same signal, level within 1 dB"
+    done
+    # REC to STOP in time, give or take one record-thread pass (200 ms) and the driver's messaging.
+    cmp_num "f=$(cv frames) t=$TAKE_S" '(f - 24000) / 48000 - t > -0.35 && (f - 24000) / 48000 - t < 0.35'
+    check $? "take length $(cv frames) frames for ${TAKE_S}s"
+    # The tone part has no break and is at -6 dBFS (the tone analyser's own view).
+    C=$("${TOOL[@]}" level "$take" --hz 997 --from "$(awk -v s="$SECONDS_SIG" -v l="$(cv lag_first)" \
+        'BEGIN{print l / 48000 + 1 + s / 2 + 0.2}')" --to "$(awk -v s="$SECONDS_SIG" -v l="$(cv lag_first)" \
+        'BEGIN{print l / 48000 + 1 + s - 0.2}')" 2>/dev/null)
+    cmp_num "d=$(cv dropouts) h=$(cv hz_dbfs)" 'd == 0 && h > -7 && h < -5'; check $? "tone: $(tr '\n' ' ' <<<"$C")"
+
+    # The same name again: No keeps the file, Yes overwrites it.
+    before=$(md5sum <"$take")
+    must press $REC_START
+    must msgbox no 5000
+    grep -q 'take.wav" has already existed, overwrite' <<<"$R"; check $? "overwrite question ($R)"
+    must wait-check $REC_START 0 3000
+    [ "$(md5sum <"$take")" = "$before" ]; check $? "No keeps the old take"
+    must press $REC_START
+    must msgbox yes 5000
+    sleep 1
+    must press $REC_STOP
+    must wait-check $REC_START 0 5000
+    [ "$(stat -c %s "$take")" -lt $((24000 * 4 + SECONDS_SIG * 192000)) ]; check $? "Yes overwrites it"
+    app_quit
+
+    # A name from the date and time, no question.
+    app_setup "$DRIVER" auto_recfile_name 1
+    rm -f "$REC"/2*.wav
+    app_start
+    local stamp; stamp=$(date +%Y%m%d%H%M)
+    must press $REC_START; sleep 1.5; must press $REC_STOP; must wait-check $REC_START 0 5000
+    ls "$REC" | grep -qE "^($stamp|$(date +%Y%m%d%H%M))\.wav$"; check $? "date-and-time name ($(ls "$REC" | tr '\n' ' '))"
+    app_quit
+}
+
+half() { awk -v s="$SECONDS_SIG" -v f="${1:-0.5}" 'BEGIN { print s * f }'; }
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { print b - a }'; }
+
+sc_pause() {
+    local src pause_s=2 t0 t_pause t_resume
+    # One long sweep never repeats, so where each part of the take came from is certain.
+    src=$(sig sweep synth 1 sine 0 : synth "$(half 1)" sine 200-6000 vol 0.5 : synth 1 sine 0)
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME paused
+    must press $REC_START; must wait-check $REC_START 1 5000
+    play_start "$src"
+    sleep "$(half 0.4)"
+    must press $REC_PAUSE; must wait-check $REC_PAUSE 1 3000
+    t_pause=$(now)
+    must check $REC_START; [ "$R" = 0 ]; check $? "PAUSE releases REC"
+    sleep $pause_s
+    must press $REC_START; must wait-check $REC_START 1 3000
+    t_resume=$(since "$t_pause")
+    play_wait; sleep 0.5
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+    compare "$REC/paused.wav" "$src"
+    cmp_num "j=$(cv jumps) u=$(cv unmatched) g=$(cv gaps)" 'j == 1 && u == 0 && g == 0'
+    check $? "one cut where the pause was, no other break"
+    cmp_num "a=$(cv lag_first) b=$(cv lag_last) p=$t_resume" '(a - b) / 48000 > p - 0.35 && (a - b) / 48000 < p + 0.35'
+    check $? "the cut leaves out the ${t_resume}s of the pause"
+    cmp_num "a=$(cv src_first_s) b=$(cv src_last_s) s=$SECONDS_SIG" 'a <= 1.1 && b >= s + 0.9'
+    check $? "audio before and after the pause is there"
+    app_quit
+}
+
+sc_effects() {
+    local src lo hi t0 t1 t2 t_end
+    lo=$(sig lo synth "$SECONDS_SIG" sine 700 vol 0.3)
+    hi=$(sig hi synth "$SECONDS_SIG" sine 9000 vol 0.3)
+    src="$WORK/mix.wav"; sox -m "$lo" "$hi" "$src" || die "sox -m" # each at half: -16.5 dBFS
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    # EFX opens the editor; Add opens the chooser; a low-pass goes into the chain.
+    must press $EFX; must wait-check $EFX 1 3000
+    must window new; local editor=$R
+    must press 20103
+    must window new
+    must choose 20100 "FIR LPF"
+    must press 1
+    must window title "$editor"
+    must wait-text 20105 3000 "FIR LPF"
+    must window main
+    must settext $REC_NAME fx
+    must press $REC_START; must wait-check $REC_START 1 5000
+    t0=$(now)
+    play_start "$src"
+    sleep "$(half 0.33)"; must press $EFX; t1=$(since "$t0")
+    sleep "$(half 0.33)"; must press $EFX; t2=$(since "$t0")
+    play_wait; t_end=$(since "$t0")
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+    # Take time = REC time + the half second lead; each span's middle, away from the switches.
+    local span a b on_off
+    for span in "0.6 $t1 on" "$t1 $t2 off" "$t2 $t_end on"; do
+        set -- $span
+        a=$(awk -v a="$1" 'BEGIN { print a + 0.5 + 0.3 }'); b=$(awk -v b="$2" 'BEGIN { print b + 0.5 - 0.3 }')
+        C=$("${TOOL[@]}" level "$REC/fx.wav" --hz 9000 --from "$a" --to "$b" 2>/dev/null)
+        local h9; h9=$(cv hz_dbfs)
+        C=$("${TOOL[@]}" level "$REC/fx.wav" --hz 700 --from "$a" --to "$b" 2>/dev/null)
+        if [ "$3" = on ]; then
+            cmp_num "h=$h9 l=$(cv hz_dbfs)" 'h < -40 && l > -26'
+        else
+            cmp_num "h=$h9 l=$(cv hz_dbfs)" 'h > -20 && l > -20'
+        fi
+        check $? "effects $3 ${a}-${b}s: 9 kHz ${h9} dBFS, 700 Hz $(cv hz_dbfs) dBFS"
+    done
+    app_quit
+    grep -q 'FIR LPF' "$APP/sonvel.xml" 2>/dev/null; check $? "the chain is in the chain file after exit"
+}
+
+# Plays PLAYFILE through the program during a take named NAME; play_file_mode MODE
+# chosen in the recording settings dialog (its line MODE).
+play_take() { # NAME PLAYFILE MODE
+    must menu $MENU_RECORD; must window new
+    must choose 20304 "#$3"
+    must press 1; must window main
+    must settext $REC_NAME "$1"
+    must settext $PLAY_NAME "$(winpath "$2")"
+    must press $REC_START; must wait-check $REC_START 1 5000
+    must press $PLAY_START; must wait-check $PLAY_START 1 3000
+    must wait-check $PLAY_START 0 $((SECONDS_SIG * 1000 + 8000))
+    sleep 0.3
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+}
+silent() { # FILE CHANNEL: nothing above -60 dBFS
+    C=$("${TOOL[@]}" level "$1" --channel "$2" 2>/dev/null); cmp_num "r=$(cv rms_dbfs)" 'r < -60'
+}
+sc_play() {
+    local play vplay mp3 L R
+    # Left and right sweep different bands; the voice file has one centre sweep and a side tone.
+    L=$(sig l synth "$(half)" sine 200-2000 vol 0.5)
+    R=$(sig r synth "$(half)" sine 3000-6000 vol 0.5)
+    play="$WORK/play.wav"; sox -M "$L" "$R" -c 2 "$play" remix 1 4 || die "sox -M"
+    vplay=$(sig voice synth "$(half)" sine 300-3000 vol 0.4)
+    sox -D "$vplay" "$WORK/voice2.wav" synth "$(half)" sine 1500 vol 0.3 remix 1v1,2v1 1v1 2>/dev/null || cp "$vplay" "$WORK/voice2.wav"
+    mp3="$WORK/play.mp3"; lame --quiet -b 192 "$play" "$mp3" || die lame
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    play_take asis "$play" 1
+    compare "$REC/asis.wav" "$play" --channel 0 --src-channel 0; local l="j=$(cv jumps) c=$(cv correlation) g=$(cv gain_db)"
+    compare "$REC/asis.wav" "$play" --channel 1 --src-channel 1; local r="j=$(cv jumps) c=$(cv correlation) g=$(cv gain_db)"
+    cmp_num "$l" 'j == 0 && c > 0.95 && g > -4 && g < -2' && cmp_num "$r" 'j == 0 && c > 0.95 && g > -4 && g < -2'
+    check $? "as is: each channel is the play file's at -3 dB ($l / $r)"
+    play_take left "$play" 2
+    compare "$REC/left.wav" "$play" --channel 0 --src-channel mix
+    cmp_num "c=$(cv correlation) g=$(cv gain_db)" 'c > 0.95 && g > -1 && g < 1' && silent "$REC/left.wav" 1
+    check $? "on L: the mono mix on the left, the right silent"
+    play_take right "$play" 3
+    compare "$REC/right.wav" "$play" --channel 1 --src-channel mix
+    cmp_num "c=$(cv correlation) g=$(cv gain_db)" 'c > 0.95 && g > -1 && g < 1' && silent "$REC/right.wav" 0
+    check $? "on R: the mono mix on the right, the left silent"
+    play_take off "$play" 0
+    silent "$REC/off.wav" 0 && silent "$REC/off.wav" 1; check $? "off: nothing of the play file recorded"
+    play_take mp3 "$mp3" 1
+    compare "$REC/mp3.wav" "$mp3" --channel 0 --src-channel 0
+    cmp_num "j=$(cv jumps) c=$(cv correlation) g=$(cv gain_db)" 'j == 0 && c > 0.95 && g > -4 && g < -2'
+    check $? "MP3 as is: the decoded file at -3 dB"
+    must press $VCUT; must wait-check $VCUT 1 2000
+    play_take vcut "$WORK/voice2.wav" 1
+    C=$("${TOOL[@]}" level "$REC/vcut.wav" --hz 1500 --from 0.6 2>/dev/null)
+    cmp_num "r=$(cv rms_dbfs) h=$(cv hz_dbfs)" 'h > -20 && r - h < 1'
+    check $? "voice cancel: the centre sweep is gone, the side tone stays ($(tr '\n' ' ' <<<"$C"))"
+    app_quit
+}
+
+sc_device() {
+    local other=WASAPI want_type=0
+    [ "$DRIVER" = wasapi ] && other=MME want_type=1
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must menu $MENU_DEVICE; must window new
+    must choose 20200 "$other"
+    sleep 0.5
+    must choose 20204 "Monitor of LineOut"
+    must choose 20205 44100
+    must choose 20206 "#0"; local channels=$R
+    must press 1; must window main
+    must wait-text $CAP_DEVICE 3000 "Monitor of LineOut"; check 0 "the window shows the chosen device"
+    must text $CAP_FREQ; [ "$R" = "44100 (Hz)" ]; check $? "and the rate ($R)"
+    must text $CAP_CHANNELS; [ "$R" = "$channels" ]; check $? "and the channels ($R)"
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running; check 0 "capture runs on the new family"
+    must press $MIC
+    grep -q "<driver_type>$want_type</driver_type>" "$APP/sonvel.ini"; check $? "the settings file keeps $other"
+    # A loopback line (WASAPI lists one per output): the window shows it and the
+    # monitor and playback controls step aside.
+    must menu $MENU_DEVICE; must window new
+    must choose 20200 WASAPI; sleep 0.5
+    must items 20204; local loop; loop=$(tr '|' '\n' <<<"$R" | sed 's/^ *//; s/ *$//' | grep -i 'loopback' | grep -i speakers | head -n1)
+    if [ -n "$loop" ]; then
+        must choose 20204 "$loop"; must press 1; must window main
+        must wait-text $CAP_DEVICE 3000 Speakers
+        must enabled $SPK; local spk=$R; must enabled $PLAY_START
+        [ "$spk" = 0 ] && [ "$R" = 0 ]; check $? "loopback: SPK and PLAY disabled"
+    else
+        must close; must window main; check 1 "a loopback line in the WASAPI list ($R)"
+    fi
+    app_quit
+}
+
+case $scenario in
+    record) sc_record ;;
+    pause) sc_pause ;;
+    effects) sc_effects ;;
+    play) sc_play ;;
+    device) sc_device ;;
+    *) echo "unknown scenario $scenario"; exit 2 ;;
+esac
+drv_end
+[ "$fail" = 0 ] && echo OK
+exit "$fail"
