@@ -12,17 +12,19 @@ source "$(dirname "$0")/lib.bash"
 SECONDS_SIG=${SONVEL_ACCEPT_SECONDS:-6}
 command -v sox >/dev/null && command -v paplay >/dev/null || { echo "sox/paplay missing"; exit 77; }
 
+half() { awk -v s="$SECONDS_SIG" -v f="${1:-0.5}" 'BEGIN { print s * f }'; }
+
 # REC, play SRC into the speakers, STOP; the take's length from REC to STOP in $TAKE_S.
 record_take() { # SRC [seconds of extra sound after the source]
     local t0 t1
+    t0=$(now)
     must press $REC_START
     must wait-check $REC_START 1 5000
-    t0=$(date +%s.%N)
     play_start "$1"; play_wait
     sleep "${2:-0.5}"
+    t1=$(now)
     must press $REC_STOP
     must wait-check $REC_START 0 5000
-    t1=$(date +%s.%N)
     TAKE_S=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
 }
 # compare REC SRC [args]: the figures in $C, echoed.
@@ -50,8 +52,9 @@ sc_record() {
         cmp_num "c=$(cv correlation) g=$(cv gain_db)" 'c >= 0.95 && g > -1 && g < 1'
         check $? "ch$ch: same signal, level within 1 dB"
     done
-    # REC to STOP in time, give or take one record-thread pass (200 ms) and the driver's messaging.
-    cmp_num "f=$(cv frames) t=$TAKE_S" '(f - 24000) / 48000 - t > -0.35 && (f - 24000) / 48000 - t < 0.35'
+    # The take is as long as REC to STOP, less what was still on its way from the
+    # device at STOP (the capture latency, under a second); never longer.
+    cmp_num "f=$(cv frames) t=$TAKE_S" '(f - 24000) / 48000 - t > -1 && (f - 24000) / 48000 - t < 0.3'
     check $? "take length $(cv frames) frames for ${TAKE_S}s"
     # The tone part has no break and is at -6 dBFS (the tone analyser's own view).
     C=$("${TOOL[@]}" level "$take" --hz 997 --from "$(awk -v s="$SECONDS_SIG" -v l="$(cv lag_first)" \
@@ -84,9 +87,6 @@ sc_record() {
     app_quit
 }
 
-half() { awk -v s="$SECONDS_SIG" -v f="${1:-0.5}" 'BEGIN { print s * f }'; }
-now() { date +%s.%N; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN { print b - a }'; }
 
 sc_pause() {
     local src pause_s=2 t0 t_pause t_resume
@@ -227,12 +227,12 @@ sc_device() {
     must choose 20200 "$other"
     sleep 0.5
     must choose 20204 "Monitor of LineOut"
-    must choose 20205 44100
+    must choose 20205 "44100 Hz"
     must choose 20206 "#0"; local channels=$R
     must press 1; must window main
     must wait-text $CAP_DEVICE 3000 "Monitor of LineOut"; check 0 "the window shows the chosen device"
     must text $CAP_FREQ; [ "$R" = "44100 (Hz)" ]; check $? "and the rate ($R)"
-    must text $CAP_CHANNELS; [ "$R" = "$channels" ]; check $? "and the channels ($R)"
+    must text $CAP_CHANNELS; [ -n "$R" ] && [ "${channels#"$R"}" != "$channels" ]; check $? "and the channels ($R for $channels)"
     must press $MIC; must wait-text $CAP_STATUS 5000 Running; check 0 "capture runs on the new family"
     must press $MIC
     grep -q "<driver_type>$want_type</driver_type>" "$APP/sonvel.ini"; check $? "the settings file keeps $other"
@@ -252,12 +252,61 @@ sc_device() {
     app_quit
 }
 
+# A sink of our own for the capture, so unloading it takes nothing from anyone else.
+SINK=acc_vanish_$$ SINK_DESC=AccVanish$$ SINK_MODULE=
+sink_load() {
+    SINK_MODULE=$(timeout 5 pactl load-module module-null-sink "sink_name=$SINK" \
+        "sink_properties=device.description=$SINK_DESC") || die "pactl load-module"
+    # A new sink reaches Wine's device lists a moment after PulseAudio has it.
+    local _
+    for _ in $(seq 40); do
+        DEVICES=$("${TOOL[@]}" devices 2>/dev/null | tr -d '\r')
+        grep -qF "Monitor of $SINK_DESC" <<<"$DEVICES" && return 0
+        sleep 0.25
+    done
+    die "the new sink never showed in the device lists"
+}
+sink_unload() { [ -n "$SINK_MODULE" ] && timeout 5 pactl unload-module "$SINK_MODULE"; SINK_MODULE=; }
+
+sc_unplug() {
+    local tone t0
+    tone=$(sig tone synth 12 sine 997 vol 0.5)
+    trap 'sink_unload; drv_end' EXIT
+    sink_load
+    app_setup "$DRIVER" cap_device_name "Monitor of $SINK_DESC"
+    [ "$DRIVER" = wasapi ] && sed -i "s|<cap_device_id>.*</cap_device_id>|<cap_device_id>$(device_id capture "Monitor of $SINK_DESC")</cap_device_id>|" "$APP/sonvel.ini"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME unplug
+    must press $REC_START; must wait-check $REC_START 1 5000
+    paplay --device="$SINK" "$tone" & PLAY_PID=$!
+    sleep 3
+    t0=$(now)
+    sink_unload
+    kill "$PLAY_PID" 2>/dev/null; play_wait
+    drv wait-text $CAP_STATUS 2000 ERROR; check $? "an error status within 2 s of the unplug ($R after $(since "$t0")s)"
+    drv responsive 5000; check $? "the window answers"
+    drv check $REC_START; [ "$R" = 0 ] || must press $REC_STOP
+    must wait-check $REC_START 0 5000
+    C=$("${TOOL[@]}" level "$REC/unplug.wav" --hz 997 2>/dev/null)
+    cmp_num "h=$(cv hz_dbfs)" 'h > -14'; check $? "the take keeps what was captured ($(tr '\n' ' ' <<<"$C"))"
+    sink_load
+    app_quit
+    app_setup "$DRIVER" cap_device_name "Monitor of $SINK_DESC"
+    [ "$DRIVER" = wasapi ] && sed -i "s|<cap_device_id>.*</cap_device_id>|<cap_device_id>$(device_id capture "Monitor of $SINK_DESC")</cap_device_id>|" "$APP/sonvel.ini"
+    app_start
+    must press $MIC; drv wait-text $CAP_STATUS 5000 Running; check $? "MIC works again once the device is back ($R)"
+    app_quit
+    sink_unload
+}
+
 case $scenario in
     record) sc_record ;;
     pause) sc_pause ;;
     effects) sc_effects ;;
     play) sc_play ;;
     device) sc_device ;;
+    unplug) sc_unplug ;;
     *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 drv_end

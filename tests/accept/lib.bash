@@ -51,17 +51,27 @@ trap drv_end EXIT
 app_setup() {
     local driver=$1; shift
     rm -rf "$APP"; mkdir -p "$APP" "$REC"
-    cp "$BUILD/sonvel.exe" "$APP/"
+    cp "$BUILD/sonvel.exe" "$BUILD/xprint64.dll" "$APP/"
     declare -A keys=([language]=0 [driver_type]=$([ "$driver" = mme ] && echo 1 || echo 0)
         [wave_path]="$(winpath "$REC")" [cap_device_name]="Monitor of Speakers" [mon_device_name]=LineOut
         [frequency]=48000 [in_channels]=2 [capture]=0 [latency]=50 [enable_effect]=1 [enable_voice_cancel]=1
         [play_file_mode]=1 [rec_file_channel]=0 [auto_recfile_name]=0 [play_delay]=0)
+    # WASAPI knows a device by name and endpoint id together; without the id it takes the default.
+    if [ "$driver" = wasapi ]; then
+        [ -n "${DEVICES:-}" ] || DEVICES=$("${TOOL[@]}" devices 2>/dev/null | tr -d '\r')
+        keys[cap_device_id]=$(device_id capture "Monitor of Speakers")
+        keys[mon_device_id]=$(device_id render LineOut)
+    fi
     while [ $# -ge 2 ]; do keys[$1]=$2; shift 2; done
     {
         printf '<?xml version="1.0" encoding="UTF-8"?>\n<config>\n'
         for k in "${!keys[@]}"; do printf '<%s>%s</%s>\n' "$k" "${keys[$k]}" "$k"; done
         printf '</config>\n'
     } >"$APP/sonvel.ini"
+}
+device_id() { # KIND NAME: the WASAPI endpoint id of a device
+    local n; n=$(sed -n "s/^wasapi\.$1\.\([0-9]*\): $2\$/\1/p" <<<"$DEVICES" | head -n1)
+    sed -n "s/^wasapi\.$1\.$n\.id: //p" <<<"$DEVICES"
 }
 app_start() { must start "$(winpath "$APP/sonvel.exe")"; APP_WINPID=$R; }
 # The Unix process of the running program (for kill -9 and its memory).
@@ -76,12 +86,36 @@ app_unix_pid() {
 }
 app_quit() { must quit 30000; }
 
+# chain_file TYPE:NAME:VALUE...: an effect chain file for the program (one value each, or none).
+chain_file() {
+    local i=0 e type name v
+    {
+        printf '<?xml version="1.0" encoding="UTF-8"?>\n<EffectList>'
+        for e in "$@"; do
+            IFS=: read -r type name v <<<"$e"
+            printf '<EffectItem><Num>%d</Num><Name>%s</Name><Type>%d</Type><Enabled>1</Enabled>' "$i" "$name" "$type"
+            if [ -n "$v" ]; then
+                printf '<Params>1</Params><ParamValue Num="0">%s</ParamValue>' "$v"
+            else
+                printf '<Params>0</Params>'
+            fi
+            printf '</EffectItem>'
+            i=$((i + 1))
+        done
+        printf '</EffectList>\n'
+    } >"$APP/sonvel.xml"
+}
+# Debug lines of the program (through the test xprint64.dll beside it).
+app_log() { cat "$APP/xprint64.log" 2>/dev/null | tr -d '\r'; }
+
 # ---------------------------------------------------------------- sound
 # A signal file made by sox: sig NAME SOX-SYNTH-ARGS...
 sig() { local f="$WORK/$1.wav"; shift; sox -D -n -r 48000 -c 2 -b 16 "$f" "$@" || die "sox $*"; echo "$f"; }
 # Plays a file into "Speakers" in the background; its pid in $PLAY_PID.
 play_start() { paplay --device=speakers "$1" & PLAY_PID=$!; }
 play_wait() { wait "${PLAY_PID:-}" 2>/dev/null; PLAY_PID=; }
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { print b - a }'; }
 value() { grep "^$1: " <<<"$2" | head -n1 | sed "s/^$1: //" | tr -d '\r'; }
 # awk condition on named numbers: cmp "a=1 b=2" 'a < b'
 cmp_num() { awk "BEGIN { $(sed 's/\([a-z_]*\)=\([^ ]*\)/\1=\2;/g' <<<"$1") exit !($2) }"; }
