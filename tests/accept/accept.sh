@@ -291,13 +291,117 @@ sc_unplug() {
     C=$("${TOOL[@]}" level "$REC/unplug.wav" --hz 997 2>/dev/null)
     cmp_num "h=$(cv hz_dbfs)" 'h > -14'; check $? "the take keeps what was captured ($(tr '\n' ' ' <<<"$C"))"
     sink_load
-    app_quit
-    app_setup "$DRIVER" cap_device_name "Monitor of $SINK_DESC"
-    [ "$DRIVER" = wasapi ] && sed -i "s|<cap_device_id>.*</cap_device_id>|<cap_device_id>$(device_id capture "Monitor of $SINK_DESC")</cap_device_id>|" "$APP/sonvel.ini"
-    app_start
+    # The same running program: MIC again once the device is back.
     must press $MIC; drv wait-text $CAP_STATUS 5000 Running; check $? "MIC works again once the device is back ($R)"
     app_quit
     sink_unload
+}
+
+le32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' \r\n'; }
+
+sc_kill() {
+    local tone pid size data
+    tone=$(sig tone synth 20 sine 997 vol 0.5)
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME killed
+    play_start "$tone"
+    must press $REC_START; must wait-check $REC_START 1 5000
+    sleep 12.5
+    pid=$(app_unix_pid) || die "no process"
+    kill -9 "$pid"
+    kill "$PLAY_PID" 2>/dev/null; play_wait
+    must wait-exit 10000
+    size=$(( $(stat -c %s "$REC/killed.wav") - 56 )); data=$(le32 "$REC/killed.wav" 52)
+    cmp_num "d=$data s=$size" 'd <= s && d >= s - 10 * 192000 && d >= 192000'
+    check $? "the header describes all but the last 10 s ($data of $size bytes)"
+    C=$("${TOOL[@]}" level "$REC/killed.wav" --hz 997 --from 1 2>/dev/null)
+    cmp_num "h=$(cv hz_dbfs) d=$(cv dropouts)" 'h > -8 && d == 0'
+    check $? "what the header describes plays ($(tr '\n' ' ' <<<"$C"))"
+}
+
+# Start with a settings file and a chain file that are broken, and a damaged MP3.
+sc_files() {
+    app_setup "$DRIVER"
+    printf '<?xml version="1.0"?>\n<config><language>0</language><driver_type>1<' >"$APP/sonvel.ini"
+    printf '<?xml version="1.0"?>\n<EffectList><EffectItem><Num>0</Num><Type>10</Ty' >"$APP/sonvel.xml"
+    cp "$APP/sonvel.ini" "$WORK/ini.orig"; cp "$APP/sonvel.xml" "$WORK/xml.orig"
+    drv_begin
+    must start "$(winpath "$APP/sonvel.exe")"
+    drv msgbox ok 3000; note "start: ${R}"
+    drv window main; check $? "the main window comes up over a broken settings file"
+    must press $EFX; must wait-check $EFX 1 3000
+    drv msgbox ok 2000; note "EFX: ${R}"
+    must window new; must window main
+    # A file that says it is MP3 and is not.
+    { printf '\xff\xfb\x90\x64'; head -c 20000 /dev/urandom; } >"$WORK/damaged.mp3"
+    must settext $PLAY_NAME "$(winpath "$WORK/damaged.mp3")"
+    must press $PLAY_START
+    drv msgbox ok 5000; local msg=$R
+    must wait-check $PLAY_START 0 5000; check $? "a damaged MP3 does not play ($msg)"
+    drv responsive 5000; check $? "the window answers"
+    must press $EFX
+    app_quit
+    # What could be read of the settings carries over into the file written at
+    # exit; the chain file that could not be read is kept beside the new one.
+    grep -q '<language>0</language>' "$APP/sonvel.ini"; check $? "the readable settings carried over"
+    cmp -s "$APP/sonvel.xml.bak" "$WORK/xml.orig"; check $? "the broken chain file is kept as sonvel.xml.bak"
+    app_start; app_quit; check $? "the settings file the program wrote loads again"
+}
+
+# Record folders: read-only, full (a small tmpfs), and a Japanese name with spaces.
+sc_folders() {
+    local mnt="$WORK/mnt" take
+    mkdir -p "$mnt"
+    if ! mount -t tmpfs -o size=400k tmpfs "$mnt" 2>/dev/null; then
+        note "no tmpfs mount here: read-only and full folders left out"
+    else
+        trap 'umount "$mnt" 2>/dev/null; drv_end' EXIT
+        mount -o remount,ro "$mnt"
+        REC="$mnt" app_setup "$DRIVER"
+        drv_begin; app_start
+        must settext $REC_NAME ro
+        must press $REC_START
+        drv msgbox ok 8000; check $? "a read-only folder: a message ($R)"
+        must wait-check $REC_START 0 3000
+        app_quit
+        mount -o remount,rw "$mnt"
+        local tone; tone=$(sig tone synth 6 sine 997 vol 0.5)
+        REC="$mnt" app_setup "$DRIVER"
+        app_start
+        must press $MIC; must wait-text $CAP_STATUS 5000 Running
+        must settext $REC_NAME full
+        play_start "$tone"
+        must press $REC_START; must wait-check $REC_START 1 5000
+        drv msgbox ok 8000; check $? "a full disk: a message ($R)"
+        play_wait
+        must wait-check $REC_START 0 3000
+        C=$("${TOOL[@]}" level "$mnt/full.wav" --hz 997 --from 0.6 2>/dev/null)
+        cmp_num "h=$(cv hz_dbfs)" 'h > -12'; check $? "the full take plays up to the full disk ($(tr '\n' ' ' <<<"$C"))"
+        app_quit
+        umount "$mnt"
+    fi
+    # A folder and a play file with Japanese characters and spaces, set in the dialog.
+    local jfolder="$WORK/録音 フォルダ" jplay="$WORK/再生 ファイル/音 声.wav"
+    mkdir -p "$jfolder" "$(dirname "$jplay")"
+    sox -D -n -r 48000 -c 2 -b 16 "$jplay" synth 2 sine 440 vol 0.5
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must menu $MENU_RECORD; must window new
+    must settext 20301 "$(winpath "$jfolder")"
+    must press 1; must window main
+    must text $REC_FOLDER; [ "$R" = "$(winpath "$jfolder")" ]; check $? "the folder box shows the Japanese folder"
+    must settext $REC_NAME "テイク 1"
+    must settext $PLAY_NAME "$(winpath "$jplay")"
+    must press $REC_START; must wait-check $REC_START 1 5000
+    must press $PLAY_START; must wait-check $PLAY_START 1 3000
+    must wait-check $PLAY_START 0 8000
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+    take="$jfolder/テイク 1.wav"
+    C=$("${TOOL[@]}" level "$take" --hz 440 --from 0.6 2>/dev/null)
+    cmp_num "h=$(cv hz_dbfs)" 'h > -20'; check $? "recorded into it, with the Japanese play file mixed ($(tr '\n' ' ' <<<"$C"))"
+    app_quit
 }
 
 case $scenario in
@@ -307,6 +411,9 @@ case $scenario in
     play) sc_play ;;
     device) sc_device ;;
     unplug) sc_unplug ;;
+    kill) sc_kill ;;
+    files) sc_files ;;
+    folders) sc_folders ;;
     *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 drv_end
