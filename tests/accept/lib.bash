@@ -21,6 +21,7 @@ die() { echo "FAIL: $*"; drv_end; exit 1; }
 
 # ---------------------------------------------------------------- the driver
 drv_begin() {
+    [ -n "${DRV_PID:-}" ] && return 0
     coproc DRV { exec timeout -k 5 "${SONVEL_DRIVE_TIMEOUT:-900}" wine "$BUILD/sonvel-drive.exe" serve 2>>"$WORK/drive.err"; }
     DRV_PID=$DRV_PID
 }

@@ -6,7 +6,8 @@
 // rest of the line.
 //
 //   start EXE                 start EXE in its own folder, wait for the main window; value: the process id
-//   window main|new|title T   make the main window, a newly opened one, or one whose caption holds T current
+//   window main|new [MS]|title T   make the main window, a newly opened one, or one whose caption holds T
+//   current dismiss                   close every window but the main one (cancel, or OK of a message box)
 //   press ID                  click a button (as the mouse does: auto check boxes toggle)
 //   menu ID                   choose a menu entry (a command without a control)
 //   settext ID TEXT           type TEXT into an edit box
@@ -158,9 +159,12 @@ std::string Server::Window(const std::string& how, const std::string& arg) {
     if (how == "main") {
         w = m_Main;
     } else if (how == "new") {
+        for (auto it = m_Seen.begin(); it != m_Seen.end();)
+            it = IsWindow(*it) ? std::next(it) : m_Seen.erase(it);
+        const DWORD wait = arg.empty() ? ms : static_cast<DWORD>(std::atoi(arg.c_str()));
         w = WaitWindow(
             [&] { return FindTopLevel(Pid(), [&](HWND h) { return !m_Seen.count(h) && !IsMessageBox(h); }); },
-            ms);
+            wait);
     } else if (how == "title") {
         const std::wstring part = Wide(arg);
         w = WaitWindow(
@@ -319,6 +323,22 @@ std::string Server::Run(const std::string& line) {
         if (box && GetDlgItem(box, 0xFFFF)) ReadText(GetDlgItem(box, 0xFFFF), &text);
         return box ? "err message box: " + OneLine(Utf8(text)) : "ok";
     }
+    if (cmd == "dismiss") {
+        // Every window but the main one goes, as a user closes what is left open.
+        int closed = 0;
+        for (int round = 0; round < 20; ++round) {
+            HWND w = FindTopLevel(Pid(), [&](HWND h) { return h != m_Main; });
+            if (!w) break;
+            PostMessageW(w, WM_COMMAND,
+                         MAKEWPARAM(IsMessageBox(w) && !GetDlgItem(w, IDCANCEL) ? IDOK : IDCANCEL, 0), 0);
+            Sleep(200);
+            if (IsWindowVisible(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+            Sleep(100);
+            ++closed;
+        }
+        m_Current = m_Main;
+        return "ok " + std::to_string(closed);
+    }
     if (cmd == "close") {
         return m_Current && PostMessageW(m_Current, WM_CLOSE, 0, 0) ? "ok" : "err no window";
     }
@@ -330,7 +350,8 @@ std::string Server::Run(const std::string& line) {
     HWND c = Control(id);
     if (!c) return "err no control " + std::to_string(id);
     if (cmd == "press") {
-        if (!IsWindowEnabled(c)) return "err disabled";
+        // A window under a modal dialog or message box takes no clicks from a user either.
+        if (!IsWindowEnabled(c) || !IsWindowEnabled(GetAncestor(c, GA_ROOT))) return "err disabled";
         return PostMessageW(c, BM_CLICK, 0, 0) ? "ok" : "err not posted";
     }
     if (cmd == "settext") {
