@@ -9,7 +9,7 @@ scenario=${1%.*} DRIVER=${1#*.} BUILD=$2 WORK=$3
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 # shellcheck source=lib.bash
 source "$(dirname "$0")/lib.bash"
-SECONDS_SIG=${SONVEL_ACCEPT_SECONDS:-6}
+SECONDS_SIG=${SONVEL_ACCEPT_SECONDS:-4}
 command -v sox >/dev/null && command -v paplay >/dev/null || { echo "sox/paplay missing"; exit 77; }
 
 half() { awk -v s="$SECONDS_SIG" -v f="${1:-0.5}" 'BEGIN { print s * f }'; }
@@ -34,8 +34,8 @@ cv() { value "$1" "$C"; }
 sc_record() {
     local src take="$REC/take.wav" before
     # A chirp (it shows a lost or repeated block) then a steady tone (its level).
-    src=$(sig source synth 1 sine 0 : synth "$(awk -v s="$SECONDS_SIG" 'BEGIN{print s/2}')" sine 200-6000 vol 0.5 \
-        : synth "$(awk -v s="$SECONDS_SIG" 'BEGIN{print s/2}')" sine 997 vol 0.5 : synth 1 sine 0)
+    src=$(sig source synth 1 sine 0 : synth "$(half)" sine 200-6000 vol 0.5 \
+        : synth "$(half)" sine 997 vol 0.5 : synth 1 sine 0)
     app_setup "$DRIVER"
     drv_begin; app_start
     must press $MIC; must wait-text $CAP_STATUS 5000 Running
@@ -330,7 +330,8 @@ sc_files() {
     drv_begin
     must start "$(winpath "$APP/sonvel.exe")"
     drv msgbox ok 3000; note "start: ${R}"
-    drv window main; check $? "the main window comes up over a broken settings file"
+    must window main
+    grep -q 'Sound Recorder' <<<"$R"; check $? "the main window comes up in the language the broken file still names ($R)"
     must press $EFX; must wait-check $EFX 1 3000
     drv msgbox ok 2000; note "EFX: ${R}"
     must window new; must window main
@@ -338,8 +339,8 @@ sc_files() {
     { printf '\xff\xfb\x90\x64'; head -c 20000 /dev/urandom; } >"$WORK/damaged.mp3"
     must settext $PLAY_NAME "$(winpath "$WORK/damaged.mp3")"
     must press $PLAY_START
-    drv msgbox ok 5000; local msg=$R
-    must wait-check $PLAY_START 0 5000; check $? "a damaged MP3 does not play ($msg)"
+    drv msgbox ok 5000; grep -q 'play file' <<<"$R"; check $? "a damaged MP3: a message ($R)"
+    must wait-check $PLAY_START 0 5000
     drv responsive 5000; check $? "the window answers"
     must press $EFX
     app_quit
