@@ -55,7 +55,7 @@ app_setup() {
     cp "$BUILD/sonvel.exe" "$BUILD/xprint64.dll" "$APP/"
     declare -A keys=([language]=0 [driver_type]=$([ "$driver" = mme ] && echo 1 || echo 0)
         [wave_path]="$(winpath "$REC")" [cap_device_name]="Monitor of Speakers" [mon_device_name]=LineOut
-        [frequency]=48000 [in_channels]=2 [capture]=0 [latency]=50 [enable_effect]=1 [enable_voice_cancel]=1
+        [frequency]=48000 [in_channels]=2 [capture]=0 [latency]=100 [enable_effect]=1 [enable_voice_cancel]=1
         [play_file_mode]=1 [rec_file_channel]=0 [auto_recfile_name]=0 [play_delay]=0)
     # WASAPI knows a device by name and endpoint id together; without the id it takes the default.
     if [ "$driver" = wasapi ]; then
