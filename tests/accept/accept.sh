@@ -110,7 +110,7 @@ sc_pause() {
     play_wait; sleep 0.5
     must press $REC_STOP; must wait-check $REC_START 0 5000
     compare "$REC/paused.wav" "$src"
-    cmp_num "j=$(cv jumps) u=$(cv unmatched) g=$(cv gaps)" 'j == 1 && u == 0 && g == 0'
+    cmp_num "j=$(cv jumps) u=$(cv unmatched) g=$(cv gaps)" 'j == 1 && u <= 1 && g == 0' # the window across the cut matches neither side
     check $? "one cut where the pause was, no other break"
     cmp_num "a=$(cv lag_first) b=$(cv lag_last) p=$t_resume" '(a - b) / 48000 > p - 0.35 && (a - b) / 48000 < p + 0.35'
     check $? "the cut leaves out the ${t_resume}s of the pause"
