@@ -36,7 +36,10 @@ CAppMain::CAppMain(CDriverFactory* factory)
 }
 
 CAppMain::~CAppMain() {
-    if (m_hWnd && IsWindow(m_hWnd)) KillTimer(m_hWnd, METER_TIMER);
+    if (m_hWnd && IsWindow(m_hWnd)) {
+        KillTimer(m_hWnd, METER_TIMER);
+        KillTimer(m_hWnd, WATCHDOG_TIMER);
+    }
     m_hPostWindow = nullptr;
     // The engine's threads post to this object: stop them before it goes.
     m_Audio.Shutdown();
@@ -122,6 +125,7 @@ void CAppMain::OnInitDialog(HWND window) {
     UpdateMenus();
     DragAcceptFiles(window, TRUE);
     SetTimer(window, METER_TIMER, 1000, nullptr);
+    SetTimer(window, WATCHDOG_TIMER, 250, nullptr);
 }
 
 // ================================================================ messages
@@ -130,6 +134,7 @@ INT_PTR CAppMain::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_TIMER:
         if (wParam == METER_TIMER) OnMeterTimerTick();
+        if (wParam == WATCHDOG_TIMER) OnWatchdogTick();
         return 1;
     case WM_HSCROLL: {
         auto bar = reinterpret_cast<HWND>(lParam);
@@ -189,6 +194,7 @@ INT_PTR CAppMain::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 1;
     case WM_DESTROY:
         KillTimer(window, METER_TIMER);
+        KillTimer(window, WATCHDOG_TIMER);
         m_hPostWindow = nullptr;
         m_LevelMeter.Destroy();
         return CAppBase::DialogProc(window, message, wParam, lParam);

@@ -22,6 +22,8 @@
 class CAppMain : public CAppBase, public CWindowEventListener {
   public:
     static constexpr UINT_PTR METER_TIMER = 1;
+    // Watches a running capture for a device that went away (250 ms period).
+    static constexpr UINT_PTR WATCHDOG_TIMER = 2;
 
     // `factory` makes the engine's drivers (not owned; outlives the object).
     explicit CAppMain(CDriverFactory* factory);
@@ -70,6 +72,7 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     void RecordSettings();
     void OnSuspend();
     void OnMeterTimerTick();
+    void OnWatchdogTick();
     void UpdateMeter();
 
     CAudioControl m_Audio;

@@ -112,3 +112,19 @@ void CAppMain::EnablePlayback(bool on) {
           IDC_PLAY_DELAY, IDC_PLAY_POS, IDC_PLAY_FREQ, IDC_PLAY_CHANNELS, IDC_PLAY_LENGTH, IDC_PLAY_GAIN})
         EnableWindow(GetDlgItem(m_hWnd, id), on ? TRUE : FALSE);
 }
+
+// The drivers report no error when their device disappears; they just stop
+// delivering. A take then ends as a stop would (the file keeps what came), the
+// capture is closed so MIC can start it again, and the status says why.
+void CAppMain::OnWatchdogTick() {
+    CCaptureDriver* capture = m_Audio.GetCapture();
+    if (!capture || !capture->IsStarted()) return;
+    constexpr uint32_t kLimitMs = 1500, kFirstBlockMs = 5000;
+    if (!recorder::CaptureStalled(plat::TickCount(), m_Audio.GetCaptureStartTick(),
+                                  m_Audio.GetLastBlockTick(), kLimitMs, kFirstBlockMs))
+        return;
+    plat::Trace("[CAppMain] no capture data for %u ms: device lost\n", kLimitMs);
+    if (m_Audio.m_RecordState & REC_RECORDING) RecordStopSequence();
+    StopCapture();
+    SetStatus(IDC_CAP_STATUS, uilogic::CaptureStatusText(uilogic::STATUS_RUN_ERROR, GetLanguage()));
+}

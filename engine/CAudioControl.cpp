@@ -289,6 +289,7 @@ int CAudioControl::CaptureStart() {
         plat::Trace("[CAudioControl] not create capture device\n");
         return 0;
     }
+    m_CaptureStartTick = plat::TickCount();
     if (!m_pCapture->Start()) return 0;
     plat::Trace("[CAudioControl] start capture\n");
     return 1;
@@ -346,7 +347,9 @@ int CAudioControl::CaptureClose() {
     CaptureStop();
     m_pCapture->Close();
     m_RecordFifo.Flush();
-    plat::Trace("[CAudioControl] close capture\n");
+    // Once per capture session, so a long run can be judged from its debug lines.
+    plat::Trace("[CAudioControl] close capture: blocks dropped %llu, FIFO overflows (record or monitor) %u\n",
+                static_cast<unsigned long long>(GetDroppedBlocks()), GetOverflowCount());
     return 1;
 }
 
@@ -355,6 +358,7 @@ int CAudioControl::CaptureClose() {
 int32_t CAudioControl::OnSoundIn(const void* data, uint32_t bytes) {
     if (!m_SoundThreadId.load(std::memory_order_acquire) || !data || bytes == 0)
         return static_cast<int32_t>(bytes);
+    m_LastBlockTick.store(plat::TickCount(), std::memory_order_relaxed);
     // A full queue drops the block and counts it: the capture thread never waits.
     m_SoundBlocks.Push(data, bytes);
     return static_cast<int32_t>(bytes);

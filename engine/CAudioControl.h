@@ -139,6 +139,10 @@ class CAudioControl : public CSoundListener {
     // Captured blocks lost because the sound thread was too far behind, since
     // the capture was opened.
     uint64_t GetDroppedBlocks() const { return m_SoundBlocks.GetDropped(); }
+    // Ticks (plat::TickCount) of the last capture start and the last block the
+    // capture driver delivered; written by the control and driver threads.
+    uint32_t GetCaptureStartTick() const { return m_CaptureStartTick.load(); }
+    uint32_t GetLastBlockTick() const { return m_LastBlockTick.load(); }
     // Slots of the sound-thread queue and the bytes each holds (set at CaptureOpen).
     uint32_t GetSoundQueueSlots() const { return m_SoundBlocks.GetCapacity(); }
     uint32_t GetSoundQueueSlotBytes() const { return m_SoundBlocks.GetSlotBytes(); }
@@ -246,4 +250,6 @@ class CAudioControl : public CSoundListener {
     std::atomic<bool> m_WriteOnStop{true};
 
     std::atomic<uint32_t> m_Overflows{0};
+    std::atomic<uint32_t> m_CaptureStartTick{0};
+    std::atomic<uint32_t> m_LastBlockTick{0};
 };

@@ -171,4 +171,12 @@ bool MeterDecayTick(int16_t& peak, int32_t& decayCounter) {
     return false;
 }
 
+bool CaptureStalled(uint32_t now, uint32_t startTick, uint32_t lastBlockTick, uint32_t limitMs,
+                    uint32_t firstLimitMs) {
+    // On a tick that wraps, "after" is a positive difference.
+    const bool delivered = static_cast<int32_t>(lastBlockTick - startTick) >= 0;
+    const uint32_t since = delivered ? lastBlockTick : startTick;
+    return static_cast<int32_t>(now - since) >= static_cast<int32_t>(delivered ? limitMs : firstLimitMs);
+}
+
 } // namespace recorder

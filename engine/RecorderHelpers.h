@@ -30,6 +30,15 @@ bool RecordFileExists(const std::string& path);
 // "take1.wav" -> "take1_002.wav".
 std::string SplitPartPath(const std::string& path, int part);
 
+// ---------------------------------------------------------------- capture watchdog
+// A running capture whose device has delivered nothing for `limitMs` since its
+// last block has lost its device: a pulled USB microphone or a removed sink
+// stops the blocks without any error from the driver. Before the first block
+// of a start, a device that is slow to begin gets `firstLimitMs`. Ticks are
+// the wrapping millisecond tick.
+bool CaptureStalled(uint32_t now, uint32_t startTick, uint32_t lastBlockTick, uint32_t limitMs,
+                    uint32_t firstLimitMs);
+
 // ---------------------------------------------------------------- texts
 // "%2d:%02d:%02d" of hours (modulo 24), minutes and seconds.
 std::string TimeText(uint32_t seconds);

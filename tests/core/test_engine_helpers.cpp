@@ -107,3 +107,22 @@ TEST(EngineHelpers, PlayStartPlan) {
     for (const Case& c : cases)
         EXPECT_EQ(PlanPlayStart(c.fileRate, c.engineRate, c.recording, c.capturing), c.action) << c.fileRate;
 }
+
+TEST(CaptureStalled, CountsFromTheLastBlockOrGivesTheFirstBlockLongerAcrossTheTickWrap) {
+    struct Case {
+        uint32_t now, start, last;
+        bool stalled;
+    } cases[] = {
+        {2000, 1000, 1900, false},                 // blocks keep coming
+        {3399, 1000, 1900, false},                 // 1.5 s not yet over
+        {3400, 1000, 1900, true},                  // the device went away after 1.9 s
+        {5999, 1000, 0, false},                    // no block yet, a slow start
+        {6000, 1000, 0, true},                     // a start that never delivered
+        {5000, 4800, 1900, false},                 // restarted: an old last block does not count
+        {0x100u, 0xFFFFFF00u, 0xFFFFFFF0u, false}, // across the wrap, 0x110 ms
+        {0x600u, 0xFFFFFF00u, 0xFFFFFFF0u, true},  // across the wrap, 0x610 ms
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(recorder::CaptureStalled(c.now, c.start, c.last, 1500, 5000), c.stalled)
+            << c.now << " " << c.start << " " << c.last;
+}

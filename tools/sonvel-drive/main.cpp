@@ -5,10 +5,11 @@
 //   sonvel-drive shots  EXE PREFIX      main window and every dialog, as PREFIX-<name>.bmp
 //   sonvel-drive chooser EXE PREFIX     the language chooser of a first start
 //   sonvel-drive startup EXE RUNS       milliseconds from process start to the main window shown
+//   sonvel-drive serve                  commands from standard input, as a user works (Serve.cpp)
 //
 // EXE runs in the current folder, so a sonvel.ini placed there decides the
 // language. Exit code 0 when every step found its window.
-#include <windows.h>
+#include "tools/sonvel-drive/Drive.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,47 +17,6 @@
 #include <vector>
 
 namespace {
-
-const wchar_t* const MAIN_CLASS = L"SONVEL MAIN WINDOW";
-
-struct Process {
-    PROCESS_INFORMATION pi{};
-    bool Start(const std::wstring& exe) {
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        std::wstring cmd = L"\"" + exe + L"\"";
-        return CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                              &pi) != 0;
-    }
-    // Waits for the process to end by itself; kills it after `ms`.
-    DWORD Finish(DWORD ms) {
-        DWORD code = 259;
-        if (!pi.hProcess) return code;
-        if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) {
-            std::fprintf(stderr, "sonvel did not end, killing it\n");
-            TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, 5000);
-        }
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-        pi = {};
-        return code;
-    }
-    ~Process() {
-        if (pi.hProcess) Finish(0);
-    }
-};
-
-template <class F> HWND WaitWindow(F find, DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    do {
-        HWND w = find();
-        if (w && IsWindowVisible(w)) return w;
-        Sleep(20);
-    } while (static_cast<int32_t>(end - GetTickCount()) > 0);
-    return nullptr;
-}
 
 HWND FindMain() {
     return FindWindowW(MAIN_CLASS, nullptr);
@@ -227,6 +187,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 4 && std::wstring(argv[1]) == L"shots") return Shots(argv[2], argv[3]);
     if (argc >= 4 && std::wstring(argv[1]) == L"chooser") return Chooser(argv[2], argv[3]);
     if (argc >= 4 && std::wstring(argv[1]) == L"startup") return Startup(argv[2], _wtoi(argv[3]));
-    std::fprintf(stderr, "usage: sonvel-drive shots|chooser EXE PREFIX | startup EXE RUNS\n");
+    if (argc >= 2 && std::wstring(argv[1]) == L"serve") return Serve();
+    std::fprintf(stderr, "usage: sonvel-drive shots|chooser EXE PREFIX | startup EXE RUNS | serve\n");
     return 2;
 }

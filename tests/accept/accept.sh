@@ -1,0 +1,427 @@
+#!/usr/bin/env bash
+# Acceptance scenarios: the real sonvel.exe worked from outside by sonvel-drive,
+# sound played into the test bed's "Speakers" and recorded from "Monitor of
+# Speakers". Usage: accept.sh SCENARIO.DRIVER BUILD WORK
+#   SCENARIO: record pause effects play device unplug kill folders files
+#   DRIVER:   mme or wasapi (the device-free scenarios take either)
+# SONVEL_ACCEPT_SECONDS: length of the recorded signal (30 for the full run).
+scenario=${1%.*} DRIVER=${1#*.} BUILD=$2 WORK=$3
+rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
+# shellcheck source=lib.bash
+source "$(dirname "$0")/lib.bash"
+SECONDS_SIG=${SONVEL_ACCEPT_SECONDS:-4}
+command -v sox >/dev/null && command -v paplay >/dev/null || { echo "sox/paplay missing"; exit 77; }
+
+half() { awk -v s="$SECONDS_SIG" -v f="${1:-0.5}" 'BEGIN { print s * f }'; }
+
+# REC, play SRC into the speakers, STOP; the take's length from REC to STOP in $TAKE_S.
+record_take() { # SRC [seconds of extra sound after the source]
+    local t0 t1
+    t0=$(now)
+    must press $REC_START
+    must wait-check $REC_START 1 5000
+    play_start "$1"; play_wait
+    sleep "${2:-0.5}"
+    t1=$(now)
+    must press $REC_STOP
+    must wait-check $REC_START 0 5000
+    TAKE_S=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
+}
+# compare REC SRC [args]: the figures in $C, echoed.
+compare() { C=$("${TOOL[@]}" compare "$@" 2>/dev/null); note "$(tr '\n' ' ' <<<"$C")"; }
+cv() { value "$1" "$C"; }
+
+sc_record() {
+    local src take="$REC/take.wav" before
+    # A chirp (it shows a lost or repeated block) then a steady tone (its level).
+    src=$(sig source synth 1 sine 0 : synth "$(half)" sine 200-6000 vol 0.5 \
+        : synth "$(half)" sine 997 vol 0.5 : synth 1 sine 0)
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME take
+    record_take "$src"
+    must text $REC_NAME; [ "$R" = take.wav ]; check $? "typed name completed (box: $R)"
+    for ch in 0 1; do
+        compare "$take" "$src" --channel $ch --src-channel $ch
+        cmp_num "lead=$(cv lead_frames)" 'lead >= 24000'; check $? "ch$ch: half a second of silence leads"
+        cmp_num "j=$(cv jumps) u=$(cv unmatched) g=$(cv gaps)" 'j == 0 && u == 0 && g == 0'
+        check $? "ch$ch: no discontinuity"
+        cmp_num "a=$(cv src_first_s) b=$(cv src_last_s) s=$SECONDS_SIG" 'a <= 1.1 && b >= s + 0.9'
+        check $? "ch$ch: the whole source is in the take"
+        cmp_num "c=$(cv correlation) g=$(cv gain_db)" 'c >= 0.95 && g > -1 && g < 1'
+        check $? "ch$ch: same signal, level within 1 dB"
+    done
+    # Never longer than REC to STOP; what was still on its way from the device at
+    # STOP (the capture latency, up to about 1.5 s under Wine) is not in it.
+    cmp_num "f=$(cv frames) t=$TAKE_S" '(f - 24000) / 48000 - t < 0.3'
+    check $? "take length $(cv frames) frames for ${TAKE_S}s"
+    # The tone part has no break and is at -6 dBFS (the tone analyser's own view).
+    C=$("${TOOL[@]}" level "$take" --hz 997 --from "$(awk -v s="$SECONDS_SIG" -v l="$(cv lag_first)" \
+        'BEGIN{print l / 48000 + 1 + s / 2 + 0.2}')" --to "$(awk -v s="$SECONDS_SIG" -v l="$(cv lag_first)" \
+        'BEGIN{print l / 48000 + 1 + s - 0.2}')" 2>/dev/null)
+    cmp_num "d=$(cv dropouts) h=$(cv hz_dbfs)" 'd == 0 && h > -7 && h < -5'; check $? "tone: $(tr '\n' ' ' <<<"$C")"
+
+    # The same name again: No keeps the file, Yes overwrites it.
+    before=$(md5sum <"$take")
+    must press $REC_START
+    must msgbox no 5000
+    grep -q 'take.wav" has already existed, overwrite' <<<"$R"; check $? "overwrite question ($R)"
+    must wait-check $REC_START 0 3000
+    [ "$(md5sum <"$take")" = "$before" ]; check $? "No keeps the old take"
+    must press $REC_START
+    must msgbox yes 5000
+    sleep 1
+    must press $REC_STOP
+    must wait-check $REC_START 0 5000
+    [ "$(stat -c %s "$take")" -lt $((24000 * 4 + SECONDS_SIG * 192000)) ]; check $? "Yes overwrites it"
+    app_quit
+
+    # A name from the date and time, no question.
+    app_setup "$DRIVER" auto_recfile_name 1
+    rm -f "$REC"/2*.wav
+    app_start
+    local stamp; stamp=$(date +%Y%m%d%H%M)
+    must press $REC_START; sleep 1.5; must press $REC_STOP; must wait-check $REC_START 0 5000
+    ls "$REC" | grep -qE "^($stamp|$(date +%Y%m%d%H%M))\.wav$"; check $? "date-and-time name ($(ls "$REC" | tr '\n' ' '))"
+    app_quit
+}
+
+
+sc_pause() {
+    local src pause_s=2 t0 t_pause t_resume
+    # One long sweep never repeats, so where each part of the take came from is certain.
+    local sweep_s=$((SECONDS_SIG + 6))
+    src=$(sig sweep synth 1 sine 0 : synth $sweep_s sine 200-6000 vol 0.5 : synth 1 sine 0)
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME paused
+    must press $REC_START; must wait-check $REC_START 1 5000
+    play_start "$src"
+    # Past the capture latency, so the sweep before the pause is in the take.
+    sleep 3.5
+    must press $REC_PAUSE; must wait-check $REC_PAUSE 1 3000
+    t_pause=$(now)
+    must check $REC_START; [ "$R" = 0 ]; check $? "PAUSE releases REC"
+    sleep $pause_s
+    must press $REC_START; must wait-check $REC_START 1 3000
+    t_resume=$(since "$t_pause")
+    play_wait; sleep 0.5
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+    compare "$REC/paused.wav" "$src"
+    cmp_num "j=$(cv jumps) u=$(cv unmatched) g=$(cv gaps)" 'j == 1 && u <= 1 && g == 0' # the window across the cut matches neither side
+    check $? "one cut where the pause was, no other break"
+    cmp_num "a=$(cv lag_first) b=$(cv lag_last) p=$t_resume" '(a - b) / 48000 > p - 0.35 && (a - b) / 48000 < p + 0.35'
+    check $? "the cut leaves out the ${t_resume}s of the pause"
+    cmp_num "a=$(cv src_first_s) b=$(cv src_last_s) s=$sweep_s" 'a <= 1.1 && b >= s + 0.9'
+    check $? "audio before and after the pause is there"
+    app_quit
+}
+
+sc_effects() {
+    local src lo hi t0 t1 t2 t_end
+    # Spans of at least 3 s: each switch lands where the window was told, and the
+    # measured middle keeps clear of it.
+    local len=$((SECONDS_SIG + 6))
+    lo=$(sig lo synth $len sine 700 vol 0.3)
+    hi=$(sig hi synth $len sine 9000 vol 0.3)
+    src="$WORK/mix.wav"; sox -m "$lo" "$hi" "$src" || die "sox -m" # each at half: -16.5 dBFS
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    # EFX opens the editor; Add opens the chooser; a low-pass goes into the chain.
+    must press $EFX; must wait-check $EFX 1 3000
+    must window new; local editor=$R
+    must press 20103
+    must window new
+    must choose 20100 "FIR LPF"
+    must press 1
+    must window title "$editor"
+    must wait-text 20105 3000 "FIR LPF"
+    must window main
+    must settext $REC_NAME fx
+    must press $REC_START; must wait-check $REC_START 1 5000
+    t0=$(now)
+    play_start "$src"
+    sleep "$(awk -v l=$len 'BEGIN { print l / 3 }')"; must press $EFX; t1=$(since "$t0")
+    sleep "$(awk -v l=$len 'BEGIN { print l / 3 }')"; must press $EFX; t2=$(since "$t0")
+    play_wait; t_end=$(since "$t0")
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+    # Take time = REC time + the half second lead; each span's middle, away from the switches.
+    local span a b on_off
+    for span in "0.6 $t1 on" "$t1 $t2 off" "$t2 $t_end on"; do
+        set -- $span
+        a=$(awk -v a="$1" 'BEGIN { print a + 0.5 + 0.6 }'); b=$(awk -v b="$2" 'BEGIN { print b + 0.5 - 0.6 }')
+        C=$("${TOOL[@]}" level "$REC/fx.wav" --hz 9000 --from "$a" --to "$b" 2>/dev/null)
+        local h9; h9=$(cv hz_dbfs)
+        C=$("${TOOL[@]}" level "$REC/fx.wav" --hz 700 --from "$a" --to "$b" 2>/dev/null)
+        if [ "$3" = on ]; then
+            cmp_num "h=$h9 l=$(cv hz_dbfs)" 'h < -40 && l > -26'
+        else
+            cmp_num "h=$h9 l=$(cv hz_dbfs)" 'h > -20 && l > -20'
+        fi
+        check $? "effects $3 ${a}-${b}s: 9 kHz ${h9} dBFS, 700 Hz $(cv hz_dbfs) dBFS"
+    done
+    app_quit
+    grep -q 'FIR LPF' "$APP/sonvel.xml" 2>/dev/null; check $? "the chain is in the chain file after exit"
+}
+
+# Plays PLAYFILE through the program during a take named NAME; play_file_mode MODE
+# chosen in the recording settings dialog (its line MODE).
+play_take() { # NAME PLAYFILE MODE
+    must menu $MENU_RECORD; must window new
+    must choose 20304 "#$3"
+    must press 1; must window main
+    must settext $REC_NAME "$1"
+    must settext $PLAY_NAME "$(winpath "$2")"
+    must press $REC_START; must wait-check $REC_START 1 5000
+    must press $PLAY_START; must wait-check $PLAY_START 1 3000
+    must wait-check $PLAY_START 0 $((SECONDS_SIG * 1000 + 8000))
+    sleep 0.3
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+}
+silent() { # FILE CHANNEL: nothing above -60 dBFS
+    C=$("${TOOL[@]}" level "$1" --channel "$2" 2>/dev/null); cmp_num "r=$(cv rms_dbfs)" 'r < -60'
+}
+sc_play() {
+    local play vplay mp3 L R
+    # Left and right sweep different bands; the voice file has one centre sweep and a side tone.
+    L=$(sig l synth "$(half)" sine 200-2000 vol 0.5)
+    R=$(sig r synth "$(half)" sine 3000-6000 vol 0.5)
+    play="$WORK/play.wav"; sox -M "$L" "$R" -c 2 "$play" remix 1 4 || die "sox -M"
+    vplay=$(sig voice synth "$(half)" sine 300-3000 vol 0.4)
+    sox -D "$vplay" "$WORK/voice2.wav" synth "$(half)" sine 1500 vol 0.3 remix 1v1,2v1 1v1 2>/dev/null || cp "$vplay" "$WORK/voice2.wav"
+    mp3="$WORK/play.mp3"; lame --quiet -b 192 "$play" "$mp3" || die lame
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    play_take asis "$play" 1
+    compare "$REC/asis.wav" "$play" --channel 0 --src-channel 0; local l="j=$(cv jumps) c=$(cv correlation) g=$(cv gain_db)"
+    compare "$REC/asis.wav" "$play" --channel 1 --src-channel 1; local r="j=$(cv jumps) c=$(cv correlation) g=$(cv gain_db)"
+    cmp_num "$l" 'j == 0 && c > 0.95 && g > -4 && g < -2' && cmp_num "$r" 'j == 0 && c > 0.95 && g > -4 && g < -2'
+    check $? "as is: each channel is the play file's at -3 dB ($l / $r)"
+    play_take left "$play" 2
+    compare "$REC/left.wav" "$play" --channel 0 --src-channel mix
+    cmp_num "c=$(cv correlation) g=$(cv gain_db)" 'c > 0.95 && g > -1 && g < 1' && silent "$REC/left.wav" 1
+    check $? "on L: the mono mix on the left, the right silent"
+    play_take right "$play" 3
+    compare "$REC/right.wav" "$play" --channel 1 --src-channel mix
+    cmp_num "c=$(cv correlation) g=$(cv gain_db)" 'c > 0.95 && g > -1 && g < 1' && silent "$REC/right.wav" 0
+    check $? "on R: the mono mix on the right, the left silent"
+    play_take off "$play" 0
+    silent "$REC/off.wav" 0 && silent "$REC/off.wav" 1; check $? "off: nothing of the play file recorded"
+    play_take mp3 "$mp3" 1
+    compare "$REC/mp3.wav" "$mp3" --channel 0 --src-channel 0
+    cmp_num "j=$(cv jumps) c=$(cv correlation) g=$(cv gain_db)" 'j == 0 && c > 0.95 && g > -4 && g < -2'
+    check $? "MP3 as is: the decoded file at -3 dB"
+    must press $VCUT; must wait-check $VCUT 1 2000
+    play_take vcut "$WORK/voice2.wav" 1
+    C=$("${TOOL[@]}" level "$REC/vcut.wav" --hz 1500 --from 0.6 2>/dev/null)
+    cmp_num "r=$(cv rms_dbfs) h=$(cv hz_dbfs)" 'h > -20 && r - h < 1'
+    check $? "voice cancel: the centre sweep is gone, the side tone stays ($(tr '\n' ' ' <<<"$C"))"
+    app_quit
+}
+
+sc_device() {
+    local other=WASAPI want_type=0
+    [ "$DRIVER" = wasapi ] && other=MME want_type=1
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must menu $MENU_DEVICE; must window new
+    must choose 20200 "$other"
+    sleep 0.5
+    must choose 20204 "Monitor of LineOut"
+    must choose 20205 "44100 Hz"
+    must choose 20206 "#0"; local channels=$R
+    must press 1; must window main
+    must wait-text $CAP_DEVICE 3000 "Monitor of LineOut"; check 0 "the window shows the chosen device"
+    must text $CAP_FREQ; [ "$R" = "44100 (Hz)" ]; check $? "and the rate ($R)"
+    must text $CAP_CHANNELS; [ -n "$R" ] && [ "${channels#"$R"}" != "$channels" ]; check $? "and the channels ($R for $channels)"
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running; check 0 "capture runs on the new family"
+    must press $MIC
+    grep -q "<driver_type>$want_type</driver_type>" "$APP/sonvel.ini"; check $? "the settings file keeps $other"
+    # A loopback line (WASAPI lists one per output): the window shows it and the
+    # monitor and playback controls step aside.
+    must menu $MENU_DEVICE; must window new
+    must choose 20200 WASAPI; sleep 0.5
+    must items 20204; local loop; loop=$(tr '|' '\n' <<<"$R" | sed 's/^ *//; s/ *$//' | grep -i 'loopback' | grep -i speakers | head -n1)
+    if [ -n "$loop" ]; then
+        must choose 20204 "$loop"; must press 1; must window main
+        must wait-text $CAP_DEVICE 3000 Speakers
+        must enabled $SPK; local spk=$R; must enabled $PLAY_START
+        [ "$spk" = 0 ] && [ "$R" = 0 ]; check $? "loopback: SPK and PLAY disabled"
+    else
+        must close; must window main; check 1 "a loopback line in the WASAPI list ($R)"
+    fi
+    app_quit
+}
+
+# A sink of our own for the capture, so unloading it takes nothing from anyone else.
+SINK=acc_vanish_$$ SINK_DESC=AccVanish$$ SINK_MODULE=
+sink_load() {
+    SINK_MODULE=$(timeout 5 pactl load-module module-null-sink "sink_name=$SINK" \
+        "sink_properties=device.description=$SINK_DESC") || die "pactl load-module"
+    # A new sink reaches Wine's device lists a moment after PulseAudio has it.
+    local _
+    for _ in $(seq 40); do
+        DEVICES=$("${TOOL[@]}" devices 2>/dev/null | tr -d '\r')
+        grep -qF "Monitor of $SINK_DESC" <<<"$DEVICES" && return 0
+        sleep 0.25
+    done
+    die "the new sink never showed in the device lists"
+}
+sink_unload() { [ -n "$SINK_MODULE" ] && timeout 5 pactl unload-module "$SINK_MODULE"; SINK_MODULE=; }
+
+sc_unplug() {
+    local tone t0
+    tone=$(sig tone synth 12 sine 997 vol 0.5)
+    trap 'sink_unload; drv_end' EXIT
+    sink_load
+    app_setup "$DRIVER" cap_device_name "Monitor of $SINK_DESC"
+    [ "$DRIVER" = wasapi ] && sed -i "s|<cap_device_id>.*</cap_device_id>|<cap_device_id>$(device_id capture "Monitor of $SINK_DESC")</cap_device_id>|" "$APP/sonvel.ini"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME unplug
+    must press $REC_START; must wait-check $REC_START 1 5000
+    paplay --device="$SINK" "$tone" & PLAY_PID=$!
+    sleep 3
+    t0=$(now)
+    sink_unload
+    kill "$PLAY_PID" 2>/dev/null; play_wait
+    drv wait-text $CAP_STATUS 2000 ERROR; check $? "an error status within 2 s of the unplug ($R after $(since "$t0")s)"
+    drv responsive 5000; check $? "the window answers"
+    drv check $REC_START; [ "$R" = 0 ] || must press $REC_STOP
+    must wait-check $REC_START 0 5000
+    C=$("${TOOL[@]}" level "$REC/unplug.wav" --hz 997 2>/dev/null)
+    cmp_num "h=$(cv hz_dbfs)" 'h > -14'; check $? "the take keeps what was captured ($(tr '\n' ' ' <<<"$C"))"
+    sink_load
+    # The same running program: MIC again once the device is back.
+    must press $MIC; drv wait-text $CAP_STATUS 5000 Running; check $? "MIC works again once the device is back ($R)"
+    app_quit
+    sink_unload
+}
+
+le32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' \r\n'; }
+
+sc_kill() {
+    local tone pid size data
+    tone=$(sig tone synth 20 sine 997 vol 0.5)
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    must settext $REC_NAME killed
+    play_start "$tone"
+    must press $REC_START; must wait-check $REC_START 1 5000
+    sleep 12.5
+    pid=$(app_unix_pid) || die "no process"
+    kill -9 "$pid"
+    kill "$PLAY_PID" 2>/dev/null; play_wait
+    must wait-exit 10000
+    size=$(( $(stat -c %s "$REC/killed.wav") - 56 )); data=$(le32 "$REC/killed.wav" 52)
+    cmp_num "d=$data s=$size" 'd <= s && d >= s - 10 * 192000 && d >= 192000'
+    check $? "the header describes all but the last 10 s ($data of $size bytes)"
+    C=$("${TOOL[@]}" level "$REC/killed.wav" --from 1 2>/dev/null)
+    cmp_num "r=$(cv rms_dbfs)" 'r > -7 && r < -5'
+    check $? "what the header describes plays ($(tr '\n' ' ' <<<"$C"))"
+}
+
+# Start with a settings file and a chain file that are broken, and a damaged MP3.
+sc_files() {
+    app_setup "$DRIVER"
+    printf '<?xml version="1.0"?>\n<config><language>0</language><driver_type>1<' >"$APP/sonvel.ini"
+    printf '<?xml version="1.0"?>\n<EffectList><EffectItem><Num>0</Num><Type>10</Ty' >"$APP/sonvel.xml"
+    cp "$APP/sonvel.ini" "$WORK/ini.orig"; cp "$APP/sonvel.xml" "$WORK/xml.orig"
+    drv_begin
+    must start "$(winpath "$APP/sonvel.exe")"
+    drv msgbox ok 3000; note "start: ${R}"
+    must window main
+    grep -q 'Sound Recorder' <<<"$R"; check $? "the main window comes up in the language the broken file still names ($R)"
+    must press $EFX; must wait-check $EFX 1 3000
+    drv msgbox ok 2000; note "EFX: ${R}"
+    must window new; must window main
+    # A file that says it is MP3 and is not.
+    { printf '\xff\xfb\x90\x64'; head -c 20000 /dev/urandom; } >"$WORK/damaged.mp3"
+    must settext $PLAY_NAME "$(winpath "$WORK/damaged.mp3")"
+    must press $PLAY_START
+    drv msgbox ok 5000; grep -q 'play file' <<<"$R"; check $? "a damaged MP3: a message ($R)"
+    must wait-check $PLAY_START 0 5000
+    drv responsive 5000; check $? "the window answers"
+    must press $EFX
+    app_quit
+    # What could be read of the settings carries over into the file written at
+    # exit; the chain file that could not be read is kept beside the new one.
+    grep -q '<language>0</language>' "$APP/sonvel.ini"; check $? "the readable settings carried over"
+    cmp -s "$APP/sonvel.xml.bak" "$WORK/xml.orig"; check $? "the broken chain file is kept as sonvel.xml.bak"
+    app_start; app_quit; check $? "the settings file the program wrote loads again"
+}
+
+# Record folders: read-only, full (a small tmpfs), and a Japanese name with spaces.
+sc_folders() {
+    local mnt="$WORK/mnt" take
+    mkdir -p "$mnt"
+    if ! mount -t tmpfs -o size=400k tmpfs "$mnt" 2>/dev/null; then
+        note "no tmpfs mount here: read-only and full folders left out"
+    else
+        trap 'umount "$mnt" 2>/dev/null; drv_end' EXIT
+        mount -o remount,ro "$mnt"
+        REC="$mnt" app_setup "$DRIVER"
+        drv_begin; app_start
+        must settext $REC_NAME ro
+        must press $REC_START
+        drv msgbox ok 8000; check $? "a read-only folder: a message ($R)"
+        must wait-check $REC_START 0 3000
+        app_quit
+        mount -o remount,rw "$mnt"
+        local tone; tone=$(sig tone synth 6 sine 997 vol 0.5)
+        REC="$mnt" app_setup "$DRIVER"
+        app_start
+        must press $MIC; must wait-text $CAP_STATUS 5000 Running
+        must settext $REC_NAME full
+        play_start "$tone"
+        must press $REC_START; must wait-check $REC_START 1 5000
+        drv msgbox ok 8000; check $? "a full disk: a message ($R)"
+        play_wait
+        must wait-check $REC_START 0 3000
+        C=$("${TOOL[@]}" level "$mnt/full.wav" --hz 997 --from 0.6 2>/dev/null)
+        cmp_num "h=$(cv hz_dbfs)" 'h > -12'; check $? "the full take plays up to the full disk ($(tr '\n' ' ' <<<"$C"))"
+        app_quit
+        umount "$mnt"
+    fi
+    # A folder and a play file with Japanese characters and spaces, set in the dialog.
+    local jfolder="$WORK/録音 フォルダ" jplay="$WORK/再生 ファイル/音 声.wav"
+    mkdir -p "$jfolder" "$(dirname "$jplay")"
+    sox -D -n -r 48000 -c 2 -b 16 "$jplay" synth 2 sine 440 vol 0.5
+    app_setup "$DRIVER"
+    drv_begin; app_start
+    must menu $MENU_RECORD; must window new
+    must settext 20301 "$(winpath "$jfolder")"
+    must press 1; must window main
+    must text $REC_FOLDER; [ "$R" = "$(winpath "$jfolder")" ]; check $? "the folder box shows the Japanese folder"
+    must settext $REC_NAME "テイク 1"
+    must settext $PLAY_NAME "$(winpath "$jplay")"
+    must press $REC_START; must wait-check $REC_START 1 5000
+    must press $PLAY_START; must wait-check $PLAY_START 1 3000
+    must wait-check $PLAY_START 0 8000
+    must press $REC_STOP; must wait-check $REC_START 0 5000
+    take="$jfolder/テイク 1.wav"
+    C=$("${TOOL[@]}" level "$take" --hz 440 --from 0.6 2>/dev/null)
+    cmp_num "h=$(cv hz_dbfs)" 'h > -20'; check $? "recorded into it, with the Japanese play file mixed ($(tr '\n' ' ' <<<"$C"))"
+    app_quit
+}
+
+case $scenario in
+    record) sc_record ;;
+    pause) sc_pause ;;
+    effects) sc_effects ;;
+    play) sc_play ;;
+    device) sc_device ;;
+    unplug) sc_unplug ;;
+    kill) sc_kill ;;
+    files) sc_files ;;
+    folders) sc_folders ;;
+    *) echo "unknown scenario $scenario"; exit 2 ;;
+esac
+drv_end
+[ "$fail" = 0 ] && echo OK
+exit "$fail"
