@@ -126,12 +126,22 @@ void CAppMain::OnInitDialog(HWND window) {
     DragAcceptFiles(window, TRUE);
     SetTimer(window, METER_TIMER, 1000, nullptr);
     SetTimer(window, WATCHDOG_TIMER, 250, nullptr);
+    PostMessageW(window, WM_STARTUP_NOTICES, 0, 0);
 }
 
 // ================================================================ messages
 
 INT_PTR CAppMain::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_STARTUP_NOTICES:
+        if (g_pAppParameter->IsKeepingUnreadableFile() || g_pAppParameter->WasReadInPart()) {
+            // The modal main window shows itself only once its queue is empty:
+            // the notice must not come up over nothing.
+            if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOW);
+            ShowMessage(uilogic::SettingsUnreadableFormat(GetLanguage()), g_pAppParameter->m_IniFile.c_str(),
+                        g_pAppParameter->GetTitle(GetLanguage()), MB_ICONWARNING);
+        }
+        return 1;
     case WM_TIMER:
         if (wParam == METER_TIMER) OnMeterTimerTick();
         if (wParam == WATCHDOG_TIMER) OnWatchdogTick();
@@ -347,6 +357,12 @@ void CAppMain::ToggleEffect() {
             // Effects without their editor would be a switch nobody can see.
             SetCheck(IDC_EFX, false);
             return;
+        }
+        if (!m_bChainNoticeShown && m_EffectDialog.Entries().HadDroppedEntries()) {
+            m_bChainNoticeShown = true;
+            ShowMessage(uilogic::ChainDamagedFormat(GetLanguage()),
+                        g_pAppParameter->DataFilePath(CEffectList::DEFAULT_FILE),
+                        g_pAppParameter->GetTitle(GetLanguage()), MB_ICONWARNING);
         }
         // The dialog is closed with its own button, which also turns effects off.
         if (HMENU system = GetSystemMenu(dialog, FALSE)) DeleteMenu(system, SC_CLOSE, MF_BYCOMMAND);

@@ -24,6 +24,9 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     static constexpr UINT_PTR METER_TIMER = 1;
     // Watches a running capture for a device that went away (250 ms period).
     static constexpr UINT_PTR WATCHDOG_TIMER = 2;
+    // Posted at the end of the window's set-up, so a notice about the settings
+    // file comes up over the shown window rather than before it.
+    static constexpr UINT WM_STARTUP_NOTICES = WM_APP + 1;
 
     // `factory` makes the engine's drivers (not owned; outlives the object).
     explicit CAppMain(CDriverFactory* factory);
@@ -112,5 +115,6 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     int m_Level = 0;
     uint64_t m_DroppedAtTakeStart = 0; // the engine's dropped-block count when the take started
     bool m_bEngineReady = false;
+    bool m_bChainNoticeShown = false; // the damaged-chain notice is said once a run
     HICON m_Icons[11] = {};
 };

@@ -140,6 +140,7 @@ bool CCommConfig::ApplyText(const std::string& bytes) {
     XmlNode* top = xml.Parse(bytes.c_str(), static_cast<uint32_t>(bytes.size()));
     if (!top) return false;
     m_bDamagedDocument = xml.IsDamaged() != 0;
+    m_bLastTextDamaged = m_bDamagedDocument;
     if (m_bDamagedDocument) plat::Trace("settings file damaged, read in part\n");
     ReadKeys(xml, top);
     m_bDamagedDocument = false;
@@ -149,9 +150,12 @@ bool CCommConfig::ApplyText(const std::string& bytes) {
 
 int CCommConfig::Load() {
     m_bKeepUnreadable = false;
+    m_bReadInPart = false;
     m_LoadedDocument.clear();
     std::string bytes;
+    m_bLastTextDamaged = false;
     ReadResult result = ReadFile(m_IniFile.Str(), &bytes);
+    m_bReadInPart = result == ReadResult::Applied && m_bLastTextDamaged;
     if (result == ReadResult::Applied) return 1;
 
     // The settings file is missing or damaged: fall back on the per-user copy.

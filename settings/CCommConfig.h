@@ -68,6 +68,9 @@ class CCommConfig : public CObject {
     std::string BuildDocument();
     // True while an unreadable settings file is protected from being overwritten.
     bool IsKeepingUnreadableFile() const { return m_bKeepUnreadable; }
+    // True when the last Load found the settings file damaged and took from it
+    // what could be read.
+    bool WasReadInPart() const { return m_bReadInPart; }
     // The per-user copy of the settings file.
     std::string UserCopyPath() const;
     // Where a data file of the program (the effect chain) belongs: the current
@@ -141,6 +144,8 @@ class CCommConfig : public CObject {
     bool WriteWhole(const std::string& path, const std::string& text);
 
     bool m_bKeepUnreadable = false;
+    bool m_bReadInPart = false;
+    bool m_bLastTextDamaged = false; // set by ApplyText
     bool m_bPerUserSettings = false;
     std::string m_LoadedDocument; // what Save would have written right after Load
 };

@@ -54,6 +54,22 @@ const char* PlayOpenFailedFormat(int language) {
                                          : "Cannot open the play file.\n%s\n";
 }
 
+const char* SettingsUnreadableFormat(int language) {
+    return language == LANGUAGE_JAPANESE
+               ? "設定ファイルをすべては読めませんでした。読めた設定で起動します。\n%s\n"
+               : "The settings file could not be read in full. Sonvel starts with the settings it could "
+                 "read.\n%s\n";
+}
+
+const char* ChainDamagedFormat(int language) {
+    return language == LANGUAGE_JAPANESE
+               ? "エフェクトチェインファイルの一部を読めませんでした。読めたエフェクトだけを使います。\n"
+                 "保存するときに、元のファイルを名前の末尾に .bak を付けて残します。\n%s\n"
+               : "Part of the effect chain file could not be read. Only the effects that could be read are "
+                 "used.\n"
+                 "When the chain is saved, the old file is kept with .bak added to its name.\n%s\n";
+}
+
 const char* PlayOpenTitle(int language) {
     return language == LANGUAGE_JAPANESE ? "再生ファイルを開く" : "Open Play File";
 }

@@ -30,6 +30,12 @@ const char* StopRecordingQuestion(int language); // "Stop Recording ?"
 const char* RecordingNowCaption(int language);   // "Recording"
 // A play file that no reader opens (chosen, typed or dropped); %s is the path.
 const char* PlayOpenFailedFormat(int language);
+// Said once at start when the settings file is there but could not be read,
+// or was damaged and read in part; %s is its path.
+const char* SettingsUnreadableFormat(int language);
+// Said once, when the effect editor first loads a chain file of which some
+// entries could not be read; %s is its path. Saving keeps the old file as .bak.
+const char* ChainDamagedFormat(int language);
 // The open-file dialog of the play file: title and the filter pairs
 // (description, pattern) separated and ended by '\0', ending in "\0\0".
 const char* PlayOpenTitle(int language);

@@ -334,11 +334,13 @@ sc_files() {
     cp "$APP/sonvel.ini" "$WORK/ini.orig"; cp "$APP/sonvel.xml" "$WORK/xml.orig"
     drv_begin
     must start "$(winpath "$APP/sonvel.exe")"
-    drv msgbox ok 3000; note "start: ${R}"
+    drv msgbox ok 5000; grep -q 'settings file could not be read in full' <<<"$R" && grep -qF 'sonvel.ini' <<<"$R"
+    check $? "a broken settings file: a message naming it ($R)"
     must window main
     grep -q 'Sound Recorder' <<<"$R"; check $? "the main window comes up in the language the broken file still names ($R)"
     must press $EFX; must wait-check $EFX 1 3000
-    drv msgbox ok 2000; note "EFX: ${R}"
+    drv msgbox ok 5000; grep -q 'effect chain file could not be read' <<<"$R" && grep -qF 'sonvel.xml' <<<"$R"
+    check $? "a broken chain file: a message naming it ($R)"
     must window new; must window main
     # A file that says it is MP3 and is not.
     { printf '\xff\xfb\x90\x64'; head -c 20000 /dev/urandom; } >"$WORK/damaged.mp3"

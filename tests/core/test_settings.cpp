@@ -367,6 +367,11 @@ TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
     EXPECT_EQ(p.m_RecFileChannel, 1);
     EXPECT_EQ(p.m_LanguageSetting, -1);
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
+    EXPECT_TRUE(p.WasReadInPart()); // the user is told
+    // A whole file read after it clears the notice.
+    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
+    EXPECT_EQ(p.Load(), 1);
+    EXPECT_FALSE(p.WasReadInPart());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The rules behind the dialogs, the status texts and the level meter's picture.
 #include "drivers/AudioTypes.h"
 #include "platform/Platform.h"
+#include "engine/RecorderHelpers.h"
 #include "tests/core/TestUtil.h"
 #include "uilogic/DeviceDialogRules.h"
 #include "uilogic/MainWindowTexts.h"
@@ -270,4 +271,24 @@ TEST(UiMainWindowTexts, DroppedBlocksSinceTheTakeStarted) {
         {18446744073709551615u, 0, 0, "DROPPED BLOCKS: 18446744073709551615"}};
     for (auto [dropped, atStart, language, text] : cases)
         EXPECT_EQ(DroppedBlocksText(dropped, atStart, language), text) << dropped << " " << atStart;
+}
+
+// The app fills each of these with one string through snprintf: a second
+// conversion, or one of another kind, would read past its argument.
+TEST(UiMainWindowTexts, MessageFormatsTakeExactlyOnePath) {
+    using Format = const char* (*)(int);
+    const std::pair<const char*, Format> formats[] = {
+        {"play open", PlayOpenFailedFormat},    {"settings", SettingsUnreadableFormat},
+        {"chain", ChainDamagedFormat},          {"save", recorder::SaveFailedFormat},
+        {"write", recorder::WriteFailedFormat},
+    };
+    for (const auto& [name, format] : formats) {
+        for (int language : {1, 0}) {
+            const std::string text = format(language);
+            std::vector<std::string> conversions;
+            for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2))
+                conversions.push_back(text.substr(at, 2));
+            EXPECT_EQ(conversions, std::vector<std::string>{"%s"}) << name << " " << language;
+        }
+    }
 }
