@@ -1,5 +1,6 @@
 #include "settings/CXmlArena.h"
 
+#include "platform/Platform.h"
 #include "settings/CXml.h"
 
 #include <cstdlib>
@@ -9,7 +10,7 @@
 namespace {
 
 // Blocks start at 4 KB, enough for a settings file, and double up to this.
-constexpr size_t kMaxBlock = size_t{1} << 20;
+constexpr size_t kMaxBlock = size_t{4} << 20; // two large pages
 
 uint64_t HashBytes(const char* bytes, size_t length) {
     uint64_t h = 14695981039346656037ull; // FNV-1a
@@ -35,7 +36,7 @@ struct CXmlArena::Blocks::Block {
 CXmlArena::Blocks::~Blocks() {
     for (Block* b = m_pFirst; b;) {
         Block* next = b->next;
-        std::free(b);
+        plat::FreeLarge(b);
         b = next;
     }
 }
@@ -49,8 +50,10 @@ void* CXmlArena::Blocks::Take(size_t size) {
         m_pFirst->used += size;
         return p;
     }
-    size_t capacity = size > m_NextSize ? size : m_NextSize;
-    auto* b = static_cast<Block*>(std::malloc(Block::kHeader + capacity));
+    // Header and data together fill a power of two, so a block of the largest
+    // size is exactly two large pages.
+    size_t capacity = size > m_NextSize - Block::kHeader ? size : m_NextSize - Block::kHeader;
+    auto* b = static_cast<Block*>(plat::AllocateLarge(Block::kHeader + capacity));
     if (!b) return nullptr;
     b->used = b->Data() + size;
     b->end = b->Data() + capacity;

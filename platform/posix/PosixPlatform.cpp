@@ -2,12 +2,14 @@
 #include "platform/Platform.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <thread>
@@ -284,6 +286,22 @@ namespace plat {
 
 bool UserLanguageIsJapanese() {
     return PosixLocaleIsJapanese(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
+void* AllocateLarge(size_t bytes) {
+    if (bytes < kLargePage) return std::malloc(bytes);
+    if (bytes > SIZE_MAX - kLargePage) return nullptr;
+    const size_t rounded = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+    void* block = std::aligned_alloc(kLargePage, rounded);
+#ifdef MADV_HUGEPAGE
+    // Only advice: without transparent huge pages the block is ordinary memory.
+    if (block) madvise(block, rounded, MADV_HUGEPAGE);
+#endif
+    return block;
+}
+
+void FreeLarge(void* block) {
+    std::free(block);
 }
 
 } // namespace plat

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace plat {
@@ -215,6 +216,15 @@ namespace plat {
 bool UserLanguageIsJapanese() {
     // 1041 (0x0411) is Japanese (Japan); the display language is what the user reads.
     return GetUserDefaultUILanguage() == 0x0411 || GetUserDefaultLangID() == 0x0411;
+}
+
+// Large pages on Windows need a privilege users do not have: ordinary memory.
+void* AllocateLarge(size_t bytes) {
+    return std::malloc(bytes);
+}
+
+void FreeLarge(void* block) {
+    std::free(block);
 }
 
 } // namespace plat
