@@ -43,6 +43,7 @@ CAppMain::~CAppMain() {
     m_hPostWindow = nullptr;
     // The engine's threads post to this object: stop them before it goes.
     m_Audio.Shutdown();
+    plat::Trace("[exit] engine shut down\n");
     DestroyModeless();
     for (HICON icon : m_Icons)
         if (icon) DestroyIcon(icon);

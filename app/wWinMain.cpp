@@ -61,14 +61,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
         {
             CAppMain app(&factory);
             exitCode = app.Run(instance, previous, commandLine, show);
+            plat::Trace("[exit] main window closed\n");
             // The effect dialog, the meter and the engine go with the object.
         }
+        plat::Trace("[exit] engine and windows released\n");
         CoUninitialize();
+        plat::Trace("[exit] COM released\n");
     }
 
     settings->BackupSettings();
     g_pAppParameter = nullptr;
     settings.reset();
+    plat::Trace("[exit] settings saved, leaving\n");
     plat::SetTraceSink(nullptr, nullptr);
     if (debug.module) FreeLibrary(debug.module);
     return exitCode;

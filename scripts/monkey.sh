@@ -78,12 +78,21 @@ for ((i = 1; i <= ACTIONS; i++)); do
 done
 elapsed=$(since "$start")
 # Close what is still open, then the window; a running take asks first.
+drv windows; before_close=$R
 drv dismiss; left_open=$R
+drv windows; after_dismiss=$R
 drv quit 5000; outcome=$?
 if [ "$outcome" != 0 ]; then
     drv msgbox yes 2000; note "on close: $R"
     drv wait-exit 30000; outcome=$?
 fi
+# Where the shut-down got to: the program traces each step after its window closes.
+[ "$outcome" = 0 ] || {
+    echo "windows before the close: $before_close"
+    echo "windows after dismissing: $after_dismiss"
+    drv windows; echo "windows while the process stayed: $R"
+    echo "last lines before the process stayed:"; app_log | tail -n 8
+}
 # The settings file it left must load: the program starts on it again.
 drv start "$(winpath "$APP/sonvel.exe")"; reload=$?
 drv quit 30000
