@@ -116,6 +116,10 @@ INT_PTR CAppBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnInitDialog(window);
         return 1;
     case WM_COMMAND:
+        // While a modal dialog or message box has the window disabled, a menu
+        // command that still arrives (posted by another program) must not open
+        // a second dialog on top of the first: a user could not choose it either.
+        if (lParam == 0 && !IsWindowEnabled(window)) return 1;
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 1;
     case WM_CLOSE:

@@ -441,6 +441,11 @@ TEST_P(MainWindow, SettingsOkRebuildsTheWindow) {
         settings->p.m_Loopback = !settings->p.m_Loopback;
         return INT_PTR{1};
     };
+    // Under a modal dialog (the window disabled) a posted menu command opens nothing.
+    EnableWindow(w, FALSE);
+    SendMessageW(w, WM_COMMAND, IDM_DEVICE_SETTING, 0);
+    EnableWindow(w, TRUE);
+    EXPECT_TRUE(Enabled(IDC_SPK)) << "the dialog ran while another had the window";
     for (bool loopback : {true, false}) {
         SendMessageW(w, WM_COMMAND, IDM_DEVICE_SETTING, 0);
         for (int id : {IDC_SPK, IDC_PLAY_NAME, IDC_PLAY_START, IDC_PLAY_POS, IDC_PLAY_GAIN, IDC_PLAY_DELAY})

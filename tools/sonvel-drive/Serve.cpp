@@ -8,8 +8,9 @@
 //   start EXE                 start EXE in its own folder, wait for the main window; value: the process id
 //   window main|new [MS]|title T   make the main window, a newly opened one, or one whose caption holds T
 //   current dismiss                   close every window but the main one (cancel, or OK of a message box)
+//   windows                   the visible top-level windows: class "title" [disabled], separated by " | "
 //   press ID                  click a button (as the mouse does: auto check boxes toggle)
-//   menu ID                   choose a menu entry (a command without a control)
+//   menu ID                   choose a menu entry (a command without a control; refused under a modal window)
 //   settext ID TEXT           type TEXT into an edit box
 //   text ID | check ID | enabled ID | visible ID    read a control
 //   choose ID TEXT|#N         pick a combo or list box line by its text or position
@@ -308,6 +309,8 @@ std::string Server::Run(const std::string& line) {
     if (cmd == "menu") {
         int id = 0;
         in >> id;
+        // Under a modal dialog the menu bar takes no clicks from a user.
+        if (!IsWindowEnabled(m_Main)) return "err disabled";
         return PostMessageW(m_Main, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? "ok" : "err not posted";
     }
     if (cmd == "msgbox") {
@@ -326,7 +329,7 @@ std::string Server::Run(const std::string& line) {
     if (cmd == "dismiss") {
         // Every window but the main one goes, as a user closes what is left open.
         int closed = 0;
-        for (int round = 0; round < 20; ++round) {
+        for (int round = 0; round < 100; ++round) {
             HWND w = FindTopLevel(Pid(), [&](HWND h) { return h != m_Main; });
             if (!w) break;
             PostMessageW(w, WM_COMMAND,
@@ -338,6 +341,18 @@ std::string Server::Run(const std::string& line) {
         }
         m_Current = m_Main;
         return "ok " + std::to_string(closed);
+    }
+    if (cmd == "windows") {
+        std::string list;
+        FindTopLevel(Pid(), [&](HWND h) {
+            wchar_t cls[64] = {}, title[128] = {};
+            GetClassNameW(h, cls, 64);
+            GetWindowTextW(h, title, 128);
+            if (!list.empty()) list += " | ";
+            list += Utf8(cls) + " \"" + OneLine(Utf8(title)) + "\"" + (IsWindowEnabled(h) ? "" : " disabled");
+            return false;
+        });
+        return "ok " + list;
     }
     if (cmd == "close") {
         return m_Current && PostMessageW(m_Current, WM_CLOSE, 0, 0) ? "ok" : "err no window";
