@@ -109,6 +109,8 @@ class CAudioControl : public CSoundListener {
     CCaptureDriver* GetCapture() const { return m_pCapture; }
     CRenderDriver* GetRender() const { return m_pRender; }
     CAppEventListener* GetListener() const { return m_pListener; }
+    // REC_STOP, REC_STOP_REQ, REC_RECORDING or REC_PAUSED.
+    int32_t GetRecordState() const { return m_RecordState.load(); }
     bool HasPlayFile();
     // Play position in whole seconds (of the play file as read ahead by the play thread).
     uint32_t GetPlayPosition() const { return m_PlayPosition.load(); }

@@ -59,7 +59,7 @@ TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
     ASSERT_TRUE(rig.StartCapture(Counting(200000)));
     EXPECT_EQ(a.RecordStart(""), 0);
     ASSERT_EQ(a.RecordStart(Take()), 1);
-    EXPECT_EQ(a.m_RecordState, REC_RECORDING);
+    EXPECT_EQ(a.GetRecordState(), REC_RECORDING);
     EXPECT_EQ(a.RecordStart(dir.File("other.wav")), 0); // already recording
     Feed(4800);
     EXPECT_EQ(a.GetRecordedSeconds(), 0u);
@@ -67,11 +67,11 @@ TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
     EXPECT_EQ(a.GetRecordedSeconds(), 1u);
 
     ASSERT_EQ(a.RecordPause(), 1);
-    EXPECT_EQ(a.m_RecordState, REC_PAUSED);
+    EXPECT_EQ(a.GetRecordState(), REC_PAUSED);
     EXPECT_EQ(trace.Count("[Capture Status] REC --> REC PAUSE\n"), 1);
     Feed(96000);                                          // dropped
     ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1); // resumes the same file
-    EXPECT_EQ(a.m_RecordState, REC_RECORDING);
+    EXPECT_EQ(a.GetRecordState(), REC_RECORDING);
     EXPECT_EQ(trace.Count("[Capture Status] REC PAUSE --> REC\n"), 1);
     Feed(2400);
     // The recorded time counts what went into the file, not the pause.
@@ -79,7 +79,7 @@ TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
     EXPECT_EQ(a.GetCapture()->GetElapsedSeconds(), 3u);
 
     EXPECT_EQ(a.RecordStop(), 1);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     for (const char* line : {"[Capture Status] REC STOP --> REC\n", "[Capture Status] REC --> REC STOP REQ\n",
                              "[Capture Status] REC STOP REC --> REC STOP\n", "[Capture Status] REC END\n"})
         EXPECT_EQ(trace.Count(line), 1) << line;
@@ -109,7 +109,7 @@ TEST_F(EngineControl, UnansweredStopIsCompletedByRecordStop) {
     uint32_t t0 = plat::TickCount();
     EXPECT_EQ(a.RecordStop(), 1);
     EXPECT_GE(plat::TickCount() - t0, 1900u);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     EXPECT_EQ(trace.Count("[Capture Status] REC END\n"), 1);
     EXPECT_EQ(trace.Count("[Capture Status] REC STOP REC --> REC STOP\n"), 0);
     a.HoldRecordThreadForTest(false);
@@ -172,7 +172,7 @@ TEST_F(EngineControl, FullDiskAtStartLeavesNoFileAndLaterStopsWithAValidFile) {
     CFullDiskWave none(0); // the lead cannot be written: nothing reaches the file
     a.RecordFileForTest().SetFileForTest(&none);
     EXPECT_EQ(a.RecordStart(Take()), 0);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     EXPECT_EQ(trace.Count("file open error " + Take() + "\n"), 1);
     EXPECT_FALSE(plat::PathExists(Take().c_str()));
 
@@ -181,7 +181,7 @@ TEST_F(EngineControl, FullDiskAtStartLeavesNoFileAndLaterStopsWithAValidFile) {
     ASSERT_EQ(a.RecordStart(Take()), 1);
     Feed(4800);
     Feed(48000);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     ASSERT_EQ(rig.m_Log.Count(WM_REC_ERROR), 1);
     EXPECT_EQ(a.RecordStop(), 0); // nothing left to stop
     a.RecordFileForTest().SetFileForTest(nullptr);
@@ -280,7 +280,7 @@ TEST_F(EngineControl, ShutdownWhileRecordingKeepsTheTake) {
     ASSERT_TRUE(StartTake());
     rig.Deliver(4800);
     a.Shutdown();
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     EXPECT_EQ(a.GetBlocksInFlight(), 0);
     WavData w = ReadWav(Take());
     EXPECT_EQ(w.dataSize, (24000u + 4800) * 4);
