@@ -218,27 +218,20 @@ TEST_F(EngineControl, RecordFifoOverflowLosesItsContentAndRecordingGoesOn) {
     EXPECT_EQ(AfterLead(ReadWav(Take())), CountingFrames({{0, 4800}, {4800 + 480 * 249, 5280}}));
 }
 
-TEST_F(EngineControl, MonitorGetsMonoCaptureOnBothChannels) {
+TEST_F(EngineControl, MonitorGetsMonoCaptureOnBothChannelsAndOffFlushesItsFifo) {
     std::vector<int16_t> mono(4800);
     for (size_t i = 0; i < mono.size(); ++i)
         mono[i] = static_cast<int16_t>(i + 1);
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
     rig.Render()->SetRealtime(true);
     ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(mono, 1), 48000, 1));
-    a.m_bMonitor = 1;
     EXPECT_EQ(rig.Render()->GetFormat()->nChannels, 2);
-    rig.Deliver(4800);
+    rig.Deliver(2400);
     ASSERT_TRUE(WaitFor([&] { return a.GetMonitorFifoUsed() == 0; }));
-    a.MonitorStop();
-    EXPECT_EQ(Heard(rig.Render()), mono);
-}
-
-TEST_F(EngineControl, MonitorOffFlushesTheMonitorFifo) {
-    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
     a.MonitorStop(); // nothing drains the monitor FIFO now
-    a.m_bMonitor = 1;
-    rig.Deliver(4800);
-    EXPECT_EQ(a.GetMonitorFifoUsed(), 4800u * 4);
+    EXPECT_EQ(Heard(rig.Render()), std::vector<int16_t>(mono.begin(), mono.begin() + 2400));
+    rig.Deliver(480);
+    EXPECT_EQ(a.GetMonitorFifoUsed(), 480u * 4);
     a.m_bMonitor = 0;
     rig.Deliver(480);
     EXPECT_EQ(a.GetMonitorFifoUsed(), 0u);
@@ -262,6 +255,7 @@ TEST_F(EngineControl, FormatChangesAndDriverCreation) {
     // Out-of-range values are refused and change nothing.
     EXPECT_EQ(a.ChangeFormat(44100, 5, 2, 50), 0);
     EXPECT_EQ(a.ChangeFormat(44100, 2, 2, 4), 0);
+    EXPECT_EQ(a.ChangeFormat(0, 2, 2, 50), 0); // an unreadable play file's rate
     EXPECT_EQ(a.m_ChannelMode, 2);
 
     // The same driver type keeps the drivers; another replaces them.
