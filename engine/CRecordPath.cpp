@@ -151,6 +151,10 @@ void CRecordPath::Pass() {
     {
         std::lock_guard<std::mutex> lock(m_FileLock);
         const int32_t state = m_State;
+        // A stop requested after the read above follows what the sound thread
+        // queued meanwhile: take that too, or the file closes without it. (The
+        // buffer holds a full read and a full FIFO.)
+        if (state == REC_STOP_REQ && m_pBuffer) n += m_Fifo.Read(m_pBuffer.get() + n, WORK_BUFFER_BYTES - n);
         // A stop request still writes what was captured before it.
         if (n && (state == REC_RECORDING || (state == REC_STOP_REQ && m_WriteOnStop)) && m_File.IsOpen()) {
             if (m_File.Write(m_pBuffer.get(), n))

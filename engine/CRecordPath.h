@@ -35,6 +35,7 @@ class CRecordPath {
     static constexpr uint32_t FIFO_BYTES = 480000;
     static constexpr uint32_t WORK_BUFFER_BYTES = 1048576; // record thread buffer
     static constexpr uint32_t READ_BYTES = 524288;         // record FIFO bytes per pass
+    static_assert(READ_BYTES + FIFO_BYTES <= WORK_BUFFER_BYTES, "a pass may read twice at a stop");
 
     CRecordPath() = default;
     ~CRecordPath();
