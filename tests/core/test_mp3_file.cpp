@@ -3,6 +3,7 @@
 #include "media/CMp3File.h"
 #include "media/MediaOpen.h"
 #include "platform/Platform.h"
+#include "tests/core/EngineTestUtil.h"
 #include "tests/core/Mp3TestUtil.h"
 #include "tests/core/TestUtil.h"
 
@@ -194,7 +195,7 @@ TEST_F(Mp3FileTest, BadInputFailsOrPlaysWhatIsDecodable) {
 TEST_F(Mp3FileTest, MediaOpenTriesWaveThenMp3) {
     std::vector<int16_t> pcm(2000, 100);
     const std::string wav = m_Dir.File("x.wav");
-    ASSERT_TRUE(WriteWav(wav, pcm, 44100, 2));
+    ASSERT_TRUE(enginetest::WriteWav16(wav, 2, 44100, pcm));
     MediaKind kind = MEDIA_RAW;
     auto w = OpenMediaFile(plat::Utf8ToWide(wav).c_str(), &kind);
     ASSERT_NE(w, nullptr);
