@@ -67,7 +67,7 @@ TEST(FileTest, ReadsOnNonAsciiNames) {
     }
 }
 
-TEST(FileTest, MediaFileBlocksAndWrites) {
+TEST(FileTest, MediaFileWrites) {
     testutil::TempDir dir("file");
     const std::wstring raw = plat::Utf8ToWide(dir.File("ten.raw"));
     CMediaFile w;
@@ -76,32 +76,14 @@ TEST(FileTest, MediaFileBlocksAndWrites) {
     EXPECT_EQ(w.WriteSamples("56789", 5), 1);
     w.Close();
     EXPECT_EQ(w.Create(raw.c_str(), 0), 1) << "exists";
-
     CMediaFile m;
-    m.SetBlock(3, 0);
     ASSERT_EQ(m.Open(raw.c_str()), 1);
-    EXPECT_EQ(m.GetBlockCount(), 4u);
-    char buf[8];
-    std::string got;
-    for (uint32_t n; (n = m.ReadNextBlock(buf, 8)) > 0;)
-        got.append(buf, n);
-    EXPECT_EQ(got, "0123456789");
-    m.SetBlock(0, 0);
-    EXPECT_EQ(m.GetBlockCount(), 4u) << "a block size of 0 keeps the count";
-    m.Rewind();
-    EXPECT_EQ(m.ReadNextBlock(buf, 2), 2u) << "the smaller of the block and the request";
     EXPECT_EQ(m.WriteData("zz", 2), 1) << "a file opened for reading ignores writes";
     EXPECT_EQ(m.GetFormat(), nullptr);
-    m.Close();
-    EXPECT_EQ(testutil::ReadAll(dir.File("ten.raw")).size(), 10u);
-    // The reader stops after the block count, even with bytes left.
-    m.SetBlock(4, 0);
-    ASSERT_EQ(m.Open(raw.c_str()), 1);
-    int reads = 0;
-    while (m.ReadNextBlock(buf, 2) > 0)
-        ++reads;
-    EXPECT_EQ(reads, 3);
-    EXPECT_EQ(m.IsEnd(), 0);
+    char buf[16] = {};
+    EXPECT_EQ(m.ReadData(buf, 16), 10u);
+    EXPECT_EQ(std::string(buf), "0123456789");
+    EXPECT_EQ(m.IsEnd(), 1);
 }
 
 } // namespace
