@@ -231,11 +231,11 @@ TEST(UiRecDialog, FolderThatRefusesFilesIsNotWritable) {
 // ---------------------------------------------------------------- main window
 TEST(UiMainWindowTexts, StatusTexts) {
     // Japanese names each box's device; an unknown language is English.
-    EXPECT_EQ(CaptureStatusText(STATUS_RUNNING, 1), "キャプチャ動作中");
-    EXPECT_EQ(MonitorStatusText(STATUS_RUNNING, 1), "スピーカ動作中");
-    EXPECT_EQ(MonitorStatusText(STATUS_OPEN_ERROR, 1), "オープンエラー");
-    EXPECT_EQ(CaptureStatusText(STATUS_RUN_ERROR, 2), "ERROR: RUN");
-    EXPECT_EQ(MonitorStatusText(STATUS_WRITE_ERROR, 0), "ERROR: FILE WRITE");
+    EXPECT_EQ(std::string(CaptureStatusText(STATUS_RUNNING, 1)), "キャプチャ動作中");
+    EXPECT_EQ(std::string(MonitorStatusText(STATUS_RUNNING, 1)), "スピーカ動作中");
+    EXPECT_EQ(std::string(MonitorStatusText(STATUS_OPEN_ERROR, 1)), "オープンエラー");
+    EXPECT_EQ(std::string(CaptureStatusText(STATUS_RUN_ERROR, 2)), "ERROR: RUN");
+    EXPECT_EQ(std::string(MonitorStatusText(STATUS_WRITE_ERROR, 0)), "ERROR: FILE WRITE");
 }
 
 TEST(UiMainWindowTexts, ElapsedTimeShowsAllHours) {
