@@ -54,6 +54,24 @@ TEST(Mp3Header, ParsesFieldsAndFrameSizes) {
     }
 }
 
+// The decoder reads the fields from the packed header word.
+TEST(Mp3Header, RepacksFieldsFromTheLowBitUp) {
+    // FF FB 90 64: MPEG-1, Layer III, no CRC, 128 kbit/s, 44.1 kHz, joint stereo
+    // with mode extension 2, original set: sync 0xFFF | ID 1<<12 | layer 1<<13 |
+    // protection 1<<15 | bitrate 9<<16 | mode 1<<24 | mode extension 2<<26 | original 1<<29.
+    const uint8_t bytes[][4] = {{0xFF, 0xFB, 0x90, 0x64}, {0xFF, 0xF3, 0x80, 0x00}, {0xFF, 0xE3, 0x40, 0x00}};
+    for (uint32_t slot = 0; slot < 3; ++slot) {
+        Mp3FrameInfo info{};
+        ASSERT_EQ(ParseMp3Header(bytes[slot], &info), 1);
+        EXPECT_EQ(mp3::HeaderVersionSlot(info.nHeader), slot);
+        EXPECT_EQ(Mp3SamplesPerFrame(info), slot ? 576u : 1152u);
+    }
+    Mp3FrameInfo info{};
+    ParseMp3Header(bytes[0], &info);
+    EXPECT_EQ(info.nHeader, 0x2909BFFFu);
+    EXPECT_EQ(mp3::HeaderModeExtension(info.nHeader), 2u);
+}
+
 TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
     const struct {
         const char* name;
