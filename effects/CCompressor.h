@@ -11,10 +11,6 @@ class CCompressor : public CBaseEffect {
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
 
-    double GetThreshold() const { return m_Threshold; }
-    double GetRatio() const { return m_Ratio; }
-    double GetGain() const { return m_Gain; }
-
   private:
     double m_Threshold = 0.2;
     double m_Ratio = 0.1;

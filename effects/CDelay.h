@@ -14,9 +14,6 @@ class CDelay : public CBaseEffect {
     void Process(double* samples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-    int32_t GetDelay() const { return m_Delay; }
-    int32_t GetRate() const { return m_Rate; }
-
   private:
     void Clear();
 

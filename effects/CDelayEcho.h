@@ -15,10 +15,6 @@ class CDelayEcho : public CBaseEffect {
     void Process(double* samples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-    int32_t GetDelay() const { return m_Delay; }
-    int32_t GetRepeat() const { return m_Repeat; }
-    double GetDecay() const { return m_Decay; }
-
   private:
     void Clear();
     void ComputePowers();

@@ -9,7 +9,6 @@ class CDistortion : public CBaseEffect {
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
 
-    double GetDrive() const { return m_Drive; }
     double GetLevel() const { return m_Level; }
 
   private:

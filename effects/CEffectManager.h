@@ -66,7 +66,6 @@ class CEffectManager {
     // a change rebuilds the per-channel instances (this allocates) and applies
     // every entry's values at the new rate. Other values are ignored.
     void SetStreamFormat(int32_t channels, int32_t sampleRate);
-    int32_t GetChannels() const { return m_Channels.load(std::memory_order_relaxed); }
     // The rate the effects run at: the engine's once known, else the last rate an
     // editor passed, else 48000.
     int32_t GetSampleRate();

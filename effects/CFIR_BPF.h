@@ -12,10 +12,6 @@ class CFIR_BPF : public CBaseEffect {
     void Process(double* samples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-    int32_t GetLow() const { return m_Low; }
-    int32_t GetHigh() const { return m_High; }
-    const double* GetCoefficients() const { return m_Fir.h; }
-
   private:
     void Design();
 

@@ -12,9 +12,6 @@ class CFIR_LPF : public CBaseEffect {
     void Process(double* samples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-    int32_t GetCutoff() const { return m_Cutoff; }
-    const double* GetCoefficients() const { return m_Fir.h; }
-
   private:
     void Design();
 

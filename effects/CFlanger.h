@@ -14,10 +14,6 @@ class CFlanger : public CBaseEffect {
     void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-    int32_t GetDelay() const { return m_Mod.delay; }
-    int32_t GetDepth() const { return m_Mod.depth; }
-    double GetLfoRate() const { return m_Mod.rate; }
-
   private:
     fx::ModulatedLine m_Mod;
 };

@@ -9,8 +9,6 @@ class CNoiseGate : public CBaseEffect {
     void SetParams(const int32_t* values, int32_t sampleRate) override;
     void Process(double* samples, int32_t count) override;
 
-    double GetThreshold() const { return m_Threshold; }
-
   private:
     double m_Threshold = 0.02;
 };

@@ -14,7 +14,6 @@ class CNotch : public CBaseEffect {
     void SetEnable(int32_t on) override;
 
     const fx::AllpassSection& GetSection() const { return m_Section; }
-    double GetCentre() const { return m_Centre; }
 
   private:
     fx::AllpassSection m_Section;

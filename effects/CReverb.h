@@ -14,9 +14,6 @@ class CReverb : public CBaseEffect {
     void Process(double* samples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-    int32_t GetDelay() const { return m_Delay; }
-    double GetGain() const { return m_Gain; }
-
   private:
     void Clear();
 

@@ -13,7 +13,6 @@ class CSoftClipping : public CBaseEffect {
     void Process(double* samples, int32_t count) override;
     void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
 
-    double GetDrive() const { return m_Drive; }
     double GetLevel() const { return m_Level; }
 
   private:

@@ -10,8 +10,6 @@ class CTremolo : public CBaseEffect {
     void Process(double* samples, int32_t count) override;
     void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
 
-    double GetDepth() const { return m_Depth; }
-    double GetLfoRate() const { return m_LfoRate; }
     int32_t GetCounter() const { return m_Counter; }
 
   private:

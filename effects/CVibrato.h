@@ -15,9 +15,6 @@ class CVibrato : public CBaseEffect {
     void ProcessPair(CBaseEffect& right, double* left, double* rightSamples, int32_t count) override;
     void SetEnable(int32_t on) override;
 
-    int32_t GetDepth() const { return m_Depth; }
-    double GetLfoRate() const { return m_LfoRate; }
-
   private:
     void Clear();
 

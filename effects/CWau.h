@@ -19,7 +19,6 @@ class CWau : public CBaseEffect {
     void SetEnable(int32_t on) override;
 
     const fx::AllpassSection& GetSection() const { return m_Section; }
-    int32_t GetRate() const { return m_Rate; }
 
   private:
     void Restart();

@@ -44,11 +44,6 @@ int CFile::Flush() {
     return 1;
 }
 
-int CFile::IsEOF() {
-    if (!m_hFile) return 1;
-    return GetPosition() >= m_Size ? 1 : 0;
-}
-
 uint64_t CFile::GetPosition() const {
     uint64_t p = 0;
     if (!m_hFile || !plat::FileTell(m_hFile, &p)) return 0;

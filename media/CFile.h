@@ -25,7 +25,6 @@ class CFile {
     virtual uint32_t Write(const void* buffer, uint32_t bytes, uint64_t position = FILE_CURRENT_POSITION);
     virtual int Seek(uint64_t position);
     virtual int Flush();
-    virtual int IsEOF();
 
     // 1 on success; 0 when a file is already open, the name is empty or the open failed.
     int OpenRead(const CString& name);
@@ -38,7 +37,6 @@ class CFile {
     uint64_t GetSize() const { return m_Size; }
     // Current file pointer, 0 when unknown.
     uint64_t GetPosition() const;
-    const CString& GetFileName() const { return m_FileName; }
 
   protected:
     plat::FileHandle m_hFile = nullptr;

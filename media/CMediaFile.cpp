@@ -20,10 +20,6 @@ int CMediaFile::OpenRaw(const wchar_t* name) {
     return CFile::OpenRead(n);
 }
 
-int CMediaFile::CreateRaw(const wchar_t* name, int overwrite) {
-    return CFile::CreateWrite(name, overwrite);
-}
-
 void CMediaFile::Rewind() {
     m_BlockIndex[0] = m_BlockIndex[1] = 0;
     Seek(0);
@@ -43,9 +39,6 @@ uint32_t CMediaFile::ReadBlockWith(int counter, void* buffer, uint32_t bytes) {
 
 uint32_t CMediaFile::ReadNextBlock(void* buffer, uint32_t bytes) {
     return ReadBlockWith(0, buffer, bytes);
-}
-uint32_t CMediaFile::ReadNextBlockOfSecondCursor(void* buffer, uint32_t bytes) {
-    return ReadBlockWith(1, buffer, bytes);
 }
 
 int CMediaFile::IsEnd() {

@@ -31,15 +31,9 @@ class CMediaFile : public CFile {
     // 1 on success, 0 on failure.
     virtual int Open(const wchar_t* name);
     virtual int OpenRaw(const wchar_t* name);
-    // 0, -1 or -2 as CFile::CreateWrite.
-    virtual int CreateRaw(const wchar_t* name, int overwrite);
     virtual void Rewind();
     virtual void SeekTime(uint32_t seconds) { (void)seconds; }
-    virtual int IsRawFile() { return 1; }
     virtual int WriteData(const void* buffer, uint32_t bytes);
-    // Two independent block cursors over the same file: each call returns the
-    // next block (at most `bytes`) of its own cursor.
-    virtual uint32_t ReadNextBlockOfSecondCursor(void* buffer, uint32_t bytes);
     virtual int SetFormat(int kind, const MediaFormat* format) {
         (void)kind;
         (void)format;
@@ -54,10 +48,8 @@ class CMediaFile : public CFile {
     virtual uint32_t GetTime() { return 0; }
     virtual int IsEnd();
     virtual void SetBlock(uint32_t bytes, uint32_t msec);
-    virtual uint32_t GetBlockBytes() { return m_BlockBytes; }
     virtual int IsWaveFile() { return 0; }
     virtual uint32_t GetBlockCount() { return m_BlockCount; }
-    virtual uint32_t GetBlockIndex(int which) { return which == 1 ? m_BlockIndex[0] : m_BlockIndex[1]; }
 
   protected:
     uint32_t ReadBlockWith(int counter, void* buffer, uint32_t bytes);

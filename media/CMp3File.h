@@ -21,7 +21,6 @@ class CMp3File : public CMediaFile {
     int Open(const wchar_t* name) override;
     void Rewind() override;
     void SeekTime(uint32_t seconds) override;
-    int IsRawFile() override { return 0; }
     int WriteData(const void*, uint32_t) override { return 0; }
     int SetFormat(int kind, const MediaFormat* format) override { return kind == 0 && format ? 1 : 0; }
     MediaFormat* GetFormat() override { return &m_Format; }
@@ -37,12 +36,10 @@ class CMp3File : public CMediaFile {
     int IsEnd() override;
 
     uint32_t GetFirstFrame() const { return m_FirstFrame; }
-    uint32_t GetFrameSize() const { return m_FrameSize; }
     uint32_t GetFrameCount() const { return m_FrameCount; }
     uint32_t GetSamplesPerFrame() const { return m_SamplesPerFrame; }
     uint32_t GetTotalSamples() const { return m_TotalSamples; }
     uint32_t GetLastFrame() const { return m_LastFrame; }
-    const Mp3FrameInfo& GetFrameInfo() const { return m_FrameInfo; }
     // 1 when the file began with an encoder's Xing/Info/VBRI frame (not played).
     int HasTagFrame() const { return m_bTagFrame; }
 

@@ -71,7 +71,6 @@ class CWaveFile : public CMediaFile {
     int OpenRaw(const wchar_t* name) override;
     void Rewind() override;
     void SeekTime(uint32_t seconds) override;
-    int IsRawFile() override { return 0; }
     int WriteData(const void*, uint32_t) override { return 0; }
     int SetFormat(int kind, const MediaFormat* format) override;
     MediaFormat* GetFormat() override { return &m_Format; }

@@ -19,14 +19,8 @@ struct Mp3FrameInfo {
 
 namespace mp3 {
 // Field access on Mp3FrameInfo::nHeader.
-inline uint32_t HeaderSync(uint32_t h) {
-    return h & 0xFFF;
-}
 inline uint32_t HeaderId(uint32_t h) {
     return (h >> 12) & 1;
-}
-inline uint32_t HeaderLayerField(uint32_t h) {
-    return (h >> 13) & 3;
 }
 inline uint32_t HeaderProtection(uint32_t h) {
     return (h >> 15) & 1;

@@ -172,66 +172,6 @@ void CString::Trim() {
     m_pText[kept] = '\0';
 }
 
-std::unique_ptr<CString> CString::Substring(int start, int count) const {
-    if (!m_pText || m_Length == 0 || start < 0 || start >= m_Length || count < 0) return nullptr;
-    auto out = std::make_unique<CString>();
-    if (count > m_Length - start) count = m_Length - start;
-    out->AssignUtf8(m_pText + start, count);
-    return out;
-}
-
-// ---------------------------------------------------------------- CFileName
-
-int CFileName::Split(const wchar_t* path) {
-    if (!path) return 0;
-    CString narrow(path);
-    return Split(narrow.c_str());
-}
-
-int CFileName::Split(const char* path) {
-    if (!path) return 0;
-    m_Path.AssignUtf8(path);
-    m_Directory.Clear();
-    m_FileName.Clear();
-    m_BaseName.Clear();
-    m_Extension.Clear();
-    m_NameIndex = -1;
-    m_ExtensionIndex = -1;
-
-    const int len = static_cast<int>(std::strlen(path));
-    int sep = -1;
-    for (int i = 0; i < len; ++i)
-        if (path[i] == '\\' || path[i] == '/') sep = i;
-    int dot = -1;
-    for (int i = sep + 1; i < len; ++i)
-        if (path[i] == '.') dot = i;
-
-    if (sep > 0) {
-        m_Directory.AssignUtf8(path, sep);
-        m_Directory.Trim();
-    }
-    m_FileName.AssignUtf8(path + sep + 1, len - sep - 1);
-    m_FileName.Trim();
-
-    if (dot >= 0 && dot > sep + 1) {
-        m_Extension.AssignUtf8(path + dot + 1, len - dot - 1);
-        m_Extension.Trim();
-        m_BaseName.AssignUtf8(path + sep + 1, dot - sep - 1);
-        m_BaseName.Trim();
-        int e = dot + 1;
-        while (e < len && (path[e] == ' ' || path[e] == '\t'))
-            ++e;
-        m_ExtensionIndex = e < len ? e : -1;
-    } else {
-        m_BaseName = m_FileName;
-    }
-    int n = sep + 1;
-    while (n < len && (path[n] == ' ' || path[n] == '\t'))
-        ++n;
-    m_NameIndex = n < len ? n : -1;
-    return 1;
-}
-
 // ---------------------------------------------------------------- conversions
 
 wchar_t* ToWide(const char* text, int length, int codePage) {

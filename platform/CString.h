@@ -44,7 +44,6 @@ class CString : public CObject {
     std::string Str() const { return std::string(c_str(), static_cast<size_t>(m_Length)); }
     int GetLength() const { return m_Length; }
     // 0 also while the string views bytes it does not own (see below).
-    int GetCapacity() const { return m_Capacity; }
     bool IsEmpty() const { return m_Length == 0; }
 
     // Converts the text to a freshly built wide string owned by this object (the
@@ -58,9 +57,6 @@ class CString : public CObject {
 
     // Removes leading and trailing blanks, tabs, line feeds and carriage returns.
     void Trim();
-    // Up to `count` bytes from `start`; null for a start outside the text, a
-    // negative count or an empty source. Count 0 gives an empty string.
-    std::unique_ptr<CString> Substring(int start, int count) const;
 
     void Clear();
 
@@ -82,22 +78,6 @@ class CString : public CObject {
     int32_t m_Capacity = 0;
     int32_t m_Length = 0;
     wchar_t* m_pWide = nullptr;
-};
-
-// A path split into directory, file name, base name and extension.
-class CFileName : public CObject {
-  public:
-    // Returns 1, or 0 for a null path.
-    int Split(const char* path);
-    int Split(const wchar_t* path);
-
-    CString m_Path;
-    CString m_Directory;
-    CString m_FileName;
-    CString m_BaseName;
-    CString m_Extension;
-    int32_t m_NameIndex = -1;      // where the file name starts, -1 when absent
-    int32_t m_ExtensionIndex = -1; // where the extension starts, -1 when absent
 };
 
 // Code pages as the program passes them: 0 is the program's own narrow text,

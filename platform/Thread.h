@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-// A started thread. The body runs once; IsRunning() turns false when it returns.
+// A started thread. The body runs once.
 class CThread {
   public:
     explicit CThread(std::function<void()> body);
@@ -19,7 +19,6 @@ class CThread {
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
 
-    bool IsRunning() const { return !m_State->finished.load(std::memory_order_acquire); }
     // True when the body returned within timeoutMs.
     bool WaitEnd(int timeoutMs);
     std::thread::id GetId() const { return m_Thread.get_id(); }

@@ -77,10 +77,6 @@ class CCommConfig : public CObject {
     // folder, unless the program cannot write there (an installed copy started
     // in its protected program folder); then the per-user folder.
     std::string DataFilePath(const char* name) const;
-    // True when the settings live in the per-user folder because the program's
-    // own folder is not writable.
-    bool UsesPerUserSettings() const { return m_bPerUserSettings; }
-
     // The settings file's place: the current folder's file when one can be read
     // there; else the file beside the program, unless the program's folder
     // cannot be written (an installed copy), in which case the per-user folder

@@ -18,8 +18,6 @@ class CXmlString {
 
     const char* GetBuffer() const { return m_pBuffer; }
     uint32_t GetLength() const { return m_Length; }
-    uint32_t GetCapacity() const { return m_Capacity; }
-    uint32_t GetCodePage() const { return m_CodePage; }
     // Makes sure a (possibly empty) buffer exists; false when it cannot.
     bool Ensure();
     // Hands the buffer to the caller (free it with std::free) and empties this one.

@@ -33,7 +33,6 @@ std::vector<size_t> FrameOffsets(const std::vector<uint8_t>& bytes, size_t start
 // A deterministic stereo test signal: tones, a sweep and clicks (for short
 // blocks), different in each channel.
 std::vector<int16_t> TestSignal(uint32_t rate, uint32_t seconds, uint32_t channels);
-bool WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate, uint32_t channels);
 
 bool HaveTool(const char* name);
 // Writes `signal` (stereo; the test signal when empty) as dir/name.wav and

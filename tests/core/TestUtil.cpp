@@ -36,11 +36,6 @@ void TraceCapture::Sink(const char* line, void* self) {
     t->m_Lines.emplace_back(line);
 }
 
-std::vector<std::string> TraceCapture::Lines() {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return m_Lines;
-}
-
 int TraceCapture::Count(const std::string& line) {
     std::lock_guard<std::mutex> lock(m_Lock);
     int n = 0;

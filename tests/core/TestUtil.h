@@ -26,7 +26,6 @@ class TraceCapture {
   public:
     TraceCapture();
     ~TraceCapture();
-    std::vector<std::string> Lines();
     int Count(const std::string& line);
 
   private:

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -61,17 +62,11 @@ TEST(EffectEditorRules, AddMoveAndTheButtons) {
 }
 
 TEST(EffectEditorRules, DeleteSelectsTheRowInItsPlaceOrTheNewLast) {
-    struct Case {
-        int deleted, countAfter, expected;
-    } cases[] = {
-        {1, 2, 1},             // middle of three: the next row takes its place
-        {0, 2, 0},  {2, 2, 1}, // last of three: the one before it
-        {0, 0, -1},            // only row
-        {9, 9, 8},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(EffectRowAfterDelete(c.deleted, c.countAfter), c.expected)
-            << c.deleted << " " << c.countAfter;
+    // The deleted row, the count after, the selection: the next row takes the
+    // deleted one's place; after the last row, the one before it; none when empty.
+    const std::array<int, 3> cases[] = {{1, 2, 1}, {0, 2, 0}, {2, 2, 1}, {0, 0, -1}, {9, 9, 8}};
+    for (auto [deleted, countAfter, expected] : cases)
+        EXPECT_EQ(EffectRowAfterDelete(deleted, countAfter), expected) << deleted << " " << countAfter;
 }
 
 TEST(EffectEditorRules, GroupsComeFromTheTypeTableWithClampedValues) {

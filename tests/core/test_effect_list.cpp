@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 namespace {
@@ -51,8 +52,6 @@ TEST(EffectList, DocumentLayout) {
                   "<Enabled>1</Enabled>\r\n<Params>1</Params>\r\n"
                   "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\" >50</ParamValue>\r\n"
                   "</EffectItem>\r\n</EffectList>\r\n");
-    CEffectList empty;
-    EXPECT_EQ(empty.BuildDocument(), std::string(kDecl) + "<EffectList/>\r\n");
 }
 
 TEST(EffectList, SaveLoadRoundTrip) {
@@ -161,37 +160,28 @@ TEST(EffectList, LoadedFields) {
 }
 
 TEST(EffectList, NumberRule) {
-    struct Case {
-        const char* text;
-        bool ok;
-        int32_t value;
-    } cases[] = {
-        {"12", true, 12},
-        {"  12", true, 12},
-        {"\t-7", true, -7},
-        {"-", true, 0},
-        {"", true, 0},
-        {"   ", true, 0},
-        {"12a", false, 0},
-        {"1 2", false, 0},
-        {"+3", false, 0},
-        {"2147483647", true, 2147483647},
-        {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0},
-        {"99999999999999999999", false, 0},
+    const std::pair<const char*, int32_t> accepted[] = {
+        {"12", 12},
+        {"  12", 12},
+        {"\t-7", -7},
+        {"-", 0},
+        {"", 0},
+        {"   ", 0},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
     };
-    for (const Case& c : cases) {
+    for (auto [text, value] : accepted) {
         int32_t v = -999;
-        EXPECT_EQ(CEffectList::ParseNumber(c.text, &v), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(v, c.value) << c.text;
-        }
+        EXPECT_TRUE(CEffectList::ParseNumber(text, &v)) << text;
+        EXPECT_EQ(v, value) << text;
+    }
+    for (const char* text : {"12a", "1 2", "+3", "2147483648", "99999999999999999999"}) {
+        int32_t v = -999;
+        EXPECT_FALSE(CEffectList::ParseNumber(text, &v)) << text;
     }
     int32_t v = 0;
-    EXPECT_TRUE(CEffectList::ParseLeadingNumber("42abc", &v));
-    EXPECT_EQ(v, 42);
-    EXPECT_TRUE(CEffectList::ParseLeadingNumber("abc", &v));
-    EXPECT_EQ(v, 0);
+    EXPECT_TRUE(CEffectList::ParseLeadingNumber("42abc", &v) && v == 42);
+    EXPECT_TRUE(CEffectList::ParseLeadingNumber("abc", &v) && v == 0);
 }
 
 TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
@@ -222,30 +212,27 @@ TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
     }
 }
 
-TEST(EffectList, FailedWriteKeepsTheOldFile) {
+TEST(EffectList, FailedWriteKeepsTheOldFileAndDroppedEntriesAreKeptAside) {
     testutil::TempDir dir("fxfail");
     // The target is a folder: nothing can replace it, and no temporary file stays.
-    const std::string path = dir.File("sonvel.xml");
-    ASSERT_TRUE(plat::MakeDirectories(path.c_str()));
+    const std::string folder = dir.File("folder.xml");
+    ASSERT_TRUE(plat::MakeDirectories(folder.c_str()));
     CEffectList list;
     list.InsertItem(-1, EFFECT_DELAY);
-    EXPECT_EQ(list.SaveEffectList(path.c_str()), 0);
-    EXPECT_TRUE(plat::IsDirectory(path.c_str()));
-    EXPECT_FALSE(plat::PathExists((path + ".tmp").c_str()));
+    EXPECT_EQ(list.SaveEffectList(folder.c_str()), 0);
+    EXPECT_TRUE(plat::IsDirectory(folder.c_str()));
+    EXPECT_FALSE(plat::PathExists((folder + ".tmp").c_str()));
     // A folder that does not exist: the temporary cannot even be made.
     EXPECT_EQ(list.SaveEffectList(dir.File("no/such/sonvel.xml").c_str()), 0);
-}
 
-TEST(EffectList, DroppedEntriesAreKeptAside) {
-    testutil::TempDir dir("fxbak");
     const std::string path = dir.File("sonvel.xml");
     const std::string stored = Doc(Delay(0) + Item("<Num>1</Num><Type>99</Type>"));
     ASSERT_TRUE(testutil::WriteAll(path, stored.data(), stored.size()));
-    CEffectList list;
-    ASSERT_EQ(list.LoadEffectList(path.c_str()), 1);
-    EXPECT_EQ(list.GetCount(), 1);
-    EXPECT_TRUE(list.HadDroppedEntries());
-    ASSERT_EQ(list.SaveEffectList(path.c_str()), 1);
+    CEffectList loaded;
+    ASSERT_EQ(loaded.LoadEffectList(path.c_str()), 1);
+    EXPECT_EQ(loaded.GetCount(), 1);
+    EXPECT_TRUE(loaded.HadDroppedEntries());
+    ASSERT_EQ(loaded.SaveEffectList(path.c_str()), 1);
     EXPECT_EQ(ReadText(path + ".bak"), stored);
 }
 

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <ostream>
 
 using namespace mp3test;
 
@@ -24,10 +23,6 @@ struct EncodeCase {
     uint32_t channels; // of our output
     bool tagFrame;     // lame writes its Info/Xing frame unless told not to
 };
-// Readable test listings: the name, not the struct's raw bytes.
-void PrintTo(const EncodeCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 const EncodeCase kEncodeCases[] = {
     {"cbr128_joint_44k", 44100, "-b 128 -m j", 2, true},

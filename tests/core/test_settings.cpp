@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <tuple>
 
 #ifndef _WIN32
 #include <csignal>
@@ -80,17 +82,12 @@ class Settings : public testing::Test {
             ASSERT_TRUE(plat::MakeDirectories(d.c_str()));
 #ifndef _WIN32
         // Keep Initialise's per-user folder out of the real home.
-        const char* old = std::getenv("XDG_DATA_HOME");
-        m_HadXdg = old != nullptr;
-        if (old) m_OldXdg = old;
-        m_Xdg = m_Dir.File("xdg");
-        setenv("XDG_DATA_HOME", m_Xdg.c_str(), 1);
-#endif
+        if (const char* old = std::getenv("XDG_DATA_HOME")) m_OldXdg = old;
+        setenv("XDG_DATA_HOME", m_Dir.File("xdg").c_str(), 1);
     }
     void TearDown() override {
-#ifndef _WIN32
-        if (m_HadXdg)
-            setenv("XDG_DATA_HOME", m_OldXdg.c_str(), 1);
+        if (m_OldXdg)
+            setenv("XDG_DATA_HOME", m_OldXdg->c_str(), 1);
         else
             unsetenv("XDG_DATA_HOME");
 #endif
@@ -99,8 +96,7 @@ class Settings : public testing::Test {
     void Prepare(CAppParameter& p) {
         p.m_CurrentPath = CString(m_Cur);
         p.m_AppPath = CString(m_App);
-        p.m_TempPath = CString(m_Cur);
-        p.m_LogPath = CString(m_Cur);
+        p.m_TempPath = p.m_LogPath = CString(m_Cur);
         p.Initialise();
         p.m_UserFolder = CString(m_User);
     }
@@ -108,20 +104,13 @@ class Settings : public testing::Test {
         Prepare(p);
         return p.Load();
     }
-    std::string CurIni() const {
-        return plat::JoinPath(m_Cur, "sonvel.ini");
-    }
-    std::string AppIni() const {
-        return plat::JoinPath(m_App, "sonvel.ini");
-    }
-    std::string UserIni() const {
-        return plat::JoinPath(m_User, "sonvel.ini");
+    static std::string Ini(const std::string& dir) {
+        return plat::JoinPath(dir, "sonvel.ini");
     }
 
     testutil::TempDir m_Dir{"settings"};
     std::string m_Cur = m_Dir.File("cur"), m_App = m_Dir.File("app"), m_User = m_Dir.File("user");
-    std::string m_Xdg, m_OldXdg;
-    bool m_HadXdg = false;
+    std::optional<std::string> m_OldXdg;
 };
 
 void ExpectStartupValues(CAppParameter& p) {
@@ -131,25 +120,24 @@ void ExpectStartupValues(CAppParameter& p) {
     EXPECT_TRUE(p.m_CapDeviceName.IsEmpty());
     EXPECT_TRUE(p.m_MonDeviceId.IsEmpty());
     EXPECT_TRUE(p.m_FontName.IsEmpty());
-    EXPECT_EQ(p.m_Colors[0].text, 0x000000u);
-    EXPECT_EQ(p.m_Colors[1].text, 0xC8C8C8u);
-    EXPECT_EQ(p.m_Colors[1].background, 0xFFFFFFu);
+    EXPECT_EQ(std::vector<uint32_t>({p.m_Colors[0].text, p.m_Colors[1].text, p.m_Colors[1].background}),
+              std::vector<uint32_t>({0, 0xC8C8C8, 0xFFFFFF}));
 }
 
 TEST_F(Settings, NoFileAnywhereKeepsStartupValues) {
     CAppParameter p;
     EXPECT_EQ(Load(p), 0);
-    EXPECT_EQ(p.m_IniFile.Str(), AppIni()); // need not exist yet
+    EXPECT_EQ(p.m_IniFile.Str(), Ini(m_App)); // need not exist yet
     ExpectStartupValues(p);
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
 #ifndef _WIN32
     // The per-user folder is made, parents too, on the way.
-    EXPECT_TRUE(plat::IsDirectory((m_Xdg + "/Vexalabs/sonvel").c_str()));
+    EXPECT_TRUE(plat::IsDirectory((m_Dir.File("xdg") + "/Vexalabs/sonvel").c_str()));
 #endif
 }
 
 TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
-    WriteText(CurIni(), Doc("<config/>"));
+    WriteText(Ini(m_Cur), Doc("<config/>"));
     CAppParameter p;
     Prepare(p);
     for (const IntKey& k : kIntKeys) // what was there before does not count
@@ -159,20 +147,15 @@ TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
         EXPECT_EQ(p.*k.field, k.missing) << k.key;
 
     // No config element at all: nothing changes.
-    WriteText(CurIni(), Doc("<settings><latency>7</latency></settings>"));
+    WriteText(Ini(m_Cur), Doc("<settings><latency>7</latency></settings>"));
     CAppParameter q;
     EXPECT_EQ(Load(q), 1);
     ExpectStartupValues(q);
 }
 
-struct ReadCase {
-    const char* body; // inside <config>
-    const char* key;
-    int expected;
-};
-
 TEST_F(Settings, ValuesAndFixUpsOnReading) {
-    const ReadCase cases[] = {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        // inside <config>, key, value
         {"<driver_type>2</driver_type>", "driver_type", 0},
         {"<driver_type>-1</driver_type>", "driver_type", 0},
         {"<driver_type>1</driver_type>", "driver_type", 1},
@@ -186,27 +169,27 @@ TEST_F(Settings, ValuesAndFixUpsOnReading) {
         {"<play_delay>-4</play_delay>", "play_delay", -4},          // no range check on reading
         {"<latency>1</latency><latency>2</latency>", "latency", 1}, // the first one counts
     };
-    for (const ReadCase& c : cases) {
-        WriteText(CurIni(), Doc(std::string("<config>") + c.body + "</config>"));
+    for (auto [body, key, expected] : cases) {
+        WriteText(Ini(m_Cur), Doc(std::string("<config>") + body + "</config>"));
         CAppParameter p;
         EXPECT_EQ(Load(p), 1);
-        EXPECT_EQ(p.*Key(c.key).field, c.expected) << c.body;
+        EXPECT_EQ(p.*Key(key).field, expected) << body;
     }
 }
 
 TEST_F(Settings, ColourTable) {
-    WriteText(CurIni(), Doc("<config><colors>"
-                            "<color><index>5</index><text>1</text><background>1</background></color>"
-                            "<color><text>2</text></color>"
-                            "<color><index>1</index><background>255</background></color>"
-                            "<color><index>0</index><text>65280</text><background>12</background></color>"
-                            "</colors></config>"));
+    WriteText(Ini(m_Cur), Doc("<config><colors>"
+                              "<color><index>5</index><text>1</text><background>1</background></color>"
+                              "<color><text>2</text></color>"
+                              "<color><index>1</index><background>255</background></color>"
+                              "<color><index>0</index><text>65280</text><background>12</background></color>"
+                              "</colors></config>"));
     CAppParameter p;
     ASSERT_EQ(Load(p), 1);
-    EXPECT_EQ(p.m_Colors[0].text, 65280u);
-    EXPECT_EQ(p.m_Colors[0].background, 12u);
-    EXPECT_EQ(p.m_Colors[1].text, 0xC8C8C8u); // missing: the index's default
-    EXPECT_EQ(p.m_Colors[1].background, 255u);
+    // A missing colour keeps its index's default.
+    EXPECT_EQ(std::vector<uint32_t>({p.m_Colors[0].text, p.m_Colors[0].background, p.m_Colors[1].text,
+                                     p.m_Colors[1].background}),
+              std::vector<uint32_t>({65280, 12, 0xC8C8C8, 255}));
 }
 
 TEST_F(Settings, DefaultDocumentIsByteExact) {
@@ -222,7 +205,7 @@ TEST_F(Settings, DefaultDocumentIsByteExact) {
     EXPECT_FALSE(plat::PathExists((p.m_IniFile.Str() + ".tmp").c_str()));
     // The exit backup copies it into the per-user folder, if there is one.
     EXPECT_EQ(p.BackupSettings(), 1);
-    EXPECT_EQ(ReadText(UserIni()), expected);
+    EXPECT_EQ(ReadText(Ini(m_User)), expected);
     p.m_UserFolder = "";
     EXPECT_EQ(p.BackupSettings(), 0);
 }
@@ -268,9 +251,8 @@ TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
         EXPECT_EQ(q.*k.field, p.*k.field) << k.key;
     for (auto [field, value] : strings)
         EXPECT_EQ((q.*field).Str(), value);
-    EXPECT_EQ(q.m_Colors[0].text, 0x123456u);
-    EXPECT_EQ(q.m_Colors[0].background, 0x654321u);
-    EXPECT_EQ(q.m_Colors[1].text, 0u);
+    EXPECT_EQ(std::vector<uint32_t>({q.m_Colors[0].text, q.m_Colors[0].background, q.m_Colors[1].text}),
+              std::vector<uint32_t>({0x123456, 0x654321, 0}));
 }
 
 // A missing or unparsable settings file falls back on the per-user copy; an
@@ -291,11 +273,11 @@ TEST_F(Settings, DamagedOrMissingFileAndThePerUserCopy) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cur ? "unparsable" : "missing");
-        plat::RemoveFile(CurIni().c_str());
-        plat::RemoveFile(AppIni().c_str());
-        plat::RemoveFile(UserIni().c_str());
-        if (c.cur) WriteText(CurIni(), c.cur);
-        if (c.user) WriteText(UserIni(), c.user);
+        plat::RemoveFile(Ini(m_Cur).c_str());
+        plat::RemoveFile(Ini(m_App).c_str());
+        plat::RemoveFile(Ini(m_User).c_str());
+        if (c.cur) WriteText(Ini(m_Cur), c.cur);
+        if (c.user) WriteText(Ini(m_User), c.user);
         CAppParameter p;
         EXPECT_EQ(Load(p), c.loaded);
         EXPECT_EQ(p.m_Frequency, c.frequency);
@@ -310,8 +292,8 @@ TEST_F(Settings, DamagedOrMissingFileAndThePerUserCopy) {
         // The start-up save of an unchanged state and the exit backup leave it alone.
         EXPECT_EQ(p.Save(), 0);
         EXPECT_EQ(p.BackupSettings(), 0);
-        EXPECT_EQ(ReadText(CurIni()), c.cur);
-        EXPECT_EQ(ReadText(UserIni()), c.user ? c.user : "");
+        EXPECT_EQ(ReadText(Ini(m_Cur)), c.cur);
+        EXPECT_EQ(ReadText(Ini(m_User)), c.user ? c.user : "");
         // The user changes a setting: now the file is written.
         p.m_Frequency = 96000;
         EXPECT_EQ(p.Save(), 1);
@@ -324,15 +306,15 @@ TEST_F(Settings, DamagedOrMissingFileAndThePerUserCopy) {
 
 TEST_F(Settings, FailedSaveLeavesTheOldFile) {
     const std::string old = Doc("<config><frequency>44100</frequency></config>");
-    const std::string tmp = CurIni() + ".tmp";
-    WriteText(CurIni(), old);
+    const std::string tmp = Ini(m_Cur) + ".tmp";
+    WriteText(Ini(m_Cur), old);
     CAppParameter p;
     ASSERT_EQ(Load(p), 1);
     p.m_Frequency = 8000;
     // The temporary file cannot be made.
     ASSERT_TRUE(plat::MakeDirectories(tmp.c_str()));
     EXPECT_EQ(p.Save(), 0);
-    EXPECT_EQ(ReadText(CurIni()), old);
+    EXPECT_EQ(ReadText(Ini(m_Cur)), old);
 #ifndef _WIN32
     // A file-size limit makes the write come up short, as a full disk would.
     ASSERT_TRUE(std::filesystem::remove(tmp));
@@ -346,7 +328,7 @@ TEST_F(Settings, FailedSaveLeavesTheOldFile) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(ReadText(CurIni()), old);
+    EXPECT_EQ(ReadText(Ini(m_Cur)), old);
     EXPECT_FALSE(plat::PathExists(tmp.c_str()));
 #endif
 }
@@ -354,22 +336,20 @@ TEST_F(Settings, FailedSaveLeavesTheOldFile) {
 TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
     // Cut off in the middle of <monitor>: the keys before it count, the rest
     // keep their values instead of taking the missing-key values.
-    WriteText(CurIni(), Doc("<config><frequency>44100</frequency><latency>20</latency>"
-                            "<wave_path>C:\\x</wave_path><monitor>0"));
+    WriteText(Ini(m_Cur), Doc("<config><frequency>44100</frequency><latency>20</latency>"
+                              "<wave_path>C:\\x</wave_path><monitor>0"));
     CAppParameter p;
     Prepare(p);
     p.m_Monitor = 1;
     EXPECT_EQ(p.Load(), 1);
-    EXPECT_EQ(p.m_Frequency, 44100);
-    EXPECT_EQ(p.m_Latency, 20);
+    EXPECT_EQ(
+        std::vector<int>({p.m_Frequency, p.m_Latency, p.m_Monitor, p.m_RecFileChannel, p.m_LanguageSetting}),
+        std::vector<int>({44100, 20, 1, 1, -1}));
     EXPECT_EQ(p.m_WavePath.Str(), "C:\\x");
-    EXPECT_EQ(p.m_Monitor, 1);
-    EXPECT_EQ(p.m_RecFileChannel, 1);
-    EXPECT_EQ(p.m_LanguageSetting, -1);
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
     EXPECT_TRUE(p.WasReadInPart()); // the user is told
     // A whole file read after it clears the notice.
-    WriteText(CurIni(), Doc("<config><frequency>44100</frequency></config>"));
+    WriteText(Ini(m_Cur), Doc("<config><frequency>44100</frequency></config>"));
     EXPECT_EQ(p.Load(), 1);
     EXPECT_FALSE(p.WasReadInPart());
 }

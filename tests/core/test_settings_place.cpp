@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -25,28 +26,24 @@ std::string J(const char* dir) {
 }
 
 TEST(SettingsPlace, CurrentFolderThenProgramFolderThenPerUserFolder) {
-    struct Case {
-        const char* what;
-        bool iniInCurrent;
-        bool appWritable;
-        const char* userFolder;
-        std::string expected;
-        bool perUser;
-    } cases[] = {
-        {"a file in the current folder wins", true, false, "user", J("cur"), false},
-        {"portable copy: beside the program", false, true, "user", J("app"), false},
-        {"installed copy: per-user folder", false, false, "user", J("user"), true},
-        {"no per-user folder known: beside the program", false, false, "", J("app"), false},
+    // A file in the current folder wins; else a portable copy (program folder
+    // writable) keeps it beside the program, an installed one in the per-user
+    // folder, when one is known.
+    const std::tuple<bool, bool, const char*, std::string, bool> cases[] = {
+        {true, false, "user", J("cur"), false},
+        {false, true, "user", J("app"), false},
+        {false, false, "user", J("user"), true},
+        {false, false, "", J("app"), false},
     };
-    for (const Case& c : cases) {
+    for (const auto& [iniInCurrent, appWritable, userFolder, expected, perUser] : cases) {
         g_Readable.clear();
         g_Writable.clear();
-        if (c.iniInCurrent) g_Readable.insert(J("cur"));
-        if (c.appWritable) g_Writable.insert("app");
+        if (iniInCurrent) g_Readable.insert(J("cur"));
+        if (appWritable) g_Writable.insert("app");
         CCommConfig::SettingsPlace place =
-            CCommConfig::ChooseSettingsFile("cur", "app", c.userFolder, "sonvel.ini", Readable, Writable);
-        EXPECT_EQ(place.file, c.expected) << c.what;
-        EXPECT_EQ(place.perUser, c.perUser) << c.what;
+            CCommConfig::ChooseSettingsFile("cur", "app", userFolder, "sonvel.ini", Readable, Writable);
+        EXPECT_EQ(place.file, expected);
+        EXPECT_EQ(place.perUser, perUser) << expected;
     }
 }
 
