@@ -89,6 +89,11 @@ inline HINSTANCE Module() {
     return GetModuleHandleW(nullptr);
 }
 
+// A control's notification as the control sends it (a click by default).
+inline void Command(HWND window, int id, int code = BN_CLICKED) {
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
 // Tag, channels, rate, bits and block size of a format, to compare in one go.
 using Fmt = std::tuple<int, int, int, int, int>;
 inline Fmt FormatOf(const WAVEFORMATEX& f) {

@@ -86,9 +86,7 @@ struct Rig : ManagerScope {
     }
     HWND Item(int id) const { return GetDlgItem(w, id); }
     std::string Text(int id) const { return ui::GetItemText(w, id); }
-    void Command(int id, int code = BN_CLICKED) {
-        SendMessageW(w, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id)));
-    }
+    void Command(int id, int code = BN_CLICKED) { wintest::Command(w, id, code); }
     void Select(int row) {
         SendMessageW(Item(IDC_EFFECT_LIST), LB_SETCURSEL, static_cast<WPARAM>(row), 0);
         Command(IDC_EFFECT_LIST, LBN_SELCHANGE);
@@ -292,9 +290,7 @@ template <class Dialog> struct Open : Dialog {
     template <class... Args>
     explicit Open(Args... args)
         : Dialog(args...), w(Dialog::Create(Module(), Dialog::TemplateId(), nullptr)) {}
-    void Command(int id, int code = BN_CLICKED) {
-        SendMessageW(w, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(w, id)));
-    }
+    void Command(int id, int code = BN_CLICKED) { wintest::Command(w, id, code); }
     void Click(int id) { SendDlgItemMessageW(w, id, BM_CLICK, 0, 0); }
     std::vector<std::string> Lines(int id) { return ::Lines(GetDlgItem(w, id)); }
     std::string Selected(int id) { // "" for none

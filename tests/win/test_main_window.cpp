@@ -110,11 +110,6 @@ bool PumpUntil(const std::function<bool()>& condition, int ms) {
 void Pump(int ms) {
     PumpUntil([] { return false; }, ms);
 }
-// A click as the button sends it.
-void Click(HWND window, int id) {
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
-}
 std::string Text(HWND window, int id) {
     return ui::GetItemText(window, id);
 }
@@ -157,7 +152,7 @@ class MainWindow : public ::testing::TestWithParam<int> {
     const char* Pick(const char* ja, const char* en) const { return GetParam() == 1 ? ja : en; }
     void Record(const std::string& name) {
         ui::SetItemText(w, IDC_REC_NAME, name);
-        Click(w, IDC_REC_START);
+        wintest::Command(w, IDC_REC_START);
     }
     // The pressed state of each button as '1' or '0'.
     std::string Pressed(std::initializer_list<int> ids) const {
@@ -184,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, MainWindow, ::testing::Values(1, 0),
 // status texts of the language in use.
 TEST_P(MainWindow, SwitchesFollowTheEngineWithTheirStatusTexts) {
     ASSERT_NE(Open(&winFactory), nullptr);
-    Click(w, IDC_MIC);
+    wintest::Command(w, IDC_MIC);
     EXPECT_EQ(Pressed({IDC_MIC, IDC_SPK}), "11");
     EXPECT_EQ(Text(w, IDC_CAP_STATUS), Pick("キャプチャ動作中", "Running"));
     EXPECT_EQ(Text(w, IDC_MON_STATUS), Pick("スピーカ動作中", "Running"));
@@ -197,7 +192,7 @@ TEST_P(MainWindow, SwitchesFollowTheEngineWithTheirStatusTexts) {
     const std::pair<int, const char*> clicks[] = {
         {IDC_SPK, "000"}, {IDC_SPK, "100"}, {IDC_VCUT, "110"}, {IDC_VCUT, "100"}, {IDC_EFX, "101"}};
     for (auto [id, state] : clicks) {
-        Click(w, id);
+        wintest::Command(w, id);
         EXPECT_EQ(Pressed({IDC_SPK, IDC_VCUT, IDC_EFX}), state) << id;
         EXPECT_EQ(engine(), state) << id;
     }
@@ -208,7 +203,7 @@ TEST_P(MainWindow, SwitchesFollowTheEngineWithTheirStatusTexts) {
     EXPECT_EQ(Pressed({IDC_EFX}), "0");
     EXPECT_FALSE(IsWindowVisible(app->m_FakeEffect));
 
-    Click(w, IDC_MIC);
+    wintest::Command(w, IDC_MIC);
     EXPECT_EQ(Pressed({IDC_MIC, IDC_SPK}), "00");
     EXPECT_EQ(Text(w, IDC_CAP_STATUS) + Text(w, IDC_MON_STATUS), "");
     EXPECT_FALSE(app->m_Audio.GetCapture()->IsStarted());
@@ -221,7 +216,7 @@ TEST_P(MainWindow, FailingDevicesShowTheOpenErrorAndLeaveMicUp) {
         testFactory.m_ConfigureCapture = [&](CTestCapture& d) { d.SetFailOpen(captureFails); };
         testFactory.m_ConfigureRender = [&](CTestRenderer& d) { d.SetFailOpen(!captureFails); };
         ASSERT_NE(Open(&testFactory), nullptr);
-        Click(w, IDC_MIC);
+        wintest::Command(w, IDC_MIC);
         EXPECT_EQ(Text(w, captureFails ? IDC_CAP_STATUS : IDC_MON_STATUS),
                   Pick("オープンエラー", "ERROR: DEVICE OPEN"));
         EXPECT_EQ(Text(w, captureFails ? IDC_MON_STATUS : IDC_CAP_STATUS), "");
@@ -245,16 +240,16 @@ TEST_P(MainWindow, PauseOverwriteAndCloseWhileRecording) {
     // The device needs a moment before its first block; time the take from there.
     ASSERT_TRUE(PumpUntil([&] { return app->m_Audio.GetRecordedFrames() > 0; }, 5000));
     Pump(1000);
-    Click(w, IDC_REC_PAUSE);
+    wintest::Command(w, IDC_REC_PAUSE);
     EXPECT_EQ(Pressed({IDC_REC_START, IDC_REC_PAUSE}), "01");
     Pump(300); // what was captured before PAUSE reaches the file
     const uint64_t framesAtPause = app->m_Audio.GetRecordedFrames();
     Pump(1200);
     EXPECT_EQ(app->m_Audio.GetRecordedFrames(), framesAtPause);
-    Click(w, IDC_REC_START);
+    wintest::Command(w, IDC_REC_START);
     EXPECT_EQ(Pressed({IDC_REC_START, IDC_REC_PAUSE}), "10");
     Pump(1000);
-    Click(w, IDC_REC_STOP);
+    wintest::Command(w, IDC_REC_STOP);
     EXPECT_FALSE(app->IsRecording());
     EXPECT_TRUE(Enabled(IDC_MIC));
     EXPECT_EQ(Pressed({IDC_REC_START, IDC_REC_PAUSE, IDC_REC_STOP}), "000");
@@ -271,7 +266,7 @@ TEST_P(MainWindow, PauseOverwriteAndCloseWhileRecording) {
                                             "Recording|\"TAKE1.WAV\" has already existed, overwrite ?")});
     EXPECT_FALSE(app->IsRecording());
     app->m_Answer = IDYES;
-    Click(w, IDC_REC_START);
+    wintest::Command(w, IDC_REC_START);
     ASSERT_TRUE(app->IsRecording());
     app->m_Answer = IDNO;
     for (int way : {0, IDM_EXIT, IDCANCEL}) {
@@ -311,7 +306,7 @@ TEST_P(MainWindow, DroppedBlocksShowUntilTheNextTake) {
     EXPECT_TRUE(PumpUntil([&] { return audio.GetDroppedBlocks() > 0; }, 5000));
     audio.HoldSoundThreadForTest(false);
     EXPECT_TRUE(run(5000, [&] { return Text(w, IDC_REC_DROPPED) != ""; }));
-    Click(w, IDC_REC_STOP);
+    wintest::Command(w, IDC_REC_STOP);
     EXPECT_EQ(Text(w, IDC_REC_DROPPED),
               Pick("欠落ブロック: ", "DROPPED BLOCKS: ") + std::to_string(audio.GetDroppedBlocks()));
     Record("clean");
@@ -367,26 +362,26 @@ TEST_P(MainWindow, PlaysWithAMovingPosition) {
     ASSERT_NE(Open(&winFactory), nullptr);
     ASSERT_TRUE(WriteSilentWav(dir->File("tone.wav"), 6));
     app->m_NextPlayFile = plat::Utf8ToWide(dir->File("tone.wav"));
-    Click(w, IDC_PLAY_BROWSE);
+    wintest::Command(w, IDC_PLAY_BROWSE);
     EXPECT_EQ(Text(w, IDC_PLAY_NAME) + Text(w, IDC_PLAY_FREQ) + Text(w, IDC_PLAY_CHANNELS) +
                   Text(w, IDC_PLAY_LENGTH),
               dir->File("tone.wav") + "48000 (Hz)2ch 0:00:06");
-    Click(w, IDC_PLAY_START);
+    wintest::Command(w, IDC_PLAY_START);
     ASSERT_EQ(app->m_Audio.m_bPlaying, 1);
     EXPECT_TRUE(PumpUntil([&] { return Text(w, IDC_PLAY_POS_TEXT) >= " 0:00:02"; }, 5000));
     EXPECT_GE(ui::TrackbarPos(GetDlgItem(w, IDC_PLAY_POS)), 2);
-    Click(w, IDC_PLAY_STOP);
+    wintest::Command(w, IDC_PLAY_STOP);
     EXPECT_FALSE(app->m_Audio.m_bPlaying || app->m_Audio.HasPlayFile());
     EXPECT_EQ(Text(w, IDC_PLAY_POS_TEXT), " 0:00:00");
     EXPECT_EQ(Pressed({IDC_PLAY_START, IDC_PLAY_PAUSE, IDC_PLAY_STOP}), "000");
     ASSERT_TRUE(WriteSilentWav(dir->File("short.wav"), 1));
     ui::SetItemText(w, IDC_PLAY_NAME, dir->File("short.wav"));
-    Click(w, IDC_PLAY_START);
+    wintest::Command(w, IDC_PLAY_START);
     EXPECT_TRUE(PumpUntil([&] { return !app->m_Audio.m_bPlaying; }, 8000));
     EXPECT_EQ(Pressed({IDC_PLAY_START}), "0");
 
     ui::SetItemText(w, IDC_PLAY_NAME, dir->File("missing.wav"));
-    Click(w, IDC_PLAY_START);
+    wintest::Command(w, IDC_PLAY_START);
     EXPECT_EQ(Pressed({IDC_PLAY_START}), "0");
     ASSERT_FALSE(app->m_Messages.empty());
     EXPECT_NE(app->m_Messages.back().find(dir->File("missing.wav")), std::string::npos);
@@ -406,7 +401,7 @@ TEST_P(MainWindow, PlaysWithAMovingPosition) {
     // Suspend stops recording, playback and capture.
     Record("suspended");
     ui::SetItemText(w, IDC_PLAY_NAME, dir->File("tone.wav"));
-    Click(w, IDC_PLAY_START);
+    wintest::Command(w, IDC_PLAY_START);
     ASSERT_TRUE(app->IsRecording() && app->m_Audio.m_bPlaying);
     SendMessageW(w, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
     EXPECT_FALSE(app->IsRecording() || app->m_Audio.m_bPlaying || app->m_Audio.HasPlayFile());
@@ -428,10 +423,10 @@ TEST_P(MainWindow, SettingsOkRebuildsTheWindow) {
         for (int id : {IDC_SPK, IDC_PLAY_NAME, IDC_PLAY_START, IDC_PLAY_POS, IDC_PLAY_GAIN, IDC_PLAY_DELAY})
             EXPECT_EQ(Enabled(id), !loopback) << id;
     }
-    Click(w, IDC_MIC);
+    wintest::Command(w, IDC_MIC);
     EXPECT_EQ(Pressed({IDC_MIC}), "1") << "the rebuilt engine captures again";
 
-    Click(w, IDC_VCUT);
+    wintest::Command(w, IDC_VCUT);
     app->m_RecordSettings = [&] {
         settings->p.m_EnableVoiceCancel = 0;
         settings->p.m_WavePath = CString(dir->File("sub"));
