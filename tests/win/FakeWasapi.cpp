@@ -36,6 +36,12 @@ template <class I> class FakeUnknown : public I {
     }
 
   protected:
+    // Answers `value` through `out` unless the test made `call` fail.
+    template <class T> HRESULT Give(const char* call, T* out, T value) {
+        HRESULT hr = m_System.Enter(call);
+        if (SUCCEEDED(hr)) *out = value;
+        return hr;
+    }
     FakeSystem& m_System;
     std::atomic<ULONG> m_Ref{1};
 };
@@ -87,10 +93,7 @@ class FakeCaptureClient : public FakeUnknown<IAudioCaptureClient> {
         m_System.capturedFrames += frames;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetNextPacketSize(UINT32* frames) override {
-        *frames = m_State->packets.load() > 0 ? m_State->format.nSamplesPerSec / 100 : 0;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetNextPacketSize(UINT32*) override { return E_NOTIMPL; }
 
   private:
     State m_State;
@@ -125,7 +128,7 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
 
     HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration,
                                          REFERENCE_TIME, const WAVEFORMATEX* format, LPCGUID) override {
-        FAKE_CALL("IAudioClient::Initialize");
+        FAKE_CALL("Initialize");
         if (m_Initialized) return AUDCLNT_E_ALREADY_INITIALIZED; // a refused client is not asked twice
         m_Loopback = (flags & AUDCLNT_STREAMFLAGS_LOOPBACK) != 0;
         if (m_Loopback && m_IsCapture) return AUDCLNT_E_WRONG_ENDPOINT_TYPE;
@@ -145,29 +148,25 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
         m_Initialized = true;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32* frames) override {
-        FAKE_CALL("IAudioClient::GetBufferSize");
-        *frames = m_State->bufferFrames;
-        return S_OK;
+    HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32* n) override {
+        return Give("GetBufferSize", n, m_State->bufferFrames);
     }
-    HRESULT STDMETHODCALLTYPE GetStreamLatency(REFERENCE_TIME* latency) override {
-        FAKE_CALL("IAudioClient::GetStreamLatency");
-        *latency = kDefaultPeriod;
-        return S_OK;
+    HRESULT STDMETHODCALLTYPE GetStreamLatency(REFERENCE_TIME* t) override {
+        return Give("GetStreamLatency", t, kDefaultPeriod);
     }
-    HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32* padding) override {
-        *padding = 0; // everything played: every shared refill after the first is an underrun
-        return S_OK;
+    // Everything played: every shared refill after the first is an underrun.
+    HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32* n) override {
+        return Give("GetCurrentPadding", n, 0u);
     }
     HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE mode, const WAVEFORMATEX*,
                                                 WAVEFORMATEX** closest) override {
         if (closest) *closest = nullptr;
-        FAKE_CALL("IAudioClient::IsFormatSupported");
+        FAKE_CALL("IsFormatSupported");
         return mode == AUDCLNT_SHAREMODE_EXCLUSIVE ? m_System.exclusiveFormatAnswer : S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMixFormat(WAVEFORMATEX** out) override {
         *out = nullptr;
-        FAKE_CALL("IAudioClient::GetMixFormat");
+        FAKE_CALL("GetMixFormat");
         auto* f = static_cast<WAVEFORMATEXTENSIBLE*>(CoTaskMemAlloc(sizeof(WAVEFORMATEXTENSIBLE)));
         *f = WAVEFORMATEXTENSIBLE{{WAVE_FORMAT_EXTENSIBLE, 2, kMixRate, kMixRate * 8, 8, 32, 22},
                                   {32},
@@ -177,13 +176,11 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDevicePeriod(REFERENCE_TIME* def, REFERENCE_TIME* min) override {
-        FAKE_CALL("IAudioClient::GetDevicePeriod");
-        *def = kDefaultPeriod;
         *min = kMinimumPeriod;
-        return S_OK;
+        return Give("GetDevicePeriod", def, kDefaultPeriod);
     }
     HRESULT STDMETHODCALLTYPE Start() override {
-        FAKE_CALL("IAudioClient::Start");
+        FAKE_CALL("Start");
         if (m_Running.exchange(true)) return AUDCLNT_E_NOT_STOPPED;
         m_Feeder = std::thread([this] {
             while (m_Running.load()) {
@@ -202,13 +199,11 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
     }
     HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetEventHandle(HANDLE event) override {
-        FAKE_CALL("IAudioClient::SetEventHandle");
-        m_Event = event;
-        return S_OK;
+        return Give("SetEventHandle", &m_Event, event);
     }
     HRESULT STDMETHODCALLTYPE GetService(REFIID riid, void** out) override {
         *out = nullptr;
-        FAKE_CALL("IAudioClient::GetService");
+        FAKE_CALL("GetService");
         const bool capturing = m_IsCapture || m_Loopback;
         if (IsEqualIID(riid, __uuidof(IAudioCaptureClient)) && capturing)
             *out = static_cast<IAudioCaptureClient*>(new FakeCaptureClient(m_System, m_State));
@@ -250,7 +245,7 @@ class FakeDevice : public FakeUnknown<IMMDevice> {
         : FakeUnknown(s), m_Endpoint(e), m_IsCapture(isCapture) {}
     HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void** out) override {
         *out = nullptr;
-        FAKE_CALL("IMMDevice::Activate");
+        FAKE_CALL("Activate");
         *out = static_cast<IAudioClient*>(new FakeAudioClient(m_System, m_IsCapture));
         return S_OK;
     }
@@ -259,13 +254,9 @@ class FakeDevice : public FakeUnknown<IMMDevice> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetId(LPWSTR* out) override {
-        *out = TaskCopy(m_Endpoint.id);
-        return S_OK;
+        return Give("GetId", out, TaskCopy(m_Endpoint.id));
     }
-    HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override {
-        *state = DEVICE_STATE_ACTIVE;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
 
   private:
     FakeEndpoint m_Endpoint;
@@ -276,14 +267,10 @@ class FakeCollection : public FakeUnknown<IMMDeviceCollection> {
   public:
     FakeCollection(FakeSystem& s, bool isCapture)
         : FakeUnknown(s), m_List(isCapture ? s.capture : s.render), m_IsCapture(isCapture) {}
-    HRESULT STDMETHODCALLTYPE GetCount(UINT* n) override {
-        FAKE_CALL("IMMDeviceCollection::GetCount");
-        *n = static_cast<UINT>(m_List.size());
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE GetCount(UINT* n) override { return Give("GetCount", n, UINT(m_List.size())); }
     HRESULT STDMETHODCALLTYPE Item(UINT i, IMMDevice** out) override {
         *out = nullptr;
-        FAKE_CALL("IMMDeviceCollection::Item");
+        FAKE_CALL("Item");
         if (i >= m_List.size()) return E_INVALIDARG;
         *out = new FakeDevice(m_System, m_List[i], m_IsCapture);
         return S_OK;
@@ -299,13 +286,13 @@ class FakeEnumerator : public FakeUnknown<IMMDeviceEnumerator> {
     explicit FakeEnumerator(FakeSystem& s) : FakeUnknown(s) {}
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD, IMMDeviceCollection** out) override {
         *out = nullptr;
-        FAKE_CALL("IMMDeviceEnumerator::EnumAudioEndpoints");
+        FAKE_CALL("EnumAudioEndpoints");
         *out = new FakeCollection(m_System, flow == eCapture);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole, IMMDevice** out) override {
         *out = nullptr;
-        FAKE_CALL("IMMDeviceEnumerator::GetDefaultAudioEndpoint");
+        FAKE_CALL("GetDefaultAudioEndpoint");
         const std::vector<FakeEndpoint>& list = flow == eCapture ? m_System.capture : m_System.render;
         if (list.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         *out = new FakeDevice(m_System, list[0], flow == eCapture);

@@ -34,7 +34,7 @@ class FakeSystem {
     int lostBeforePacket = 0;           // 1-based: this capture packet follows a lost one
     std::atomic<int> captureBacklog{0}; // capture packets waiting to be read
 
-    // The named call ("IAudioClient::Initialize") fails with `hr` once it has
+    // The named call ("Initialize") fails with `hr` once it has
     // succeeded `after` times.
     void Fail(const std::string& call, HRESULT hr, int after = 0) {
         std::lock_guard<std::mutex> lock(m_Lock);

@@ -56,25 +56,25 @@ TEST(WasapiFake, OpenRefusalsRetriesAndFailingCalls) {
         {R, 1, 50, S_OK, kNoMode, 0, nullptr, 0, 1, 1, 500000, 2},
         {R, -1, 50, kInUse, S_OK, 0, nullptr, 0, 1, 1, 500000, 2},
         {C, 1001, 50, S_OK, S_OK, 0, nullptr, 0, 1, 1, 1000000, 1}, // loopback: at least 100 ms
-        {C, 1001, 150, S_OK, S_OK, 0, "IAudioClient::GetStreamLatency", 0, 1, 1, 1500000, 1}, // not fatal
+        {C, 1001, 150, S_OK, S_OK, 0, "GetStreamLatency", 0, 1, 1, 1500000, 1}, // not fatal
         // Any other failure fails Open, without a shared retry.
-        {R, 1, 10, S_OK, S_OK, 0, "IAudioClient::Initialize", 0, 0, 0, 0, 1},
+        {R, 1, 10, S_OK, S_OK, 0, "Initialize", 0, 0, 0, 0, 1},
         {R, 1, 10, S_OK, E_INVALIDARG, 0, nullptr, 0, 0, 0, 0, 1},
         {C, 1, 10, S_OK, S_OK, 0, "CoCreateInstance", 0, 0, 0, 0, 0},
-        {C, 1, 10, S_OK, S_OK, 0, "IMMDeviceEnumerator::EnumAudioEndpoints", 0, 0, 0, 0, 0},
-        {R, 1, 10, S_OK, S_OK, 0, "IMMDeviceCollection::Item", 0, 0, 0, 0, 0},
-        {C, -1, 10, S_OK, S_OK, 0, "IMMDeviceEnumerator::GetDefaultAudioEndpoint", 0, 0, 0, 0, 0},
-        {C, 1, 10, S_OK, S_OK, 0, "IMMDevice::Activate", 0, 0, 0, 0, 1},
-        {R, 1, 10, S_OK, S_OK, 448, "IMMDevice::Activate", 1, 0, 0, 0, 2},  // the aligned retry's
-        {C, 1, 10, kNoMode, S_OK, 0, "IMMDevice::Activate", 1, 0, 0, 0, 2}, // the fallback's
-        {C, 1, 10, S_OK, S_OK, 0, "IAudioClient::GetDevicePeriod", 0, 0, 0, 0, 1},
-        {C, 1, 10, kNoMode, S_OK, 0, "IAudioClient::Initialize", 1, 0, 0, 0, 2}, // the shared one
-        {R, 1, 10, S_OK, S_OK, 0, "IAudioClient::GetBufferSize", 0, 0, 0, 0, 1},
-        {C, 1, 10, S_OK, S_OK, 0, "IAudioClient::SetEventHandle", 0, 0, 0, 0, 1},
-        {R, 1, 10, S_OK, S_OK, 0, "IAudioClient::GetService", 0, 0, 0, 0, 1},
-        {C, 1001, 10, S_OK, S_OK, 0, "IAudioClient::GetMixFormat", 0, 0, 0, 0, 1},
-        {R, 1, 10, S_OK, S_OK, 0, "IAudioClient::GetMixFormat", 0, 0, 0, 0, 1},
-        {C, 1001, 10, S_OK, S_OK, 0, "IAudioClient::GetService", 0, 0, 0, 0, 1},
+        {C, 1, 10, S_OK, S_OK, 0, "EnumAudioEndpoints", 0, 0, 0, 0, 0},
+        {R, 1, 10, S_OK, S_OK, 0, "Item", 0, 0, 0, 0, 0},
+        {C, -1, 10, S_OK, S_OK, 0, "GetDefaultAudioEndpoint", 0, 0, 0, 0, 0},
+        {C, 1, 10, S_OK, S_OK, 0, "Activate", 0, 0, 0, 0, 1},
+        {R, 1, 10, S_OK, S_OK, 448, "Activate", 1, 0, 0, 0, 2},  // the aligned retry's
+        {C, 1, 10, kNoMode, S_OK, 0, "Activate", 1, 0, 0, 0, 2}, // the fallback's
+        {C, 1, 10, S_OK, S_OK, 0, "GetDevicePeriod", 0, 0, 0, 0, 1},
+        {C, 1, 10, kNoMode, S_OK, 0, "Initialize", 1, 0, 0, 0, 2}, // the shared one
+        {R, 1, 10, S_OK, S_OK, 0, "GetBufferSize", 0, 0, 0, 0, 1},
+        {C, 1, 10, S_OK, S_OK, 0, "SetEventHandle", 0, 0, 0, 0, 1},
+        {R, 1, 10, S_OK, S_OK, 0, "GetService", 0, 0, 0, 0, 1},
+        {C, 1001, 10, S_OK, S_OK, 0, "GetMixFormat", 0, 0, 0, 0, 1},
+        {R, 1, 10, S_OK, S_OK, 0, "GetMixFormat", 0, 0, 0, 0, 1},
+        {C, 1001, 10, S_OK, S_OK, 0, "GetService", 0, 0, 0, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
@@ -86,8 +86,8 @@ TEST(WasapiFake, OpenRefusalsRetriesAndFailingCalls) {
             ASSERT_EQ(driver.SelectDevice(c.device), 1);
             if (c.fail) fake.Fail(c.fail, E_OUTOFMEMORY, c.after);
             EXPECT_EQ(driver.Open(2, 48000, 16, c.latency), c.opened);
-            EXPECT_EQ(fake.Calls("IMMDevice::Activate"), c.activations);
-            EXPECT_GT(fake.Calls(c.fail ? c.fail : "IMMDevice::Activate"),
+            EXPECT_EQ(fake.Calls("Activate"), c.activations);
+            EXPECT_GT(fake.Calls(c.fail ? c.fail : "Activate"),
                       c.fail ? c.after : -1); // met, not skipped
             if (c.opened) {
                 EXPECT_EQ(driver.IsSharedMode(), c.shared != 0);
@@ -182,7 +182,7 @@ TEST(WasapiFake, StreamFailuresEndTheThreadNotTheDriver) {
     FakeSystem starts;
     With<CWASAPICapture>(starts, nullptr, [&](CWASAPICapture& capture) {
         ASSERT_EQ(capture.Open(2, 48000, 16, 10), 1);
-        starts.Fail("IAudioClient::Start", AUDCLNT_E_NOT_STOPPED);
+        starts.Fail("Start", AUDCLNT_E_NOT_STOPPED);
         EXPECT_EQ(capture.Start() + capture.IsStarted(), 0);
         capture.Close(); // the waiting thread is woken and joined
         EXPECT_EQ(capture.IsOpen(), 0);
