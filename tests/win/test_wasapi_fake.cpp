@@ -55,7 +55,7 @@ TEST(WasapiFake, OpenRefusalsRetriesAndFailingCalls) {
         {R, 1, 50, S_OK, kFormat, 0, nullptr, 0, 1, 1, 500000, 2}, // refused before Initialize
         {R, 1, 50, S_OK, kNoMode, 0, nullptr, 0, 1, 1, 500000, 2},
         {R, -1, 50, kInUse, S_OK, 0, nullptr, 0, 1, 1, 500000, 2},
-        {C, 1001, 50, S_OK, S_OK, 0, nullptr, 0, 1, 1, 1000000, 1}, // loopback: at least 100 ms
+        {C, 1001, 50, S_OK, S_OK, 0, nullptr, 0, 1, 1, 1000000, 1},             // loopback: at least 100 ms
         {C, 1001, 150, S_OK, S_OK, 0, "GetStreamLatency", 0, 1, 1, 1500000, 1}, // not fatal
         // Any other failure fails Open, without a shared retry.
         {R, 1, 10, S_OK, S_OK, 0, "Initialize", 0, 0, 0, 0, 1},
