@@ -268,7 +268,9 @@ template <class Dialog> struct Open : Dialog {
     HWND w;
     template <class... Args>
     explicit Open(Args... args)
-        : Dialog(args...), w(Dialog::Create(Module(), Dialog::TemplateId(), nullptr)) {}
+        : Dialog(args...), w(Dialog::Create(Module(), Dialog::TemplateId(), nullptr)) {
+        EXPECT_NE(w, nullptr); // the template is there
+    }
     void Command(int id, int code = BN_CLICKED) { wintest::Command(w, id, code); }
     void Click(int id) { SendDlgItemMessageW(w, id, BM_CLICK, 0, 0); }
     std::vector<std::string> Lines(int id) { return ::Lines(GetDlgItem(w, id)); }
@@ -303,7 +305,6 @@ TEST(SettingsAudioDialog, FamilySwitchRefillsTheListsAndOkStoresTheChosenLine) {
         s.p.m_MonDeviceName = "LineOut";
         CWinDriverFactory drivers;
         AudioDialog d(ENGLISH, &drivers);
-        ASSERT_NE(d.w, nullptr);
         if (c.from == WASAPI && LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) == 0)
             GTEST_SKIP() << "the test bed's null sinks are not here";
         EXPECT_EQ(LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) > 0, c.from == WASAPI);
@@ -335,7 +336,6 @@ TEST(SettingsAudioDialog, CancelKeepsAndOkStoresTheTypedNumbersAndAnUnlistedRate
     CTestDriverFactory factory;
     for (int button : {IDCANCEL, IDOK}) {
         AudioDialog d(JAPANESE, &factory);
-        ASSERT_NE(d.w, nullptr);
         EXPECT_EQ(ui::GetItemText(d.w, IDC_LATENCY), "500");
         EXPECT_EQ(d.Selected(IDC_DEV_FREQ), "");
         EXPECT_EQ(d.Selected(IDC_DEV_CHANNELS), "2ch (stereo)");
@@ -364,7 +364,6 @@ TEST(SettingsAudioDialog, AFamilyWithoutCaptureDevicesSaysSoAndOkKeepsTheOldOne)
     factory.m_ConfigureCapture = [](CTestCapture& capture) { capture.SetDevices({}); };
     factory.m_ConfigureRender = [](CTestRenderer& render) { render.SetDevices({L"Out A"}); };
     AudioDialog d(ENGLISH, &factory);
-    ASSERT_NE(d.w, nullptr);
     EXPECT_EQ(d.Lines(IDC_DEV_CAPTURE), std::vector<std::string>{"(no device)"});
     EXPECT_EQ(d.Selected(IDC_DEV_CAPTURE), "(no device)");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d.w, IDC_DEV_CAPTURE)));
@@ -404,7 +403,6 @@ TEST(SettingsRecDialog, BrowsedFolderIsCheckedAtOkAndAnUnlistedChannelModeKept) 
         s.p.m_WavePath = "C:\\before";
         s.p.m_RecFileChannel = 5;
         RecDialog d(ENGLISH);
-        ASSERT_NE(d.w, nullptr);
         EXPECT_EQ(d.Selected(IDC_REC_CHANNEL), "");
         for (const std::string& picked : {std::string(), folder, std::string()}) { // a cancel keeps the text
             d.m_Picked = picked;
@@ -430,7 +428,6 @@ TEST(SettingsRecDialog, FeatureSwitchesAreStored) {
         s.p.m_EnableEffect = before >> 1;
         s.p.m_EnableVoiceCancel = s.p.m_VoiceCancel = before & 1;
         RecDialog d(JAPANESE);
-        ASSERT_NE(d.w, nullptr);
         if ((before ^ after) & 2) d.Click(IDC_USE_EFFECT);
         if ((before ^ after) & 1) d.Click(IDC_USE_VOICE_CANCEL);
         d.Command(IDOK);
