@@ -213,8 +213,6 @@ void CWASAPICapture::WorkerMain() {
     if (!scope.Ok()) return;
     plat::Trace("Start capture thread !!!\n");
     plat::Trace("capture latency: %dms\n", period);
-    m_PollPeriod = period;
-    m_TaskName = task;
     timeBeginPeriod(1);
     m_DeviceLost = false;
     m_HavePosition = false;

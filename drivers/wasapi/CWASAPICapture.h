@@ -32,10 +32,6 @@ class CWASAPICapture : public CWasapiDriver<CCaptureDriver> {
     int IsFloat() override { return m_Format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? 1 : 0; }
 
     int GetLatency() const { return m_Latency; }
-    // Set by the capture thread once it runs: its poll period in ms and the
-    // scheduler task it registered under.
-    int GetPollPeriod() const { return m_PollPeriod.load(); }
-    const wchar_t* GetSchedulerTask() const { return m_TaskName.load(); }
     // Packets the device marked as following lost data since Open.
     int GetGlitchCount() const { return m_Glitches.load(); }
 
@@ -58,6 +54,4 @@ class CWASAPICapture : public CWasapiDriver<CCaptureDriver> {
     bool m_HavePosition = false; // capture thread only: m_NextPosition is known
     UINT64 m_NextPosition = 0;   // device position the next packet should start at
     std::atomic<int> m_Glitches{0};
-    std::atomic<int> m_PollPeriod{0};
-    std::atomic<const wchar_t*> m_TaskName{nullptr};
 };

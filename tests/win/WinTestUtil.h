@@ -1,6 +1,6 @@
 // Helpers for the Windows tests: locks shared across test processes, a bounded
 // wait, a scratch folder, the common controls, a format summary and a listener
-// that keeps what it is given and produces a known pattern or a tone.
+// that keeps what it is given and plays a tone.
 #pragma once
 
 #include "drivers/AudioTypes.h"
@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -39,8 +38,6 @@ class NamedLock {
         if (m_Held) ReleaseMutex(m_Mutex);
         if (m_Mutex) CloseHandle(m_Mutex);
     }
-    NamedLock(const NamedLock&) = delete;
-    NamedLock& operator=(const NamedLock&) = delete;
 
   private:
     HANDLE m_Mutex;
@@ -92,22 +89,25 @@ inline HINSTANCE Module() {
     return GetModuleHandleW(nullptr);
 }
 
+// A control's notification as the control sends it (a click by default).
+inline void Command(HWND window, int id, int code = BN_CLICKED) {
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
 // Tag, channels, rate, bits and block size of a format, to compare in one go.
 using Fmt = std::tuple<int, int, int, int, int>;
 inline Fmt FormatOf(const WAVEFORMATEX& f) {
     return {f.wFormatTag, f.nChannels, static_cast<int>(f.nSamplesPerSec), f.wBitsPerSample, f.nBlockAlign};
 }
 
-// Keeps every captured block. Renders bytes that count up from 1 (byte i of
-// the whole output stream is (i + 1) & 0xFF), optionally a few bytes short or
-// nothing at all; or, with m_ToneHz set, a 16-bit sine in every channel.
+// Keeps every captured block; renders a 16-bit stereo sine (silence at
+// amplitude 0), or a few bytes short of what was asked, or nothing at all.
 class RecordingListener : public CSoundListener {
   public:
     int32_t OnSoundIn(const void* data, uint32_t bytes) override {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_InSizes.push_back(bytes);
-        auto* p = static_cast<const uint8_t*>(data);
-        m_In.insert(m_In.end(), p, p + bytes);
+        m_In.insert(m_In.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + bytes);
         m_InBytes += bytes;
         ++m_InCalls;
         return m_InResult;
@@ -116,44 +116,25 @@ class RecordingListener : public CSoundListener {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_OutAsked.push_back(bytes);
         ++m_OutCalls;
-        if (m_OutNothing) return 0;
-        uint32_t n = bytes > m_OutShort ? bytes - m_OutShort : 0;
-        auto* p = static_cast<uint8_t*>(buffer);
-        if (m_ToneHz == 0) {
-            for (uint32_t i = 0; i < n; ++i)
-                p[i] = static_cast<uint8_t>(++m_OutCounter);
-            return n;
-        }
-        const uint32_t frames = n / (2u * m_ToneChannels);
-        for (uint32_t i = 0; i < frames; ++i, ++m_OutCounter) {
-            auto v = static_cast<int16_t>(std::lround(
-                m_ToneAmplitude * std::sin(6.283185307179586 * m_ToneHz * m_OutCounter / m_ToneRate)));
-            for (int c = 0; c < m_ToneChannels; ++c)
-                std::memcpy(p + (static_cast<size_t>(i) * m_ToneChannels + c) * 2, &v, 2);
-        }
-        return frames * 2u * m_ToneChannels;
+        if (m_OutNothing || m_OutShort) return m_OutNothing ? 0 : bytes - m_OutShort;
+        auto* p = static_cast<int16_t*>(buffer);
+        for (uint32_t i = 0; i < bytes / 4; ++i, ++m_OutFrame)
+            p[2 * i] = p[2 * i + 1] = static_cast<int16_t>(
+                std::lround(m_ToneAmplitude * std::sin(6.283185307179586 * m_ToneHz * m_OutFrame / 48000.0)));
+        return bytes / 4 * 4;
     }
     void OnSoundEnd(void*) override { ++m_Ends; }
 
     std::vector<uint32_t> InSizes() { return Copy(m_InSizes); }
     std::vector<uint8_t> In() { return Copy(m_In); }
     std::vector<uint32_t> OutAsked() { return Copy(m_OutAsked); }
-    // The first channel of what was captured, 16-bit samples in frames of `frameBytes`.
-    std::vector<int16_t> FirstChannel(uint32_t frameBytes) {
-        std::vector<uint8_t> in = In();
-        std::vector<int16_t> s(in.size() / frameBytes);
-        for (size_t i = 0; i < s.size(); ++i)
-            std::memcpy(&s[i], &in[i * frameBytes], 2);
-        return s;
-    }
 
     std::atomic<int> m_InCalls{0}, m_OutCalls{0}, m_Ends{0};
     std::atomic<uint64_t> m_InBytes{0};
     int32_t m_InResult = 0;
     uint32_t m_OutShort = 0;
     bool m_OutNothing = false;
-    double m_ToneHz = 0, m_ToneAmplitude = 0;
-    int m_ToneChannels = 2, m_ToneRate = 48000;
+    double m_ToneHz = 0, m_ToneAmplitude = 0; // at 48 kHz
 
   private:
     template <class T> T Copy(const T& v) {
@@ -163,7 +144,7 @@ class RecordingListener : public CSoundListener {
     std::mutex m_Lock;
     std::vector<uint32_t> m_InSizes, m_OutAsked;
     std::vector<uint8_t> m_In;
-    uint64_t m_OutCounter = 0;
+    uint64_t m_OutFrame = 0;
 };
 
 } // namespace wintest
