@@ -68,6 +68,10 @@ for ((i = 1; i <= ACTIONS; i++)); do
     [ $? -eq 2 ] && die "the driver is gone after action $i ($action)"
     # Whatever a message box asks, answer it as a user would, at random.
     while drv msgbox "$(pick yes no ok)" 100 || drv msgbox ok 10; do boxes=$((boxes + 1)); done
+    # A dialog still up (the language chooser at the first start, say) keeps the
+    # window disabled: close it, as a user would before going on.
+    drv windows
+    if [[ $R =~ MAIN\ WINDOW\ \"[^\"]*\"\ disabled ]]; then drv dismiss; dialogs=$((dialogs + 1)); fi
     drv window main
     echo "$i $action $(since "$t_action")" >>"$WORK/actions.log"
     done=$i
