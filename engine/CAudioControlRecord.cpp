@@ -113,6 +113,11 @@ void CAudioControl::RecordPass() {
     {
         std::lock_guard<std::mutex> lock(m_RecordFileLock);
         const int32_t state = m_RecordState;
+        // A stop requested after the read above follows what the sound thread
+        // queued meanwhile: take that too, or the file closes without it.
+        static_assert(RECORD_READ_BYTES + RING_BYTES <= WORK_BUFFER_BYTES);
+        if (state == REC_STOP_REQ && m_pRecordBuffer)
+            n += m_RecordFifo.Read(m_pRecordBuffer.get() + n, WORK_BUFFER_BYTES - n);
         // A stop request still writes what was captured before it.
         if (n && (state == REC_RECORDING || (state == REC_STOP_REQ && m_WriteOnStop)) &&
             m_RecordFile.IsOpen()) {
