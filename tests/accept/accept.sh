@@ -130,6 +130,10 @@ sc_effects() {
     app_setup "$DRIVER"
     drv_begin; app_start
     must press $MIC; must wait-text $CAP_STATUS 5000 Running
+    # Wine's shared-mode capture may deliver nothing for a second or two after it
+    # starts and then catch up; a switch pressed meanwhile would land early in the
+    # take. Let it settle before the take whose switch times are measured.
+    sleep 3
     # EFX opens the editor; Add opens the chooser; a low-pass goes into the chain.
     must press $EFX; must wait-check $EFX 1 3000
     must window new; local editor=$R
