@@ -15,11 +15,16 @@ DRIVER=${1:-mme}
 tone=$(sig soak-tone synth $((DURATION + 20)) sine 997 vol 0.5)
 app_setup "$DRIVER"
 # Linear effects only, so the tone stays a steady tone whose breaks can be counted.
-chain_file 9:"FIR HPF":50 10:"FIR LPF":8000 7:EQUALIZER 4:DELAY:30 15:NOTCH:80
+# The notch sits far from the tone; the equalizer is flat.
+eq=$(printf '0/-20/20,%.0s' $(seq 9))
+chain_file 9:"FIR HPF":50/0/24000 10:"FIR LPF":8000/0/24000 7:EQUALIZER:"${eq%,}" 4:DELAY:30/0/100 \
+    15:NOTCH:80/0/99,5000/20/20000
 drv_begin; app_start
 must press $MIC; must wait-text $CAP_STATUS 5000 Running
 must check $SPK; [ "$R" = 1 ] || must press $SPK
 must press $EFX; must wait-check $EFX 1 3000
+# A chain the program could not read in full would make this a soak of fewer effects.
+must nomsgbox 2000
 must window main
 pid=$(app_unix_pid) || die "no process"
 play_start "$tone"
