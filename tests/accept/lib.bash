@@ -17,7 +17,13 @@ check() { # STATUS WHAT (the status first: it is expanded before WHAT's substitu
     if [ "$1" -ne 0 ]; then echo "FAIL: $2"; fail=1; else echo "ok: $2"; fi
 }
 # Fails the scenario at once (the program or the driver is in no state to go on).
-die() { echo "FAIL: $*"; drv_end; exit 1; }
+# A signal still playing would sound into whatever records from "Speakers" next.
+die() {
+    echo "FAIL: $*"
+    [ -n "${PLAY_PID:-}" ] && kill "$PLAY_PID" 2>/dev/null
+    drv_end
+    exit 1
+}
 
 # ---------------------------------------------------------------- the driver
 drv_begin() {
