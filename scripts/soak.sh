@@ -47,7 +47,7 @@ t0=$(now)
 drv quit 30000 || { echo "FAIL: the program did not end within 30 s of its close"; fail=1; }
 echo "close_s: $(since "$t0")"
 
-frames=$(value frames "$("${TOOL[@]}" compare "$REC/soak.wav" "$REC/soak.wav" 2>/dev/null)")
+frames=$(value frames "$("${TOOL[@]}" info "$REC/soak.wav" 2>/dev/null)")
 # Breaks counted per minute: the analyser's frequency is a median per window.
 breaks=0
 for ((m = 0; m < DURATION; m += 60)); do
