@@ -345,7 +345,9 @@ TEST(SettingsAudioDialog, CancelKeepsAndOkStoresTheTypedNumbersAndAnUnlistedRate
         d.Command(button);
         EXPECT_FALSE(IsWindow(d.w));
         EXPECT_EQ(s.Saved(), button == IDOK);
-        if (button == IDCANCEL) EXPECT_EQ(s.p.BuildDocument(), before);
+        if (button == IDCANCEL) {
+            EXPECT_EQ(s.p.BuildDocument(), before);
+        }
     }
     EXPECT_EQ(std::vector<int32_t>(
                   {s.p.m_Latency, s.p.m_BoostLevel, s.p.m_BoostOn, s.p.m_Frequency, s.p.m_InChannels}),
@@ -392,6 +394,7 @@ TEST(SettingsRecDialog, BrowsedFolderIsCheckedAtOkAndAnUnlistedChannelModeKept) 
         Settings s;
         fs::create_directories(plat::Utf8ToWide(s.dir.File("録音 フォルダ 2026")));
         const std::string folder = s.dir.File(refused ? "no such 録音" : "録音 フォルダ 2026");
+        SCOPED_TRACE(folder);
         s.p.m_WavePath = "C:\\before";
         s.p.m_RecFileChannel = 5;
         RecDialog d(ENGLISH);
