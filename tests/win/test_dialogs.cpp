@@ -129,9 +129,7 @@ TEST(EffectDialog, ListEditsReachTheListAndTheChainInOrder) {
         std::vector<int32_t> rows;
         int selection, upDown; // upDown: Up enabled * 2 + Down enabled
     } cases[] = {
-        {"a4", {4}, 0, 0},                      // the empty list
-        {"p1 p2 p5 s1 a4", {1, 4, 2, 5}, 1, 3}, // before the selected row
-        {"p1 p2 p5 s0 a4", {1, 2, 5, 4}, 3, 2}, // the first row selected appends, like none (p)
+        {"p1 p2 p5 s1 a4", {1, 4, 2, 5}, 1, 3}, // before the selected row (where else: tests/core)
         {"p1 p2 p5 s2 u", {1, 5, 2}, 1, 3},     //
         {"p1 p2 p5 s0 d", {2, 1, 5}, 1, 3},     //
         {"p1 p2 p5 s2 x", {1, 2}, 1, 2},        // the one before takes the last one's place
