@@ -112,7 +112,8 @@ class FakeRenderClient : public FakeUnknown<IAudioRenderClient> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override {
-        m_System.RecordRelease(frames, (flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0);
+        if (m_System.renderReleases++ == 0) m_System.firstReleaseFrames = frames;
+        m_System.silentReleases += (flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0;
         return S_OK;
     }
 

@@ -51,12 +51,9 @@ class FakeSystem {
         std::lock_guard<std::mutex> lock(m_Lock);
         return m_Calls[call];
     }
-    // Frames of each render ReleaseBuffer; how many of them were flagged silent.
-    std::vector<UINT32> RenderReleases() {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        return m_RenderReleases;
-    }
-    std::atomic<int> silentReleases{0};
+    // Render ReleaseBuffer calls, how many were flagged silent, and the frames of the first.
+    std::atomic<int> renderReleases{0}, silentReleases{0};
+    std::atomic<UINT32> firstReleaseFrames{0};
     std::atomic<uint64_t> capturedFrames{0}; // released by capture clients
 
     // For the fake objects.
@@ -67,16 +64,10 @@ class FakeSystem {
         return it != m_Rules.end() && n >= it->second.second ? it->second.first : S_OK;
     }
     void AddLive(int delta) { m_Live += delta; }
-    void RecordRelease(UINT32 frames, bool silent) {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        m_RenderReleases.push_back(frames);
-        silentReleases += silent;
-    }
 
   private:
     std::mutex m_Lock;
     std::map<std::string, std::pair<HRESULT, int>> m_Rules;
     std::map<std::string, int> m_Calls;
-    std::vector<UINT32> m_RenderReleases;
     std::atomic<int> m_Live{0};
 };

@@ -38,6 +38,8 @@ class NamedLock {
         if (m_Held) ReleaseMutex(m_Mutex);
         if (m_Mutex) CloseHandle(m_Mutex);
     }
+    NamedLock(const NamedLock&) = delete;
+    NamedLock& operator=(const NamedLock&) = delete;
 
   private:
     HANDLE m_Mutex;

@@ -163,15 +163,15 @@ TEST(WasapiFake, RendererQueuesWholeFramesAndCountsSharedUnderruns) {
         With<CWASAPIRenderer>(fake, shared ? nullptr : &listener, [&](CWASAPIRenderer& render) {
             ASSERT_EQ(render.Open(2, 48000, 16, 10), 1);
             ASSERT_EQ(render.Start(), 1);
-            ASSERT_TRUE(WaitFor([&] { return fake.RenderReleases().size() >= 4; }, 3000));
+            ASSERT_TRUE(WaitFor([&] { return fake.renderReleases >= 4; }, 3000));
             render.Stop();
-            const int releases = static_cast<int>(fake.RenderReleases().size());
+            const int releases = fake.renderReleases;
             EXPECT_EQ(render.GetUnderrunCount(), shared ? releases - 1 : 0);
             EXPECT_EQ(fake.silentReleases.load(), shared ? releases : 0);
         });
         const std::vector<uint32_t> asked = listener.OutAsked();
-        EXPECT_EQ(asked.empty() ? 0u : asked[0], shared ? 0u : 1920u); // the whole buffer
-        EXPECT_EQ(fake.RenderReleases()[0], shared ? 480u : 479u);     // (1920 - 2) / 4
+        EXPECT_EQ(asked.empty() ? 0u : asked[0], shared ? 0u : 1920u);   // the whole buffer
+        EXPECT_EQ(fake.firstReleaseFrames.load(), shared ? 480u : 479u); // (1920 - 2) / 4
     }
 }
 
