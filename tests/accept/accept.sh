@@ -14,17 +14,6 @@ command -v sox >/dev/null && command -v paplay >/dev/null || { echo "sox/paplay 
 
 half() { calc "$SECONDS_SIG * ${1:-0.5}"; }
 
-# REC, play SRC into the speakers, STOP; the take's length from REC to STOP in $TAKE_S.
-record_take() { # SRC [seconds of extra sound after the source]
-    local t0 t1
-    t0=$(now)
-    rec_start
-    play_start "$1"; play_wait
-    sleep "${2:-0.5}"
-    t1=$(now)
-    rec_stop
-    TAKE_S=$(calc "$t1 - $t0")
-}
 # compare REC SRC [args]: the figures in $C, echoed.
 compare() { C=$("${TOOL[@]}" compare "$@" 2>/dev/null); note "$(tr '\n' ' ' <<<"$C")"; }
 cv() { value "$1" "$C"; }
@@ -36,13 +25,19 @@ matches() {
 }
 
 sc_record() {
-    local src take="$REC/take.wav" before stamp t
+    local src take="$REC/take.wav" before stamp t t0 take_s
     # A chirp (it shows a lost or repeated block) then a steady tone (its level).
     src=$(sig source synth 1 sine 0 : synth "$(half)" sine 200-6000 vol 0.5 \
         : synth "$(half)" sine 997 vol 0.5 : synth 1 sine 0)
     app_up; mic_on
+    # REC, the source played into the speakers, STOP half a second after it.
     must settext $REC_NAME take
-    record_take "$src"
+    t0=$(now)
+    rec_start
+    play_start "$src"; play_wait
+    sleep 0.5
+    take_s=$(since "$t0")
+    rec_stop
     must text $REC_NAME; [ "$R" = take.wav ]; check $? "typed name completed (box: $R)"
     for ch in 0 1; do
         matches "$take" "$src" $ch $ch 'c >= 0.95 && g > -1 && g < 1' "ch$ch: same signal, level within 1 dB"
@@ -52,7 +47,7 @@ sc_record() {
     done
     # Never longer than REC to STOP; what was still on its way from the device at
     # STOP (the capture latency, up to about 1.5 s under Wine) is not in it.
-    expect "f=$(cv frames) t=$TAKE_S" '(f - 24000) / 48000 - t < 0.3' "take length"
+    expect "f=$(cv frames) t=$take_s" '(f - 24000) / 48000 - t < 0.3' "take length against REC to STOP"
     # The tone part has no break and is at -6 dBFS (the tone analyser's own view).
     t=$(calc "$(cv lag_first) / 48000 + 1")
     level "$take" --hz 997 --from "$(calc "$t + $SECONDS_SIG / 2 + 0.2")" --to "$(calc "$t + $SECONDS_SIG - 0.2")"
@@ -224,18 +219,8 @@ sc_device() {
 
 # A sink of our own for the capture, so unloading it takes nothing from anyone else.
 SINK=acc_vanish_$$ SINK_DESC=AccVanish$$ SINK_MODULE=
-sink_load() {
-    SINK_MODULE=$(timeout 5 pactl load-module module-null-sink "sink_name=$SINK" \
-        "sink_properties=device.description=$SINK_DESC") || die "pactl load-module"
-    # A new sink reaches Wine's device lists a moment after PulseAudio has it.
-    local _
-    for _ in $(seq 40); do
-        DEVICES=$("${TOOL[@]}" devices 2>/dev/null | tr -d '\r')
-        grep -qF "Monitor of $SINK_DESC" <<<"$DEVICES" && return 0
-        sleep 0.25
-    done
-    die "the new sink never showed in the device lists"
-}
+# A new sink reaches Wine's device lists a moment after PulseAudio has it.
+sink_load() { null_sink "$SINK" "$SINK_DESC" "${TOOL[@]}" || die "the new sink is not in the device lists"; }
 sink_unload() { [ -n "$SINK_MODULE" ] && timeout 5 pactl unload-module "$SINK_MODULE"; SINK_MODULE=; }
 
 sc_unplug() {

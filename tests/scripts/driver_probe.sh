@@ -11,26 +11,19 @@ set -u
 command -v pactl >/dev/null && timeout 5 pactl info >/dev/null 2>&1 || exit 77
 source "$(dirname "$0")/lib/tool_check.bash"
 
-sink="sonvel_probe_$$"; desc="Probe$$"; module=""
-trap '[ -n "$module" ] && timeout 5 pactl unload-module "$module" >/dev/null 2>&1' EXIT
-load_sink() {  # and wait until Wine's device lists have it
-    module=$(timeout 5 pactl load-module module-null-sink "sink_name=$sink" "sink_properties=device.description=$desc") || exit 77
-    for _ in $(seq 20); do
-        "${tool[@]}" devices 2>/dev/null | tr -d '\r' >devices.txt
-        grep -qF "Monitor of $desc" devices.txt && return
-        sleep 0.25
-    done
-}
+desc="Probe$$"; SINK_MODULE=""
+trap '[ -n "$SINK_MODULE" ] && timeout 5 pactl unload-module "$SINK_MODULE" >/dev/null 2>&1' EXIT
+load_sink() { null_sink "sonvel_probe_$$" "$desc" "${tool[@]}"; [ $? != 2 ] || exit 77; }
 probe() { "${tool[@]}" probe --driver "$driver" --render "$desc" --capture "Monitor of $desc" "$@"; }
 
 load_sink
 for line in "mme.render.[0-9]*: $desc" "mme.capture.[0-9]*: Monitor of $desc" "wasapi.render.[0-9]*: $desc" \
             "wasapi.capture.[0-9]*: Monitor of $desc" "wasapi.loopback.10[0-9][0-9]: $desc" "wasapi.render.[0-9]*.id: {"; do
-    grep -q "^$line" devices.txt; check $? "devices lists a line '$line'"
+    grep -q "^$line" <<<"$DEVICES"; check $? "devices lists a line '$line'"
 done
 
 for driver in mme wasapi; do
-    [ -n "$module" ] || load_sink
+    [ -n "$SINK_MODULE" ] || load_sink
     out=$(probe --seconds 3 --tone 1500)
     echo "$driver: rc=$?"
     expect "frequency=$(value frequency "$out") level_dbfs=$(value level_dbfs "$out")" \
@@ -42,7 +35,7 @@ for driver in mme wasapi; do
     probe --seconds 4 --trace >"vanish-$driver.txt" 2>&1 &
     pid=$!
     sleep 2.5
-    timeout 5 pactl unload-module "$module"; module=""
+    timeout 5 pactl unload-module "$SINK_MODULE"; SINK_MODULE=""
     wait "$pid"; rc=$?
     elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
     check $rc "$driver: the probe succeeds after its device vanished"

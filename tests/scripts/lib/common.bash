@@ -17,3 +17,18 @@ has_lines() {
     for l; do tr -d '\r' <"$f" | grep -qxF -- "$l" || return 1; done
 }
 le32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' \r\n'; }
+# null_sink NAME DESCRIPTION TOOL-COMMAND...: a PulseAudio null sink of our own
+# (its module in $SINK_MODULE), once Wine's device lists ($DEVICES) show its
+# monitor. Status 2 when it cannot be loaded, 1 when the lists never show it.
+null_sink() {
+    local name=$1 desc=$2 _
+    shift 2
+    SINK_MODULE=$(timeout 5 pactl load-module module-null-sink "sink_name=$name" \
+        "sink_properties=device.description=$desc") || return 2
+    for _ in $(seq 40); do
+        DEVICES=$("$@" devices 2>/dev/null | tr -d '\r')
+        grep -qF "Monitor of $desc" <<<"$DEVICES" && return 0
+        sleep 0.25
+    done
+    return 1
+}
