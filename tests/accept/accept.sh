@@ -341,18 +341,8 @@ sc_folders() {
     app_quit
 }
 
-case $scenario in
-    record) sc_record ;;
-    pause) sc_pause ;;
-    effects) sc_effects ;;
-    play) sc_play ;;
-    device) sc_device ;;
-    unplug) sc_unplug ;;
-    kill) sc_kill ;;
-    files) sc_files ;;
-    folders) sc_folders ;;
-    *) echo "unknown scenario $scenario"; exit 2 ;;
-esac
+declare -F "sc_$scenario" >/dev/null || { echo "unknown scenario $scenario"; exit 2; }
+"sc_$scenario"
 drv_end
 [ "$fail" = 0 ] && echo OK
 exit "$fail"

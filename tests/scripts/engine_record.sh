@@ -26,10 +26,7 @@ if command -v sox >/dev/null; then
 
   # An effect chain file: the recording after the lead equals the chain run
   # over the same input by "fx".
-  cat > chain.xml <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<EffectList><EffectItem><Num>0</Num><Name>DELAY</Name><Type>4</Type><Enabled>1</Enabled><Params>1</Params><ParamValue Num="0" Min="0" Max="100">50</ParamValue></EffectItem></EffectList>
-XML
+  chain "$(item 0 4 1 50 0 100)" > chain.xml # DELAY 50
   record --out chained.wav --input in.wav --rec-file-channel 0 --chain chain.xml >/dev/null; check $? "record --chain"
   "${tool[@]}" fx --chain chain.xml in.wav fx.wav >/dev/null; check $? "fx"
   "${tool[@]}" decode chained.wav | tail -c +$(( 24000 * 2 + 1 )) > chained.raw

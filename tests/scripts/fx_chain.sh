@@ -11,15 +11,6 @@ command -v sox >/dev/null || { echo "sox missing"; exit 77; }
 source "$(dirname "$0")/lib/tool_check.bash"
 fx() { "${tool[@]}" fx --chain "$(hostpath "$PWD/$1")" "$(hostpath "$PWD/$2")" "$(hostpath "$PWD/$3")"; }
 
-item() { # num type params [value min max]...
-    local num=$1 type=$2 params=$3 j
-    shift 3
-    printf '<EffectItem><Num>%d</Num><Type>%d</Type><Enabled>1</Enabled><Params>%d</Params>' "$num" "$type" "$params"
-    for ((j = 0; $# >= 3; j++)); do printf '<ParamValue Num="%d" Min="%d" Max="%d">%d</ParamValue>' "$j" "$2" "$3" "$1"; shift 3; done
-    printf '</EffectItem>'
-}
-chain() { printf '<?xml version="1.0" ?>\r\n<EffectList>%s</EffectList>\r\n' "$*"; }
-
 sox -D -n -r 44100 -c 2 -b 16 in44.wav synth 0.5 sine 440 sine 660 gain -3 || exit 1
 sox -D -n -r 8000 -c 1 -b 16 in8.wav synth 0.3 sine 300 || exit 1
 sox -D -n -r 48000 -c 2 -b 16 left.wav synth 0.5 sine 440 sine 440 remix 1 0 gain -3 || exit 1

@@ -16,3 +16,12 @@ cd "$work" || exit 1
 decode() { "${tool[@]}" decode "$(hostpath "$PWD/$1")"; }
 # A and B decode to the same samples, and not to nothing.
 same_samples() { decode "$1" >"$1.pcm" && decode "$2" >"$2.pcm" && [ -s "$1.pcm" ] && cmp -s "$1.pcm" "$2.pcm"; }
+# A chain file's text: chain "$(item NUM TYPE PARAMS [VALUE MIN MAX]...)"...
+item() {
+    local num=$1 type=$2 params=$3 j
+    shift 3
+    printf '<EffectItem><Num>%d</Num><Type>%d</Type><Enabled>1</Enabled><Params>%d</Params>' "$num" "$type" "$params"
+    for ((j = 0; $# >= 3; j++)); do printf '<ParamValue Num="%d" Min="%d" Max="%d">%d</ParamValue>' "$j" "$2" "$3" "$1"; shift 3; done
+    printf '</EffectItem>'
+}
+chain() { printf '<?xml version="1.0" ?>\r\n<EffectList>%s</EffectList>\r\n' "$*"; }
