@@ -27,9 +27,9 @@ bool RunShell(const std::string& command) {
 } // namespace
 
 std::vector<uint8_t> SilentFrame(const FrameShape& f) {
-    const uint8_t header[4] = {0xFF, uint8_t(0xE0 | (f.versionBits << 3) | (f.layerField << 1) | f.protection),
-                               uint8_t((f.bitrateIndex << 4) | (f.frequencyIndex << 2) | (f.padding << 1)),
-                               uint8_t(f.mode << 6)};
+    const uint8_t header[4] = {
+        0xFF, uint8_t(0xE0 | (f.versionBits << 3) | (f.layerField << 1) | f.protection),
+        uint8_t((f.bitrateIndex << 4) | (f.frequencyIndex << 2) | (f.padding << 1)), uint8_t(f.mode << 6)};
     // The size as the parser gives it: the header table checks that against
     // sizes worked out by hand.
     Mp3FrameInfo info{};

@@ -30,8 +30,8 @@ TEST(Mp3Header, ParsesFieldsAndFrameSizes) {
         {{0xFF, 0xFB, 0x18, 0x00}, 3, 2, 32000, 32000, 144, 0, 1152},
         {{0xFF, 0xF3, 0x80, 0x00}, 3, 2, 64000, 22050, 208, 1, 576}, // 72*64000/22050
         {{0xFF, 0xF3, 0xE4, 0x00}, 3, 2, 160000, 24000, 480, 1, 576},
-        {{0xFF, 0xE3, 0x18, 0xC0}, 3, 1, 8000, 8000, 72, 2, 576},     // MPEG-2.5
-        {{0xFF, 0xE3, 0x40, 0x00}, 3, 2, 32000, 11025, 208, 2, 576},  // 72*32000/11025
+        {{0xFF, 0xE3, 0x18, 0xC0}, 3, 1, 8000, 8000, 72, 2, 576},      // MPEG-2.5
+        {{0xFF, 0xE3, 0x40, 0x00}, 3, 2, 32000, 11025, 208, 2, 576},   // 72*32000/11025
         {{0xFF, 0xFD, 0x80, 0x00}, 2, 2, 128000, 44100, 417, 0, 1152}, // Layer II
         {{0xFF, 0xFF, 0x40, 0x00}, 1, 2, 128000, 44100, 136, 0, 384},  // Layer I: (12*128000/44100)*4
         {{0xFF, 0xFB, 0x00, 0x00}, 3, 2, 0, 44100, 4, 0, 1152},        // free format: size unknown
@@ -89,7 +89,8 @@ TEST(Mp3Decode, SilentFramesGiveOneFramesWorthOfZeros) {
         EXPECT_EQ(Mp3DecodeBuffered(s.get()), in.size());
         // Only the first frame found needs the header after it to confirm
         // it: the rest follow in step and need only their own bytes.
-        EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, out.data(), uint32_t(out.size()), &produced), MP3_NEED_INPUT);
+        EXPECT_EQ(Mp3Decode(s.get(), nullptr, 0, out.data(), uint32_t(out.size()), &produced),
+                  MP3_NEED_INPUT);
         EXPECT_EQ(produced, 5 * c.bytesPerFrame);
         EXPECT_TRUE(std::all_of(out.begin(), out.begin() + produced, [](uint8_t b) { return b == 0; }));
         EXPECT_EQ(Mp3DecodeBuffered(s.get()), 0u);
