@@ -10,27 +10,6 @@ DURATION=${SOAK_SECONDS:-600}
 rm -rf "$WORK" && mkdir -p "$WORK"
 source scripts/testbed.sh start >/dev/null 2>&1 || { echo "test bed did not start"; exit 1; }
 source tests/accept/lib.bash
-
-# chain_file TYPE:NAME:VALUE...: an effect chain file for the program (one value each, or none).
-chain_file() {
-    local i=0 e type name v
-    {
-        printf '<?xml version="1.0" encoding="UTF-8"?>\n<EffectList>'
-        for e in "$@"; do
-            IFS=: read -r type name v <<<"$e"
-            printf '<EffectItem><Num>%d</Num><Name>%s</Name><Type>%d</Type><Enabled>1</Enabled>' "$i" "$name" "$type"
-            if [ -n "$v" ]; then
-                printf '<Params>1</Params><ParamValue Num="0">%s</ParamValue>' "$v"
-            else
-                printf '<Params>0</Params>'
-            fi
-            printf '</EffectItem>'
-            i=$((i + 1))
-        done
-        printf '</EffectList>\n'
-    } >"$APP/sonvel.xml"
-}
-
 DRIVER=${1:-mme}
 
 tone=$(sig soak-tone synth $((DURATION + 20)) sine 997 vol 0.5)

@@ -92,6 +92,25 @@ app_unix_pid() {
 }
 app_quit() { must quit 30000; }
 
+# chain_file TYPE:NAME:VALUE...: an effect chain file for the program (one value each, or none).
+chain_file() {
+    local i=0 e type name v
+    {
+        printf '<?xml version="1.0" encoding="UTF-8"?>\n<EffectList>'
+        for e in "$@"; do
+            IFS=: read -r type name v <<<"$e"
+            printf '<EffectItem><Num>%d</Num><Name>%s</Name><Type>%d</Type><Enabled>1</Enabled>' "$i" "$name" "$type"
+            if [ -n "$v" ]; then
+                printf '<Params>1</Params><ParamValue Num="0">%s</ParamValue>' "$v"
+            else
+                printf '<Params>0</Params>'
+            fi
+            printf '</EffectItem>'
+            i=$((i + 1))
+        done
+        printf '</EffectList>\n'
+    } >"$APP/sonvel.xml"
+}
 # Debug lines of the program (through the test xprint64.dll beside it).
 app_log() { cat "$APP/xprint64.log" 2>/dev/null | tr -d '\r'; }
 
