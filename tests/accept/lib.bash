@@ -9,13 +9,10 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TOOL=(timeout -k 5 120 wine "$BUILD/sonvel-tool.exe")
 APP="$WORK/app"
 REC="$WORK/rec"
-fail=0
+source "$ROOT/tests/scripts/lib/common.bash"
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 note() { echo "  $*"; }
-check() { # STATUS WHAT (the status first: it is expanded before WHAT's substitutions run)
-    if [ "$1" -ne 0 ]; then echo "FAIL: $2"; fail=1; else echo "ok: $2"; fi
-}
 # Fails the scenario at once (the program or the driver is in no state to go on).
 # A signal still playing would sound into whatever records from "Speakers" next.
 die() {
@@ -63,13 +60,13 @@ app_setup() {
         [wave_path]="$(winpath "$REC")" [cap_device_name]="Monitor of Speakers" [mon_device_name]=LineOut
         [frequency]=48000 [in_channels]=2 [capture]=0 [latency]=100 [enable_effect]=1 [enable_voice_cancel]=1
         [play_file_mode]=1 [rec_file_channel]=0 [auto_recfile_name]=0 [play_delay]=0)
+    while [ $# -ge 2 ]; do keys[$1]=$2; shift 2; done
     # WASAPI knows a device by name and endpoint id together; without the id it takes the default.
     if [ "$driver" = wasapi ]; then
         [ -n "${DEVICES:-}" ] || DEVICES=$("${TOOL[@]}" devices 2>/dev/null | tr -d '\r')
-        keys[cap_device_id]=$(device_id capture "Monitor of Speakers")
-        keys[mon_device_id]=$(device_id render LineOut)
+        keys[cap_device_id]=$(device_id capture "${keys[cap_device_name]}")
+        keys[mon_device_id]=$(device_id render "${keys[mon_device_name]}")
     fi
-    while [ $# -ge 2 ]; do keys[$1]=$2; shift 2; done
     {
         printf '<?xml version="1.0" encoding="UTF-8"?>\n<config>\n'
         for k in "${!keys[@]}"; do printf '<%s>%s</%s>\n' "$k" "${keys[$k]}" "$k"; done
@@ -81,6 +78,14 @@ device_id() { # KIND NAME: the WASAPI endpoint id of a device
     sed -n "s/^wasapi\.$1\.$n\.id: //p" <<<"$DEVICES"
 }
 app_start() { must start "$(winpath "$APP/sonvel.exe")"; APP_WINPID=$R; }
+# app_up [KEY VALUE]...: set up for $DRIVER, the driver begun, the program started.
+app_up() { app_setup "$DRIVER" "$@"; drv_begin; app_start; }
+mic_on() { must press $MIC; must wait-text $CAP_STATUS 5000 Running; }
+# rec_start [NAME]: REC (with NAME typed first) until its button is down; rec_stop: STOP until it is up.
+rec_start() { [ -z "${1:-}" ] || must settext $REC_NAME "$1"; must press $REC_START; must wait-check $REC_START 1 5000; }
+rec_stop() { must press $REC_STOP; must wait-check $REC_START 0 5000; }
+# play_through MS: PLAY until the play file has ended, at most MS.
+play_through() { must press $PLAY_START; must wait-check $PLAY_START 1 3000; must wait-check $PLAY_START 0 "$1"; }
 # The Unix process of the running program (for kill -9 and its memory).
 app_unix_pid() {
     local p
@@ -129,10 +134,10 @@ sig() { local f="$WORK/$1.wav"; shift; sox -D -n -r 48000 -c 2 -b 16 "$f" "$@" |
 play_start() { paplay --device=speakers "$1" & PLAY_PID=$!; }
 play_wait() { wait "${PLAY_PID:-}" 2>/dev/null; PLAY_PID=; }
 now() { date +%s.%N; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN { print b - a }'; }
-value() { grep "^$1: " <<<"$2" | head -n1 | sed "s/^$1: //" | tr -d '\r'; }
-# awk condition on named numbers: cmp "a=1 b=2" 'a < b'
-cmp_num() { awk "BEGIN { $(sed 's/\([a-z_]*\)=\([^ ]*\)/\1=\2;/g' <<<"$1") exit !($2) }"; }
+calc() { awk "BEGIN { print $* }"; }
+since() { calc "$(now) - $1"; }
+# The level figures of a file (sonvel-tool level FILE [args]) in $C.
+level() { C=$("${TOOL[@]}" level "$@" 2>/dev/null); }
 
 # ---------------------------------------------------------------- the window
 # Ids of res/resource.h used by the scenarios.

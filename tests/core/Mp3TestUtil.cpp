@@ -16,17 +16,6 @@
 namespace mp3test {
 
 namespace {
-// The frame size from the standard's formula.
-uint32_t FrameBytes(const FrameShape& f) {
-    static const uint32_t mpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
-    static const uint32_t lsf[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
-    static const uint32_t rates[4][3] = {
-        {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
-    const uint32_t kbps = f.versionBits == 3 ? mpeg1[f.bitrateIndex] : lsf[f.bitrateIndex];
-    const uint32_t factor = f.versionBits == 3 ? 144 : 72;
-    return factor * kbps * 1000 / rates[f.versionBits][f.frequencyIndex] + f.padding;
-}
-
 bool RunShell(const std::string& command) {
 #ifdef _WIN32
     (void)command;
@@ -38,11 +27,15 @@ bool RunShell(const std::string& command) {
 } // namespace
 
 std::vector<uint8_t> SilentFrame(const FrameShape& f) {
-    std::vector<uint8_t> frame(std::max<uint32_t>(FrameBytes(f), 4), 0);
-    frame[0] = 0xFF;
-    frame[1] = uint8_t(0xE0 | (f.versionBits << 3) | (f.layerField << 1) | f.protection);
-    frame[2] = uint8_t((f.bitrateIndex << 4) | (f.frequencyIndex << 2) | (f.padding << 1));
-    frame[3] = uint8_t(f.mode << 6);
+    const uint8_t header[4] = {
+        0xFF, uint8_t(0xE0 | (f.versionBits << 3) | (f.layerField << 1) | f.protection),
+        uint8_t((f.bitrateIndex << 4) | (f.frequencyIndex << 2) | (f.padding << 1)), uint8_t(f.mode << 6)};
+    // The size as the parser gives it: the header table checks that against
+    // sizes worked out by hand.
+    Mp3FrameInfo info{};
+    ParseMp3Header(header, &info);
+    std::vector<uint8_t> frame(std::max<uint32_t>(info.nFrameSize, 4), 0);
+    std::copy(header, header + 4, frame.begin());
     return frame;
 }
 

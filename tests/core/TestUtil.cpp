@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <random>
 
+#include <gtest/gtest.h>
+
 namespace testutil {
 
 TempDir::TempDir(const std::string& tag) {
@@ -21,6 +23,11 @@ TempDir::TempDir(const std::string& tag) {
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(std::filesystem::path(plat::Utf8ToWide(m_Path)), ec);
+}
+
+std::wstring TempDir::Put(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    EXPECT_TRUE(WriteAll(File(name), bytes.data(), bytes.size())) << name;
+    return plat::Utf8ToWide(File(name));
 }
 
 TraceCapture::TraceCapture() {
@@ -64,6 +71,15 @@ bool WriteAll(const std::string& path, const void* data, size_t bytes) {
     bool ok = plat::FileWrite(h, data, static_cast<uint32_t>(bytes)) == static_cast<int64_t>(bytes);
     plat::FileClose(h);
     return ok;
+}
+
+std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
+    std::vector<uint8_t> b(n);
+    for (uint8_t& v : b) {
+        seed = seed * 1103515245u + 12345u;
+        v = static_cast<uint8_t>(seed >> 16);
+    }
+    return b;
 }
 
 } // namespace testutil

@@ -16,6 +16,8 @@ class TempDir {
     ~TempDir();
     const std::string& Path() const { return m_Path; }
     std::string File(const std::string& name) const { return plat::JoinPath(m_Path, name); }
+    // Writes `bytes` as the file `name` here (expecting success); its wide path.
+    std::wstring Put(const std::string& name, const std::vector<uint8_t>& bytes) const;
 
   private:
     std::string m_Path;
@@ -36,5 +38,7 @@ class TraceCapture {
 
 std::vector<uint8_t> ReadAll(const std::string& path);
 bool WriteAll(const std::string& path, const void* data, size_t bytes);
+// `n` reproducible pseudo-random bytes.
+std::vector<uint8_t> Noise(size_t n, uint32_t seed = 1);
 
 } // namespace testutil

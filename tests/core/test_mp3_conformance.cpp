@@ -1,7 +1,6 @@
 // Decoder output against a reference decoder (mpg123 to 32-bit float) on
 // files made by lame at test time and on the ISO/IEC 11172-4 Layer III
 // compliance streams. Every file must meet the "limited accuracy" bound.
-#include "media/CMp3File.h"
 #include "media/MediaOpen.h"
 #include "platform/Platform.h"
 #include "tests/core/Mp3TestUtil.h"
@@ -91,8 +90,7 @@ TEST_P(Mp3ComplianceStream, MatchesReferenceWithinLimitedAccuracy) {
     testutil::TempDir dir("mp3iso");
     // The reference writes beside its input; work on a copy.
     const std::string copy = dir.File(std::string(GetParam()) + ".bit");
-    const std::vector<uint8_t> bytes = testutil::ReadAll(path);
-    ASSERT_TRUE(testutil::WriteAll(copy, bytes.data(), bytes.size()));
+    ASSERT_TRUE(std::filesystem::copy_file(path, copy));
     std::vector<float> ref;
     ASSERT_TRUE(ReferenceDecode(copy, &ref));
     const Decoded ours = DecodeFile(copy);
@@ -112,11 +110,8 @@ INSTANTIATE_TEST_SUITE_P(Iso11172_4, Mp3ComplianceStream, ::testing::ValuesIn(kC
 TEST(Mp3Compliance, FreeFormatStreamIsRefused) {
     const std::string path = ComplianceFile("l3-he_free");
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "compliance streams not present";
-    CMp3File file;
-    const std::wstring name = plat::Utf8ToWide(path);
-    EXPECT_EQ(file.Open(name.c_str()), 0);
     MediaKind kind = MEDIA_WAV;
-    EXPECT_EQ(OpenMediaFile(name.c_str(), &kind), nullptr);
+    EXPECT_EQ(OpenMediaFile(plat::Utf8ToWide(path).c_str(), &kind), nullptr); // neither WAV nor MP3
     EXPECT_EQ(kind, MEDIA_RAW);
 }
 

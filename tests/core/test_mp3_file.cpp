@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <tuple>
 
 using namespace mp3test;
 
@@ -32,17 +31,20 @@ std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) 
     return a;
 }
 
+// A frame of `shape` carrying an encoder's tag at `offset`.
+std::vector<uint8_t> Tagged(const FrameShape& shape, uint32_t offset, const char* tag) {
+    std::vector<uint8_t> first = SilentFrame(shape);
+    std::memcpy(&first[offset], tag, 4);
+    return first;
+}
+
 class Mp3FileTest : public ::testing::Test {
   protected:
-    Mp3FileTest() : m_Dir("mp3file") {}
-    std::wstring Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        const std::string path = m_Dir.File(name);
-        EXPECT_TRUE(testutil::WriteAll(path, bytes.data(), bytes.size()));
-        return plat::Utf8ToWide(path);
-    }
-    testutil::TempDir m_Dir;
+    testutil::TempDir m_Dir{"mp3file"};
 };
 
+// Also the encoder's tag frame, which is not played: Info after the CRC bytes
+// and where it would be without them are both found.
 TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
     const FrameShape plain; // 44.1 kHz, 128 kbit/s, 417 bytes
     std::vector<uint8_t> hugeTag = Id3Tag(0);
@@ -66,6 +68,7 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
         std::vector<uint8_t> bytes;
         int opens;
         uint32_t firstFrame, frameCount, channels = 2, samplesPerFrame = 1152;
+        int tag = 0;
     } cases[] = {
         {"ID3v2 tag of 4096 bytes", Cat(Id3Tag(4096), Frames(plain, 10)), 1, 4106, 10},
         {"ID3v2 tag beyond the first 64 KiB", Cat(Id3Tag(100000), Frames(plain, 8)), 1, 100010, 8},
@@ -87,56 +90,44 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
         {"trailing junk and ID3v1", Cat(Frames(plain, 12), id3v1), 1, 0, 12},
         {"truncated last frame", truncated, 1, 0, 11},
         {"empty", {}, 0, 0, 0},
+        {"random bytes: no run of frames", testutil::Noise(300000, 7), 0, 0, 0},
         {"mono", Frames(kMono, 8), 1, 0, 8, 1},
         // Two-channel frames anywhere make the whole file two-channel.
         {"mono then stereo", Cat(Frames(kMono, 7), Frames({}, 3)), 1, 0, 10, 2},
         {"MPEG-2: half frames", Frames(kLsf, 20), 1, 0, 20, 2, 576},
+        {"Info tag", Cat(Tagged({}, 36, "Info"), Frames({}, 9)), 1, 417, 9, 2, 1152, 1},
+        {"Xing tag, mono", Cat(Tagged(kMono, 21, "Xing"), Frames(kMono, 9)), 1, 417, 9, 1, 1152, 1},
+        {"Info tag after the CRC", Cat(Tagged(kCrc, 38, "Info"), Frames(kCrc, 9)), 1, 417, 9, 2, 1152, 1},
+        {"Info tag, CRC not skipped", Cat(Tagged(kCrc, 36, "Info"), Frames(kCrc, 9)), 1, 417, 9, 2, 1152, 1},
+        {"VBRI tag", Cat(Tagged({}, 36, "VBRI"), Frames({}, 9)), 1, 417, 9, 2, 1152, 1},
+        {"Xing tag, MPEG-2", Cat(Tagged(kLsf, 21, "Xing"), Frames(kLsf, 9)), 1, 208, 9, 2, 576, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CMp3File file;
-        const std::wstring name = Write("open.mp3", c.bytes);
+        const std::wstring name = m_Dir.Put("open.mp3", c.bytes);
         ASSERT_EQ(file.Open(name.c_str()), c.opens);
         if (!c.opens) continue;
         EXPECT_EQ(file.GetFirstFrame(), c.firstFrame);
+        EXPECT_EQ(file.HasTagFrame(), c.tag);
         EXPECT_EQ(file.GetFrameCount(), c.frameCount);
         EXPECT_EQ(file.GetTotalSamples(), c.frameCount * c.samplesPerFrame);
         EXPECT_EQ(file.GetPosition(), c.firstFrame);
         const MediaFormat* f = file.GetFormat();
-        EXPECT_EQ(f->nKind, 1u);
-        EXPECT_EQ(f->nSamplesPerSec, c.samplesPerFrame == 576 ? 22050u : 44100u);
-        EXPECT_EQ(f->nChannels, c.channels);
-        EXPECT_EQ(f->nBitsPerSample, 16u);
+        EXPECT_EQ(std::vector<uint32_t>({f->nKind, f->nSamplesPerSec, f->nChannels, f->nBitsPerSample}),
+                  std::vector<uint32_t>({1, c.samplesPerFrame == 576 ? 22050u : 44100u, c.channels, 16}));
         // Every complete frame plays, the last one included.
-        std::vector<uint8_t> out(c.frameCount * 4608 + 10000);
-        uint32_t total = 0;
-        for (int i = 0; i < 100 && !file.IsEnd(); ++i)
-            total += file.ReadData(out.data() + total, 9000);
-        EXPECT_EQ(total, c.frameCount * c.samplesPerFrame * c.channels * 2);
+        std::vector<int16_t> pcm;
+        ReadInto(file, pcm, 9000, 100);
+        EXPECT_EQ(pcm.size(), c.frameCount * c.samplesPerFrame * c.channels);
         EXPECT_EQ(file.IsEnd(), 1);
-    }
-}
-
-TEST_F(Mp3FileTest, EncoderTagFramesAreNotPlayed) {
-    // Info after the CRC bytes and where it would be without them are both found.
-    const std::tuple<FrameShape, uint32_t, const char*> cases[] = {{{}, 36, "Info"},   {kMono, 21, "Xing"},
-                                                                   {kCrc, 38, "Info"}, {kCrc, 36, "Info"},
-                                                                   {{}, 36, "VBRI"},   {kLsf, 21, "Xing"}};
-    for (const auto& [shape, offset, tag] : cases) {
-        std::vector<uint8_t> first = SilentFrame(shape);
-        std::memcpy(&first[offset], tag, 4);
-        CMp3File file;
-        ASSERT_EQ(file.Open(Write("tag.mp3", Cat(first, Frames(shape, 9))).c_str()), 1) << tag << offset;
-        EXPECT_EQ(file.HasTagFrame(), 1);
-        EXPECT_EQ(file.GetFirstFrame(), first.size());
-        EXPECT_EQ(file.GetFrameCount(), 9u);
     }
 }
 
 TEST_F(Mp3FileTest, TimeAndSeekByFrameIndex) {
     // 10005 frames of 417 bytes: 44.1 kHz, 128 kbit/s, no padding.
     CMp3File file;
-    ASSERT_EQ(file.Open(Write("long.mp3", Cat(Id3Tag(90), Frames({}, 10005))).c_str()), 1);
+    ASSERT_EQ(file.Open(m_Dir.Put("long.mp3", Cat(Id3Tag(90), Frames({}, 10005))).c_str()), 1);
     EXPECT_EQ(file.GetTime(), 0u);
     ASSERT_EQ(file.Seek(file.GetFirstFrame() + 10000ull * 417), 1);
     EXPECT_EQ(file.GetTime(), 261u); // 10000 * 1152 / 44100
@@ -160,57 +151,41 @@ TEST_F(Mp3FileTest, TimeAndSeekByFrameIndex) {
 }
 
 TEST_F(Mp3FileTest, BadInputFailsOrPlaysWhatIsDecodable) {
-    // Random bytes: no run of frames.
-    std::vector<uint8_t> garbage(300000);
-    uint32_t x = 7;
-    for (uint8_t& v : garbage) {
-        x = x * 1103515245u + 12345u;
-        v = uint8_t(x >> 16);
-    }
-    CMp3File g;
-    EXPECT_EQ(g.Open(Write("garbage.mp3", garbage).c_str()), 0);
-
     // 100 MB of zeros, made sparse in a temporary file.
-    const std::string zeros = m_Dir.File("zeros.mp3");
-    ASSERT_TRUE(testutil::WriteAll(zeros, "", 0));
-    std::filesystem::resize_file(std::filesystem::path(plat::Utf8ToWide(zeros)), 100ull << 20);
-    CMp3File z;
-    const std::wstring zname = plat::Utf8ToWide(zeros);
-    EXPECT_EQ(z.Open(zname.c_str()), 0);
+    const std::wstring zeros = m_Dir.Put("zeros.mp3", {});
+    std::filesystem::resize_file(std::filesystem::path(zeros), 100ull << 20);
     MediaKind kind = MEDIA_MP3;
-    EXPECT_EQ(OpenMediaFile(zname.c_str(), &kind), nullptr);
+    EXPECT_EQ(OpenMediaFile(zeros.c_str(), &kind), nullptr);
 
     // Frames with garbage inside them: decoding goes on to the end.
     std::vector<uint8_t> damaged = Frames({}, 30);
     for (size_t i = 40; i < damaged.size(); i += 97)
         damaged[i] = uint8_t(i * 31);
     CMp3File d;
-    ASSERT_EQ(d.Open(Write("damaged.mp3", damaged).c_str()), 1);
+    ASSERT_EQ(d.Open(m_Dir.Put("damaged.mp3", damaged).c_str()), 1);
     std::vector<int16_t> out;
     ReadInto(d, out, 4608, 50);
     EXPECT_EQ(d.IsEnd(), 1);
     EXPECT_LE(out.size(), 30u * 2304);
 }
 
+// The contents decide, not the extension.
 TEST_F(Mp3FileTest, MediaOpenTriesWaveThenMp3) {
-    std::vector<int16_t> pcm(2000, 100);
-    const std::string wav = m_Dir.File("x.wav");
-    ASSERT_TRUE(enginetest::WriteWav16(wav, 2, 44100, pcm));
-    MediaKind kind = MEDIA_RAW;
-    auto w = OpenMediaFile(plat::Utf8ToWide(wav).c_str(), &kind);
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(kind, MEDIA_WAV);
-
-    const std::wstring mp3 = Write("x.bin", Frames({}, 10)); // the extension does not matter
-    auto m = OpenMediaFile(mp3.c_str(), &kind);
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(kind, MEDIA_MP3);
-    const MediaInfo info = GetMediaInfo(*m, kind);
-    EXPECT_EQ(info.tag, 0x55u);
-    EXPECT_EQ(info.rate, 44100u);
-    EXPECT_EQ(info.channels, 2u);
-    EXPECT_EQ(info.bits, 16u);
-    EXPECT_EQ(info.frames, 11520u);
+    ASSERT_TRUE(enginetest::WriteWav16(m_Dir.File("x.mp3"), 1, 22050, std::vector<int16_t>(2000, 100)));
+    const struct {
+        std::wstring name;
+        MediaKind kind;
+        std::vector<uint64_t> info; // tag, channels, rate, bits, frames
+    } cases[] = {{plat::Utf8ToWide(m_Dir.File("x.mp3")), MEDIA_WAV, {1, 1, 22050, 16, 2000}},
+                 {m_Dir.Put("x.wav", Frames({}, 10)), MEDIA_MP3, {0x55, 2, 44100, 16, 11520}}};
+    for (const auto& c : cases) {
+        MediaKind kind = MEDIA_RAW;
+        auto file = OpenMediaFile(c.name.c_str(), &kind);
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(kind, c.kind);
+        const MediaInfo i = GetMediaInfo(*file, kind);
+        EXPECT_EQ(std::vector<uint64_t>({i.tag, i.channels, i.rate, i.bits, i.frames}), c.info);
+    }
 }
 
 // ---- files made by lame

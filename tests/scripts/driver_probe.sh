@@ -7,65 +7,45 @@
 # 1.5 s, and the WASAPI capture thread stops reading the vanished device.
 #   driver_probe.sh KIND WORKDIR TOOL-COMMAND...
 set -u
-kind=$1; work=$2; shift 2
-[ "$kind" = win ] || exit 77
+[ "$1" = win ] || exit 77
 command -v pactl >/dev/null && timeout 5 pactl info >/dev/null 2>&1 || exit 77
-mkdir -p "$work"
+source "$(dirname "$0")/lib/tool_check.bash"
 
-sink="sonvel_probe_$$"; desc="Probe$$"; module=""
-trap '[ -n "$module" ] && timeout 5 pactl unload-module "$module" >/dev/null 2>&1' EXIT
-load_sink() {  # and wait until Wine's device lists have it
-    module=$(timeout 5 pactl load-module module-null-sink "sink_name=$sink" "sink_properties=device.description=$desc") || exit 77
-    for _ in $(seq 20); do
-        "$@" devices 2>/dev/null | tr -d '\r' >"$work/devices.txt"
-        grep -qF "Monitor of $desc" "$work/devices.txt" && return
-        sleep 0.25
-    done
-}
-fail=0
-check() {  # name value low high
-    if awk -v v="$2" -v lo="$3" -v hi="$4" 'BEGIN { exit !(v != "" && v >= lo && v <= hi) }'; then
-        echo "  $1 = $2"
-    else
-        echo "FAIL: $1 = '${2}' not within $3 .. $4"; fail=1
-    fi
-}
+desc="Probe$$"; SINK_MODULE=""
+trap '[ -n "$SINK_MODULE" ] && timeout 5 pactl unload-module "$SINK_MODULE" >/dev/null 2>&1' EXIT
+load_sink() { null_sink "sonvel_probe_$$" "$desc" "${tool[@]}"; [ $? != 2 ] || exit 77; }
+probe() { "${tool[@]}" probe --driver "$driver" --render "$desc" --capture "Monitor of $desc" "$@"; }
 
-load_sink "$@"
+load_sink
 for line in "mme.render.[0-9]*: $desc" "mme.capture.[0-9]*: Monitor of $desc" "wasapi.render.[0-9]*: $desc" \
             "wasapi.capture.[0-9]*: Monitor of $desc" "wasapi.loopback.10[0-9][0-9]: $desc" "wasapi.render.[0-9]*.id: {"; do
-    grep -q "^$line" "$work/devices.txt" || { echo "FAIL: devices lists no line '$line'"; fail=1; }
+    grep -q "^$line" <<<"$DEVICES"; check $? "devices lists a line '$line'"
 done
 
 for driver in mme wasapi; do
-    [ -n "$module" ] || load_sink "$@"
-    out="$work/probe-$driver.txt"
-    "$@" probe --driver "$driver" --render "$desc" --capture "Monitor of $desc" --seconds 3 --tone 1500 \
-        | tr -d '\r' >"$out"
+    [ -n "$SINK_MODULE" ] || load_sink
+    out=$(probe --seconds 3 --tone 1500)
     echo "$driver: rc=$?"
-    value() { sed -n "s/^$1: //p" "$out"; }
-    check frequency "$(value frequency)" 1485 1515
-    check level_dbfs "$(value level_dbfs)" -7.5 -4.5
-    check latency_ms "$(value latency_ms)" 0 2000
-    check close_ms "$(value close_ms)" 0 1500
+    expect "frequency=$(value frequency "$out") level_dbfs=$(value level_dbfs "$out")" \
+        'frequency >= 1485 && frequency <= 1515 && level_dbfs >= -7.5 && level_dbfs <= -4.5' "$driver: the tone comes back"
+    expect "latency_ms=$(value latency_ms "$out") close_ms=$(value close_ms "$out")" \
+        'latency_ms >= 0 && latency_ms <= 2000 && close_ms >= 0 && close_ms <= 1500' "$driver: latency and close"
 
-    out="$work/vanish-$driver.txt"
     start=$(date +%s%N)
-    "$@" probe --driver "$driver" --render "$desc" --capture "Monitor of $desc" --seconds 4 --trace >"$out" 2>&1 &
+    probe --seconds 4 --trace >"vanish-$driver.txt" 2>&1 &
     pid=$!
     sleep 2.5
-    timeout 5 pactl unload-module "$module"; module=""
+    timeout 5 pactl unload-module "$SINK_MODULE"; SINK_MODULE=""
     wait "$pid"; rc=$?
     elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
-    echo "$driver vanish: rc=$rc elapsed=${elapsed}ms"
-    [ "$rc" = 0 ] || { echo "FAIL: $driver probe failed after its device vanished"; fail=1; }
-    check vanish_close_ms "$(tr -d '\r' <"$out" | sed -n 's/^close_ms: //p')" 0 1500
-    check vanish_elapsed_ms "$elapsed" 0 10000
+    check $rc "$driver: the probe succeeds after its device vanished"
+    out=$(tr -d '\r' <"vanish-$driver.txt")
+    expect "close_ms=$(value close_ms "$out") elapsed_ms=$elapsed" \
+        'close_ms >= 0 && close_ms <= 1500 && elapsed_ms >= 0 && elapsed_ms <= 10000' "$driver vanish: close and finish on time"
     started='[MME] start render device'; [ "$driver" = wasapi ] && started='Start WASAPI renderer'
-    grep -qF "$started" "$out" || { echo "FAIL: $driver was not streaming when its device vanished"; fail=1; }
-    if [ "$driver" = wasapi ] && [ "$(grep -c 'Unable to get capture buffer' "$out")" -gt 3 ]; then
-        echo "FAIL: the capture thread kept reading a vanished device"; fail=1
-    fi
+    grep -qF "$started" <<<"$out"; check $? "$driver was streaming when its device vanished"
+    [ "$driver" = mme ] || [ "$(grep -c 'Unable to get capture buffer' <<<"$out")" -le 3 ]
+    check $? "$driver: the capture thread stops reading a vanished device"
 done
-[ "$fail" = 0 ] || cat "$work"/vanish-*.txt
+[ "$fail" = 0 ] || cat vanish-*.txt
 exit $fail

@@ -16,8 +16,7 @@ zip=$(ls "$dist"/sonvel-*-portable.zip 2>/dev/null | head -n1)
 [ -n "$setup" ] && [ -n "$zip" ] || { echo "no installer or zip in $dist"; exit 1; }
 command -v chattr >/dev/null || exit 77
 
-fails=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fails=$((fails + 1)); fi; }
+source "$(dirname "$0")/lib/common.bash"
 run() { timeout -k 5 120 wine "$@" >/dev/null 2>&1; }
 
 C="$WINEPREFIX/drive_c"
@@ -46,35 +45,33 @@ uninstall() {
 
 # ---- install
 run "$(winepath -w "$setup")" /S
-check "program and help pages installed" '[ -f "$inst/sonvel.exe" ] && [ -f "$inst/sonvel-ja.html" ] && [ -f "$inst/sonvel-en.html" ] && [ -f "$inst/uninstall.exe" ]'
-check "Start-menu shortcut" '[ -f "$menu/Sonvel.lnk" ]'
-check "entry in Programs and Features" 'wine reg query "$key" /v DisplayVersion 2>/dev/null | grep -q 1.0.4.0'
+[ -f "$inst/sonvel.exe" ] && [ -f "$inst/sonvel-ja.html" ] && [ -f "$inst/sonvel-en.html" ] && [ -f "$inst/uninstall.exe" ]; check $? "program and help pages installed"
+[ -f "$menu/Sonvel.lnk" ]; check $? "Start-menu shortcut"
+wine reg query "$key" /v DisplayVersion 2>/dev/null | grep -q 1.0.4.0; check $? "entry in Programs and Features"
 
 # ---- an installed copy whose folder cannot be written keeps its settings per user
 rm -rf "$user_dir"; mkdir -p "$user_dir"
 printf '<?xml version="1.0" encoding="UTF-8"?>\n<config>\n<language>0</language>\n</config>\n' >"$user_dir/sonvel.ini"
 chattr +i "$inst"
 (cd "$inst" && run "$drive" startup "$(winepath -w "$inst/sonvel.exe")" 1)
-started=$?
-check "installed copy starts with a read-only program folder" '[ $started -eq 0 ]'
+check $? "installed copy starts with a read-only program folder"
 chattr -i "$inst"
-check "its settings were saved in the per-user folder" 'grep -q "<driver_type>" "$user_dir/sonvel.ini"'
-check "nothing was written beside the installed program" '[ ! -e "$inst/sonvel.ini" ]'
+grep -q "<driver_type>" "$user_dir/sonvel.ini"; check $? "its settings were saved in the per-user folder"
+[ ! -e "$inst/sonvel.ini" ]; check $? "nothing was written beside the installed program"
 
 # ---- uninstall keeps the user's settings; asked to, removes them
 uninstall
-check "uninstall removes the program" '[ ! -e "$inst/sonvel.exe" ] && [ ! -e "$menu/Sonvel.lnk" ]'
-check "uninstall removes the Programs and Features entry" '! wine reg query "$key" >/dev/null 2>&1'
-check "uninstall keeps the user's settings" '[ -f "$user_dir/sonvel.ini" ]'
+[ ! -e "$inst/sonvel.exe" ] && [ ! -e "$menu/Sonvel.lnk" ]; check $? "uninstall removes the program"
+! wine reg query "$key" >/dev/null 2>&1; check $? "uninstall removes the Programs and Features entry"
+[ -f "$user_dir/sonvel.ini" ]; check $? "uninstall keeps the user's settings"
 run "$(winepath -w "$setup")" /S
 uninstall /REMOVESETTINGS
-check "uninstall /REMOVESETTINGS removes them" '[ ! -e "$user_dir/sonvel.ini" ]'
+[ ! -e "$user_dir/sonvel.ini" ]; check $? "uninstall /REMOVESETTINGS removes them"
 
 # ---- the portable zip keeps its settings beside itself
 mkdir -p "$work/portable" && (cd "$work/portable" && unzip -q "$zip")
 printf '<?xml version="1.0" encoding="UTF-8"?>\n<config>\n<language>0</language>\n</config>\n' >"$work/portable/sonvel.ini"
 (cd "$work/portable" && run "$drive" startup "$(winepath -w "$work/portable/sonvel.exe")" 1)
-check "portable copy saves its settings beside itself" 'grep -q "<driver_type>" "$work/portable/sonvel.ini"'
+grep -q "<driver_type>" "$work/portable/sonvel.ini"; check $? "portable copy saves its settings beside itself"
 
-echo "$fails failed"
-[ "$fails" -eq 0 ]
+exit $fail

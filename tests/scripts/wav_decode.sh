@@ -29,24 +29,16 @@ make_cases || { echo "could not make the test files"; exit 1; }
 declare -A frames=([u8]=1600 [s16]=13230 [s24]=9600 [f32]=1600 [bext]=1600 [trailing]=1600 [pipe]=1600
                    [s32]=800 [odd]=801 [soxpipe]=800 [tags]=1600 [f64]=1600 [junk]=1600)
 for name in "${!frames[@]}"; do
-    f=$name.wav
-    ffmpeg -nostdin -loglevel error -y -i "$f" -map 0:a -c:a copy -f data "$name.ref"
-    "${tool[@]}" decode "$(hostpath "$PWD/$f")" > "$name.out" 2> "$name.err"
-    rc=$?
-    cmp -s "$name.ref" "$name.out"
-    same=$?
-    check "$f decodes to ffmpeg's samples (status $rc)" $(( rc != 0 || same != 0 ))
-    "${tool[@]}" info "$(hostpath "$PWD/$f")" | tr -d '\r' > "$name.info"
-    grep -qx "kind: wav" "$name.info" && grep -qx "frames: ${frames[$name]}" "$name.info"
-    check "$f info: wav, ${frames[$name]} frames" $?
+    ffmpeg -nostdin -loglevel error -y -i "$name.wav" -map 0:a -c:a copy -f data "$name.ref"
+    decode "$name.wav" > "$name.out" 2> "$name.err"; rc=$?
+    cmp -s "$name.ref" "$name.out"; check $(( rc != 0 || $? != 0 )) "$name.wav decodes to ffmpeg's samples (status $rc)"
+    "${tool[@]}" info "$(hostpath "$PWD/$name.wav")" > "$name.info"
+    has_lines "$name.info" "kind: wav" "frames: ${frames[$name]}"; check $? "$name.wav info: wav, ${frames[$name]} frames"
 done
 
 printf 'not a sound file at all\n' > text.wav
-"${tool[@]}" decode "$(hostpath "$PWD/text.wav")" > text.out 2> text.err
-rc=$?
-check "a text file: status 1, one error line, nothing decoded" \
-    $(( rc != 1 || $(wc -l < text.err) != 1 || $(wc -c < text.out) != 0 ))
-"${tool[@]}" decode "$(hostpath "$PWD/missing.wav")" > /dev/null 2> missing.err
-check "a missing file: status 1" $(( $? != 1 ))
+decode text.wav > text.out 2> text.err
+check $(( $? != 1 || $(wc -l < text.err) != 1 || $(wc -c < text.out) != 0 )) "a text file: status 1, one error line, nothing decoded"
+decode missing.wav > /dev/null 2> missing.err; check $(( $? != 1 )) "a missing file: status 1"
 
 exit $fail
