@@ -211,7 +211,7 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
 
     auto* capture = static_cast<CTestCapture*>(audio.GetCapture());
     auto lastProgress = std::chrono::steady_clock::now();
-    while (!capture->IsSignalFinished() && (audio.m_RecordState & REC_RECORDING)) {
+    while (!capture->IsSignalFinished() && (audio.GetRecordState() & REC_RECORDING)) {
         SleepBriefly();
         if (o.onProgress && std::chrono::steady_clock::now() - lastProgress > std::chrono::milliseconds(50)) {
             lastProgress = std::chrono::steady_clock::now();

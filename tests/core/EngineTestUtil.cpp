@@ -144,11 +144,6 @@ void PostLog::PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) 
     m_Posts[message].emplace_back(wParam, lParam);
 }
 
-int PostLog::Count(uint32_t message) {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return static_cast<int>(m_Posts[message].size());
-}
-
 std::vector<std::pair<uintptr_t, intptr_t>> PostLog::Params(uint32_t message) {
     std::lock_guard<std::mutex> lock(m_Lock);
     return m_Posts[message];

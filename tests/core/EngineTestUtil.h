@@ -56,7 +56,7 @@ class PostLog : public CWindowEventListener {
   public:
     using CWindowEventListener::CWindowEventListener;
     void PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-    int Count(uint32_t message);
+    int Count(uint32_t message) { return static_cast<int>(Params(message).size()); }
     std::vector<std::pair<uintptr_t, intptr_t>> Params(uint32_t message);
 
   private:

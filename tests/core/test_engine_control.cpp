@@ -59,7 +59,7 @@ TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
     ASSERT_TRUE(rig.StartCapture(Counting(200000)));
     EXPECT_EQ(a.RecordStart(""), 0);
     ASSERT_EQ(a.RecordStart(Take()), 1);
-    EXPECT_EQ(a.m_RecordState, REC_RECORDING);
+    EXPECT_EQ(a.GetRecordState(), REC_RECORDING);
     EXPECT_EQ(a.RecordStart(dir.File("other.wav")), 0); // already recording
     Feed(4800);
     EXPECT_EQ(a.GetRecordedSeconds(), 0u);
@@ -67,11 +67,11 @@ TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
     EXPECT_EQ(a.GetRecordedSeconds(), 1u);
 
     ASSERT_EQ(a.RecordPause(), 1);
-    EXPECT_EQ(a.m_RecordState, REC_PAUSED);
+    EXPECT_EQ(a.GetRecordState(), REC_PAUSED);
     EXPECT_EQ(trace.Count("[Capture Status] REC --> REC PAUSE\n"), 1);
     Feed(96000);                                          // dropped
     ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1); // resumes the same file
-    EXPECT_EQ(a.m_RecordState, REC_RECORDING);
+    EXPECT_EQ(a.GetRecordState(), REC_RECORDING);
     EXPECT_EQ(trace.Count("[Capture Status] REC PAUSE --> REC\n"), 1);
     Feed(2400);
     // The recorded time counts what went into the file, not the pause.
@@ -79,7 +79,7 @@ TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
     EXPECT_EQ(a.GetCapture()->GetElapsedSeconds(), 3u);
 
     EXPECT_EQ(a.RecordStop(), 1);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     for (const char* line : {"[Capture Status] REC STOP --> REC\n", "[Capture Status] REC --> REC STOP REQ\n",
                              "[Capture Status] REC STOP REC --> REC STOP\n", "[Capture Status] REC END\n"})
         EXPECT_EQ(trace.Count(line), 1) << line;
@@ -109,7 +109,7 @@ TEST_F(EngineControl, UnansweredStopIsCompletedByRecordStop) {
     uint32_t t0 = plat::TickCount();
     EXPECT_EQ(a.RecordStop(), 1);
     EXPECT_GE(plat::TickCount() - t0, 1900u);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     EXPECT_EQ(trace.Count("[Capture Status] REC END\n"), 1);
     EXPECT_EQ(trace.Count("[Capture Status] REC STOP REC --> REC STOP\n"), 0);
     a.HoldRecordThreadForTest(false);
@@ -172,7 +172,7 @@ TEST_F(EngineControl, FullDiskAtStartLeavesNoFileAndLaterStopsWithAValidFile) {
     CFullDiskWave none(0); // the lead cannot be written: nothing reaches the file
     a.RecordFileForTest().SetFileForTest(&none);
     EXPECT_EQ(a.RecordStart(Take()), 0);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     EXPECT_EQ(trace.Count("file open error " + Take() + "\n"), 1);
     EXPECT_FALSE(plat::PathExists(Take().c_str()));
 
@@ -181,7 +181,7 @@ TEST_F(EngineControl, FullDiskAtStartLeavesNoFileAndLaterStopsWithAValidFile) {
     ASSERT_EQ(a.RecordStart(Take()), 1);
     Feed(4800);
     Feed(48000);
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     ASSERT_EQ(rig.m_Log.Count(WM_REC_ERROR), 1);
     EXPECT_EQ(a.RecordStop(), 0); // nothing left to stop
     a.RecordFileForTest().SetFileForTest(nullptr);
@@ -218,27 +218,20 @@ TEST_F(EngineControl, RecordFifoOverflowLosesItsContentAndRecordingGoesOn) {
     EXPECT_EQ(AfterLead(ReadWav(Take())), CountingFrames({{0, 4800}, {4800 + 480 * 249, 5280}}));
 }
 
-TEST_F(EngineControl, MonitorGetsMonoCaptureOnBothChannels) {
+TEST_F(EngineControl, MonitorGetsMonoCaptureOnBothChannelsAndOffFlushesItsFifo) {
     std::vector<int16_t> mono(4800);
     for (size_t i = 0; i < mono.size(); ++i)
         mono[i] = static_cast<int16_t>(i + 1);
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
     rig.Render()->SetRealtime(true);
     ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(mono, 1), 48000, 1));
-    a.m_bMonitor = 1;
     EXPECT_EQ(rig.Render()->GetFormat()->nChannels, 2);
-    rig.Deliver(4800);
+    rig.Deliver(2400);
     ASSERT_TRUE(WaitFor([&] { return a.GetMonitorFifoUsed() == 0; }));
-    a.MonitorStop();
-    EXPECT_EQ(Heard(rig.Render()), mono);
-}
-
-TEST_F(EngineControl, MonitorOffFlushesTheMonitorFifo) {
-    ASSERT_TRUE(rig.StartCapture(Counting(100000)));
     a.MonitorStop(); // nothing drains the monitor FIFO now
-    a.m_bMonitor = 1;
-    rig.Deliver(4800);
-    EXPECT_EQ(a.GetMonitorFifoUsed(), 4800u * 4);
+    EXPECT_EQ(Heard(rig.Render()), std::vector<int16_t>(mono.begin(), mono.begin() + 2400));
+    rig.Deliver(480);
+    EXPECT_EQ(a.GetMonitorFifoUsed(), 480u * 4);
     a.m_bMonitor = 0;
     rig.Deliver(480);
     EXPECT_EQ(a.GetMonitorFifoUsed(), 0u);
@@ -262,6 +255,7 @@ TEST_F(EngineControl, FormatChangesAndDriverCreation) {
     // Out-of-range values are refused and change nothing.
     EXPECT_EQ(a.ChangeFormat(44100, 5, 2, 50), 0);
     EXPECT_EQ(a.ChangeFormat(44100, 2, 2, 4), 0);
+    EXPECT_EQ(a.ChangeFormat(0, 2, 2, 50), 0); // an unreadable play file's rate
     EXPECT_EQ(a.m_ChannelMode, 2);
 
     // The same driver type keeps the drivers; another replaces them.
@@ -280,7 +274,7 @@ TEST_F(EngineControl, ShutdownWhileRecordingKeepsTheTake) {
     ASSERT_TRUE(StartTake());
     rig.Deliver(4800);
     a.Shutdown();
-    EXPECT_EQ(a.m_RecordState, REC_STOP);
+    EXPECT_EQ(a.GetRecordState(), REC_STOP);
     EXPECT_EQ(a.GetBlocksInFlight(), 0);
     WavData w = ReadWav(Take());
     EXPECT_EQ(w.dataSize, (24000u + 4800) * 4);
