@@ -16,9 +16,11 @@
 // Lock order, over all paths: the play path's file lock may be held while a
 // playback ring's lock is taken (the play thread fills the rings, PlayEnd
 // clears them); nothing takes the play file lock while holding a ring lock.
-// Every other engine lock (block queue, FIFOs, record file lock, effect chain)
-// is held alone; the trace sink's lock is a leaf that may be taken under any of
-// them (a record-file trace under the record file lock).
+// The record path's file lock may be held while the record FIFO's lock is
+// taken (the record thread's last read at a stop), never the other way round.
+// Every other engine lock (block queue, monitor FIFO, effect chain) is held
+// alone; the trace sink's lock is a leaf that may be taken under any of them
+// (a record-file trace under the record file lock).
 #pragma once
 
 #include "drivers/AudioTypes.h"

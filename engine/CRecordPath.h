@@ -7,8 +7,9 @@
 // - sound thread: Push (the FIFO's own lock, inside one FIFO operation);
 // - record thread (its own): Pass, which takes m_FileLock for the file write
 //   and calls the listener after letting it go.
-// m_FileLock guards the record file; the trace sink's lock is the only one
-// taken under it. The FIFO's lock is never held with m_FileLock. The state,
+// m_FileLock guards the record file. Under it Pass may take the FIFO's lock
+// (the second read at a stop) and the trace sink's; nothing takes m_FileLock
+// while holding the FIFO's lock (a FIFO operation calls nothing). The state,
 // frame count, rate and pass count are atomics: the state moves
 // STOP -> RECORDING <-> PAUSED -> STOP_REQ -> STOP, the last step by the
 // record thread (or by Stop after about 2 s), a write error straight to STOP.
