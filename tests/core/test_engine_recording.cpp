@@ -45,11 +45,9 @@ TEST(EngineRecording, OptionsShapeTheRecordedSamples) {
         {"boost off", stereo, 2, 2, 0, 2, 0, false, true, stereo},
         {"boost x2", edges, 2, 2, 1, 2, 0, false, true, x2},
         {"boost level 0", edges, 2, 2, 1, 0, 0, false, true, eighth},
-        {"boost level -3", edges, 2, 2, 1, -3, 0, false, true, eighth},
         {"boost level 30", edges, 2, 2, 1, 30, 0, false, true, x10},
         // The driver delivers s / 32768; the engine takes x * 32768 rounded: exact.
         {"float capture", edges, 2, 2, 0, 0, 0, true, true, edges},
-        {"mode 2", stereo, 2, 2, 0, 0, 2, false, true, stereo},
         {"mode 3: left", stereo, 2, 2, 0, 0, 3, false, true, keep(true, false)},
         {"mode 4: right", stereo, 2, 2, 0, 0, 4, false, true, keep(false, true)},
         {"mono file", mono, 1, 1, 0, 0, 1, false, true, mono},
