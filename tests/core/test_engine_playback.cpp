@@ -141,7 +141,6 @@ TEST(EnginePlayback, PlayFileInformationAndUnreadableFiles) {
 
     std::string bad = dir.File("bad.wav");
     ASSERT_TRUE(testutil::WriteAll(bad, "RIFF....WAVEjunk", 16));
-    info = {};
     EXPECT_EQ(ReadPlayFileInfo(plat::Utf8ToWide(bad).c_str(), info), 0u);
     EXPECT_EQ(info.durationText, "");
     EngineRig rig;
