@@ -158,7 +158,6 @@ TEST(EnginePlayback, RendererPlaysTheFileFromTheSeekPositionToItsEnd) {
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
     // Paced like a device, so the renderer keeps only what playback gives it.
     rig.Render()->SetRealtime(true);
-    ASSERT_TRUE(a.ChangeFormat(48000, 2, 2, 50));
     ASSERT_TRUE(a.OpenPlayFile(path));
     ASSERT_TRUE(a.MonitorOpen());
     a.PlayBegin(0, 2);
@@ -180,12 +179,10 @@ TEST(EnginePlayback, PauseWithCaptureRunningMixesSilenceAndLosesNothing) {
     EngineRig rig;
     CAudioControl& a = rig.m_Audio;
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
-    ASSERT_TRUE(a.ChangeFormat(48000, 2, 2, 50));
     ASSERT_TRUE(a.OpenPlayFile(path));
     a.PlayBegin(0, 0);
     ASSERT_TRUE(WaitFor([&] { return a.GetPlayRecordRingUsed() > 0; }));
     ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(std::vector<int16_t>(48000 * 2, 0), 2)));
-    a.m_bMonitor = 1;
     ASSERT_TRUE(a.RecordStart(dir.File("take.wav")));
     for (int paused : {0, 1, 0}) {
         a.m_bPlayPaused = paused;
