@@ -92,7 +92,6 @@ class CAudioControl : public CSoundListener, public EngineSwitches {
     // ---- state for the window and tests
     CCaptureDriver* GetCapture() const { return m_pCapture; }
     CRenderDriver* GetRender() const { return m_pRender; }
-    CAppEventListener* GetListener() const { return m_pListener; }
     // REC_STOP, REC_STOP_REQ, REC_RECORDING or REC_PAUSED.
     int32_t GetRecordState() const { return m_Record.GetState(); }
     bool IsRecording() const { return (m_Record.GetState() & REC_RECORDING) != 0; }
@@ -111,17 +110,13 @@ class CAudioControl : public CSoundListener, public EngineSwitches {
         return rate > 0 ? static_cast<uint32_t>(m_Record.GetRecordedFrames() / static_cast<uint32_t>(rate))
                         : 0;
     }
-    // The rate the open capture device delivers (0 before one is opened).
-    int32_t GetCaptureRate() const { return m_Capture.GetRate(); }
     // Record thread passes completed (tests wait for one to be sure data was written).
     uint64_t GetRecordPasses() const { return m_Record.GetPasses(); }
     uint32_t GetRecordFifoUsed() { return m_Record.GetFifoUsed(); }
     uint32_t GetMonitorFifoUsed() { return m_Capture.GetMonitorFifoUsed(); }
     uint32_t GetPlayRecordRingUsed() { return m_Play.GetRingUsed(CPlayPath::Ring::Record); }
-    uint32_t GetPlayMonitorRingUsed() { return m_Play.GetRingUsed(CPlayPath::Ring::Monitor); }
     // The play thread has read the play file to its end (everything is in the rings).
     bool IsPlayFileAtEnd() const { return m_Play.IsAtEnd(); }
-    size_t GetPendingBlocks() const { return m_Capture.GetPendingBlocks(); }
     // Queue slots filled by OnSoundIn and not yet done with by the sound thread.
     int64_t GetBlocksInFlight() const { return m_Capture.GetBlocksInFlight(); }
     // Captured blocks lost because the sound thread was too far behind, since

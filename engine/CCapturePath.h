@@ -76,10 +76,7 @@ class CCapturePath {
     // No renderer, or a loopback source (whose render side is the mix itself).
     bool NoMonitorPath() const { return !m_pRender || IsLoopback(); }
 
-    int32_t GetRate() const { return m_Rate.load(); }
-    int32_t GetGain() const { return m_Gain.load(); }
     uint32_t GetMonitorFifoUsed() { return m_MonitorFifo.GetUsed(); }
-    size_t GetPendingBlocks() const { return m_Blocks.GetPending(); }
     int64_t GetBlocksInFlight() const { return m_Blocks.GetInFlight(); }
     uint64_t GetDroppedBlocks() const { return m_Blocks.GetDropped(); }
     uint32_t GetStartTick() const { return m_StartTick.load(); }
