@@ -73,7 +73,7 @@ TEST_F(EngineControl, RecordStatesWithPauseAndResume) {
 
     ASSERT_EQ(a.RecordPause(), 1);
     EXPECT_EQ(a.GetRecordState(), REC_PAUSED);
-    EXPECT_EQ(a.RecordPause(), 1); // paused already
+    EXPECT_EQ(a.RecordPause(), 1);                        // paused already
     Feed(96000);                                          // dropped
     ASSERT_EQ(a.RecordStart(dir.File("ignored.wav")), 1); // resumes the same file
     EXPECT_EQ(a.GetRecordState(), REC_RECORDING);

@@ -52,7 +52,8 @@ TEST(EngineFaults, CaptureCloseWhileTheDriverIsBlockedInARead) {
         // A read that ends within the limit is waited for; one that outlasts it is not.
         EXPECT_GE(closeMs, c.abandoned ? c.stopLimitMs - 20 : c.readMs - 200);
         EXPECT_TRUE(!c.abandoned || closeMs < c.readMs - 200) << closeMs;
-        EXPECT_EQ(trace.Count("[CAudioControl] capture driver leaked: its thread did not end\n"), c.abandoned ? 1 : 0);
+        EXPECT_EQ(trace.Count("[CAudioControl] capture driver leaked: its thread did not end\n"),
+                  c.abandoned ? 1 : 0);
         // Let a thread that outlived its owner wake up while we watch: ASan
         // reports it if it touches anything that was freed.
         const int64_t rest = c.readMs + 300 - MsSince(stopAt);
@@ -104,7 +105,8 @@ TEST(EngineFaults, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
     EXPECT_EQ(a.RecordStop(), 1);
 
     const uint64_t kept = 10 + slots;
-    EXPECT_EQ(AfterLead(ReadWav(take)), CountingFrames({{0, kept * kBlock}, {(kept + 57) * kBlock, 20 * kBlock}}));
+    EXPECT_EQ(AfterLead(ReadWav(take)),
+              CountingFrames({{0, kept * kBlock}, {(kept + 57) * kBlock, 20 * kBlock}}));
 }
 
 // A loopback source runs at its mix format, not at the rate setting (44100 Hz

@@ -117,12 +117,13 @@ TEST(EnginePlayback, DelayAndMonitorOffPlayTheWholeFile) {
                              [](RecordSessionOptions& o) { o.playDelay = 2; }),
               expect);
     // A negative delay means none.
+    ASSERT_TRUE(WriteWav(play, 1, 2, 48000, 24, Encode(Repeat({8000, -8000}, 2400), false)));
     EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(4800, 0), 2, play,
                              [](RecordSessionOptions& o) { o.playDelay = -3; }),
               Repeat({5656, -5656}, 2400));
     // Four seconds, more than the two chunks the monitor ring holds, all
-    // recorded with the monitor off.
-    ASSERT_TRUE(WriteWav(play, 1, 2, 48000, 24, Encode(Repeat({1000, -400}, 4 * 48000), false)));
+    // recorded with the monitor off (16-bit stereo, copied as it is).
+    ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({1000, -400}, 4 * 48000)));
     expect = Repeat({707, -282}, 4 * 48000);
     expect.resize(5 * 48000 * 2, 0);
     EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(5 * 48000 * 2, 0), 2, play,
