@@ -98,7 +98,7 @@ class CAppMain : public CAppBase, public CWindowEventListener {
     void ShowMessage(const char* format, const std::string& argument, const char* caption, UINT icon);
     void SetCheck(int id, bool on);
     bool IsCaptureRunning();
-    bool IsRecording() const { return (m_Audio.m_RecordState.load() & REC_RECORDING) != 0; }
+    bool IsRecording() const { return (m_Audio.GetRecordState() & REC_RECORDING) != 0; }
     // Settings that change the take or the play file are off while they run.
     void UpdateMenus();
     void InitEngine();

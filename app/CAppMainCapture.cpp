@@ -124,7 +124,7 @@ void CAppMain::OnWatchdogTick() {
                                   m_Audio.GetLastBlockTick(), kLimitMs, kFirstBlockMs))
         return;
     plat::Trace("[CAppMain] no capture data for %u ms: device lost\n", kLimitMs);
-    if (m_Audio.m_RecordState & REC_RECORDING) RecordStopSequence();
+    if (m_Audio.GetRecordState() & REC_RECORDING) RecordStopSequence();
     StopCapture();
     SetStatus(IDC_CAP_STATUS, uilogic::CaptureStatusText(uilogic::STATUS_RUN_ERROR, GetLanguage()));
 }

@@ -25,7 +25,7 @@ int CAppMain::RecordStartSequence() {
     SetCheck(IDC_REC_START, true);
     const int language = GetLanguage();
 
-    const int32_t state = m_Audio.m_RecordState;
+    const int32_t state = m_Audio.GetRecordState();
     if (state == REC_PAUSED) {
         // Resume into the same file.
         return m_Audio.RecordStart(std::string());
@@ -73,7 +73,7 @@ int CAppMain::RecordStartSequence() {
 
 void CAppMain::RecordPauseSequence() {
     plat::Trace("OnMenu_RecPause()\n");
-    const int32_t state = m_Audio.m_RecordState;
+    const int32_t state = m_Audio.GetRecordState();
     if (state == REC_PAUSED) {
         // PAUSE again goes on recording, like REC.
         RecordStartSequence();

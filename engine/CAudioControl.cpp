@@ -1,5 +1,4 @@
-// CAudioControl: lifecycle, drivers, capture and monitor, and the sound thread.
-// Recording is in CAudioControlRecord.cpp, playback in CAudioControlPlay.cpp.
+// CAudioControl: lifecycle, drivers, the operations that span the paths.
 #include "engine/CAudioControl.h"
 
 #include "engine/EngineLinks.h"
@@ -7,8 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 CAudioControl::CAudioControl(CDriverFactory* factory) : m_pFactory(factory) {}
 
@@ -34,114 +34,51 @@ template <class Driver> static void DeleteDriver(Driver*& slot, const char* what
 
 CAudioControl::~CAudioControl() {
     Shutdown();
-    {
-        std::lock_guard<std::mutex> lock(m_PlayFileLock);
-        m_pPlayFile.reset();
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_RecordFileLock);
-        m_RecordFile.Close();
-    }
+    m_Play.CloseFile();
+    m_Record.CloseFile();
     // The engine owns its drivers: terminate them before they go.
+    m_Capture.SetDrivers(nullptr, nullptr);
     DeleteDriver(m_pCapture, "capture");
     DeleteDriver(m_pRender, "render");
-    m_MonitorFifo.Release();
-    m_RecordFifo.Release();
-    m_PlayMonitorRing.Free();
-    m_PlayRecordRing.Free();
+    m_Capture.ReleaseMonitorFifo();
+    m_Record.Release();
+    m_Play.Release();
 }
 
 int CAudioControl::Initialize(CAppEventListener* listener) {
     CreateDriver(std::clamp(m_Links.DriverType(), 0, 2));
 
-    bool ok = (m_PlayMonitorRing.m_pBuffer || m_PlayMonitorRing.Allocate(RING_BYTES)) &&
-              (m_PlayRecordRing.m_pBuffer || m_PlayRecordRing.Allocate(RING_BYTES)) &&
-              m_RecordFifo.Create(RING_BYTES);
-    if (ok && !m_pPlayBuffer) m_pPlayBuffer.reset(new (std::nothrow) uint8_t[WORK_BUFFER_BYTES]);
-    if (ok && !m_pRecordBuffer) m_pRecordBuffer.reset(new (std::nothrow) uint8_t[WORK_BUFFER_BYTES]);
-    ok = ok && m_pPlayBuffer && m_pRecordBuffer;
-    if (ok) {
-        try {
-            m_PlayChunk.assign(PLAY_CHUNK_BYTES / 2, 0);
-            m_PlayShaped.assign(PLAY_CHUNK_BYTES / 2, 0);
-        } catch (const std::bad_alloc&) {
-            ok = false;
-        }
-    }
-    if (!ok) {
+    if (!m_Play.Allocate() || !m_Record.Allocate()) {
         plat::Trace("[CAudioControl] Initialize: out of memory\n");
         return 0;
     }
-
     m_pListener = listener;
-    m_bPlayThreadRun = 1;
-    m_bRecordThreadRun = 1;
-    if (!m_hSoundThread) {
-        m_SoundBlocks.Restart();
-        m_SoundReady.Reset();
-        m_hSoundThread = new CThread([this] { SoundThread(); });
-        // Blocks that arrive before the sound thread takes them are dropped:
-        // make sure it does before any capture can start.
-        m_SoundReady.Wait(-1);
-    }
-    if (!m_hPlayThread) m_hPlayThread = new CThread([this] { PlayThread(); });
-    if (!m_hRecordThread) m_hRecordThread = new CThread([this] { RecordThread(); });
+    m_Capture.StartThread();
+    m_Play.StartThread(listener);
+    m_Record.StartThread(listener);
     return 1;
 }
 
-// The sample layout of a capture format, false when the engine cannot convert it.
-// An extensible record (cbSize >= 22) names its real type in the first field of
-// SubFormat, 6 bytes past the base record: 1 integer PCM, 3 IEEE float.
-static bool CaptureLayout(const WAVEFORMATEX* f, sampleops::PcmLayout& layout) {
-    int tag = f->wFormatTag;
-    if (tag == 0xFFFE) {
-        if (f->cbSize < 22) return false;
-        uint32_t data1;
-        std::memcpy(&data1, reinterpret_cast<const uint8_t*>(f) + sizeof(WAVEFORMATEX) + 6, 4);
-        tag = static_cast<int>(data1);
-    }
-    layout.tag = tag;
-    layout.bits = f->wBitsPerSample;
-    layout.channels = f->nChannels ? f->nChannels : 1;
-    if (tag == 3 && layout.bits == 64) return false; // no capture device delivers doubles
-    return layout.IsSupported() && f->nBlockAlign == layout.BytesPerFrame();
-}
-
-// Takes the thread out of its slot and joins it. Every engine thread ends
-// promptly once told to (they wait on events or the message queue, never on
-// the user-interface thread), so joining cannot hang and nothing is abandoned.
-static void JoinThread(CThread*& slot) {
-    CThread* thread = std::atomic_ref<CThread*>(slot).exchange(nullptr);
-    delete thread;
-}
-
 void CAudioControl::Shutdown() {
-    m_bPlayThreadRun = 0;
-    m_bRecordThreadRun = 0;
-    m_SoundThreadId = 0;
-    m_SoundBlocks.Quit();
-    m_PlayWake.Set();
-    m_RecordWake.Set();
-
+    m_Play.RequestStop();
+    m_Record.RequestStop();
+    m_Capture.RequestStop();
     // The record thread first: a stop it has been asked for is finished by it.
-    JoinThread(m_hRecordThread);
-    JoinThread(m_hSoundThread);
-    JoinThread(m_hPlayThread);
+    m_Record.Join();
+    m_Capture.Join();
+    m_Play.Join();
 
     CaptureClose();
-    m_SoundBlocks.Discard();
-
-    m_pPlayBuffer.reset();
-    m_pRecordBuffer.reset();
-    m_PlayMonitorRing.Free();
-    m_PlayRecordRing.Free();
-    m_RecordFifo.Release();
+    m_Capture.Discard();
+    m_Play.Release();
+    m_Record.Release();
 
     if (m_pRender) m_pRender->Terminate();
 }
 
 int CAudioControl::CreateDriver(int type) {
     if (type != m_DriverType || (!m_pCapture && !m_pRender)) {
+        m_Capture.SetDrivers(nullptr, nullptr);
         DeleteDriver(m_pCapture, "capture");
         DeleteDriver(m_pRender, "render");
         if (type == 1)
@@ -153,6 +90,7 @@ int CAudioControl::CreateDriver(int type) {
             m_pCapture = m_pFactory->CreateCapture(type);
         }
         m_DriverType = type;
+        m_Capture.SetDrivers(m_pCapture, m_pRender);
         if (m_pCapture) m_pCapture->Init(this);
         if (m_pRender) m_pRender->Init(this);
     }
@@ -193,13 +131,13 @@ int CAudioControl::ChangeFormat(int frequency, int channelMode, int outChannels,
     };
     plat::Trace("[CAudioControl] MonitorClose()\n");
     if (m_pRender) {
-        if (IsLoopback()) {
+        if (m_Capture.IsLoopback()) {
             CaptureClose();
             store();
             return 1;
         }
         m_pRender->Close();
-        m_MonitorFifo.Release();
+        m_Capture.ReleaseMonitorFifo();
         plat::Trace("[CAudioControl] close render\n");
     }
     CaptureClose();
@@ -208,60 +146,14 @@ int CAudioControl::ChangeFormat(int frequency, int channelMode, int outChannels,
 }
 
 int CAudioControl::CaptureOpen() {
-    if (m_Links.BoostOn()) {
-        int level = std::max(m_Links.BoostLevel(), 0);
-        m_CaptureGain = static_cast<int32_t>(std::clamp<int64_t>(8LL * level, 1, 80));
-    } else {
-        m_CaptureGain = 8;
-    }
-    plat::Trace("[CAudioControl] Captire Gain = %d\n", m_CaptureGain.load());
-    plat::Trace("[CAudioControl] CaptureOpen()\n");
-    if (!m_pCapture) {
-        plat::Trace("[CAudioControl] not create capture device\n");
-        return 0;
-    }
-    if (!m_pCapture->Open(m_ChannelMode == 1 ? 1 : 2, m_Frequency, 16, m_Latency)) {
-        plat::Trace("[CAudioControl] capture device open error\n");
-        return 0;
-    }
-    sampleops::PcmLayout layout;
-    if (const WAVEFORMATEX* f = m_pCapture->GetFormat(); !f || !CaptureLayout(f, layout)) {
-        // Data we cannot convert would be recorded as noise: refuse the device.
-        plat::Trace("[CAudioControl] capture format not supported (tag=%d, bits=%d)\n",
-                    f ? f->wFormatTag : -1, f ? f->wBitsPerSample : -1);
-        m_pCapture->Close();
-        return 0;
-    }
-    // The sound-thread queue holds a few seconds at the format the device
-    // really delivers; slots are whole, even-sized frames so a block split over
-    // several slots still converts slot by slot.
-    {
-        const WAVEFORMATEX* f = m_pCapture->GetFormat();
-        const uint32_t frame = f->nBlockAlign * 2u;
-        const uint32_t perSecond = f->nSamplesPerSec * f->nBlockAlign;
-        uint32_t slotBytes = std::max(m_pCapture->GetBlockSize(), perSecond / 100);
-        slotBytes = std::max((slotBytes + frame - 1) / frame * frame, frame);
-        const uint32_t slots = std::max<uint32_t>(
-            4,
-            static_cast<uint32_t>((uint64_t{SOUND_QUEUE_SECONDS} * perSecond + slotBytes - 1) / slotBytes));
-        if (!m_SoundBlocks.Configure(slotBytes, slots)) {
-            plat::Trace("[CAudioControl] CaptureOpen: out of memory\n");
-            m_pCapture->Close();
-            return 0;
-        }
-    }
-    m_CaptureRate = static_cast<int32_t>(m_pCapture->GetFormat()->nSamplesPerSec);
-    if (m_CaptureRate != m_Frequency)
-        plat::Trace("[CAudioControl] capture runs at %d Hz, not %d Hz\n", m_CaptureRate.load(),
-                    m_Frequency.load());
-    plat::Trace("[CAudioControl] open capture\n");
-    m_RecordState = REC_STOP;
+    if (!m_Capture.Open()) return 0;
+    m_Record.ResetState();
     return 1;
 }
 
 int CAudioControl::MonitorOpen() {
     plat::Trace("[CAudioControl] MonitorOpen()\n");
-    if (NoMonitorPath()) {
+    if (m_Capture.NoMonitorPath()) {
         plat::Trace("[CAudioControl] not avarable audio monitor\n");
         return 1;
     }
@@ -273,9 +165,9 @@ int CAudioControl::MonitorOpen() {
         plat::Trace("[CAudioControl] render device open error\n");
         return 0;
     }
-    if (!m_MonitorFifo.Create(MONITOR_FIFO_BYTES)) {
+    if (!m_Capture.CreateMonitorFifo()) {
         m_pRender->Close();
-        m_MonitorFifo.Release();
+        m_Capture.ReleaseMonitorFifo();
         plat::Trace("[CAudioControl] close render\n");
         return 0;
     }
@@ -289,7 +181,7 @@ int CAudioControl::CaptureStart() {
         plat::Trace("[CAudioControl] not create capture device\n");
         return 0;
     }
-    m_CaptureStartTick = plat::TickCount();
+    m_Capture.MarkStart();
     if (!m_pCapture->Start()) return 0;
     plat::Trace("[CAudioControl] start capture\n");
     return 1;
@@ -297,7 +189,7 @@ int CAudioControl::CaptureStart() {
 
 int CAudioControl::MonitorStart() {
     plat::Trace("[CAudioControl] MonitorStart()\n");
-    if (!NoMonitorPath()) {
+    if (!m_Capture.NoMonitorPath()) {
         if (!m_pRender->IsStarted() && !m_pRender->Start()) return 0;
     } else {
         plat::Trace("[CAudioControl] not start audio monitor\n");
@@ -307,19 +199,18 @@ int CAudioControl::MonitorStart() {
 
 void CAudioControl::MonitorStop() {
     plat::Trace("[CAudioControl] MonitorStop()\n");
-    if (NoMonitorPath()) return;
+    if (m_Capture.NoMonitorPath()) return;
     if (m_pRender->Stop()) {
-        m_PlayMonitorRing.Clear();
-        m_PlayRecordRing.Clear();
+        m_Play.ClearRings();
         plat::Trace("Clear monitor buffer\n");
     }
 }
 
 void CAudioControl::MonitorClose() {
     plat::Trace("[CAudioControl] MonitorClose()\n");
-    if (NoMonitorPath()) return;
+    if (m_Capture.NoMonitorPath()) return;
     m_pRender->Close();
-    m_MonitorFifo.Release();
+    m_Capture.ReleaseMonitorFifo();
     plat::Trace("[CAudioControl] close render\n");
 }
 
@@ -329,7 +220,7 @@ int CAudioControl::CaptureStop() {
         plat::Trace("[CAudioControl] not create capture device\n");
         return 0;
     }
-    if (m_RecordState & REC_RECORDING) RecordStop();
+    if (IsRecording()) RecordStop();
     if (m_pCapture->Stop()) {
         plat::Trace("[CAudioControl] stop capture\n");
         return 1;
@@ -346,7 +237,7 @@ int CAudioControl::CaptureClose() {
     }
     CaptureStop();
     m_pCapture->Close();
-    m_RecordFifo.Flush();
+    m_Record.FlushFifo();
     // Once per capture session, so a long run can be judged from its debug lines.
     plat::Trace("[CAudioControl] close capture: blocks dropped %llu, FIFO overflows (record or monitor) %u\n",
                 static_cast<unsigned long long>(GetDroppedBlocks()), GetOverflowCount());
@@ -356,11 +247,8 @@ int CAudioControl::CaptureClose() {
 // ================================================================ capture driver thread
 
 int32_t CAudioControl::OnSoundIn(const void* data, uint32_t bytes) {
-    if (!m_SoundThreadId.load(std::memory_order_acquire) || !data || bytes == 0)
-        return static_cast<int32_t>(bytes);
-    m_LastBlockTick.store(plat::TickCount(), std::memory_order_relaxed);
     // A full queue drops the block and counts it: the capture thread never waits.
-    m_SoundBlocks.Push(data, bytes);
+    m_Capture.Push(data, bytes);
     return static_cast<int32_t>(bytes);
 }
 
@@ -369,166 +257,45 @@ int32_t CAudioControl::OnSoundIn(const void* data, uint32_t bytes) {
 uint32_t CAudioControl::OnSoundOut(void* buffer, uint32_t bytes) {
     if (!buffer) return 0;
     std::memset(buffer, 0, bytes);
-    bool read = false;
-    uint32_t got = 0;
     if (m_pCapture && m_pCapture->IsStarted()) {
-        got = m_MonitorFifo.Read(buffer, bytes);
-        read = true;
+        if (m_Capture.ReadMonitor(buffer, bytes) == 0) plat::Trace("OnSoundOut() len = 0\n");
     } else if (m_bPlaying && !m_bPlayPaused) {
-        // The end flag first: it is set after the last chunk went into the ring.
-        bool atEnd = m_PlayAtEnd.load();
-        if (m_PlayMonitorRing.GetUsed() == 0) {
-            if (atEnd && m_pListener) m_pListener->OnPlayEnd();
-        } else {
-            got = m_PlayMonitorRing.Read(buffer, bytes);
-            read = true;
-        }
+        m_Play.Take(CPlayPath::Ring::Monitor, buffer, bytes);
     }
-    if (read && got == 0) plat::Trace("OnSoundOut() len = 0\n");
     if (m_pListener) m_pListener->OnPlayData(buffer, bytes);
     return bytes;
 }
 
-// ================================================================ sound thread
+// ================================================================ recording (user-interface thread)
 
-void CAudioControl::SoundThread() {
-    m_SoundThreadId.store(1, std::memory_order_release);
-    m_SoundReady.Set();
-    CSoundBlockQueue::Block block;
-    for (;;) {
-        if (!m_SoundBlocks.Take(block)) break; // Shutdown, and nothing queued
-        while (m_HoldSound.load() && m_SoundThreadId.load())
-            plat::SleepMs(1);
-        ProcessIncoming(block.data, block.bytes);
-        m_SoundBlocks.Release();
+int CAudioControl::RecordStart(const std::string& path) {
+    if (!m_pCapture) return 0;
+    if (m_Record.Resume()) return 1;
+    if (IsRecording()) return 0;
+    if (!m_pCapture->IsStarted()) {
+        plat::Trace("[Capture Status] Capture Stop\n");
+        return 0;
     }
+    if (path.empty()) return 0;
+
+    // The file always holds 16-bit PCM: float capture is converted on entry,
+    // and a mono capture becomes stereo when rec_file_channel asks for it.
+    const WAVEFORMATEX* capture = m_pCapture->GetFormat();
+    int channels = capture->nChannels ? capture->nChannels : 1;
+    if (channels == 1 && m_Links.RecFileChannel() == 1) channels = 2;
+    WAVEFORMATEX format;
+    MakePcmFormat(format, channels, static_cast<int>(capture->nSamplesPerSec), 16);
+    plat::Trace("REC FORMAT ch=%d, frq=%d, bit=%d, blk=%d, byte=%d\n", format.nChannels,
+                static_cast<int>(format.nSamplesPerSec), format.wBitsPerSample, format.nBlockAlign,
+                static_cast<int>(format.nAvgBytesPerSec));
+    m_pCapture->ResetPosition();
+    return m_Record.Start(path, format);
 }
 
-void CAudioControl::ProcessIncoming(uint8_t* block, uint32_t bytes) {
-    if (!m_pCapture) return;
-    const WAVEFORMATEX* format = m_pCapture->GetFormat();
-    const int channels = format->nChannels ? format->nChannels : 1;
-    const int gain = m_CaptureGain;
-    int16_t* samples;
-    uint32_t sampleBytes;
-    sampleops::PcmLayout layout;
-    if (!CaptureLayout(format, layout)) return; // refused at open; never recorded as noise
-    if (layout.tag == 1 && layout.bits == 16) {
-        samples = reinterpret_cast<int16_t*>(block); // slots start at even offsets
-        sampleBytes = bytes & ~1u;
-        sampleops::ApplyGain(samples, sampleBytes / 2, gain);
-    } else {
-        const size_t count = bytes / static_cast<size_t>((layout.bits + 7) / 8);
-        if (m_Convert.size() < count) m_Convert.resize(count);
-        sampleBytes = static_cast<uint32_t>(
-            sampleops::CaptureToInt16(block, bytes, layout, m_Convert.data(), gain) * 2);
-        samples = m_Convert.data();
-    }
-
-    if (NoMonitorPath()) {
-        // Silence is not recorded when nothing is being monitored (a loopback
-        // source delivers zeros while nothing plays).
-        bool silent = true;
-        for (uint32_t i = 0; i < sampleBytes / 2 && silent; ++i)
-            silent = samples[i] == 0;
-        if (silent) return;
-    }
-    if (channels == 2) sampleops::ApplyChannelMode(samples, sampleBytes / 4, m_ChannelMode);
-    ProcessBlock(samples, sampleBytes, channels, static_cast<int>(format->nSamplesPerSec));
+int CAudioControl::RecordPause() {
+    return m_Record.Pause();
 }
 
-void CAudioControl::WriteFifo(CFIFO& fifo, const void* data, uint32_t bytes) {
-    if (fifo.Write(data, bytes)) return;
-    if (!fifo.GetSize()) return;
-    // The reader fell behind by a whole FIFO: drop what it holds and go on with
-    // the newest data.
-    ++m_Overflows;
-    fifo.Flush();
-    fifo.Write(data, bytes);
-}
-
-void CAudioControl::WriteRecordFifo(const void* data, uint32_t bytes) {
-    WriteFifo(m_RecordFifo, data, bytes);
-    // Wake the record thread early when data piles up, instead of letting the
-    // FIFO run towards an overflow until its next 200 ms pass.
-    if (m_RecordFifo.GetUsed() > RING_BYTES / 4) m_RecordWake.Set();
-}
-
-void CAudioControl::ProcessBlock(int16_t* block, uint32_t bytes, int captureChannels, int captureRate) {
-    const uint32_t count = bytes / 2;
-    if (m_bEffect) {
-        if (!m_Links.RunEffectChain(block, static_cast<int32_t>(count), captureChannels, captureRate))
-            std::memset(block, 0, bytes);
-    }
-
-    // A mono capture recorded as stereo is doubled here, renderer or not, so the
-    // file always receives the frames its header promises.
-    const bool recordStereo = captureChannels == 1 && m_Links.RecFileChannel() == 1;
-    const int16_t* doubled = nullptr;
-    if (captureChannels == 1) {
-        if (m_Doubled.size() < count * 2) m_Doubled.resize(count * 2);
-        sampleops::MonoToStereo(block, m_Doubled.data(), count);
-        doubled = m_Doubled.data();
-    }
-    const int16_t* recordBlock = recordStereo ? doubled : block;
-    const uint32_t recordBytes = recordStereo ? bytes * 2 : bytes;
-
-    if (NoMonitorPath()) {
-        WriteRecordFifo(recordBlock, recordBytes);
-        return;
-    }
-
-    // The monitor always opens two channels; a renderer that is not open yet
-    // counts as the stereo one it will be.
-    const int renderChannels = m_pRender->IsOpen() ? m_pRender->GetFormat()->nChannels : 2;
-    const int16_t* monitorBlock;
-    uint32_t monitorBytes;
-    if (renderChannels == captureChannels) {
-        monitorBlock = block;
-        monitorBytes = bytes;
-    } else if (renderChannels == 2 && captureChannels == 1) {
-        monitorBlock = doubled;
-        monitorBytes = bytes * 2;
-    } else {
-        return;
-    }
-
-    const uint32_t largest = std::max(recordBytes, monitorBytes) / 2;
-    if (m_Mixed.size() < largest) m_Mixed.resize(largest);
-    MixPlayback(m_Mixed.data(), recordBlock, recordBytes, m_PlayRecordRing);
-    WriteRecordFifo(m_Mixed.data(), recordBytes);
-
-    if (m_bMonitor) {
-        MixPlayback(m_Mixed.data(), monitorBlock, monitorBytes, m_PlayMonitorRing);
-        WriteFifo(m_MonitorFifo, m_Mixed.data(), monitorBytes);
-    } else {
-        if (m_MonitorFifo.GetUsed() != 0) m_MonitorFifo.Flush();
-        // The monitor ring paces the play thread: with the monitor switched off
-        // it is still drained at the capture's pace, so the play file goes on
-        // into the recording instead of stalling after two chunks.
-        if (m_bPlaying && !m_bPlayPaused) {
-            if (m_PlayTemp.size() < monitorBytes / 2) m_PlayTemp.resize(monitorBytes / 2);
-            m_PlayMonitorRing.Read(m_PlayTemp.data(), monitorBytes);
-        }
-    }
-}
-
-uint32_t CAudioControl::MixPlayback(int16_t* out, const int16_t* in, uint32_t bytes, SoundRing& ring) {
-    if (!m_bPlaying) {
-        if (out != in) std::memmove(out, in, bytes);
-        return bytes;
-    }
-    const uint32_t count = bytes / 2;
-    if (m_PlayTemp.size() < count) m_PlayTemp.resize(count);
-    std::memset(m_PlayTemp.data(), 0, count * 2);
-    if (!m_bPlayPaused) {
-        bool atEnd = m_PlayAtEnd.load();
-        if (ring.GetUsed() == 0) {
-            if (atEnd && m_pListener) m_pListener->OnPlayEnd();
-        } else {
-            ring.Read(m_PlayTemp.data(), count * 2);
-        }
-    }
-    sampleops::Mix(in, m_PlayTemp.data(), out, count);
-    return bytes;
+int CAudioControl::RecordStop() {
+    return m_Record.Stop();
 }

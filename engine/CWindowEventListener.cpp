@@ -16,7 +16,7 @@ void CWindowEventListener::OnRecordData(const void* samples, uint32_t bytes) {
     if (due) m_LastRecordPost = now;
 
     uint32_t seconds = 0;
-    if (m_pAudio && (m_pAudio->m_RecordState & REC_RECORDING)) seconds = m_pAudio->GetRecordedSeconds();
+    if (m_pAudio && (m_pAudio->GetRecordState() & REC_RECORDING)) seconds = m_pAudio->GetRecordedSeconds();
     if (due) PostToWindow(WM_REC_TIME, seconds, 0);
 
     if (samples && bytes >= 2) {

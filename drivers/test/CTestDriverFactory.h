@@ -16,6 +16,10 @@ class CTestDriverFactory : public CDriverFactory {
     // Called on every new driver before the engine sees it.
     std::function<void(CTestCapture&)> m_ConfigureCapture;
     std::function<void(CTestRenderer&)> m_ConfigureRender;
+    // False: no renderer, as with a capture-only set-up (nothing is monitored).
+    bool m_WithRenderer = true;
+    // Capture drivers created so far (a new driver type creates a new pair).
+    int m_CaptureCount = 0;
     CTestCapture* m_pLastCapture = nullptr;
     CTestRenderer* m_pLastRender = nullptr;
 };

@@ -44,15 +44,6 @@ class CSessionListener : public CWindowEventListener {
     std::atomic<bool> m_RecError{false};
 };
 
-// A capture-only engine when asked: as with a loopback source, nothing is monitored.
-class CSessionFactory : public CTestDriverFactory {
-  public:
-    bool m_WithRenderer = true;
-    CRenderDriver* CreateRender(int type) override {
-        return m_WithRenderer ? CTestDriverFactory::CreateRender(type) : nullptr;
-    }
-};
-
 bool LoadEffectChainFile(const std::string& path, CEffectManager& manager, int rate) {
     CEffectList list;
     if (!list.LoadEffectList(CString(path))) return false;
@@ -140,7 +131,7 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
     const uint32_t blockFrames = o.blockFrames ? o.blockFrames : static_cast<uint32_t>(o.rate / 100);
     const uint32_t recordChannels = (channelMode == 1 && o.recFileChannel == 0) ? 1 : 2;
     const uint32_t recordBlockBytes = blockFrames * recordChannels * 2;
-    CSessionFactory factory;
+    CTestDriverFactory factory;
     factory.m_WithRenderer = o.withRenderer;
     factory.m_ConfigureCapture = [&](CTestCapture& c) {
         c.SetSignal(signal);
@@ -211,7 +202,7 @@ int RunRecordSession(const RecordSessionOptions& o, RecordSessionResult* result,
 
     auto* capture = static_cast<CTestCapture*>(audio.GetCapture());
     auto lastProgress = std::chrono::steady_clock::now();
-    while (!capture->IsSignalFinished() && (audio.m_RecordState & REC_RECORDING)) {
+    while (!capture->IsSignalFinished() && (audio.GetRecordState() & REC_RECORDING)) {
         SleepBriefly();
         if (o.onProgress && std::chrono::steady_clock::now() - lastProgress > std::chrono::milliseconds(50)) {
             lastProgress = std::chrono::steady_clock::now();

@@ -34,30 +34,20 @@ WavData ReadWav(const std::string& path) {
     const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     WavData w;
     w.fileSize = b.size();
-    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) || std::memcmp(b.data() + 8, "WAVE", 4)) return w;
-    w.riffSize = Le32(b.data() + 4);
-    size_t pos = 12;
-    while (pos + 8 <= b.size()) {
-        const uint8_t* c = b.data() + pos;
-        uint32_t size = Le32(c + 4);
-        if (!std::memcmp(c, "fmt ", 4) && pos + 24 <= b.size()) {
-            w.tag = Le16(c + 8);
-            w.channels = Le16(c + 10);
-            w.rate = static_cast<int>(Le32(c + 12));
-            w.bits = Le16(c + 22);
-        } else if (!std::memcmp(c, "fact", 4) && pos + 12 <= b.size()) {
-            w.factFrames = Le32(c + 8);
-        } else if (!std::memcmp(c, "data", 4)) {
-            w.dataSize = size;
-            size_t start = pos + 8;
-            size_t n = (b.size() - start) / 2;
-            w.samples.resize(n);
-            std::memcpy(w.samples.data(), b.data() + start, n * 2);
-            w.ok = w.channels > 0;
-            return w;
-        }
-        pos += 8 + size + (size & 1);
-    }
+    auto is = [&](size_t pos, const char* id) { return !std::memcmp(b.data() + pos, id, 4); };
+    if (b.size() < 56 || !is(0, "RIFF") || !is(8, "WAVE") || !is(12, "fmt ") || Le32(&b[16]) != 16 ||
+        !is(36, "fact") || !is(48, "data"))
+        return w;
+    w.riffSize = Le32(&b[4]);
+    w.tag = Le16(&b[20]);
+    w.channels = Le16(&b[22]);
+    w.rate = static_cast<int>(Le32(&b[24]));
+    w.bits = Le16(&b[34]);
+    w.factFrames = Le32(&b[44]);
+    w.dataSize = Le32(&b[52]);
+    w.samples.resize((b.size() - 56) / 2);
+    std::memcpy(w.samples.data(), b.data() + 56, w.samples.size() * 2);
+    w.ok = w.channels > 0;
     return w;
 }
 
@@ -144,11 +134,6 @@ void PostLog::PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) 
     m_Posts[message].emplace_back(wParam, lParam);
 }
 
-int PostLog::Count(uint32_t message) {
-    std::lock_guard<std::mutex> lock(m_Lock);
-    return static_cast<int>(m_Posts[message].size());
-}
-
 std::vector<std::pair<uintptr_t, intptr_t>> PostLog::Params(uint32_t message) {
     std::lock_guard<std::mutex> lock(m_Lock);
     return m_Posts[message];
@@ -163,8 +148,7 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     return true;
 }
 
-EngineRig::EngineRig(bool withRenderer) : m_Log(&m_Audio), m_Audio(&m_Factory) {
-    m_Factory.m_WithRenderer = withRenderer;
+EngineRig::EngineRig() : m_Log(&m_Audio), m_Audio(&m_Factory) {
     m_Params.m_RecFileChannel = 0;
     m_Audio.SetSettings(&m_Params);
     m_Factory.m_ConfigureCapture = [this](CTestCapture& c) {

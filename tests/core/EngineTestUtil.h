@@ -29,8 +29,9 @@ struct WavData {
     uint64_t fileSize = 0;
     std::vector<int16_t> samples; // every sample byte after the "data" header, as 16-bit
 };
-// Parses a file of 16-bit PCM the way any player would: RIFF, chunks, "data".
-// The file may still be held open by a writer.
+// Reads a recording laid out as this program writes it (RIFF, a 16-byte "fmt ",
+// "fact", then "data" at byte 48; anything else is not ok), independently of
+// the code under test. The file may still be held open by a writer.
 WavData ReadWav(const std::string& path);
 // The header of a finished recording (fmt and fact chunks) agrees with its length.
 void ExpectConsistentHeader(const WavData& w);
@@ -56,8 +57,8 @@ class PostLog : public CWindowEventListener {
   public:
     using CWindowEventListener::CWindowEventListener;
     void PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
-    int Count(uint32_t message);
     std::vector<std::pair<uintptr_t, intptr_t>> Params(uint32_t message);
+    int Count(uint32_t message) { return static_cast<int>(Params(message).size()); }
 
   private:
     std::mutex m_Lock;
@@ -66,19 +67,12 @@ class PostLog : public CWindowEventListener {
 
 // An engine over the test driver pair with settings as the program would hold them.
 class EngineRig {
-    // The first member: it is built before the engine that uses it and goes last.
-    class Factory : public CTestDriverFactory {
-      public:
-        bool m_WithRenderer = true;
-        CRenderDriver* CreateRender(int type) override {
-            return m_WithRenderer ? CTestDriverFactory::CreateRender(type) : nullptr;
-        }
-    };
-    Factory m_Factory;
-
   public:
-    explicit EngineRig(bool withRenderer = true);
+    EngineRig();
     ~EngineRig();
+
+    // The first member: it is built before the engine that uses it and goes last.
+    CTestDriverFactory m_Factory;
 
     CAppParameter m_Params;
     PostLog m_Log;

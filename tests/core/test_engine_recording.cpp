@@ -31,55 +31,39 @@ TEST(EngineRecording, OptionsShapeTheRecordedSamples) {
     gapsDropped.insert(gapsDropped.end(), gaps.begin() + 1920, gaps.end());
     const std::vector<int16_t> edges = {16384, -16384, -32768, 32767, 1, -1, 0, 8192, 7, -7};
 
+    // Boost: x level, the level limited to 1..10 (eighths at 0); (s x gain) >> 3 saturated.
+    const std::vector<int16_t> x2 = {32767, -32768, -32768, 32767, 2, -2, 0, 16384, 14, -14},
+                               eighth = {2048, -2048, -4096, 4095, 0, -1, 0, 1024, 0, -1},
+                               x10 = {32767, -32768, -32768, 32767, 10, -10, 0, 32767, 70, -70};
     struct Case {
         const char* name;
         const std::vector<int16_t>& in;
-        int inChannels, fileChannels;
-        std::function<void(RecordSessionOptions&)> adjust;
-        std::vector<int16_t> out;
+        int inChannels, fileChannels, boostOn, boostLevel, channelMode;
+        bool floatCapture, withRenderer;
+        std::vector<int16_t> out; // empty: the input, doubled to stereo
     } cases[] = {
-        // Boost: x level, the level limited to 1..10 (eighths at 0); (s x gain) >> 3 saturated.
-        {"boost off", stereo, 2, 2, [](auto& o) { o.boostLevel = 2; }, stereo},
-        {"boost x2",
-         edges,
-         2,
-         2,
-         [](auto& o) { o.boostOn = 1, o.boostLevel = 2; },
-         {32767, -32768, -32768, 32767, 2, -2, 0, 16384, 14, -14}},
-        {"boost level 0",
-         edges,
-         2,
-         2,
-         [](auto& o) { o.boostOn = 1; },
-         {2048, -2048, -4096, 4095, 0, -1, 0, 1024, 0, -1}},
-        {"boost level -3",
-         edges,
-         2,
-         2,
-         [](auto& o) { o.boostOn = 1, o.boostLevel = -3; },
-         {2048, -2048, -4096, 4095, 0, -1, 0, 1024, 0, -1}},
-        {"boost level 30",
-         edges,
-         2,
-         2,
-         [](auto& o) { o.boostOn = 1, o.boostLevel = 30; },
-         {32767, -32768, -32768, 32767, 10, -10, 0, 32767, 70, -70}},
+        {"boost off", stereo, 2, 2, 0, 2, 0, false, true, stereo},
+        {"boost x2", edges, 2, 2, 1, 2, 0, false, true, x2},
+        {"boost level 0", edges, 2, 2, 1, 0, 0, false, true, eighth},
+        {"boost level 30", edges, 2, 2, 1, 30, 0, false, true, x10},
         // The driver delivers s / 32768; the engine takes x * 32768 rounded: exact.
-        {"float capture", edges, 2, 2, [](auto& o) { o.floatCapture = true; }, edges},
-        {"mode 2", stereo, 2, 2, [](auto& o) { o.channelMode = 2; }, stereo},
-        {"mode 3: left", stereo, 2, 2, [](auto& o) { o.channelMode = 3; }, keep(true, false)},
-        {"mode 4: right", stereo, 2, 2, [](auto& o) { o.channelMode = 4; }, keep(false, true)},
-        {"mono file", mono, 1, 1, [](auto& o) { o.channelMode = 1, o.recFileChannel = 0; }, mono},
-        {"mono as stereo", mono, 1, 2, [](auto& o) { o.channelMode = 1; }, {}},
-        {"silence kept with a renderer", gaps, 2, 2, [](auto& o) { o.blockFrames = 480; }, gaps},
-        {"silence dropped without", gaps, 2, 2, [](auto& o) { o.blockFrames = 480, o.withRenderer = false; },
-         gapsDropped},
+        {"float capture", edges, 2, 2, 0, 0, 0, true, true, edges},
+        {"mode 3: left", stereo, 2, 2, 0, 0, 3, false, true, keep(true, false)},
+        {"mode 4: right", stereo, 2, 2, 0, 0, 4, false, true, keep(false, true)},
+        {"mono file", mono, 1, 1, 0, 0, 1, false, true, mono},
+        {"mono as stereo", mono, 1, 2, 0, 0, 1, false, true, {}},
+        {"silence kept with a renderer", gaps, 2, 2, 0, 0, 0, false, true, gaps},
+        {"silence dropped without", gaps, 2, 2, 0, 0, 0, false, false, gapsDropped},
     };
     for (Case& c : cases) {
         if (c.out.empty())
             for (int16_t v : c.in)
                 c.out.insert(c.out.end(), 2, v);
-        WavData w = Record(dir.Path(), c.in, c.inChannels, c.adjust);
+        WavData w = Record(dir.Path(), c.in, c.inChannels, [&](RecordSessionOptions& o) {
+            o.boostOn = c.boostOn, o.boostLevel = c.boostLevel, o.channelMode = c.channelMode;
+            o.floatCapture = c.floatCapture, o.withRenderer = c.withRenderer, o.blockFrames = 480;
+            o.recFileChannel = c.fileChannels == 2;
+        });
         EXPECT_EQ(w.tag, 1) << c.name;
         EXPECT_EQ(w.channels, c.fileChannels) << c.name;
         EXPECT_EQ(AfterLead(w), c.out) << c.name;
@@ -104,8 +88,5 @@ TEST(EngineRecording, EffectsOnRunTheChainAndSilenceWithoutManager) {
     EXPECT_GE(manager.AddEffect(4, values, 48000, -1), 0);
     manager.SetEffectEnable(0, 0);
     EXPECT_EQ(recorded(&manager), in); // a disabled effect is skipped
-    manager.SetEffectEnable(0, 1);
-    const std::vector<int16_t> delayed = recorded(&manager);
-    EXPECT_EQ(delayed.size(), in.size());
-    EXPECT_NE(delayed, in);
+    // (An enabled chain's exact output is checked with the loopback rates.)
 }
