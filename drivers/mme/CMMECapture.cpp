@@ -1,5 +1,7 @@
 #include "drivers/mme/CMMECapture.h"
 
+#include <iterator>
+
 CMMECapture::~CMMECapture() {
     if (m_hDevice.load()) CMMECapture::Close();
     CollectWorker();
@@ -19,7 +21,7 @@ int CMMECapture::Start() {
     if (!handle) return 0;
     if (m_State == DRIVER_RUNNING) return 1;
     if (waveInReset(handle) != MMSYSERR_NOERROR) return 0;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(m_Header)); ++i) {
         mmeheaders::Claim(m_Busy[i]);
         m_Header[i].dwBytesRecorded = 0;
         m_Header[i].dwUser = 0;

@@ -1,4 +1,4 @@
-// Capture over waveIn with event callbacks: two headers of 1/30 s in rotation,
+// Capture over waveIn with event callbacks: headers of 1/30 s in rotation,
 // each handed to the listener as it comes back and queued again (CMmeDriver
 // holds the device, the headers and the worker).
 //
@@ -10,7 +10,10 @@
 #include "drivers/CCaptureDriver.h"
 #include "drivers/mme/CMmeDriver.h"
 
-class CMMECapture : public CMmeDriver<CCaptureDriver, WaveInApi> {
+// Sixteen headers: a block is handed on as soon as it is full, so more of them
+// add no delay, but they keep the device recording for half a second while the
+// worker is late. With two (66 ms), a worker held up longer lost audio.
+class CMMECapture : public CMmeDriver<CCaptureDriver, WaveInApi, 16> {
   public:
     CMMECapture() : CMmeDriver(960) {}
     ~CMMECapture() override;

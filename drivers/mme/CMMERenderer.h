@@ -10,7 +10,7 @@
 #include "drivers/CRenderDriver.h"
 #include "drivers/mme/CMmeDriver.h"
 
-class CMMERenderer : public CMmeDriver<CRenderDriver, WaveOutApi> {
+class CMMERenderer : public CMmeDriver<CRenderDriver, WaveOutApi, 2> {
   public:
     CMMERenderer() : CMmeDriver(1920) {}
     ~CMMERenderer() override;

@@ -1,5 +1,5 @@
 // What the two MME drivers share: the device handle, the completion event (the
-// worker's wake event), two headers in rotation, the device list, and the
+// worker's wake event), the headers in rotation, the device list, and the
 // worker that hands each returned header to the family in the order it was
 // queued. CMMECapture and CMMERenderer add only the direction: the block size,
 // what Start queues, and what a returned header means.
@@ -53,7 +53,7 @@ struct WaveOutApi {
     static MMRESULT Close(Handle h) { return waveOutClose(h); }
 };
 
-template <class Interface, class Api> class CMmeDriver : public CWorkerDriver<Interface> {
+template <class Interface, class Api, size_t Headers> class CMmeDriver : public CWorkerDriver<Interface> {
   public:
     int Init(CSoundListener* listener) override {
         CWorkerDriver<Interface>::Init(listener);
@@ -100,7 +100,7 @@ template <class Interface, class Api> class CMmeDriver : public CWorkerDriver<In
         return -1;
     }
 
-    // Opens the selected device in 16-bit-or-other PCM with two prepared
+    // Opens the selected device in 16-bit-or-other PCM with `Headers` prepared
     // headers of `blockFrames` frames and starts the worker. On failure
     // everything is given back (Close) and the result is false.
     bool OpenDevice(int channels, int rate, int bits, uint32_t blockFrames, const char* kind) {
@@ -151,7 +151,7 @@ template <class Interface, class Api> class CMmeDriver : public CWorkerDriver<In
             HANDLE event = this->m_hWake.load();
             if (!event) break;
             WaitForSingleObject(event, INFINITE); // a header came back, or Close wakes us
-            // One wake can stand for both headers (the event is auto-reset).
+            // One wake can stand for several headers (the event is auto-reset).
             for (int i; !stopAsked && this->m_State != DRIVER_CLOSED &&
                         (i = mmeheaders::NextDone(m_Header, m_Busy, m_QueueSeq)) >= 0;) {
                 stopAsked = OnHeaderDone(i);
@@ -164,11 +164,11 @@ template <class Interface, class Api> class CMmeDriver : public CWorkerDriver<In
     }
 
     std::atomic<typename Api::Handle> m_hDevice{nullptr};
-    WAVEHDR m_Header[2]{};
-    std::atomic<int> m_Busy[2]{};
+    WAVEHDR m_Header[Headers]{};
+    std::atomic<int> m_Busy[Headers]{};
     // Order in which the headers went to the device: the worker hands them back
-    // in that order even when both came back before it woke.
-    std::atomic<uint32_t> m_QueueSeq[2]{};
+    // in that order even when several came back before it woke.
+    std::atomic<uint32_t> m_QueueSeq[Headers]{};
     std::atomic<uint32_t> m_NextSeq{0};
 
   private:

@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <thread>
 
 namespace mmeheaders {
@@ -35,12 +37,14 @@ inline void MarkIdle(WAVEHDR& header) {
 }
 
 // Claims and returns the returned header that went to the device first, or -1.
-inline int NextDone(WAVEHDR (&headers)[2], std::atomic<int> (&busy)[2], std::atomic<uint32_t> (&seq)[2]) {
-    int order[2] = {0, 1};
-    if (static_cast<int32_t>(seq[1].load() - seq[0].load()) < 0) {
-        order[0] = 1;
-        order[1] = 0;
-    }
+template <size_t N>
+int NextDone(WAVEHDR (&headers)[N], std::atomic<int> (&busy)[N], std::atomic<uint32_t> (&seq)[N]) {
+    int order[N];
+    for (size_t i = 0; i < N; ++i)
+        order[i] = static_cast<int>(i);
+    // Sequence numbers wrap; their differences do not.
+    std::sort(order, order + N,
+              [&seq](int a, int b) { return static_cast<int32_t>(seq[a].load() - seq[b].load()) < 0; });
     for (int i : order)
         if (IsDone(headers[i]) && TryClaim(busy[i])) {
             if (IsDone(headers[i])) return i;
