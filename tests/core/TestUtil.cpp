@@ -66,4 +66,13 @@ bool WriteAll(const std::string& path, const void* data, size_t bytes) {
     return ok;
 }
 
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadAll(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    return WriteAll(path, text.data(), text.size());
+}
+
 } // namespace testutil

@@ -36,5 +36,8 @@ class TraceCapture {
 
 std::vector<uint8_t> ReadAll(const std::string& path);
 bool WriteAll(const std::string& path, const void* data, size_t bytes);
+// A whole file as a string ("" when it cannot be read), and the reverse.
+std::string ReadText(const std::string& path);
+bool WriteText(const std::string& path, const std::string& text);
 
 } // namespace testutil
