@@ -82,4 +82,13 @@ std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
     return b;
 }
 
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> bytes = ReadAll(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    return WriteAll(path, text.data(), text.size());
+}
+
 } // namespace testutil

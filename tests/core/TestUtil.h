@@ -40,5 +40,8 @@ std::vector<uint8_t> ReadAll(const std::string& path);
 bool WriteAll(const std::string& path, const void* data, size_t bytes);
 // `n` reproducible pseudo-random bytes.
 std::vector<uint8_t> Noise(size_t n, uint32_t seed = 1);
+// A whole file as a string ("" when it cannot be read), and the reverse.
+std::string ReadText(const std::string& path);
+bool WriteText(const std::string& path, const std::string& text);
 
 } // namespace testutil

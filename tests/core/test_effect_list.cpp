@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -34,52 +35,18 @@ std::string Value(const std::string& attributes, const std::string& text) {
     return "<ParamValue " + attributes + ">" + text + "</ParamValue>";
 }
 
+std::vector<int> Types(const CEffectList& list) {
+    std::vector<int> types;
+    for (int p = 0; p < list.GetCount(); ++p)
+        types.push_back(list.GetItem(p)->type);
+    return types;
+}
+
 void Load(CEffectList& list, const std::string& text) {
     list.LoadFromText(text.c_str(), static_cast<uint32_t>(text.size()));
 }
 
-std::string ReadText(const std::string& path) {
-    std::vector<uint8_t> bytes = testutil::ReadAll(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-TEST(EffectList, DocumentLayout) {
-    CEffectList list;
-    list.InsertItem(-1, EFFECT_DELAY);
-    EXPECT_EQ(list.BuildDocument(),
-              std::string(kDecl) +
-                  "<EffectList><EffectItem><Num>0</Num>\r\n<Name>DELAY</Name>\r\n<Type>4</Type>\r\n"
-                  "<Enabled>1</Enabled>\r\n<Params>1</Params>\r\n"
-                  "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\" >50</ParamValue>\r\n"
-                  "</EffectItem>\r\n</EffectList>\r\n");
-}
-
-TEST(EffectList, SaveLoadRoundTrip) {
-    testutil::TempDir dir("fxlist");
-    const std::string path = dir.File("sonvel.xml");
-    CEffectList list;
-    EXPECT_EQ(list.LoadEffectList(path.c_str()), 0); // no file yet
-    list.InsertItem(-1, EFFECT_EQUALIZER);
-    for (int j = 0; j < 9; ++j)
-        list.SetValue(0, j, -20 + 5 * j); // -20 .. 20
-    list.InsertItem(-1, EFFECT_DELAY_ECHO);
-    list.SetEnabled(1, 0);
-    for (int type : {EFFECT_COMPRESSOR, EFFECT_WAU, EFFECT_REVERB})
-        list.InsertItem(-1, type);
-    ASSERT_EQ(list.SaveEffectList(path.c_str()), 1);
-    EXPECT_FALSE(plat::PathExists((path + ".tmp").c_str()));
-    EXPECT_EQ(ReadText(path), list.BuildDocument());
-
-    CEffectList back;
-    ASSERT_EQ(back.LoadEffectList(path.c_str()), 1);
-    ASSERT_EQ(back.GetCount(), 5);
-    EXPECT_EQ(back.GetItem(0)->value[0], -20);
-    EXPECT_EQ(back.GetItem(0)->value[8], 20);
-    EXPECT_EQ(back.GetItem(0)->Min[3], -20);
-    EXPECT_EQ(back.GetItem(1)->enabled, 0);
-    // What was loaded gives the same bytes again.
-    EXPECT_EQ(back.BuildDocument(), list.BuildDocument());
-}
+using testutil::ReadText;
 
 TEST(EffectList, DropRules) {
     const std::string echo = "<Type>6</Type><Enabled>1</Enabled><Params>0</Params>";
@@ -87,11 +54,8 @@ TEST(EffectList, DropRules) {
     const std::string range = "Num=\"0\" Min=\"0\" Max=\"100\"";
     // A valid DELAY at 0, then `body` as the entry at 1.
     auto second = [](const std::string& body) { return Delay(0) + Item("<Num>1</Num>" + body); };
-    const struct {
-        const char* what;
-        std::string items;
-        std::vector<int> types; // the loaded entries' types, in order
-    } cases[] = {
+    // What, the entries, the loaded entries' types in order.
+    const std::tuple<const char*, std::string, std::vector<int>> cases[] = {
         {"valid pair", second(echo), {4, 6}},
         {"params 10", second("<Type>6</Type><Params>10</Params>"), {4}},
         {"same num twice", Delay(0) + Item("<Num>0</Num>" + echo), {4}},
@@ -123,13 +87,10 @@ TEST(EffectList, DropRules) {
         {"two lists are both read", Delay(0) + "</EffectList><Other/><EffectList>" + Delay(1, 20), {4, 4}},
         {"no items", "", {}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, items, expected] : cases) {
         CEffectList list;
-        Load(list, Doc(c.items));
-        std::vector<int> types;
-        for (int p = 0; p < list.GetCount(); ++p)
-            types.push_back(list.GetItem(p)->type);
-        EXPECT_EQ(types, c.types) << c.what;
+        Load(list, Doc(items));
+        EXPECT_EQ(Types(list), expected) << what;
     }
 }
 
@@ -143,73 +104,80 @@ TEST(EffectList, LoadedFields) {
                         Value("Num=\"0\" Min=\"0\" Max=\"100\"", "5") +
                         Value("Num=\"2\" Min=\"0\" Max=\"100\"", "50"))));
     ASSERT_EQ(list.GetCount(), 3);
-    const EffectItem* eq = list.GetItem(0);
+    const EffectItem *eq = list.GetItem(0), *off = list.GetItem(1), *past = list.GetItem(2);
     EXPECT_STREQ(eq->name, L"EQUALIZER");
-    EXPECT_EQ(eq->enabled, 1);
-    EXPECT_EQ(eq->Params, 2);
-    EXPECT_EQ(eq->value[0], 7);
-    EXPECT_EQ(eq->value[1], -20);
-    EXPECT_EQ(eq->Min[1], -20);
-    EXPECT_EQ(eq->value[2], 0);
-    EXPECT_EQ(list.GetItem(1)->enabled, 0);
-    EXPECT_EQ(list.GetItem(1)->Params, 0);
-    const EffectItem* past = list.GetItem(2); // a value past the count in use is not kept
-    EXPECT_EQ(past->value[0], 5);
-    EXPECT_EQ(past->value[2], 0);
-    EXPECT_EQ(past->Max[2], 0);
+    // Values go by their index; one past the count in use is not kept.
+    EXPECT_EQ(std::vector<int>({eq->enabled, eq->Params, eq->value[0], eq->value[1], eq->Min[1], eq->value[2],
+                                off->enabled, off->Params, past->value[0], past->value[2], past->Max[2]}),
+              std::vector<int>({1, 2, 7, -20, -20, 0, 0, 0, 5, 0, 0}));
 }
 
+// Blanks before the number, an optional minus, digits to the end, 32 bits;
+// nothing but blanks (or a lone minus) is 0.
 TEST(EffectList, NumberRule) {
-    const std::pair<const char*, int32_t> accepted[] = {
-        {"12", 12},
-        {"  12", 12},
-        {"\t-7", -7},
-        {"-", 0},
-        {"", 0},
-        {"   ", 0},
-        {"2147483647", INT32_MAX},
-        {"-2147483648", INT32_MIN},
-    };
-    for (auto [text, value] : accepted) {
+    // text, accepted, value
+    const std::tuple<const char*, bool, int32_t> cases[] = {{"12", true, 12},
+                                                            {"  12", true, 12},
+                                                            {"\t-7", true, -7},
+                                                            {"-", true, 0},
+                                                            {"", true, 0},
+                                                            {"   ", true, 0},
+                                                            {"2147483647", true, 2147483647},
+                                                            {"-2147483648", true, -2147483648},
+                                                            {"12a", false, 0},
+                                                            {"1 2", false, 0},
+                                                            {"+3", false, 0},
+                                                            {"2147483648", false, 0},
+                                                            {"99999999999999999999", false, 0}};
+    for (auto [text, ok, value] : cases) {
         int32_t v = -999;
-        EXPECT_TRUE(CEffectList::ParseNumber(text, &v)) << text;
-        EXPECT_EQ(v, value) << text;
-    }
-    for (const char* text : {"12a", "1 2", "+3", "2147483648", "99999999999999999999"}) {
-        int32_t v = -999;
-        EXPECT_FALSE(CEffectList::ParseNumber(text, &v)) << text;
+        EXPECT_EQ(CEffectList::ParseNumber(text, &v), ok) << text;
+        EXPECT_TRUE(!ok || v == value) << text;
     }
     int32_t v = 0;
     EXPECT_TRUE(CEffectList::ParseLeadingNumber("42abc", &v) && v == 42);
     EXPECT_TRUE(CEffectList::ParseLeadingNumber("abc", &v) && v == 0);
 }
 
-TEST(EffectList, WritesOnlyWhatWasLoadedOrEdited) {
+// A run that never opened the chain leaves the file alone; an edited list
+// writes its exact layout; a missing file is an empty list, saved truthfully;
+// what is saved loads back the same.
+TEST(EffectList, SaveAndLoad) {
     testutil::TempDir dir("fxsave");
-    const std::string path = dir.File("sonvel.xml");
+    const std::string path = dir.File("sonvel.xml"), other = dir.File("none.xml");
     const std::string stored = Doc(Delay(0));
-    ASSERT_TRUE(testutil::WriteAll(path, stored.data(), stored.size()));
-    {
-        CEffectList never; // this run never opened the chain
-        EXPECT_EQ(never.SaveEffectList(path.c_str()), 0);
-        EXPECT_EQ(ReadText(path), stored);
-    }
-    {
-        CEffectList edited;
-        edited.InsertItem(-1, EFFECT_ECHO);
-        EXPECT_EQ(edited.SaveEffectList(path.c_str()), 1);
-        CEffectList back;
-        back.LoadEffectList(path.c_str());
-        ASSERT_EQ(back.GetCount(), 1);
-        EXPECT_EQ(back.GetItem(0)->type, EFFECT_ECHO);
-    }
-    {
-        const std::string missing = dir.File("none.xml");
-        CEffectList fresh;
-        EXPECT_EQ(fresh.LoadEffectList(missing.c_str()), 0);
-        EXPECT_EQ(fresh.SaveEffectList(missing.c_str()), 1); // an empty list, truthfully
-        EXPECT_EQ(ReadText(missing), std::string(kDecl) + "<EffectList/>\r\n");
-    }
+    ASSERT_TRUE(testutil::WriteText(path, stored));
+    CEffectList never, edited, list, back;
+    EXPECT_EQ(never.SaveEffectList(path.c_str()), 0);
+    EXPECT_EQ(ReadText(path), stored);
+    edited.InsertItem(-1, EFFECT_DELAY);
+    EXPECT_EQ(edited.SaveEffectList(path.c_str()), 1);
+    EXPECT_EQ(ReadText(path),
+              std::string(kDecl) +
+                  "<EffectList><EffectItem><Num>0</Num>\r\n<Name>DELAY</Name>\r\n<Type>4</Type>\r\n"
+                  "<Enabled>1</Enabled>\r\n<Params>1</Params>\r\n"
+                  "<ParamValue Num=\"0\" Min=\"0\" Max=\"100\" >50</ParamValue>\r\n"
+                  "</EffectItem>\r\n</EffectList>\r\n");
+    EXPECT_EQ(list.LoadEffectList(other.c_str()), 0);
+    EXPECT_EQ(list.SaveEffectList(other.c_str()), 1);
+    EXPECT_EQ(ReadText(other), std::string(kDecl) + "<EffectList/>\r\n");
+
+    list.InsertItem(-1, EFFECT_EQUALIZER);
+    for (int j = 0; j < 9; ++j)
+        list.SetValue(0, j, -20 + 5 * j); // -20 .. 20
+    list.InsertItem(-1, EFFECT_DELAY_ECHO);
+    list.SetEnabled(1, 0);
+    for (int type : {EFFECT_COMPRESSOR, EFFECT_WAU, EFFECT_REVERB})
+        list.InsertItem(-1, type);
+    ASSERT_EQ(list.SaveEffectList(other.c_str()), 1);
+    EXPECT_FALSE(plat::PathExists((other + ".tmp").c_str()));
+    EXPECT_EQ(ReadText(other), list.BuildDocument());
+    ASSERT_EQ(back.LoadEffectList(other.c_str()), 1);
+    // What was loaded gives the same bytes again: every type, value, range and switch.
+    EXPECT_EQ(back.BuildDocument(), list.BuildDocument());
+    EXPECT_EQ(std::vector<int>({back.GetCount(), back.GetItem(0)->value[0], back.GetItem(0)->value[8],
+                                back.GetItem(1)->enabled}),
+              std::vector<int>({5, -20, 20, 0}));
 }
 
 TEST(EffectList, FailedWriteKeepsTheOldFileAndDroppedEntriesAreKeptAside) {
@@ -227,7 +195,7 @@ TEST(EffectList, FailedWriteKeepsTheOldFileAndDroppedEntriesAreKeptAside) {
 
     const std::string path = dir.File("sonvel.xml");
     const std::string stored = Doc(Delay(0) + Item("<Num>1</Num><Type>99</Type>"));
-    ASSERT_TRUE(testutil::WriteAll(path, stored.data(), stored.size()));
+    ASSERT_TRUE(testutil::WriteText(path, stored));
     CEffectList loaded;
     ASSERT_EQ(loaded.LoadEffectList(path.c_str()), 1);
     EXPECT_EQ(loaded.GetCount(), 1);
@@ -242,20 +210,14 @@ TEST(EffectList, DamagedFiles) {
     for (size_t cut = 0; cut <= good.size(); ++cut) {
         CEffectList list;
         Load(list, good.substr(0, cut));
-        ASSERT_LE(list.GetCount(), 3) << cut;
+        ASSERT_TRUE(list.GetCount() <= 3 && (cut < good.size() || list.GetCount() == 3)) << cut;
         for (int p = 0; p < list.GetCount(); ++p)
             ASSERT_EQ(list.GetItem(p)->value[0], p * 10 + (p == 0) * 50) << "cut at " << cut;
     }
-    CEffectList whole;
-    Load(whole, good);
-    EXPECT_EQ(whole.GetCount(), 3);
     // An end tag with a blank before its ">" is still an end tag.
     std::string spaced = good;
-    for (size_t at = spaced.find("</EffectItem>"); at != std::string::npos;
-         at = spaced.find("</EffectItem>", at)) {
+    for (size_t at; (at = spaced.find("</EffectItem>")) != std::string::npos;)
         spaced.replace(at, 13, "</EffectItem >");
-        at += 14;
-    }
     CEffectList blanks;
     Load(blanks, spaced);
     EXPECT_EQ(blanks.GetCount(), 3);
@@ -290,23 +252,24 @@ TEST(EffectList, DamagedFiles) {
 
 TEST(EffectList, EditingAndApplying) {
     CEffectList list;
-    EXPECT_TRUE(list.InsertItem(-1, EFFECT_CHORUS));
-    EXPECT_TRUE(list.InsertItem(-1, EFFECT_DELAY));
-    EXPECT_TRUE(list.InsertItem(1, EFFECT_ECHO)); // CHORUS ECHO DELAY
+    EXPECT_TRUE(list.InsertItem(-1, EFFECT_CHORUS) && list.InsertItem(0, EFFECT_DELAY) &&
+                list.InsertItem(1, EFFECT_ECHO) && list.InsertItem(7, EFFECT_WAU));
     EXPECT_EQ(list.InsertItem(0, 21), nullptr);
-    list.MoveItem(2, 0); // DELAY CHORUS ECHO
+    EXPECT_EQ(Types(list), (std::vector<int>{EFFECT_DELAY, EFFECT_ECHO, EFFECT_CHORUS, EFFECT_WAU}));
+    list.MoveItem(2, 0); // CHORUS DELAY ECHO WAU
     list.SetEnabled(1, 0);
+    list.SetEnabled(2, 7);
     CEffectManager m;
     list.ApplyTo(m, 48000);
-    EXPECT_EQ(m.GetEffectType(0), EFFECT_DELAY);
-    EXPECT_EQ(m.GetEffectType(1), EFFECT_CHORUS);
-    EXPECT_EQ(m.GetEffectType(2), EFFECT_ECHO);
-    EXPECT_EQ(m.GetEffectEnable(1), 0);
+    for (int p = 0; p < 4; ++p) {
+        EXPECT_EQ(m.GetEffectType(p), list.GetItem(p)->type) << p;
+        EXPECT_EQ(m.GetEffectEnable(p), p == 1 ? 0 : 1) << p;
+        EXPECT_EQ(list.GetItem(p)->enabled, p == 1 ? 0 : 1) << p;
+    }
+    EXPECT_EQ(Types(list), (std::vector<int>{EFFECT_CHORUS, EFFECT_DELAY, EFFECT_ECHO, EFFECT_WAU}));
     list.RemoveItem(0);
-    list.MoveItem(0, 1); // forward: ECHO CHORUS
-    ASSERT_EQ(list.GetCount(), 2);
-    EXPECT_EQ(list.GetItem(0)->type, EFFECT_ECHO);
-    EXPECT_EQ(list.GetItem(1)->type, EFFECT_CHORUS);
+    list.MoveItem(0, 2); // forward: ECHO WAU DELAY
+    EXPECT_EQ(Types(list), (std::vector<int>{EFFECT_ECHO, EFFECT_WAU, EFFECT_DELAY}));
     for (int i = 0; i < 20; ++i)
         list.InsertItem(-1, EFFECT_THROUGH);
     EXPECT_EQ(list.GetCount(), 10);

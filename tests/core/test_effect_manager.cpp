@@ -71,14 +71,11 @@ std::vector<int16_t> StereoSignal(size_t frames) {
 
 TEST(EffectManager, AddRemoveMoveCases) {
     const int E1 = EFFECT_CHORUS, E2 = EFFECT_DELAY, E3 = EFFECT_ECHO, E4 = EFFECT_WAU, N = EFFECT_NOTCH;
-    struct Case {
-        const char* what;
-        std::vector<int> start; // -1: an empty position
-        char op;                // 'a' add N at arg1, 'm' move arg1 -> arg2, 'r' remove arg1
-        int arg1, arg2;
-        int result; // AddEffect's answer (add only)
-        std::vector<int> expected;
-    } cases[] = {
+    // What, the chain before (-1: an empty position), the operation ('a' add N
+    // at arg1, 'm' move arg1 -> arg2, 'r' remove arg1), arg1, arg2, AddEffect's
+    // answer (add only), the chain after.
+    using Case = std::tuple<const char*, std::vector<int>, char, int, int, int, std::vector<int>>;
+    const Case cases[] = {
         {"add at -1 uses the first empty", {E1, E2, E3}, 'a', -1, 0, 3, {E1, E2, E3, N}},
         {"add at 1 inserts", {E1, E2, E3}, 'a', 1, 0, 1, {E1, N, E2, E3}},
         {"add at 0 inserts first", {E1, E2}, 'a', 0, 0, 0, {N, E1, E2}},
@@ -98,19 +95,17 @@ TEST(EffectManager, AddRemoveMoveCases) {
         {"remove out of range", {E1, E2}, 'r', 12, 0, 0, {E1, E2}},
         {"removing a gap closes it", {E1, -1, E3}, 'r', 1, 0, 0, {E1, E3}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, start, op, arg1, arg2, result, expected] : cases) {
         CEffectManager m;
-        for (int i = 0; i < static_cast<int>(c.start.size()); ++i)
-            if (c.start[i] >= 0) {
-                ASSERT_EQ(m.AddEffect(c.start[i], Initial(c.start[i]).data(), 48000, i), i);
-            }
-        ASSERT_EQ(Types(m), c.start) << c.what;
-        if (c.op == 'a') {
-            EXPECT_EQ(m.AddEffect(N, Initial(N).data(), 48000, c.arg1), c.result) << c.what;
+        for (int i = 0; i < static_cast<int>(start.size()); ++i)
+            if (start[i] >= 0) m.AddEffect(start[i], Initial(start[i]).data(), 48000, i);
+        ASSERT_EQ(Types(m), start) << what;
+        if (op == 'a') {
+            EXPECT_EQ(m.AddEffect(N, Initial(N).data(), 48000, arg1), result) << what;
         }
-        if (c.op == 'm') m.MoveEffect(c.arg1, c.arg2);
-        if (c.op == 'r') m.RemoveEffect(c.arg1);
-        EXPECT_EQ(Types(m), c.expected) << c.what;
+        if (op == 'm') m.MoveEffect(arg1, arg2);
+        if (op == 'r') m.RemoveEffect(arg1);
+        EXPECT_EQ(Types(m), expected) << what;
     }
 }
 
@@ -139,17 +134,23 @@ TEST(EffectManager, FullChainUnknownTypesAndOutOfRangePositions) {
 
 TEST(EffectManager, ConversionTruncatesTowardZeroAndClamps) {
     // DISTORTION with drive 1 (value 5) is out = x * level: a known scale.
-    // level (percent), in, out
-    const std::tuple<int32_t, int16_t, int16_t> cases[] = {
-        {100, 32767, 32767}, {100, -32768, -32768}, {150, 16384, 24576}, {50, 3, 1},
-        {50, -3, -1},        {150, -32768, -32768}, {150, 32767, 32767}, {65, -1, 0},
-        {200, 20000, 32767}, {200, -20000, -32768},
-    };
-    for (auto [level, in, out] : cases) {
+    const struct {
+        int32_t level; // percent
+        int channels;
+        std::vector<int16_t> in, out;
+    } cases[] = {{100, 1, {32767, -32768}, {32767, -32768}},
+                 {150, 1, {16384, -32768, 32767}, {24576, -32768, 32767}},
+                 {50, 1, {3, -3}, {1, -1}},
+                 {65, 1, {-1}, {0}},
+                 {200, 1, {20000, -20000}, {32767, -32768}},
+                 // A stereo block that ends in half a frame: that sample passes unchanged.
+                 {50, 2, {1000, 2000, 3000, 4000, 5000}, {500, 1000, 1500, 2000, 5000}}};
+    for (const auto& c : cases) {
         CEffectManager m;
-        int32_t values[10] = {5, level};
+        m.SetStreamFormat(c.channels, 48000);
+        int32_t values[10] = {5, c.level};
         m.AddEffect(EFFECT_DISTORTION, values, 48000, -1);
-        EXPECT_EQ(RunChain(m, {in}, 1, 1)[0], out) << level << " " << in;
+        EXPECT_EQ(RunChain(m, c.in, c.channels, 3), c.out) << c.level;
     }
 }
 
@@ -184,49 +185,7 @@ TEST(EffectManager, RingShortfallAndOverlongBlocks) {
     EXPECT_EQ(RunChain(m, x, 1, 100), x);
 }
 
-TEST(EffectManager, DisabledEffectIsSkippedAndRestartsCleared) {
-    CEffectManager m;
-    int32_t v[10] = {1}; // DELAY of 960 samples
-    m.AddEffect(EFFECT_DELAY, v, 48000, -1);
-    m.SetStreamFormat(1, 48000);
-    std::vector<int16_t> x(480, 0);
-    x[0] = 1000;
-    std::vector<int16_t> y = RunChain(m, x, 1, 480); // the impulse is now in the line
-    EXPECT_EQ(y, std::vector<int16_t>(480, 0));
-    m.SetEffectEnable(0, 0);
-    EXPECT_EQ(RunChain(m, x, 1, 480), x); // skipped: passes
-    m.SetEffectEnable(0, 1);
-    // Switched back on: the first impulse is gone, only silence comes out.
-    std::vector<int16_t> zeros(2000, 0);
-    EXPECT_EQ(RunChain(m, zeros, 1, 480), zeros);
-}
-
 // ---------------------------------------------------------------- channels and rate
-
-TEST(EffectManager, OddDelayKeepsChannelsApart) {
-    // 441 samples of delay at 22050 Hz: run over interleaved samples as one
-    // sequence this would land the left impulse on the right channel.
-    CEffectManager m;
-    m.SetStreamFormat(2, 22050);
-    int32_t v[10] = {1};
-    m.AddEffect(EFFECT_DELAY, v, 22050, -1);
-    std::vector<int16_t> x(2 * 1000, 0);
-    x[0] = 12345; // left, frame 0
-    std::vector<int16_t> y = RunChain(m, x, 2, 100);
-    for (size_t f = 0; f < 1000; ++f) {
-        ASSERT_EQ(y[2 * f + 1], 0) << f;
-        ASSERT_EQ(y[2 * f], f == 441 ? 12345 : 0) << f;
-    }
-}
-
-TEST(EffectManager, HalfAFrameAtTheEndPassesUnchanged) {
-    CEffectManager m;
-    m.SetStreamFormat(2, 48000);
-    int32_t v[10] = {5, 50}; // DISTORTION: out = x / 2
-    m.AddEffect(EFFECT_DISTORTION, v, 48000, -1);
-    std::vector<int16_t> y = RunChain(m, {1000, 2000, 3000, 4000, 5000}, 2, 3);
-    EXPECT_EQ(y, (std::vector<int16_t>{500, 1000, 1500, 2000, 5000}));
-}
 
 TEST(EffectManager, ChunkInvariance) {
     const std::vector<int16_t> x = StereoSignal(24000);
@@ -247,42 +206,51 @@ TEST(EffectManager, ChunkInvariance) {
     }
 }
 
-TEST(EffectManager, EngineRateOverridesEditorRate) {
-    int32_t v[10] = {1}; // DELAY 20 ms
-    // The engine's rate before AddEffect, the editor's, the engine's after (0: not told), the delay.
-    const std::array<int, 4> cases[] = {
-        {0, 32000, 0, 640},     // the editor's rate until the engine speaks
-        {0, 32000, 48000, 960}, // the engine's rate applied to existing entries
-        {44100, 32000, 0, 882}, // the engine's rate wins over the editor's
-        {0, 0, 0, 960},         // no rate at all means 48000
-    };
-    for (auto [before, editor, after, delay] : cases) {
+// A 20 ms DELAY shows the rate the chain runs at. The impulse on the left of
+// frame 0 must come out on the left only: 441 samples at 22050 Hz, run over
+// the interleaved samples as one sequence, would land it on the right.
+TEST(EffectManager, EngineRateOverridesEditorRateAndChannelsStayApart) {
+    int32_t v[10] = {1};
+    // Channels, the engine's rate before AddEffect, the editor's, the engine's after (0: not told), the
+    // delay.
+    const std::array<int, 5> cases[] = {
+        {1, 0, 32000, 0, 640},     // the editor's rate until the engine speaks
+        {1, 0, 32000, 48000, 960}, // the engine's rate applied to existing entries
+        {1, 44100, 32000, 0, 882}, // the engine's rate wins over the editor's
+        {1, 0, 0, 0, 960},         // no rate at all means 48000
+        {2, 22050, 22050, 0, 441}};
+    for (auto [channels, before, editor, after, delay] : cases) {
         CEffectManager m;
-        if (before) m.SetStreamFormat(1, before);
+        if (before) m.SetStreamFormat(channels, before);
         m.AddEffect(EFFECT_DELAY, v, editor, -1);
-        if (after) m.SetStreamFormat(1, after);
-        std::vector<int16_t> x(2000, 0);
-        x[0] = 500;
-        std::vector<int16_t> y = RunChain(m, x, 1, 2000);
-        EXPECT_EQ(std::find(y.begin(), y.end(), 500) - y.begin(), delay)
-            << before << " " << editor << " " << after;
+        if (after) m.SetStreamFormat(channels, after);
+        std::vector<int16_t> x(2000 * channels, 0), expected = x;
+        x[0] = expected[delay * channels] = 500;
+        EXPECT_EQ(RunChain(m, x, channels, 100), expected) << before << " " << editor << " " << after;
     }
 }
 
-TEST(EffectManager, ChannelChangeKeepsValuesAndSwitches) {
+// A switched-off effect is skipped, and switching it on again clears its
+// history; a new channel count keeps every entry with its values and switch.
+TEST(EffectManager, SwitchesAndChannelChanges) {
     CEffectManager m;
-    int32_t v[10] = {1};
+    int32_t v[10] = {1}; // DELAY of 960 samples
     m.AddEffect(EFFECT_DELAY, v, 48000, -1);
     m.AddEffect(EFFECT_LIMITTER, Initial(EFFECT_LIMITTER).data(), 48000, -1);
-    m.SetEffectEnable(1, 0);
+    m.SetEffectEnable(1, 0); // the limiter is off: full level passes
+    std::vector<int16_t> x(480, 0), zeros(2000, 0);
+    x[0] = 30000;
+    EXPECT_EQ(RunChain(m, x, 1, 480), std::vector<int16_t>(480, 0)); // the impulse is now in the line
+    m.SetEffectEnable(0, 0);
+    EXPECT_EQ(RunChain(m, x, 1, 480), x);
+    m.SetEffectEnable(0, 1);
+    EXPECT_EQ(RunChain(m, zeros, 1, 480), zeros);
     m.SetStreamFormat(2, 48000);
     EXPECT_EQ(Types(m), (std::vector<int>{EFFECT_DELAY, EFFECT_LIMITTER}));
-    EXPECT_EQ(m.GetEffectEnable(0), 1);
-    EXPECT_EQ(m.GetEffectEnable(1), 0);
-    std::vector<int16_t> x(2 * 1000, 0);
-    x[1] = 30000; // right, frame 0; the limiter is off so it stays at full level
-    std::vector<int16_t> y = RunChain(m, x, 2, 1000);
-    EXPECT_EQ(y[2 * 960 + 1], 30000);
+    EXPECT_EQ(std::vector<int>({m.GetEffectEnable(0), m.GetEffectEnable(1)}), std::vector<int>({1, 0}));
+    x.assign(2 * 1000, 0);
+    x[1] = 30000; // right, frame 0
+    EXPECT_EQ(RunChain(m, x, 2, 1000)[2 * 960 + 1], 30000);
     // Nonsense formats are ignored: the right channel's delay stays 960.
     m.SetStreamFormat(3, 48000);
     m.SetStreamFormat(2, 0);
@@ -297,14 +265,12 @@ TEST(EffectManager, EditsWhileBlocksRun) {
     std::atomic<bool> stop{false};
     std::atomic<int> blocks{0}, shortBlocks{0};
     std::thread sound([&] {
-        std::vector<int16_t> block = Noise(960, 9);
-        while (!stop.load()) {
-            if (m.ProcessChain(block.data(), 960) != 960) ++shortBlocks;
+        for (std::vector<int16_t> block = Noise(960, 9); !stop.load(); ++blocks) {
+            shortBlocks += m.ProcessChain(block.data(), 960) != 960;
             m.ReadChainOutput(block.data(), 960);
-            ++blocks;
         }
     });
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 300 || blocks.load() < 10; ++i) {
         int type = i % EFFECT_TYPE_COUNT;
         m.AddEffect(type, Initial(type).data(), 48000, i % 3 == 0 ? 0 : -1);
         m.SetEffectParams(i % 10, Initial(type).data(), 48000);
@@ -313,19 +279,15 @@ TEST(EffectManager, EditsWhileBlocksRun) {
         if (i % 2) m.RemoveEffect((i * 3) % 10);
         if (i % 50 == 0) m.SetStreamFormat(1 + (i / 50) % 2, 48000);
     }
-    while (blocks.load() < 10)
-        std::this_thread::yield();
     stop = true;
     sound.join();
     EXPECT_EQ(shortBlocks.load(), 0);
-    for (int p = 0; p < 10; ++p) {
-        int t = m.GetEffectType(p);
+    for (int p = 0; p < 10; ++p, m.RemoveEffect(0)) { // each position comes to the front in turn
+        const int t = m.GetEffectType(0);
         EXPECT_TRUE(t >= -1 && t < EFFECT_TYPE_COUNT);
-        EXPECT_EQ(m.GetEffectEnable(p) == -1, t == -1);
+        EXPECT_EQ(m.GetEffectEnable(0) == -1, t == -1);
     }
     // A block after the storm still runs: an empty chain passes it.
-    for (int p = 0; p < 10; ++p)
-        m.RemoveEffect(0);
     std::vector<int16_t> x = Noise(960, 10);
     EXPECT_EQ(RunChain(m, x, 2, 480), x);
 }

@@ -2,6 +2,7 @@
 // reads as, what Save writes, and that a damaged file or a failed write never
 // costs the user what was already there.
 #include "settings/CAppParameter.h"
+#include "settings/CCommConfig.h"
 #include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -19,15 +21,10 @@
 
 namespace {
 
-using testutil::ReadAll;
-
-std::string ReadText(const std::string& path) {
-    std::vector<uint8_t> bytes = ReadAll(path);
-    return std::string(bytes.begin(), bytes.end());
-}
+using testutil::ReadText;
 
 void WriteText(const std::string& path, const std::string& text) {
-    ASSERT_TRUE(testutil::WriteAll(path, text.data(), text.size())) << path;
+    ASSERT_TRUE(testutil::WriteText(path, text)) << path;
 }
 
 std::string Doc(const std::string& body) {
@@ -67,13 +64,6 @@ const IntKey kIntKeys[] = {
     {"enable_effect", &CAppParameter::m_EnableEffect, 0, 0},
     {"enable_voice_cancel", &CAppParameter::m_EnableVoiceCancel, 0, 0},
 };
-
-const IntKey& Key(const std::string& name) {
-    for (const IntKey& k : kIntKeys)
-        if (name == k.key) return k;
-    ADD_FAILURE() << "no key " << name;
-    return kIntKeys[0];
-}
 
 class Settings : public testing::Test {
   protected:
@@ -116,90 +106,71 @@ class Settings : public testing::Test {
 void ExpectStartupValues(CAppParameter& p) {
     for (const IntKey& k : kIntKeys)
         EXPECT_EQ(p.*k.field, k.startup) << k.key;
-    EXPECT_TRUE(p.m_WavePath.IsEmpty());
-    EXPECT_TRUE(p.m_CapDeviceName.IsEmpty());
-    EXPECT_TRUE(p.m_MonDeviceId.IsEmpty());
-    EXPECT_TRUE(p.m_FontName.IsEmpty());
+    EXPECT_TRUE(p.m_WavePath.IsEmpty() && p.m_CapDeviceName.IsEmpty() && p.m_MonDeviceId.IsEmpty() &&
+                p.m_FontName.IsEmpty());
     EXPECT_EQ(std::vector<uint32_t>({p.m_Colors[0].text, p.m_Colors[1].text, p.m_Colors[1].background}),
               std::vector<uint32_t>({0, 0xC8C8C8, 0xFFFFFF}));
 }
 
-TEST_F(Settings, NoFileAnywhereKeepsStartupValues) {
-    CAppParameter p;
-    EXPECT_EQ(Load(p), 0);
-    EXPECT_EQ(p.m_IniFile.Str(), Ini(m_App)); // need not exist yet
-    ExpectStartupValues(p);
-    EXPECT_FALSE(p.IsKeepingUnreadableFile());
+// No file anywhere, or one without a config element, keeps the start-up
+// values; a config element without keys gives every key its missing-key
+// value, whatever was there before.
+TEST_F(Settings, StartupAndMissingKeyValues) {
+    const std::pair<const char*, bool> cases[] = {
+        {nullptr, false}, {"<settings><latency>7</latency></settings>", false}, {"<config/>", true}};
+    for (auto [body, missing] : cases) {
+        SCOPED_TRACE(body ? body : "no file");
+        if (body) WriteText(Ini(m_Cur), Doc(body));
+        CAppParameter p;
+        Prepare(p);
+        for (const IntKey& k : kIntKeys)
+            p.*k.field = missing ? 12345 : p.*k.field;
+        EXPECT_EQ(p.Load(), body ? 1 : 0);
+        EXPECT_FALSE(p.IsKeepingUnreadableFile());
+        EXPECT_TRUE(body || p.m_IniFile.Str() == Ini(m_App)); // need not exist yet
+        if (!missing) ExpectStartupValues(p);
+        for (const IntKey& k : kIntKeys)
+            EXPECT_TRUE(!missing || p.*k.field == k.missing) << k.key;
+    }
 #ifndef _WIN32
     // The per-user folder is made, parents too, on the way.
     EXPECT_TRUE(plat::IsDirectory((m_Dir.File("xdg") + "/Vexalabs/sonvel").c_str()));
 #endif
 }
 
-TEST_F(Settings, ConfigWithoutKeysGivesMissingKeyValues) {
-    WriteText(Ini(m_Cur), Doc("<config/>"));
-    CAppParameter p;
-    Prepare(p);
-    for (const IntKey& k : kIntKeys) // what was there before does not count
-        p.*k.field = 12345;
-    EXPECT_EQ(p.Load(), 1);
-    for (const IntKey& k : kIntKeys)
-        EXPECT_EQ(p.*k.field, k.missing) << k.key;
-
-    // No config element at all: nothing changes.
-    WriteText(Ini(m_Cur), Doc("<settings><latency>7</latency></settings>"));
-    CAppParameter q;
-    EXPECT_EQ(Load(q), 1);
-    ExpectStartupValues(q);
-}
-
 TEST_F(Settings, ValuesAndFixUpsOnReading) {
-    const std::tuple<const char*, const char*, int> cases[] = {
-        // inside <config>, key, value
-        {"<driver_type>2</driver_type>", "driver_type", 0},
-        {"<driver_type>-1</driver_type>", "driver_type", 0},
-        {"<driver_type>1</driver_type>", "driver_type", 1},
-        {"<loopback>7</loopback>", "loopback", 1},
-        {"<boost_on>-3</boost_on>", "boost_on", 1},
-        {"<enable_effect>5</enable_effect>", "enable_effect", 1},
-        {"<language>12pt</language>", "language", -1}, // the number rule itself is CXml's
-        {"<voice_cancel>1</voice_cancel>", "voice_cancel", 0},
-        {"<enable_voice_cancel>3</enable_voice_cancel><voice_cancel>1</voice_cancel>", "voice_cancel", 1},
-        {"<enable_voice_cancel>3</enable_voice_cancel>", "enable_voice_cancel", 1},
-        {"<play_delay>-4</play_delay>", "play_delay", -4},          // no range check on reading
-        {"<latency>1</latency><latency>2</latency>", "latency", 1}, // the first one counts
-    };
-    for (auto [body, key, expected] : cases) {
+    using P = CAppParameter;
+    // Inside <config>, the key, the value read.
+    const std::tuple<const char*, int32_t P::*, int> cases[] = {
+        {"<driver_type>2</driver_type>", &P::m_DriverType, 0},
+        {"<driver_type>-1</driver_type>", &P::m_DriverType, 0},
+        {"<driver_type>1</driver_type>", &P::m_DriverType, 1},
+        {"<loopback>7</loopback>", &P::m_Loopback, 1},
+        {"<boost_on>-3</boost_on>", &P::m_BoostOn, 1},
+        {"<enable_effect>5</enable_effect>", &P::m_EnableEffect, 1},
+        {"<language>12pt</language>", &P::m_LanguageSetting, -1}, // the number rule itself is CXml's
+        {"<voice_cancel>1</voice_cancel>", &P::m_VoiceCancel, 0},
+        {"<enable_voice_cancel>3</enable_voice_cancel><voice_cancel>1</voice_cancel>", &P::m_VoiceCancel, 1},
+        {"<enable_voice_cancel>3</enable_voice_cancel>", &P::m_EnableVoiceCancel, 1},
+        {"<play_delay>-4</play_delay>", &P::m_PlayDelay, -4},            // no range check on reading
+        {"<latency>1</latency><latency>2</latency>", &P::m_Latency, 1}}; // the first one counts
+    for (auto [body, field, expected] : cases) {
         WriteText(Ini(m_Cur), Doc(std::string("<config>") + body + "</config>"));
         CAppParameter p;
         EXPECT_EQ(Load(p), 1);
-        EXPECT_EQ(p.*Key(key).field, expected) << body;
+        EXPECT_EQ(p.*field, expected) << body;
     }
 }
 
-TEST_F(Settings, ColourTable) {
-    WriteText(Ini(m_Cur), Doc("<config><colors>"
-                              "<color><index>5</index><text>1</text><background>1</background></color>"
-                              "<color><text>2</text></color>"
-                              "<color><index>1</index><background>255</background></color>"
-                              "<color><index>0</index><text>65280</text><background>12</background></color>"
-                              "</colors></config>"));
-    CAppParameter p;
-    ASSERT_EQ(Load(p), 1);
-    // A missing colour keeps its index's default.
-    EXPECT_EQ(std::vector<uint32_t>({p.m_Colors[0].text, p.m_Colors[0].background, p.m_Colors[1].text,
-                                     p.m_Colors[1].background}),
-              std::vector<uint32_t>({65280, 12, 0xC8C8C8, 255}));
-}
-
-TEST_F(Settings, DefaultDocumentIsByteExact) {
+// The start-up document is written byte for byte as the program has always
+// written it; every key then set reads back as it was saved.
+TEST_F(Settings, SaveWritesTheDocumentAndLoadGivesBackEveryKey) {
     CAppParameter p;
     Prepare(p);
     p.m_TempPath = "C:\\tmp";
     p.m_LogPath = "C:\\log";
     std::string expected = ReadText(std::string(SONVEL_SOURCE_DIR) + "/tests/core/data/settings_default.ini");
     ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(p.BuildDocument(), expected);
     EXPECT_EQ(p.Save(), 1);
     EXPECT_EQ(ReadText(p.m_IniFile.Str()), expected);
     EXPECT_FALSE(plat::PathExists((p.m_IniFile.Str() + ".tmp").c_str()));
@@ -208,11 +179,7 @@ TEST_F(Settings, DefaultDocumentIsByteExact) {
     EXPECT_EQ(ReadText(Ini(m_User)), expected);
     p.m_UserFolder = "";
     EXPECT_EQ(p.BackupSettings(), 0);
-}
 
-TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
-    CAppParameter p;
-    Prepare(p);
     int n = 3;
     for (const IntKey& k : kIntKeys)
         p.*k.field = n++;
@@ -259,41 +226,36 @@ TEST_F(Settings, SaveThenLoadGivesBackEveryKey) {
 // unparsable one is kept as it is until the user changes a setting, a missing
 // one is restored from a good copy.
 TEST_F(Settings, DamagedOrMissingFileAndThePerUserCopy) {
-    const std::string garbage("\x00\x01<config>\xFF\xFE binary", 20);
+    const std::string garbage("\x00\x01<config>\xFF\xFE binary", 20), broken = "\x01\x02garbage";
     const std::string copy = Doc("<config><frequency>32000</frequency><wave_path>/rec</wave_path></config>");
-    const struct {
-        const char *cur, *user; // null: no such file
-        int loaded;
-        int frequency;
-    } cases[] = {
-        {garbage.c_str(), nullptr, 0, 48000},
-        {garbage.c_str(), copy.c_str(), 1, 32000},
-        {nullptr, copy.c_str(), 1, 32000},
-        {nullptr, "\x01\x02garbage", 0, 48000},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.cur ? "unparsable" : "missing");
-        plat::RemoveFile(Ini(m_Cur).c_str());
-        plat::RemoveFile(Ini(m_App).c_str());
-        plat::RemoveFile(Ini(m_User).c_str());
-        if (c.cur) WriteText(Ini(m_Cur), c.cur);
-        if (c.user) WriteText(Ini(m_User), c.user);
+    // The file in the current folder and the per-user copy (null: none), what Load answers, the rate read.
+    const std::tuple<const std::string*, const std::string*, int, int> cases[] = {
+        {&garbage, nullptr, 0, 48000},
+        {&garbage, &copy, 1, 32000},
+        {nullptr, &copy, 1, 32000},
+        {nullptr, &broken, 0, 48000}};
+    for (auto [cur, user, loaded, frequency] : cases) {
+        SCOPED_TRACE(cur ? "unparsable" : "missing");
+        for (const std::string& dir : {m_Cur, m_App, m_User})
+            plat::RemoveFile(Ini(dir).c_str());
+        if (cur) WriteText(Ini(m_Cur), *cur);
+        if (user) WriteText(Ini(m_User), *user);
         CAppParameter p;
-        EXPECT_EQ(Load(p), c.loaded);
-        EXPECT_EQ(p.m_Frequency, c.frequency);
-        EXPECT_EQ(p.IsKeepingUnreadableFile(), c.cur != nullptr);
-        if (!c.cur) {
+        EXPECT_EQ(Load(p), loaded);
+        EXPECT_EQ(p.m_Frequency, frequency);
+        EXPECT_EQ(p.IsKeepingUnreadableFile(), cur != nullptr);
+        if (!cur) {
             // A good copy is written back in place of the missing file; a damaged one is not.
-            EXPECT_EQ(ReadText(p.m_IniFile.Str()), c.loaded ? copy : "");
-            EXPECT_EQ(p.m_WavePath.Str(), c.loaded ? "/rec" : "");
+            EXPECT_EQ(ReadText(p.m_IniFile.Str()), loaded ? copy : "");
+            EXPECT_EQ(p.m_WavePath.Str(), loaded ? "/rec" : "");
             continue;
         }
-        if (!c.loaded) ExpectStartupValues(p);
+        if (!loaded) ExpectStartupValues(p);
         // The start-up save of an unchanged state and the exit backup leave it alone.
         EXPECT_EQ(p.Save(), 0);
         EXPECT_EQ(p.BackupSettings(), 0);
-        EXPECT_EQ(ReadText(Ini(m_Cur)), c.cur);
-        EXPECT_EQ(ReadText(Ini(m_User)), c.user ? c.user : "");
+        EXPECT_EQ(ReadText(Ini(m_Cur)), *cur);
+        EXPECT_EQ(ReadText(Ini(m_User)), user ? *user : "");
         // The user changes a setting: now the file is written.
         p.m_Frequency = 96000;
         EXPECT_EQ(p.Save(), 1);
@@ -335,8 +297,14 @@ TEST_F(Settings, FailedSaveLeavesTheOldFile) {
 
 TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
     // Cut off in the middle of <monitor>: the keys before it count, the rest
-    // keep their values instead of taking the missing-key values.
-    WriteText(Ini(m_Cur), Doc("<config><frequency>44100</frequency><latency>20</latency>"
+    // keep their values instead of taking the missing-key values. A colour
+    // without an index, or out of range, is skipped; a value left out keeps its default.
+    WriteText(Ini(m_Cur), Doc("<config><colors>"
+                              "<color><index>5</index><text>1</text><background>1</background></color>"
+                              "<color><text>2</text></color>"
+                              "<color><index>1</index><background>255</background></color>"
+                              "<color><index>0</index><text>65280</text><background>12</background></color>"
+                              "</colors><frequency>44100</frequency><latency>20</latency>"
                               "<wave_path>C:\\x</wave_path><monitor>0"));
     CAppParameter p;
     Prepare(p);
@@ -346,12 +314,48 @@ TEST_F(Settings, DamagedFileKeepsWhatItDoesNotValidlySet) {
         std::vector<int>({p.m_Frequency, p.m_Latency, p.m_Monitor, p.m_RecFileChannel, p.m_LanguageSetting}),
         std::vector<int>({44100, 20, 1, 1, -1}));
     EXPECT_EQ(p.m_WavePath.Str(), "C:\\x");
+    EXPECT_EQ(std::vector<uint32_t>({p.m_Colors[0].text, p.m_Colors[0].background, p.m_Colors[1].text,
+                                     p.m_Colors[1].background}),
+              std::vector<uint32_t>({65280, 12, 0xC8C8C8, 255}));
     EXPECT_FALSE(p.IsKeepingUnreadableFile());
     EXPECT_TRUE(p.WasReadInPart()); // the user is told
     // A whole file read after it clears the notice.
     WriteText(Ini(m_Cur), Doc("<config><frequency>44100</frequency></config>"));
     EXPECT_EQ(p.Load(), 1);
     EXPECT_FALSE(p.WasReadInPart());
+}
+
+// A file in the current folder wins; else a portable copy (program folder
+// writable) keeps it beside the program, an installed one in the per-user
+// folder, when one is known.
+TEST(SettingsPlace, CurrentFolderThenProgramFolderThenPerUserFolder) {
+    static std::set<std::string> readable, writable;
+    auto ini = [](const char* dir) { return plat::JoinPath(dir, "sonvel.ini"); };
+    const std::tuple<bool, bool, const char*, std::string, bool> cases[] = {
+        {true, false, "user", ini("cur"), false},
+        {false, true, "user", ini("app"), false},
+        {false, false, "user", ini("user"), true},
+        {false, false, "", ini("app"), false}};
+    for (const auto& [iniInCurrent, appWritable, userFolder, expected, perUser] : cases) {
+        readable = iniInCurrent ? std::set<std::string>{ini("cur")} : std::set<std::string>{};
+        writable = appWritable ? std::set<std::string>{"app"} : std::set<std::string>{};
+        CCommConfig::SettingsPlace place = CCommConfig::ChooseSettingsFile(
+            "cur", "app", userFolder, "sonvel.ini",
+            [](const std::string& f) { return readable.count(f) > 0; },
+            [](const std::string& d) { return writable.count(d) > 0; });
+        EXPECT_EQ(place.file, expected);
+        EXPECT_EQ(place.perUser, perUser) << expected;
+    }
+}
+
+TEST(SettingsPlace, RecordFolderIsTheSettingOrTheWritableCurrentFolder) {
+    CAppParameter p;
+    p.m_WavePath = "C:\\takes";
+    EXPECT_EQ(p.RecordFolder(), "C:\\takes");
+    p.m_WavePath = "";
+    // The test runs in a folder it can write: an empty setting means that folder.
+    ASSERT_TRUE(plat::IsWritableDirectory(p.m_CurrentPath.Str()));
+    EXPECT_EQ(p.RecordFolder(), p.m_CurrentPath.Str());
 }
 
 } // namespace

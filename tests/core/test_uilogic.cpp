@@ -1,9 +1,11 @@
-// The rules behind the dialogs, the status texts and the level meter's picture.
+// The rules behind the dialogs (the effect editor's list and sliders among
+// them), the status texts and the level meter's picture.
 #include "drivers/AudioTypes.h"
 #include "platform/Platform.h"
 #include "engine/RecorderHelpers.h"
 #include "tests/core/TestUtil.h"
 #include "uilogic/DeviceDialogRules.h"
+#include "uilogic/EffectEditorRules.h"
 #include "uilogic/MainWindowTexts.h"
 #include "uilogic/MeterGeometry.h"
 #include "uilogic/NumberRule.h"
@@ -28,17 +30,18 @@ using Strings = std::vector<std::string>;
 using Ints = std::vector<int>;
 
 namespace {
-Strings Texts(const ChoiceList& list) {
-    Strings texts;
+// A list's line texts or values.
+template <class T> std::vector<T> Lines(const ChoiceList& list, T ListLine::*field) {
+    std::vector<T> out;
     for (const ListLine& line : list.lines)
-        texts.push_back(line.text);
-    return texts;
+        out.push_back(line.*field);
+    return out;
+}
+Strings Texts(const ChoiceList& list) {
+    return Lines(list, &ListLine::text);
 }
 Ints Values(const ChoiceList& list) {
-    Ints values;
-    for (const ListLine& line : list.lines)
-        values.push_back(line.value);
-    return values;
+    return Lines(list, &ListLine::value);
 }
 Ints Edges(const MeterRect& r) {
     return {r.left, r.top, r.right, r.bottom};
@@ -84,18 +87,23 @@ TEST(UiMeter, CellsStayInsideTheWindow) {
 
 // ---------------------------------------------------------------- numbers
 TEST(UiDialogNumber, EditTextsReadLeniently) {
+    // Anything that is not a number reads as 0.
+    // text, value
     const std::pair<const char*, int32_t> cases[] = {{"-12", -12},
                                                      {"-12x", 12},
                                                      {"40x", 40},
                                                      {" \t-3", -3},
-                                                     {"2147483647", INT32_MAX},
-                                                     {"2147483648", INT32_MAX},
-                                                     {"-2147483649", INT32_MIN},
-                                                     {"-99999999999x", INT32_MAX}};
+                                                     {"2147483647", 2147483647},
+                                                     {"2147483648", 2147483647},
+                                                     {"-2147483649", -2147483648},
+                                                     {"-99999999999x", 2147483647},
+                                                     {"", 0},
+                                                     {"x12", 0},
+                                                     {"- 5", 0},
+                                                     {"--5", 0},
+                                                     {"+5", 0}};
     for (auto [text, value] : cases)
         EXPECT_EQ(DialogNumber(text), value) << '"' << text << '"';
-    for (const char* text : {"", "x12", "- 5", "--5", "+5"})
-        EXPECT_EQ(DialogNumber(text), 0) << '"' << text << '"';
 }
 
 // ---------------------------------------------------------------- device dialog
@@ -196,6 +204,18 @@ TEST(UiRecDialog, RecordFolderCheck) {
     ASSERT_TRUE(testutil::WriteAll(leftOver, "keep", 4));
     EXPECT_EQ(CheckRecordFolder(japanese), RECORD_FOLDER_OK);
     EXPECT_EQ(plat::PathFileSize(leftOver.c_str()), 4);
+#ifndef _WIN32
+    // /proc takes no new files whoever asks; root writes into read-only
+    // folders, and so the check lets it.
+    if (plat::IsDirectory("/proc")) {
+        EXPECT_EQ(CheckRecordFolder("/proc"), RECORD_FOLDER_NOT_WRITABLE);
+    }
+    const std::string folder = dir.File("read only");
+    ASSERT_TRUE(plat::MakeDirectories(folder.c_str()));
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    EXPECT_EQ(CheckRecordFolder(folder), geteuid() == 0 ? RECORD_FOLDER_OK : RECORD_FOLDER_NOT_WRITABLE);
+    chmod(folder.c_str(), 0755);
+#endif
 }
 
 TEST(UiRecDialog, RecordFolderMessagesNameTheFolderInTheLanguageInUse) {
@@ -213,59 +233,36 @@ TEST(UiRecDialog, RecordFolderMessagesNameTheFolderInTheLanguageInUse) {
     EXPECT_EQ(std::unique(texts.begin(), texts.end()), texts.end()); // each its own
 }
 
-#ifndef _WIN32
-TEST(UiRecDialog, FolderThatRefusesFilesIsNotWritable) {
-    // /proc takes no new files whoever asks, so this runs as root too.
-    if (!plat::IsDirectory("/proc")) GTEST_SKIP() << "no /proc here";
-    EXPECT_EQ(CheckRecordFolder("/proc"), RECORD_FOLDER_NOT_WRITABLE);
-    testutil::TempDir dir("uilogic_ro");
-    const std::string folder = dir.File("read only");
-    ASSERT_TRUE(plat::MakeDirectories(folder.c_str()));
-    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    // Root writes into read-only folders, and so the check lets it.
-    EXPECT_EQ(CheckRecordFolder(folder), geteuid() == 0 ? RECORD_FOLDER_OK : RECORD_FOLDER_NOT_WRITABLE);
-    chmod(folder.c_str(), 0755);
-}
-#endif
-
 // ---------------------------------------------------------------- main window
-TEST(UiMainWindowTexts, StatusTexts) {
-    // Japanese names each box's device; an unknown language is English.
-    EXPECT_EQ(std::string(CaptureStatusText(STATUS_RUNNING, 1)), "キャプチャ動作中");
-    EXPECT_EQ(std::string(MonitorStatusText(STATUS_RUNNING, 1)), "スピーカ動作中");
-    EXPECT_EQ(std::string(MonitorStatusText(STATUS_OPEN_ERROR, 1)), "オープンエラー");
-    EXPECT_EQ(std::string(CaptureStatusText(STATUS_RUN_ERROR, 2)), "ERROR: RUN");
-    EXPECT_EQ(std::string(MonitorStatusText(STATUS_WRITE_ERROR, 0)), "ERROR: FILE WRITE");
-}
-
-TEST(UiMainWindowTexts, ElapsedTimeShowsAllHours) {
-    const std::pair<uint32_t, const char*> cases[] = {{0, " 0:00:00"},     {61, " 0:01:01"},
-                                                      {3600, " 1:00:00"},  {86399, "23:59:59"},
-                                                      {90061, "25:01:01"}, {360000, "100:00:00"}};
-    for (auto [seconds, text] : cases)
-        EXPECT_EQ(ElapsedText(seconds), text) << seconds;
-    EXPECT_EQ(ElapsedText(4294967295u), "1193046:28:15");
-}
-
-TEST(UiMainWindowTexts, DroppedFilesTakenAsPlayFiles) {
+// Japanese names each box's device, an unknown language is English; the
+// elapsed time shows all its hours; dropped blocks count from the take's start.
+TEST(UiMainWindowTexts, Texts) {
+    const std::pair<std::string, std::string> cases[] = {
+        {CaptureStatusText(STATUS_RUNNING, 1), "キャプチャ動作中"},
+        {MonitorStatusText(STATUS_RUNNING, 1), "スピーカ動作中"},
+        {MonitorStatusText(STATUS_OPEN_ERROR, 1), "オープンエラー"},
+        {CaptureStatusText(STATUS_RUN_ERROR, 2), "ERROR: RUN"},
+        {MonitorStatusText(STATUS_WRITE_ERROR, 0), "ERROR: FILE WRITE"},
+        {ElapsedText(0), " 0:00:00"},
+        {ElapsedText(61), " 0:01:01"},
+        {ElapsedText(3600), " 1:00:00"},
+        {ElapsedText(86399), "23:59:59"},
+        {ElapsedText(90061), "25:01:01"},
+        {ElapsedText(360000), "100:00:00"},
+        {ElapsedText(4294967295u), "1193046:28:15"},
+        {DroppedBlocksText(0, 0, 1), ""},
+        {DroppedBlocksText(57, 57, 0), ""}, // dropped before the take: not this take's loss
+        {DroppedBlocksText(58, 57, 1), "欠落ブロック: 1"},
+        {DroppedBlocksText(1057, 57, 0), "DROPPED BLOCKS: 1000"},
+        {DroppedBlocksText(3, 57, 2), "DROPPED BLOCKS: 3"}, // the engine cleared its count mid-take
+        {DroppedBlocksText(18446744073709551615u, 0, 0), "DROPPED BLOCKS: 18446744073709551615"}};
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(text, expected);
     for (const char* taken : {"C:\\music\\song.wav", "C:\\music\\SONG.MP3", "x.Wav"})
         EXPECT_TRUE(IsPlayFileName(taken)) << taken;
     for (const char* refused :
          {"C:\\music\\song.txt", "C:\\music\\.wav", "C:/music/.mp3", "song.wav.bak", "", "wav"})
         EXPECT_FALSE(IsPlayFileName(refused)) << refused;
-}
-
-TEST(UiMainWindowTexts, DroppedBlocksSinceTheTakeStarted) {
-    // dropped now, dropped when the take started, language, text
-    const std::tuple<uint64_t, uint64_t, int, std::string> cases[] = {
-        {0, 0, 1, ""},
-        {57, 57, 0, ""}, // dropped before the take: not this take's loss
-        {58, 57, 1, "欠落ブロック: 1"},
-        {1057, 57, 0, "DROPPED BLOCKS: 1000"},
-        {3, 57, 2, "DROPPED BLOCKS: 3"}, // the engine cleared its count mid-take
-        {18446744073709551615u, 0, 0, "DROPPED BLOCKS: 18446744073709551615"}};
-    for (auto [dropped, atStart, language, text] : cases)
-        EXPECT_EQ(DroppedBlocksText(dropped, atStart, language), text) << dropped << " " << atStart;
 }
 
 // The app fills each of these with one string through snprintf: a second
@@ -285,5 +282,135 @@ TEST(UiMainWindowTexts, MessageFormatsTakeExactlyOnePath) {
                 conversions.push_back(text.substr(at, 2));
             EXPECT_EQ(conversions, std::vector<std::string>{"%s"}) << name << " " << language;
         }
+    }
+}
+
+// ---------------------------------------------------------------- effect editor
+namespace {
+
+EffectItem Entry(int32_t type, std::vector<int32_t> values, int32_t params, int32_t lo = 0, int32_t hi = 0) {
+    EffectItem e;
+    const EffectTypeInfo* info = GetEffectTypeInfo(type);
+    e.type = type;
+    e.name = info ? info->name : nullptr;
+    e.enabled = 1;
+    e.Params = params;
+    for (size_t j = 0; j < values.size(); ++j) {
+        e.value[j] = values[j];
+        e.Min[j] = lo;
+        e.Max[j] = hi;
+    }
+    return e;
+}
+
+std::vector<int32_t> Shown(const EffectItem& e) {
+    int32_t v[EFFECT_MAX_VALUES];
+    EffectShownValues(e, v);
+    return std::vector<int32_t>(v, v + EFFECT_MAX_VALUES);
+}
+
+} // namespace
+
+// Add goes before the selection, or at the end with no selection, the first
+// row or a stale one selected; up and down stay inside the list; a button is
+// enabled exactly when it can do something.
+TEST(EffectEditorRules, AddMoveAndTheButtons) {
+    // Selection, count, the row Add uses, the rows up and down move to, whether Del can delete.
+    const std::tuple<int, int, int, int, int, bool> cases[] = {
+        {-1, 0, 0, -1, -1, false}, {0, 0, 0, -1, -1, false},    {-1, 3, 3, -1, -1, false},
+        {0, 3, 3, -1, 1, true},    {1, 3, 1, 0, 2, true},       {2, 3, 2, 1, -1, true},
+        {3, 3, 3, -1, -1, false},  {5, 3, 3, -1, -1, false},    {0, 1, 1, -1, -1, true},
+        {4, 9, 4, 3, 5, true},     {8, 9, 8, 7, -1, true},      {9, 10, -1, 8, -1, true},
+        {3, 10, -1, 2, 4, true},   {-1, 10, -1, -1, -1, false},
+    };
+    for (auto [selection, count, add, up, down, selected] : cases) {
+        SCOPED_TRACE(testing::Message() << selection << " of " << count);
+        EXPECT_EQ(std::vector<int>({EffectAddRow(selection, count), EffectMoveRow(selection, count, -1),
+                                    EffectMoveRow(selection, count, 1)}),
+                  std::vector<int>({add, up, down}));
+        EffectButtons b = EffectButtonStates(selection, count);
+        EXPECT_EQ(std::vector<bool>({b.add, b.del, b.up, b.down}),
+                  std::vector<bool>({count < 10, selected, up >= 0, down >= 0}));
+    }
+    for (int direction : {0, 2})
+        EXPECT_EQ(EffectMoveRow(1, 3, direction), -1) << direction;
+}
+
+TEST(EffectEditorRules, DeleteSelectsTheRowInItsPlaceOrTheNewLast) {
+    // The deleted row, the count after, the selection: the next row takes the
+    // deleted one's place; after the last row, the one before it; none when empty.
+    const std::array<int, 3> cases[] = {{1, 2, 1}, {0, 2, 0}, {2, 2, 1}, {0, 0, -1}, {9, 9, 8}};
+    for (auto [deleted, countAfter, expected] : cases)
+        EXPECT_EQ(EffectRowAfterDelete(deleted, countAfter), expected) << deleted << " " << countAfter;
+}
+
+TEST(EffectEditorRules, GroupsComeFromTheTypeTableWithClampedValues) {
+    // The entry, the group, whether it shows, its label, range and value.
+    const std::tuple<EffectItem, int, bool, std::wstring, int32_t, int32_t, int32_t> cases[] = {
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 0, true, L"Delay", 0, 100, 50},
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 1, false, L"", 0, 0, 0},
+        // A file's wider range does not widen the slider; the value is shown at the end.
+        {Entry(EFFECT_DELAY, {150}, 1, 0, 200), 0, true, L"Delay", 0, 100, 100},
+        {Entry(EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, -30}, 9, -40, 40), 8, true, L"6.4kHz", -20, 20,
+         -20},
+        {Entry(EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, 7}, 9, -20, 20), 8, true, L"6.4kHz", -20, 20, 7},
+        // A zero-filled value below the range (Params 0 in the file) shows the minimum.
+        {Entry(EFFECT_DELAY_ECHO, {}, 0), 1, true, L"Repeat", 1, 10, 1},
+        // REVERB's second value has no control.
+        {Entry(EFFECT_REVERB, {62, 0, 90}, 3, 0, 1000), 1, false, L"", 0, 0, 0},
+        {Entry(EFFECT_REVERB, {62, 0, 90}, 3, 0, 1000), 2, true, L"Gain", 0, 100, 90},
+        {Entry(EFFECT_WAU, {}, 0), 0, false, L"", 0, 0, 0},
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 9, false, L"", 0, 0, 0},
+        {Entry(21, {50}, 1, 0, 100), 0, false, L"", 0, 0, 0},
+    };
+    for (const auto& [item, group, visible, label, min, max, value] : cases) {
+        EffectGroupView v = EffectGroupOf(item, group);
+        SCOPED_TRACE(testing::Message() << "type " << item.type << " group " << group);
+        EXPECT_EQ(std::wstring(v.label ? v.label : L""), label);
+        EXPECT_EQ(std::vector<int32_t>({v.visible, v.min, v.max, v.value}),
+                  std::vector<int32_t>({visible, min, max, value}));
+        EXPECT_EQ(EffectGroupMask(item) >> group & 1u, visible ? 1u : 0u);
+    }
+}
+
+TEST(EffectEditorRules, TheChainRunsWithTheShownValuesWhileTheEntryKeepsTheFile) {
+    EffectItem delay = Entry(EFFECT_DELAY, {150}, 1, 0, 200);
+    EXPECT_EQ(Shown(delay), std::vector<int32_t>({100, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(delay.value[0], 150);
+    EXPECT_EQ(delay.Max[0], 200);
+    // Values past the type's set are handed on as they are.
+    EffectItem through = Entry(EFFECT_THROUGH, {5, -7}, 2, -10, 10);
+    EXPECT_EQ(Shown(through), std::vector<int32_t>({5, -7, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(EffectEditorRules, AnEditMakesTheWholeEntryWhatItShows) {
+    // The entry, the value index edited, the new value; then the entry's
+    // Params and its first Params values, minimums and maximums.
+    using V = std::vector<int32_t>;
+    std::tuple<EffectItem, int, int32_t, int32_t, V, V, V> cases[] = {
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 0, 30, 1, {30}, {0}, {100}},
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 0, 130, 1, {100}, {0}, {100}},
+        // The untouched value out of range is stored as it was shown.
+        {Entry(EFFECT_DELAY_ECHO, {150, 2, 50}, 3, 0, 200), 1, 5, 3, {100, 5, 50}, {0, 1, 0}, {100, 10, 100}},
+        // An entry saved without values gets the type's full set.
+        {Entry(EFFECT_DELAY_ECHO, {}, 0), 0, 40, 3, {40, 1, 0}, {0, 1, 0}, {100, 10, 100}},
+        {Entry(EFFECT_EQUALIZER, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 9, -20, 20),
+         8,
+         -20,
+         9,
+         {1, 2, 3, 4, 5, 6, 7, 8, -20},
+         V(9, -20),
+         V(9, 20)},
+        // Nothing to edit: unchanged.
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 3, 10, 1, {50}, {0}, {100}},
+        {Entry(EFFECT_WAU, {}, 0), 0, 10, 0, {}, {}, {}},
+    };
+    for (auto& [item, index, value, params, values, mins, maxs] : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << item.type << " index " << index);
+        EffectTakeEdit(item, index, value);
+        ASSERT_EQ(item.Params, params);
+        EXPECT_EQ(V(item.value, item.value + params), values);
+        EXPECT_EQ(V(item.Min, item.Min + params), mins);
+        EXPECT_EQ(V(item.Max, item.Max + params), maxs);
     }
 }

@@ -1,5 +1,9 @@
 // CXml: what each well-formed and malformed input reads as, what the writer
-// writes byte for byte, and that reading and writing agree.
+// writes byte for byte, that reading and writing agree, and who owns the
+// pieces of a tree: parsed nodes and strings live in their document's blocks,
+// created ones and strings put in by a caller are allocations of their own.
+// Every mix must write the right bytes and go exactly once, without a leak
+// (the sanitizer build checks that part).
 #include "settings/CXml.h"
 
 #include <gtest/gtest.h>
@@ -23,13 +27,16 @@ XmlNode* Parse(CXml& xml, const std::string& doc) {
     return xml.Parse(doc.data(), static_cast<uint32_t>(doc.size()));
 }
 
-// Parses `doc` and writes it back; "null" when nothing parses.
+// Parses `doc` and writes it back; "null" when nothing parses. A read that
+// failed keeps no document; freeing the tree gives its document back.
 std::string Reparse(const std::string& doc, int* damaged = nullptr) {
     CXml xml;
     XmlNode* root = Parse(xml, doc);
     if (damaged) *damaged = xml.IsDamaged();
+    EXPECT_EQ(xml.GetDocumentCount(), root ? 1 : 0);
     std::string out = root ? Write(xml, root) : "null";
     xml.FreeNodes(root);
+    EXPECT_EQ(xml.GetDocumentCount(), 0);
     return out;
 }
 
@@ -155,14 +162,6 @@ TEST(Xml, EncodingsAreReadAsCodePage932OrUtf8) {
 // and the settings and chain files have their own byte-exact checks.
 TEST(Xml, WriterLayoutIsByteExact) {
     CXml xml;
-    // No indentation, first child on its parent's line.
-    XmlNode* config = xml.CreateNode(L"config");
-    CXml::AppendChild(config, xml.CreateNode(L"frequency", L"48000"));
-    EXPECT_EQ(Write(xml, config),
-              "<?xml version=\"1.0\" ?>\r\n<config><frequency>48000</frequency>\r\n</config>\r\n");
-
-    xml.FreeNodes(config);
-
     // An empty or missing value is written so that it reads back as empty.
     XmlNode* node = xml.CreateNode("n");
     CXml::AppendAttribute(node, xml.CreateAttribute("e", ""));
@@ -192,25 +191,20 @@ TEST(Xml, LargeDocumentRoundTrips) {
 }
 
 TEST(Xml, NestingDepthIsBounded) {
-    auto nested = [](int depth) {
-        std::string doc = kDecl;
-        for (int i = 0; i < depth; ++i)
-            doc += "<a>";
-        for (int i = 0; i < depth; ++i)
-            doc += "</a>";
-        return doc;
+    auto repeat = [](const std::string& s, int n) {
+        std::string out;
+        while (n-- > 0)
+            out += s;
+        return out;
     };
+    auto nested = [&](int depth) { return kDecl + repeat("<a x='1'>", depth) + repeat("</a>", depth); };
     int damaged = -1;
-    std::string deepest = Reparse(nested(CXml::kMaxDepth), &damaged);
-    EXPECT_NE(deepest, "null");
+    EXPECT_NE(Reparse(nested(CXml::kMaxDepth), &damaged), "null");
     EXPECT_EQ(damaged, 0);
-    EXPECT_EQ(Reparse(nested(CXml::kMaxDepth + 1)), "null");
-    EXPECT_EQ(Reparse(nested(200000)), "null");
-    // Unclosed, too: thousands of start tags.
-    std::string open = kDecl;
-    for (int i = 0; i < 100000; ++i)
-        open += "<a>";
-    EXPECT_EQ(Reparse(open), "null");
+    // One level deeper, far deeper, and thousands of start tags never closed.
+    for (const std::string& doc :
+         {nested(CXml::kMaxDepth + 1), nested(200000), kDecl + repeat("<a>", 100000)})
+        EXPECT_EQ(Reparse(doc), "null") << doc.size();
 }
 
 TEST(Xml, DeepTreesBuiltByCallersAreWrittenAndFreed) {
@@ -231,10 +225,9 @@ TEST(Xml, DeepTreesBuiltByCallersAreWrittenAndFreed) {
 TEST(Xml, GetIntTable) {
     const std::pair<const char*, int> cases[] = {
         // text (null: none), value read with default 99
-        {" -12", -12}, {"12a", 99}, {"-", 0},      {nullptr, 99},      {"", 99},   {"\t 7", 7},
-        {"0", 0},      {"-0", 0},   {"12 ", 99},   {"4294967295", -1}, {"+5", 99}, {"2147483647", 2147483647},
-        {"   ", 0},    {"1-2", 99}, {"00042", 42},
-    };
+        {" -12", -12}, {"12a", 99}, {"-", 0},     {nullptr, 99},      {"", 99},   {"\t 7", 7},
+        {"0", 0},      {"-0", 0},   {"12 ", 99},  {"4294967295", -1}, {"+5", 99}, {"2147483647", 2147483647},
+        {"   ", 0},    {"1-2", 99}, {"00042", 42}};
     CXml xml;
     for (auto [text, expected] : cases) {
         XmlNode* node = xml.CreateNode("n", text);
@@ -242,6 +235,83 @@ TEST(Xml, GetIntTable) {
         xml.FreeNodes(node);
     }
     EXPECT_EQ(xml.GetInt(nullptr, 5), 5);
+}
+
+// ---------------------------------------------------------------- ownership
+
+const char kDoc[] = "<?xml version=\"1.0\"?><r><a x=\"1\">t</a><b x=\"1\">t</b></r>";
+
+// Every kind of mix in one tree: a parsed subtree freed while the rest of its
+// document is held, created nodes and caller strings in a parsed tree, nodes
+// moved over from another document whose top is freed, and the parsed tree
+// under a created node. It writes the right bytes and everything goes once;
+// the same CXml then reads again.
+TEST(XmlArena, MixedTreesWriteAndGoOnce) {
+    CXml xml;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        XmlNode *r = Parse(xml, kDoc), *other = Parse(xml, "<?xml version=\"1.0\"?><o><p/><q/></o>");
+        ASSERT_TRUE(r && other);
+        XmlNode* a = r->pChild;
+        r->pChild = a->pNext;
+        a->pNext = nullptr;
+        xml.FreeNodes(a);
+        XmlNode* c = xml.CreateNode("c", "n");
+        CXml::AppendAttribute(c, xml.CreateAttribute("k", "v"));
+        CXml::AppendChild(r, c);
+        r->pChild->pText = new CString("u");
+        r->pChild->pAttr->pValue = new CString("9");
+        r->pChild->pEncoding = new CString("utf-8"); // read only from the top node
+        CXml::AppendAttribute(r->pChild, xml.CreateAttribute("y", "2"));
+        CXml::AppendChild(r, other->pChild);
+        other->pChild = nullptr;
+        xml.FreeNodes(other);
+        EXPECT_EQ(xml.GetDocumentCount(), 2); // p and q keep theirs
+        XmlNode* w = xml.CreateNode(L"w");
+        CXml::AppendChild(w, r);
+        EXPECT_EQ(Write(xml, w),
+                  kPlainDecl + std::string("<w><r><b x=\"9\" y=\"2\" >u</b>\r\n<c k=\"v\" >n</c>\r\n"
+                                           "<p/>\r\n<q/>\r\n</r>\r\n</w>\r\n"));
+        xml.FreeNodes(w);
+        EXPECT_EQ(xml.GetDocumentCount(), 0);
+    }
+}
+
+// Equal texts of one document are one string; writing through it reaches
+// every node that holds it but no other document, and the text of its own it
+// takes for that goes with the document.
+TEST(XmlArena, EqualTextsOfOneDocumentShareOneString) {
+    CXml xml;
+    XmlNode *r = Parse(xml, kDoc), *second = Parse(xml, kDoc);
+    ASSERT_TRUE(r && second);
+    r->pChild->pText->Append("!");
+    EXPECT_EQ(Write(xml, r),
+              kPlainDecl + std::string("<r><a x=\"1\" >t!</a>\r\n<b x=\"1\" >t!</b>\r\n</r>\r\n"));
+    EXPECT_STREQ(second->pChild->pText->c_str(), "t");
+    xml.FreeNodes(r);
+    EXPECT_EQ(xml.GetDocumentCount(), 1);
+    xml.FreeNodes(second);
+    EXPECT_EQ(xml.GetDocumentCount(), 0);
+}
+
+TEST(XmlArena, StringsTakenOutLiveOnAfterTheDocument) {
+    CString moved, copied, trimmed;
+    {
+        CXml xml;
+        XmlNode* r = Parse(xml, "<?xml version=\"1.0\"?><r v=' x '>text</r>");
+        ASSERT_NE(r, nullptr);
+        moved = std::move(*r->pText);
+        copied = *r->pAttr->pName;
+        CString taken(std::move(*r->pAttr->pValue));
+        taken.Trim();
+        trimmed = std::move(taken);
+        EXPECT_STREQ(r->pText->c_str(), "text"); // a move out leaves the tree as it was
+        EXPECT_STREQ(r->pAttr->pValue->c_str(), "x");
+        // The CXml goes with the tree still held: it takes the tree along.
+    }
+    EXPECT_EQ(moved.Str(), "text");
+    EXPECT_EQ(copied.Str(), "v");
+    EXPECT_EQ(trimmed.Str(), "x");
 }
 
 } // namespace
