@@ -101,23 +101,19 @@ app_quit() { must quit 30000; }
 # chain_file TYPE:NAME[:V/MIN/MAX[,V/MIN/MAX]...]...: an effect chain file for
 # the program, each value with its range (the program drops a value without one).
 chain_file() {
-    local i=0 j e type name vals v val lo hi
+    local i=0 j e type name vals v val lo hi params
     {
         printf '<?xml version="1.0" encoding="UTF-8"?>\n<EffectList>'
         for e in "$@"; do
             IFS=: read -r type name vals <<<"$e"
             printf '<EffectItem><Num>%d</Num><Name>%s</Name><Type>%d</Type><Enabled>1</Enabled>' "$i" "$name" "$type"
-            j=0
-            if [ -n "$vals" ]; then
-                printf '<Params>%d</Params>' "$(tr ',' '\n' <<<"$vals" | wc -l)"
-                for v in ${vals//,/ }; do
-                    IFS=/ read -r val lo hi <<<"$v"
-                    printf '<ParamValue Num="%d" Min="%s" Max="%s">%s</ParamValue>' "$j" "$lo" "$hi" "$val"
-                    j=$((j + 1))
-                done
-            else
-                printf '<Params>0</Params>'
-            fi
+            j=0 params=""
+            for v in ${vals//,/ }; do
+                IFS=/ read -r val lo hi <<<"$v"
+                params+=$(printf '<ParamValue Num="%d" Min="%s" Max="%s">%s</ParamValue>' "$j" "$lo" "$hi" "$val")
+                j=$((j + 1))
+            done
+            printf '<Params>%d</Params>%s' "$j" "$params"
             printf '</EffectItem>'
             i=$((i + 1))
         done

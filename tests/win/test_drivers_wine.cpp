@@ -54,6 +54,14 @@ struct Pair {
     bool IsMme() const { return dynamic_cast<CMMECapture*>(capture.get()) != nullptr; }
 };
 
+// The left channel of 16-bit stereo bytes.
+std::vector<int16_t> LeftOf(const std::vector<uint8_t>& in) {
+    std::vector<int16_t> left(in.size() / 4);
+    for (size_t i = 0; i < left.size(); ++i)
+        std::memcpy(&left[i], &in[i * 4], 2);
+    return left;
+}
+
 #define FOR_EACH_FAMILY_ON_THE_TESTBED(pair, listener, ...)                                                  \
     for (const Family& family : kFamilies)                                                                   \
         if (Pair pair(family, listener, ##__VA_ARGS__); !pair.Ready())                                       \
@@ -181,10 +189,7 @@ TEST(WinDrivers, ToneRoundTripThroughTheNullSink) {
             EXPECT_EQ(p.capture->GetElapsedSeconds(), frames / 48000);
             for (uint32_t s : listener.OutAsked())
                 ASSERT_TRUE(s % 4 == 0 && s <= 9600u) << s;
-            const std::vector<uint8_t> in = listener.In();
-            std::vector<int16_t> left(in.size() / 4);
-            for (size_t i = 0; i < left.size(); ++i)
-                std::memcpy(&left[i], &in[i * 4], 2);
+            const std::vector<int16_t> left = LeftOf(listener.In());
             last = CToneAnalyzer::Analyze(left, 48000, left.size() / 2, left.size());
             const bool toneRight =
                 std::abs(last.frequency - 1000.0) <= 10.0 && std::abs(last.levelDbfs - (-12.04)) <= 1.5;
@@ -284,10 +289,7 @@ TEST(MmeDrivers, CaptureRidesOutALateWorker) {
         ASSERT_TRUE(WaitFor([&] { return listener.m_InBytes >= 3u * 4 * 48000; }, 8000));
         p.capture->Close();
         p.render->Close();
-        const std::vector<uint8_t> in = listener.In();
-        std::vector<int16_t> left(in.size() / 4);
-        for (size_t i = 0; i < left.size(); ++i)
-            std::memcpy(&left[i], &in[i * 4], 2);
+        const std::vector<int16_t> left = LeftOf(listener.In());
         // From a second in (the tone is there by then; the late call comes at 1.3 s).
         last = CToneAnalyzer::Analyze(left, 48000, 48000, left.size());
         if (last.dropouts == 0) break;
