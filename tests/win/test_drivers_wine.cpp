@@ -11,7 +11,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <type_traits>
 
 using namespace wintest;
 
@@ -54,19 +56,47 @@ struct Pair {
     bool IsMme() const { return dynamic_cast<CMMECapture*>(capture.get()) != nullptr; }
 };
 
-// The left channel of 16-bit stereo bytes.
-std::vector<int16_t> LeftOf(const std::vector<uint8_t>& in) {
-    std::vector<int16_t> left(in.size() / 4);
-    for (size_t i = 0; i < left.size(); ++i)
-        std::memcpy(&left[i], &in[i * 4], 2);
-    return left;
-}
-
 #define FOR_EACH_FAMILY_ON_THE_TESTBED(pair, listener, ...)                                                  \
     for (const Family& family : kFamilies)                                                                   \
         if (Pair pair(family, listener, ##__VA_ARGS__); !pair.Ready())                                       \
             GTEST_SKIP() << "the test bed's null sink is not here";                                          \
         else if (SCOPED_TRACE(family.name); true)
+
+// A 1 kHz tone at -12.04 dBFS played into `family`'s sink and recorded from its
+// monitor for `seconds`, measured from a second in (the tone is there by then);
+// `streamed` looks at the running pair before it closes. Real-time audio under
+// Wine glitches on a busy machine now and then (docs/drivers.md): up to three
+// attempts for an unbroken tone at its frequency and level, and how many missed
+// is reported.
+template <class Listener = RecordingListener>
+ToneStats RoundTrip(const Family& family, int seconds,
+                    const std::function<void(Pair&, std::type_identity_t<Listener>&)>& streamed = nullptr) {
+    ToneStats last{};
+    int glitched = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Listener listener;
+        listener.m_ToneHz = 1000.0;
+        listener.m_ToneAmplitude = 8192.0;
+        Pair p(family, &listener);
+        EXPECT_EQ(p.capture->Open(2, 48000, 16, 50) + p.render->Open(2, 48000, 16, 50), 2);
+        EXPECT_EQ(p.capture->Start() + p.capture->Start() + p.render->Start(), 3); // twice: running
+        EXPECT_TRUE(WaitFor([&] { return listener.m_InBytes >= 4u * 48000 * seconds; }, 8000));
+        if (streamed) streamed(p, listener);
+        p.capture->Close();
+        p.render->Close();
+        const std::vector<uint8_t> in = listener.In();
+        std::vector<int16_t> left(in.size() / 4);
+        for (size_t i = 0; i < left.size(); ++i)
+            std::memcpy(&left[i], &in[i * 4], 2);
+        last = CToneAnalyzer::Analyze(left, 48000, 48000, left.size());
+        if (last.dropouts == 0 && std::abs(last.frequency - 1000.0) <= 10.0 &&
+            std::abs(last.levelDbfs + 12.04) <= 1.5)
+            break;
+        ++glitched;
+    }
+    testing::Test::RecordProperty(std::string(family.name) + "_glitched_attempts", glitched);
+    return last;
+}
 
 // 1 is MME; anything else, a damaged setting included, is WASAPI.
 TEST(WinDriverFactory, DriverTypeChoosesTheFamily) {
@@ -161,45 +191,25 @@ TEST(WinDrivers, OpenFormatsBlockSizesAndQuickCycles) {
 }
 
 // A tone played into the sink comes back from its monitor at its frequency and
-// level, in whole frames, with an exact elapsed counter. Real-time audio under
-// Wine can glitch on a busy machine: up to three attempts for the tone, and
-// every attempt with dropouts or a wrong tone is reported.
+// level, in whole frames, with an exact elapsed counter.
 TEST(WinDrivers, ToneRoundTripThroughTheNullSink) {
     SinkLock lock;
     FOR_EACH_FAMILY_ON_THE_TESTBED(probe, nullptr, false) {
-        int glitched = 0; // attempts with dropouts or a wrong tone
-        ToneStats last{};
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            RecordingListener listener;
-            listener.m_ToneHz = 1000.0;
-            listener.m_ToneAmplitude = 8192.0; // -12.04 dB against full scale
-            Pair p(family, &listener);
-            ASSERT_EQ(p.capture->Open(2, 48000, 16, 50), 1);
-            ASSERT_EQ(p.render->Open(2, 48000, 16, 50), 1);
-            ASSERT_EQ(p.capture->Start() + p.capture->Start() + p.render->Start(), 3); // twice: running
-            ASSERT_TRUE(WaitFor([&] { return listener.m_InBytes >= 4u * 2 * 48000; }, 8000));
+        const ToneStats tone = RoundTrip(family, 2, [&](Pair& p, RecordingListener& listener) {
             EXPECT_EQ(p.capture->Stop() + p.render->Stop(), 2);
             EXPECT_EQ(p.capture->IsStarted(), 0);
             plat::SleepMs(100); // a stopped capture delivers nothing more
             uint64_t frames = 0;
             for (uint32_t s : listener.InSizes()) {
-                ASSERT_TRUE(s % 4 == 0 && (!p.IsMme() || s == 6400u)) << s;
+                EXPECT_TRUE(s % 4 == 0 && (!p.IsMme() || s == 6400u)) << s;
                 frames += s / 4;
             }
             EXPECT_EQ(p.capture->GetElapsedSeconds(), frames / 48000);
             for (uint32_t s : listener.OutAsked())
-                ASSERT_TRUE(s % 4 == 0 && s <= 9600u) << s;
-            const std::vector<int16_t> left = LeftOf(listener.In());
-            last = CToneAnalyzer::Analyze(left, 48000, left.size() / 2, left.size());
-            const bool toneRight =
-                std::abs(last.frequency - 1000.0) <= 10.0 && std::abs(last.levelDbfs - (-12.04)) <= 1.5;
-            glitched += last.dropouts > 0 || !toneRight;
-            if (toneRight) break;
-        }
-        // A busy machine starves Wine's audio threads now and then (docs/drivers.md): reported.
-        RecordProperty(std::string(family.name) + "_glitched_attempts", glitched);
-        EXPECT_NEAR(last.frequency, 1000.0, 10.0);
-        EXPECT_NEAR(last.levelDbfs, -12.04, 1.5);
+                EXPECT_TRUE(s % 4 == 0 && s <= 9600u) << s;
+        });
+        EXPECT_NEAR(tone.frequency, 1000.0, 10.0);
+        EXPECT_NEAR(tone.levelDbfs, -12.04, 1.5);
     }
 }
 
@@ -266,7 +276,7 @@ TEST(WasapiDrivers, DefaultEndpointsAndLoopback) {
 
 // A capture worker that wakes late (a busy machine) must not cost audio: the
 // device goes on recording into the headers still queued. One listener call
-// takes 300 ms; the tone captured around it has to stay unbroken.
+// takes 300 ms (at 1.3 s); the tone captured around it has to stay unbroken.
 TEST(MmeDrivers, CaptureRidesOutALateWorker) {
     struct LateListener : RecordingListener {
         int32_t OnSoundIn(const void* data, uint32_t bytes) override {
@@ -276,28 +286,10 @@ TEST(MmeDrivers, CaptureRidesOutALateWorker) {
         int m_Blocks = 0;
     };
     SinkLock lock;
-    int glitched = 0; // attempts with a break: the round trip itself glitches now and then
-    ToneStats last{};
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        LateListener listener;
-        listener.m_ToneHz = 1000.0;
-        listener.m_ToneAmplitude = 8192.0;
-        Pair p(kFamilies[0], &listener);
-        if (!p.Ready()) GTEST_SKIP() << "the test bed's null sink is not here";
-        ASSERT_EQ(p.capture->Open(2, 48000, 16, 50) + p.render->Open(2, 48000, 16, 50), 2);
-        ASSERT_EQ(p.capture->Start() + p.render->Start(), 2);
-        ASSERT_TRUE(WaitFor([&] { return listener.m_InBytes >= 3u * 4 * 48000; }, 8000));
-        p.capture->Close();
-        p.render->Close();
-        const std::vector<int16_t> left = LeftOf(listener.In());
-        // From a second in (the tone is there by then; the late call comes at 1.3 s).
-        last = CToneAnalyzer::Analyze(left, 48000, 48000, left.size());
-        if (last.dropouts == 0) break;
-        ++glitched;
-    }
-    RecordProperty("glitched_attempts", glitched);
-    EXPECT_EQ(last.dropouts, 0) << glitched << " attempts had a break";
-    EXPECT_NEAR(last.levelDbfs, -12.04, 1.5);
+    if (!Pair(kFamilies[0], nullptr, false).Ready()) GTEST_SKIP() << "the test bed's null sink is not here";
+    const ToneStats tone = RoundTrip<LateListener>(kFamilies[0], 3);
+    EXPECT_EQ(tone.dropouts, 0);
+    EXPECT_NEAR(tone.levelDbfs, -12.04, 1.5);
 }
 
 } // namespace
