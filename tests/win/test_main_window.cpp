@@ -94,19 +94,6 @@ class TestApp : public CAppMain {
     std::wstring m_NextPlayFile;
 };
 
-// Runs the thread's messages until `condition` holds or `ms` pass.
-bool PumpUntil(const std::function<bool()>& condition, int ms) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    for (;;) {
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (condition()) return true;
-        if (static_cast<int>(GetTickCount() - end) >= 0) return condition();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 std::string Text(HWND window, int id) {
     return ui::GetItemText(window, id);
 }
@@ -120,12 +107,6 @@ bool WriteSilentWav(const std::string& path, double seconds) {
     bool ok = wave.WriteSamples(samples.data(), static_cast<uint32_t>(samples.size() * 2)) != 0;
     wave.Close();
     return ok;
-}
-
-// Frames of a WAV file's data chunk; 0 when it is not one.
-uint64_t WavFrames(const std::string& path) {
-    PlayFileInfo info;
-    return ReadPlayFileInfo(plat::Utf8ToWide(path).c_str(), info) ? info.frames : 0;
 }
 
 class MainWindow : public ::testing::TestWithParam<int> {
@@ -196,7 +177,7 @@ TEST_P(MainWindow, SwitchesFollowTheEngineWithTheirStatusTexts) {
     // The effect dialog's own Close button turns effects off and hides it.
     ASSERT_TRUE(app->m_FakeEffect && IsWindowVisible(app->m_FakeEffect));
     PostMessageW(w, WM_EFFECT_CLOSE, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return !app->m_Audio.m_bEffect; }, 2000));
+    EXPECT_TRUE(wintest::WaitFor([&] { return !app->m_Audio.m_bEffect; }, 2000));
     EXPECT_EQ(Pressed({IDC_EFX}), "0");
     EXPECT_FALSE(IsWindowVisible(app->m_FakeEffect));
 
@@ -246,7 +227,10 @@ TEST_P(MainWindow, EveryWayOfClosingAsksWhileRecording) {
     SendMessageW(w, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(w) || app->IsRecording());
     EXPECT_EQ(g_pEffectManager, nullptr);
-    EXPECT_GE(WavFrames(dir->File("take1.wav")), 24000u) << "the take is a WAV file with its lead";
+    PlayFileInfo take;
+    EXPECT_TRUE(ReadPlayFileInfo(plat::Utf8ToWide(dir->File("take1.wav")).c_str(), take) &&
+                take.frames >= 24000u)
+        << "the take is a WAV file with its lead";
 }
 
 // Blocks lost while the sound thread is held (a stalled disk or chain) are
@@ -261,14 +245,14 @@ TEST_P(MainWindow, DroppedBlocksShowUntilTheNextTake) {
     CAudioControl& audio = app->m_Audio;
     // Audio at about its real pace while the window runs for `ms`.
     auto run = [&](int ms, const std::function<bool()>& until) {
-        return PumpUntil([&] { return (allowed += 480, until()); }, ms);
+        return wintest::WaitFor([&] { return (allowed += 480, until()); }, ms);
     };
     Record("lossy");
     run(500, [] { return false; });
     EXPECT_EQ(Text(w, IDC_REC_DROPPED), "");
     audio.HoldSoundThreadForTest(true);
     allowed += 48000 * (CAudioControl::SOUND_QUEUE_SECONDS + 1);
-    EXPECT_TRUE(PumpUntil([&] { return audio.GetDroppedBlocks() > 0; }, 5000));
+    EXPECT_TRUE(wintest::WaitFor([&] { return audio.GetDroppedBlocks() > 0; }, 5000));
     audio.HoldSoundThreadForTest(false);
     EXPECT_TRUE(run(5000, [&] { return Text(w, IDC_REC_DROPPED) != ""; }));
     wintest::Command(w, IDC_REC_STOP);
@@ -301,7 +285,7 @@ TEST_P(MainWindow, WriteErrorEndsTheTakeAndNamesTheFile) {
     app->m_Audio.RecordFileForTest().SetFileForTest(&full);
     Record("full");
     ASSERT_TRUE(app->IsRecording());
-    EXPECT_TRUE(PumpUntil([&] { return !app->m_Messages.empty(); }, 6000));
+    EXPECT_TRUE(wintest::WaitFor([&] { return !app->m_Messages.empty(); }, 6000));
     app->m_Audio.RecordFileForTest().SetFileForTest(nullptr);
     EXPECT_FALSE(app->IsRecording());
     EXPECT_EQ(Text(w, IDC_CAP_STATUS), Pick("書き込みエラー", "ERROR: FILE WRITE"));
@@ -332,7 +316,7 @@ TEST_P(MainWindow, PlaysWithAMovingPosition) {
               dir->File("tone.wav") + "48000 (Hz)2ch 0:00:06");
     wintest::Command(w, IDC_PLAY_START);
     ASSERT_EQ(app->m_Audio.m_bPlaying, 1);
-    EXPECT_TRUE(PumpUntil([&] { return Text(w, IDC_PLAY_POS_TEXT) >= " 0:00:02"; }, 5000));
+    EXPECT_TRUE(wintest::WaitFor([&] { return Text(w, IDC_PLAY_POS_TEXT) >= " 0:00:02"; }, 5000));
     EXPECT_GE(ui::TrackbarPos(GetDlgItem(w, IDC_PLAY_POS)), 2);
     wintest::Command(w, IDC_PLAY_STOP);
     EXPECT_FALSE(app->m_Audio.m_bPlaying || app->m_Audio.HasPlayFile());
@@ -471,7 +455,7 @@ TEST(MainWindowFrame, FirstStartAsksTheLanguageBeforeTheMainWindow) {
 // A child left running would hold the test runner's output pipe under Wine.
 struct Child {
     PROCESS_INFORMATION pi{};
-    Child(const std::wstring& folder) {
+    explicit Child(const std::wstring& folder) {
         std::wstring exe = plat::Utf8ToWide(SONVEL_BINARY_DIR "/sonvel.exe");
         STARTUPINFOW si{};
         si.cb = sizeof si;
@@ -479,13 +463,17 @@ struct Child {
                        &pi);
     }
     ~Child() {
-        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 1);
+        Exit(0);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
+    // The exit code within `ms`, or 99 for one still running, which is then ended.
     DWORD Exit(DWORD ms) {
         DWORD code = 99;
-        if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+        if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0)
+            GetExitCodeProcess(pi.hProcess, &code);
+        else
+            TerminateProcess(pi.hProcess, 1);
         return code;
     }
 };
