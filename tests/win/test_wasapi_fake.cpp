@@ -97,7 +97,7 @@ TEST(WasapiFake, OpenRefusalsRetriesAndFailingCalls) {
                 return;
             }
             EXPECT_EQ(driver.IsOpen() + fake.LiveObjects(), 0);
-            fake.ClearFailures();
+            if (fail) fake.Fail(fail, S_OK);
             fake.exclusiveRefusal = fake.exclusiveFormatAnswer = S_OK;
             fake.alignedFrames = 0;
             EXPECT_EQ(driver.Open(2, 48000, 16, latency), 1);
