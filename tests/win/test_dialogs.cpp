@@ -289,37 +289,32 @@ int LoopbackLines(const std::vector<std::string>& lines) {
 }
 
 TEST(SettingsAudioDialog, FamilySwitchRefillsTheListsAndOkStoresTheChosenLine) {
-    struct Case {
-        int from, to;
-        const char* shownAfter; // the stored loopback device, or the first line
-        int loopbackAfter;
-    } cases[] = {{WASAPI, MME, nullptr, 0}, {MME, WASAPI, "Speakers(Loopback)", 1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.from);
+    // From WASAPI the first MME line is shown; back from MME the stored loopback device.
+    for (auto [from, to] : {std::pair{WASAPI, MME}, {MME, WASAPI}}) {
+        SCOPED_TRACE(from);
         Settings s;
-        s.p.m_DriverType = c.from;
+        s.p.m_DriverType = from;
         s.p.m_CapDeviceName = "Speakers";
         s.p.m_Loopback = 1;
         s.p.m_MonDeviceName = "LineOut";
         CWinDriverFactory drivers;
         AudioDialog d(ENGLISH, &drivers);
-        if (c.from == WASAPI && LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) == 0)
+        if (from == WASAPI && LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) == 0)
             GTEST_SKIP() << "the test bed's null sinks are not here";
-        EXPECT_EQ(LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) > 0, c.from == WASAPI);
-        d.Choose(IDC_DRIVER, c.to);
+        EXPECT_EQ(LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) > 0, from == WASAPI);
+        d.Choose(IDC_DRIVER, to);
         const std::vector<std::string> capture = d.Lines(IDC_DEV_CAPTURE);
-        EXPECT_EQ(LoopbackLines(capture) > 0, c.to == WASAPI);
-        const std::string shown = c.shownAfter ? c.shownAfter : capture.at(0);
+        EXPECT_EQ(LoopbackLines(capture) > 0, to == WASAPI);
+        const std::string shown = to == WASAPI ? "Speakers(Loopback)" : capture.at(0);
         EXPECT_EQ(d.Selected(IDC_DEV_CAPTURE), shown);
         EXPECT_EQ(d.Selected(IDC_DEV_MONITOR), "LineOut");
         d.Command(IDOK);
         EXPECT_FALSE(IsWindow(d.w));
         EXPECT_TRUE(s.Saved());
-        EXPECT_EQ(s.p.m_DriverType, c.to);
+        EXPECT_EQ(s.p.m_DriverType, to);
         EXPECT_EQ(s.p.m_CapDeviceName.Str() + (s.p.m_Loopback ? "(Loopback)" : ""), shown);
-        EXPECT_EQ(s.p.m_Loopback, c.loopbackAfter);
         // Only WASAPI names its devices by endpoint.
-        EXPECT_EQ(s.p.m_CapDeviceId.IsEmpty() || s.p.m_MonDeviceId.IsEmpty(), c.to == MME);
+        EXPECT_EQ(s.p.m_CapDeviceId.IsEmpty() || s.p.m_MonDeviceId.IsEmpty(), to == MME);
     }
 }
 
