@@ -94,10 +94,6 @@ class TestApp : public CAppMain {
     std::wstring m_NextPlayFile;
 };
 
-std::string Text(HWND window, int id) {
-    return ui::GetItemText(window, id);
-}
-
 // A silent 48 kHz stereo 16-bit WAV, `seconds` long.
 bool WriteSilentWav(const std::string& path, double seconds) {
     WAVEFORMATEX f{1, 2, 48000, 48000 * 4, 4, 16, 0};
@@ -140,6 +136,7 @@ class MainWindow : public ::testing::TestWithParam<int> {
         return s;
     }
     bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(w, id)) != FALSE; }
+    std::string Text(int id) const { return ui::GetItemText(w, id); }
 
     std::unique_ptr<ScratchDir> dir;
     std::unique_ptr<TestSettings> settings;
@@ -159,8 +156,8 @@ TEST_P(MainWindow, SwitchesFollowTheEngineWithTheirStatusTexts) {
     ASSERT_NE(Open(&winFactory), nullptr);
     wintest::Command(w, IDC_MIC);
     EXPECT_EQ(Pressed({IDC_MIC, IDC_SPK}), "11");
-    EXPECT_EQ(Text(w, IDC_CAP_STATUS), Pick("キャプチャ動作中", "Running"));
-    EXPECT_EQ(Text(w, IDC_MON_STATUS), Pick("スピーカ動作中", "Running"));
+    EXPECT_EQ(Text(IDC_CAP_STATUS), Pick("キャプチャ動作中", "Running"));
+    EXPECT_EQ(Text(IDC_MON_STATUS), Pick("スピーカ動作中", "Running"));
     EXPECT_EQ(settings->p.m_Monitor, 1);
     // SPK, V.CUT and EFX as pressed and as the engine runs them after each click.
     auto engine = [&] {
@@ -183,7 +180,7 @@ TEST_P(MainWindow, SwitchesFollowTheEngineWithTheirStatusTexts) {
 
     wintest::Command(w, IDC_MIC);
     EXPECT_EQ(Pressed({IDC_MIC, IDC_SPK}), "00");
-    EXPECT_EQ(Text(w, IDC_CAP_STATUS) + Text(w, IDC_MON_STATUS), "");
+    EXPECT_EQ(Text(IDC_CAP_STATUS) + Text(IDC_MON_STATUS), "");
     EXPECT_FALSE(app->m_Audio.GetCapture()->IsStarted());
 }
 
@@ -195,9 +192,9 @@ TEST_P(MainWindow, FailingDevicesShowTheOpenErrorAndLeaveMicUp) {
         testFactory.m_ConfigureRender = [&](CTestRenderer& d) { d.SetFailOpen(!captureFails); };
         ASSERT_NE(Open(&testFactory), nullptr);
         wintest::Command(w, IDC_MIC);
-        EXPECT_EQ(Text(w, captureFails ? IDC_CAP_STATUS : IDC_MON_STATUS),
+        EXPECT_EQ(Text(captureFails ? IDC_CAP_STATUS : IDC_MON_STATUS),
                   Pick("オープンエラー", "ERROR: DEVICE OPEN"));
-        EXPECT_EQ(Text(w, captureFails ? IDC_MON_STATUS : IDC_CAP_STATUS), "");
+        EXPECT_EQ(Text(captureFails ? IDC_MON_STATUS : IDC_CAP_STATUS), "");
         EXPECT_FALSE(app->m_Audio.GetCapture()->IsStarted());
         Record("never");
         EXPECT_EQ(Pressed({IDC_MIC, IDC_SPK, IDC_REC_START}), "000");
@@ -249,21 +246,21 @@ TEST_P(MainWindow, DroppedBlocksShowUntilTheNextTake) {
     };
     Record("lossy");
     run(500, [] { return false; });
-    EXPECT_EQ(Text(w, IDC_REC_DROPPED), "");
+    EXPECT_EQ(Text(IDC_REC_DROPPED), "");
     audio.HoldSoundThreadForTest(true);
     allowed += 48000 * (CAudioControl::SOUND_QUEUE_SECONDS + 1);
     EXPECT_TRUE(wintest::WaitFor([&] { return audio.GetDroppedBlocks() > 0; }, 5000));
     audio.HoldSoundThreadForTest(false);
-    EXPECT_TRUE(run(5000, [&] { return Text(w, IDC_REC_DROPPED) != ""; }));
+    EXPECT_TRUE(run(5000, [&] { return Text(IDC_REC_DROPPED) != ""; }));
     wintest::Command(w, IDC_REC_STOP);
     EXPECT_TRUE(Enabled(IDC_MIC));
-    EXPECT_EQ(Text(w, IDC_REC_DROPPED),
+    EXPECT_EQ(Text(IDC_REC_DROPPED),
               Pick("欠落ブロック: ", "DROPPED BLOCKS: ") + std::to_string(audio.GetDroppedBlocks()));
     Record("clean");
-    EXPECT_EQ(Text(w, IDC_REC_DROPPED), "");
+    EXPECT_EQ(Text(IDC_REC_DROPPED), "");
     run(500, [] { return false; });
     EXPECT_TRUE(app->IsRecording());
-    EXPECT_EQ(Text(w, IDC_REC_DROPPED), "");
+    EXPECT_EQ(Text(IDC_REC_DROPPED), "");
 }
 
 // A record file that fills up: the engine closes it (what it holds then: the
@@ -288,7 +285,7 @@ TEST_P(MainWindow, WriteErrorEndsTheTakeAndNamesTheFile) {
     EXPECT_TRUE(wintest::WaitFor([&] { return !app->m_Messages.empty(); }, 6000));
     app->m_Audio.RecordFileForTest().SetFileForTest(nullptr);
     EXPECT_FALSE(app->IsRecording());
-    EXPECT_EQ(Text(w, IDC_CAP_STATUS), Pick("書き込みエラー", "ERROR: FILE WRITE"));
+    EXPECT_EQ(Text(IDC_CAP_STATUS), Pick("書き込みエラー", "ERROR: FILE WRITE"));
     ASSERT_EQ(app->m_Messages.size(), 1u);
     EXPECT_NE(app->m_Messages[0].find(dir->File("full.wav")), std::string::npos);
     EXPECT_EQ(Pressed({IDC_REC_START, IDC_REC_PAUSE, IDC_REC_STOP}), "000");
@@ -311,16 +308,15 @@ TEST_P(MainWindow, PlaysWithAMovingPosition) {
     ASSERT_TRUE(WriteSilentWav(dir->File("tone.wav"), 6));
     app->m_NextPlayFile = plat::Utf8ToWide(dir->File("tone.wav"));
     wintest::Command(w, IDC_PLAY_BROWSE);
-    EXPECT_EQ(Text(w, IDC_PLAY_NAME) + Text(w, IDC_PLAY_FREQ) + Text(w, IDC_PLAY_CHANNELS) +
-                  Text(w, IDC_PLAY_LENGTH),
+    EXPECT_EQ(Text(IDC_PLAY_NAME) + Text(IDC_PLAY_FREQ) + Text(IDC_PLAY_CHANNELS) + Text(IDC_PLAY_LENGTH),
               dir->File("tone.wav") + "48000 (Hz)2ch 0:00:06");
     wintest::Command(w, IDC_PLAY_START);
     ASSERT_EQ(app->m_Audio.m_bPlaying, 1);
-    EXPECT_TRUE(wintest::WaitFor([&] { return Text(w, IDC_PLAY_POS_TEXT) >= " 0:00:02"; }, 5000));
+    EXPECT_TRUE(wintest::WaitFor([&] { return Text(IDC_PLAY_POS_TEXT) >= " 0:00:02"; }, 5000));
     EXPECT_GE(ui::TrackbarPos(GetDlgItem(w, IDC_PLAY_POS)), 2);
     wintest::Command(w, IDC_PLAY_STOP);
     EXPECT_FALSE(app->m_Audio.m_bPlaying || app->m_Audio.HasPlayFile());
-    EXPECT_EQ(Text(w, IDC_PLAY_POS_TEXT), " 0:00:00");
+    EXPECT_EQ(Text(IDC_PLAY_POS_TEXT), " 0:00:00");
     EXPECT_EQ(Pressed({IDC_PLAY_START, IDC_PLAY_PAUSE, IDC_PLAY_STOP}), "000");
 
     // Dropped files: WAV and MP3 become the play file, anything else is refused.
@@ -331,7 +327,7 @@ TEST_P(MainWindow, PlaysWithAMovingPosition) {
         ui::SetItemText(w, IDC_PLAY_NAME, "");
         SendMessageW(w, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(plat::Utf8ToWide(dir->File(name)))),
                      0);
-        EXPECT_EQ(Text(w, IDC_PLAY_NAME), taken ? dir->File(name) : "") << name;
+        EXPECT_EQ(Text(IDC_PLAY_NAME), taken ? dir->File(name) : "") << name;
         EXPECT_EQ(app->m_Messages.size(), taken ? 0u : 1u) << name;
     }
 
