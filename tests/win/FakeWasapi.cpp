@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <memory>
 #include <thread>
 
 // Counts the call and answers the failure a test set for it.
@@ -18,15 +17,18 @@ namespace {
 constexpr REFERENCE_TIME kDefaultPeriod = 100000, kMinimumPeriod = 30000;
 constexpr DWORD kMixRate = 44100;
 
-template <class I> class FakeUnknown : public I {
+// One counted COM object answering for each of its interfaces; what it hands
+// out of itself (a service, a property store) holds a reference of its own.
+template <class First, class... More> class FakeUnknown : public First, public More... {
   public:
     explicit FakeUnknown(FakeSystem& system) : m_System(system) { m_System.AddLive(1); }
     virtual ~FakeUnknown() { m_System.AddLive(-1); }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        *out = IsEqualIID(riid, __uuidof(IUnknown)) || IsEqualIID(riid, __uuidof(I)) ? this : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        this->AddRef();
-        return S_OK;
+        *out = IsEqualIID(riid, __uuidof(IUnknown)) ? static_cast<First*>(this) : nullptr;
+        for (auto [iid, p] : {std::pair<IID, void*>{__uuidof(First), static_cast<First*>(this)},
+                              {__uuidof(More), static_cast<More*>(this)}...})
+            if (IsEqualIID(riid, iid)) *out = p;
+        return *out ? Share(*out, out) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_Ref; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -36,6 +38,11 @@ template <class I> class FakeUnknown : public I {
     }
 
   protected:
+    template <class I, class Out> HRESULT Share(I* self, Out** out) {
+        AddRef();
+        *out = self;
+        return S_OK;
+    }
     // Answers `value` through `out` unless the test made `call` fail.
     template <class T> HRESULT Give(const char* call, T* out, T value) {
         HRESULT hr = m_System.Enter(call);
@@ -52,80 +59,11 @@ LPWSTR TaskCopy(const std::wstring& s) {
     return p;
 }
 
-// Shared between an audio client and the services it hands out.
-struct StreamState {
-    std::mutex lock;
-    WAVEFORMATEX format{};
-    UINT32 bufferFrames = 0;
-    std::atomic<int> packets{0};
-    std::vector<BYTE> buffer;
-    uint64_t position = 0; // frames handed out by the capture client
-    int handed = 0;        // packets handed out
-};
-using State = std::shared_ptr<StreamState>;
-
-class FakeCaptureClient : public FakeUnknown<IAudioCaptureClient> {
+// An audio client that is its own capture or render service.
+class FakeClient : public FakeUnknown<IAudioClient, IAudioCaptureClient, IAudioRenderClient> {
   public:
-    FakeCaptureClient(FakeSystem& s, State st) : FakeUnknown(s), m_State(std::move(st)) {}
-    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** data, UINT32* frames, DWORD* flags, UINT64* position,
-                                        UINT64*) override {
-        *data = nullptr;
-        *frames = *flags = 0;
-        FAKE_CALL("IAudioCaptureClient::GetBuffer");
-        std::lock_guard<std::mutex> lock(m_State->lock);
-        if (m_State->packets.load() <= 0) return AUDCLNT_S_BUFFER_EMPTY;
-        m_System.captureBacklog = --m_State->packets;
-        const UINT32 n = m_State->format.nSamplesPerSec / 100;
-        if (++m_State->handed == m_System.lostBeforePacket) { // the packet before overflowed
-            m_State->position += n;
-            *flags = AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY;
-        }
-        if (position) *position = m_State->position;
-        m_State->buffer.resize(static_cast<size_t>(n) * m_State->format.nBlockAlign);
-        for (size_t i = 0; i < m_State->buffer.size(); ++i)
-            m_State->buffer[i] = static_cast<BYTE>(m_State->position + i);
-        m_State->position += n;
-        *data = m_State->buffer.data();
-        *frames = n;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames) override {
-        m_System.capturedFrames += frames;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetNextPacketSize(UINT32*) override { return E_NOTIMPL; }
-
-  private:
-    State m_State;
-};
-
-class FakeRenderClient : public FakeUnknown<IAudioRenderClient> {
-  public:
-    FakeRenderClient(FakeSystem& s, State st) : FakeUnknown(s), m_State(std::move(st)) {}
-    HRESULT STDMETHODCALLTYPE GetBuffer(UINT32 frames, BYTE** data) override {
-        *data = nullptr;
-        FAKE_CALL("IAudioRenderClient::GetBuffer");
-        std::lock_guard<std::mutex> lock(m_State->lock);
-        if (frames > m_State->bufferFrames) return AUDCLNT_E_BUFFER_TOO_LARGE;
-        m_State->buffer.assign(static_cast<size_t>(frames) * m_State->format.nBlockAlign, 0xEE);
-        *data = m_State->buffer.data();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override {
-        if (m_System.renderReleases++ == 0) m_System.firstReleaseFrames = frames;
-        m_System.silentReleases += (flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0;
-        return S_OK;
-    }
-
-  private:
-    State m_State;
-};
-
-class FakeAudioClient : public FakeUnknown<IAudioClient> {
-  public:
-    FakeAudioClient(FakeSystem& s, bool isCapture)
-        : FakeUnknown(s), m_IsCapture(isCapture), m_State(std::make_shared<StreamState>()) {}
-    ~FakeAudioClient() override { Stop(); }
+    FakeClient(FakeSystem& s, bool isCapture) : FakeUnknown(s), m_IsCapture(isCapture) {}
+    ~FakeClient() override { Stop(); }
 
     HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE mode, DWORD flags, REFERENCE_TIME duration,
                                          REFERENCE_TIME, const WAVEFORMATEX* format, LPCGUID) override {
@@ -138,19 +76,19 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
             if (m_System.exclusiveRefusal != S_OK) return m_System.exclusiveRefusal;
             if (m_System.alignedFrames &&
                 duration != static_cast<REFERENCE_TIME>(1e7 * m_System.alignedFrames / rate + 0.5)) {
-                m_State->bufferFrames = m_System.alignedFrames;
+                m_BufferFrames = m_System.alignedFrames;
                 return AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED;
             }
         } else if (duration < kDefaultPeriod) {
             duration = kDefaultPeriod;
         }
-        m_State->bufferFrames = static_cast<UINT32>(duration * rate / 10000000);
-        m_State->format = *format;
+        m_BufferFrames = static_cast<UINT32>(duration * rate / 10000000);
+        m_Format = *format;
         m_Initialized = true;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32* n) override {
-        return Give("GetBufferSize", n, m_State->bufferFrames);
+        return Give("GetBufferSize", n, m_BufferFrames);
     }
     HRESULT STDMETHODCALLTYPE GetStreamLatency(REFERENCE_TIME* t) override {
         return Give("GetStreamLatency", t, kDefaultPeriod);
@@ -186,8 +124,8 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
         m_Feeder = std::thread([this] {
             while (m_Running.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                if (m_State->packets.load() < 50) m_State->packets += m_System.packetsPerEvent;
-                if (m_IsCapture) m_System.captureBacklog = m_State->packets.load();
+                if (m_Packets.load() < 50) m_Packets += m_System.packetsPerEvent;
+                if (m_IsCapture) m_System.captureBacklog = m_Packets.load();
                 if (m_Event) SetEvent(m_Event);
             }
         });
@@ -207,23 +145,86 @@ class FakeAudioClient : public FakeUnknown<IAudioClient> {
         FAKE_CALL("GetService");
         const bool capturing = m_IsCapture || m_Loopback;
         if (IsEqualIID(riid, __uuidof(IAudioCaptureClient)) && capturing)
-            *out = static_cast<IAudioCaptureClient*>(new FakeCaptureClient(m_System, m_State));
-        else if (IsEqualIID(riid, __uuidof(IAudioRenderClient)) && !capturing)
-            *out = static_cast<IAudioRenderClient*>(new FakeRenderClient(m_System, m_State));
-        return *out ? S_OK : AUDCLNT_E_WRONG_ENDPOINT_TYPE;
+            return Share(static_cast<IAudioCaptureClient*>(this), out);
+        if (IsEqualIID(riid, __uuidof(IAudioRenderClient)) && !capturing)
+            return Share(static_cast<IAudioRenderClient*>(this), out);
+        return AUDCLNT_E_WRONG_ENDPOINT_TYPE;
+    }
+
+    // The capture service: 10 ms packets whose bytes count up with the position.
+    HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** data, UINT32* frames, DWORD* flags, UINT64* position,
+                                        UINT64*) override {
+        *data = nullptr;
+        *frames = *flags = 0;
+        FAKE_CALL("IAudioCaptureClient::GetBuffer");
+        if (m_Packets.load() <= 0) return AUDCLNT_S_BUFFER_EMPTY;
+        m_System.captureBacklog = --m_Packets;
+        const UINT32 n = m_Format.nSamplesPerSec / 100;
+        if (++m_Handed == m_System.lostBeforePacket) { // the packet before overflowed
+            m_Position += n;
+            *flags = AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY;
+        }
+        if (position) *position = m_Position;
+        m_Buffer.resize(static_cast<size_t>(n) * m_Format.nBlockAlign);
+        for (size_t i = 0; i < m_Buffer.size(); ++i)
+            m_Buffer[i] = static_cast<BYTE>(m_Position + i);
+        m_Position += n;
+        *data = m_Buffer.data();
+        *frames = n;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames) override {
+        m_System.capturedFrames += frames;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetNextPacketSize(UINT32*) override { return E_NOTIMPL; }
+
+    // The render service.
+    HRESULT STDMETHODCALLTYPE GetBuffer(UINT32 frames, BYTE** data) override {
+        *data = nullptr;
+        FAKE_CALL("IAudioRenderClient::GetBuffer");
+        if (frames > m_BufferFrames) return AUDCLNT_E_BUFFER_TOO_LARGE;
+        m_Buffer.assign(static_cast<size_t>(frames) * m_Format.nBlockAlign, 0xEE);
+        *data = m_Buffer.data();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(UINT32 frames, DWORD flags) override {
+        if (m_System.renderReleases++ == 0) m_System.firstReleaseFrames = frames;
+        m_System.silentReleases += (flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0;
+        return S_OK;
     }
 
   private:
     bool m_IsCapture, m_Initialized = false, m_Loopback = false;
     HANDLE m_Event = nullptr;
-    State m_State;
+    WAVEFORMATEX m_Format{};
+    UINT32 m_BufferFrames = 0;
+    std::atomic<int> m_Packets{0};
+    std::vector<BYTE> m_Buffer;
+    uint64_t m_Position = 0; // frames handed out by the capture service
+    int m_Handed = 0;        // packets handed out
     std::atomic<bool> m_Running{false};
     std::thread m_Feeder;
 };
 
-class FakePropertyStore : public FakeUnknown<IPropertyStore> {
+// An endpoint that is its own property store.
+class FakeDevice : public FakeUnknown<IMMDevice, IPropertyStore> {
   public:
-    FakePropertyStore(FakeSystem& s, const FakeEndpoint& e) : FakeUnknown(s), m_Endpoint(e) {}
+    FakeDevice(FakeSystem& s, const FakeEndpoint& e, bool isCapture)
+        : FakeUnknown(s), m_Endpoint(e), m_IsCapture(isCapture) {}
+    HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void** out) override {
+        *out = nullptr;
+        FAKE_CALL("Activate");
+        *out = static_cast<IAudioClient*>(new FakeClient(m_System, m_IsCapture));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore** out) override {
+        return Share(static_cast<IPropertyStore*>(this), out);
+    }
+    HRESULT STDMETHODCALLTYPE GetId(LPWSTR* out) override {
+        return Give("GetId", out, TaskCopy(m_Endpoint.id));
+    }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
@@ -235,29 +236,6 @@ class FakePropertyStore : public FakeUnknown<IPropertyStore> {
     }
     HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY, REFPROPVARIANT) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Commit() override { return E_NOTIMPL; }
-
-  private:
-    FakeEndpoint m_Endpoint;
-};
-
-class FakeDevice : public FakeUnknown<IMMDevice> {
-  public:
-    FakeDevice(FakeSystem& s, const FakeEndpoint& e, bool isCapture)
-        : FakeUnknown(s), m_Endpoint(e), m_IsCapture(isCapture) {}
-    HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void** out) override {
-        *out = nullptr;
-        FAKE_CALL("Activate");
-        *out = static_cast<IAudioClient*>(new FakeAudioClient(m_System, m_IsCapture));
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore** out) override {
-        *out = new FakePropertyStore(m_System, m_Endpoint);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetId(LPWSTR* out) override {
-        return Give("GetId", out, TaskCopy(m_Endpoint.id));
-    }
-    HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
 
   private:
     FakeEndpoint m_Endpoint;

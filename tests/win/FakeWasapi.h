@@ -34,15 +34,11 @@ class FakeSystem {
     int lostBeforePacket = 0;           // 1-based: this capture packet follows a lost one
     std::atomic<int> captureBacklog{0}; // capture packets waiting to be read
 
-    // The named call ("Initialize") fails with `hr` once it has
-    // succeeded `after` times.
+    // The named call ("Initialize") fails with `hr` (S_OK: no longer fails)
+    // once it has succeeded `after` times.
     void Fail(const std::string& call, HRESULT hr, int after = 0) {
         std::lock_guard<std::mutex> lock(m_Lock);
         m_Rules[call] = {hr, after};
-    }
-    void ClearFailures() {
-        std::lock_guard<std::mutex> lock(m_Lock);
-        m_Rules.clear();
     }
     HRESULT CreateEnumerator(IMMDeviceEnumerator** out);
 

@@ -13,7 +13,6 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -52,14 +51,18 @@ struct SinkLock : NamedLock {
     SinkLock() : NamedLock(L"Local\\sonvel-testbed-sinks", 120000) {}
 };
 
-// Polls `condition` every 5 ms for up to `ms`.
+// Runs the thread's messages until `condition` holds or `ms` pass.
 inline bool WaitFor(const std::function<bool()>& condition, int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
+    for (;;) {
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
         if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (std::chrono::steady_clock::now() >= end) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
-    return condition();
 }
 
 // A scratch folder of its own per test and process, removed with its files.

@@ -197,11 +197,11 @@ TEST(EffectDialog, EnterAndEscapeKeepItOpenAndCloseThenShowKeepsOneChain) {
                 IsDialogMessageW(r.w, &msg);
             }
             EXPECT_TRUE(IsWindowVisible(r.w));
-            r.Command(IDC_EFFECT_CLOSE);
-            EXPECT_FALSE(IsWindowVisible(r.w));
-            EXPECT_EQ(r.dialog.Show(Module()), r.w);
-            SendMessageW(r.w, WM_CLOSE, 0, 0); // Alt+F4
-            EXPECT_FALSE(IsWindowVisible(r.w));
+            for (UINT close : {WM_COMMAND, WM_CLOSE}) { // the Close button, Alt+F4
+                SendMessageW(r.w, close, IDC_EFFECT_CLOSE, 0);
+                EXPECT_FALSE(IsWindowVisible(r.w));
+                EXPECT_EQ(r.dialog.Show(Module()), r.w);
+            }
             // Even a window made again neither reads the file nor builds the chain twice.
             DestroyWindow(r.w);
             r.w = r.dialog.Show(Module());
@@ -255,7 +255,6 @@ TEST(EffectSelectDialog, OkTakesTheSelectedLinesType) {
         SendDlgItemMessageW(d, IDC_EFFECT_LIST, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
         SendMessageW(d, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(chooser.GetType(), row);
-        if (IsWindow(d)) DestroyWindow(d);
     }
 }
 
@@ -290,37 +289,32 @@ int LoopbackLines(const std::vector<std::string>& lines) {
 }
 
 TEST(SettingsAudioDialog, FamilySwitchRefillsTheListsAndOkStoresTheChosenLine) {
-    struct Case {
-        int from, to;
-        const char* shownAfter; // the stored loopback device, or the first line
-        int loopbackAfter;
-    } cases[] = {{WASAPI, MME, nullptr, 0}, {MME, WASAPI, "Speakers(Loopback)", 1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.from);
+    // From WASAPI the first MME line is shown; back from MME the stored loopback device.
+    for (auto [from, to] : {std::pair{WASAPI, MME}, {MME, WASAPI}}) {
+        SCOPED_TRACE(from);
         Settings s;
-        s.p.m_DriverType = c.from;
+        s.p.m_DriverType = from;
         s.p.m_CapDeviceName = "Speakers";
         s.p.m_Loopback = 1;
         s.p.m_MonDeviceName = "LineOut";
         CWinDriverFactory drivers;
         AudioDialog d(ENGLISH, &drivers);
-        if (c.from == WASAPI && LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) == 0)
+        if (from == WASAPI && LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) == 0)
             GTEST_SKIP() << "the test bed's null sinks are not here";
-        EXPECT_EQ(LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) > 0, c.from == WASAPI);
-        d.Choose(IDC_DRIVER, c.to);
+        EXPECT_EQ(LoopbackLines(d.Lines(IDC_DEV_CAPTURE)) > 0, from == WASAPI);
+        d.Choose(IDC_DRIVER, to);
         const std::vector<std::string> capture = d.Lines(IDC_DEV_CAPTURE);
-        EXPECT_EQ(LoopbackLines(capture) > 0, c.to == WASAPI);
-        const std::string shown = c.shownAfter ? c.shownAfter : capture.at(0);
+        EXPECT_EQ(LoopbackLines(capture) > 0, to == WASAPI);
+        const std::string shown = to == WASAPI ? "Speakers(Loopback)" : capture.at(0);
         EXPECT_EQ(d.Selected(IDC_DEV_CAPTURE), shown);
         EXPECT_EQ(d.Selected(IDC_DEV_MONITOR), "LineOut");
         d.Command(IDOK);
         EXPECT_FALSE(IsWindow(d.w));
         EXPECT_TRUE(s.Saved());
-        EXPECT_EQ(s.p.m_DriverType, c.to);
+        EXPECT_EQ(s.p.m_DriverType, to);
         EXPECT_EQ(s.p.m_CapDeviceName.Str() + (s.p.m_Loopback ? "(Loopback)" : ""), shown);
-        EXPECT_EQ(s.p.m_Loopback, c.loopbackAfter);
         // Only WASAPI names its devices by endpoint.
-        EXPECT_EQ(s.p.m_CapDeviceId.IsEmpty() || s.p.m_MonDeviceId.IsEmpty(), c.to == MME);
+        EXPECT_EQ(s.p.m_CapDeviceId.IsEmpty() || s.p.m_MonDeviceId.IsEmpty(), to == MME);
     }
 }
 
@@ -452,18 +446,22 @@ void ExpectFits(HWND c, const std::wstring& text) {
     if (room < 0) return;
     HDC dc = GetDC(c);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(c, WM_GETFONT, 0, 0)));
-    RECT r{0, 0, 0, 0}, client;
-    DrawTextW(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(c, dc);
+    RECT client;
     GetClientRect(c, &client);
-    EXPECT_LE(r.right + room, client.right) << "\"" << plat::WideToUtf8(text) << "\" is cut off";
+    EXPECT_LE(size.cx + room, client.right) << "\"" << plat::WideToUtf8(text) << "\" is cut off";
 }
 
-// Every visible control lies inside the client area and fits its text and its
-// combo lines; no two overlap unless one is a group box holding the other.
+// The dialog, shown: every visible control lies inside the client area and
+// fits its text and its combo lines; no two overlap unless one is a group box
+// holding the other; each visible slider's thumb sits where its value lies in
+// its range (Wine's trackbar can leave it where an old range put it).
 void ExpectTidy(HWND dialog) {
-    RECT client, common;
+    ShowWindow(dialog, SW_SHOWNA);
+    RECT client, common, channel, thumb;
     GetClientRect(dialog, &client);
     std::vector<std::pair<HWND, RECT>> shown;
     for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -481,75 +479,51 @@ void ExpectTidy(HWND dialog) {
             EXPECT_FALSE(!holds && IntersectRect(&common, &r, &o)) << "overlaps " << ui::GetText(other);
         }
         shown.push_back({c, r});
-    }
-}
-
-// Each visible slider's thumb sits where its value lies in its range.
-void ExpectThumbsAtTheirValues(HWND dialog) {
-    for (int i = 0; i < EFFECT_GROUPS; ++i) {
-        HWND t = GetDlgItem(dialog, IDC_EFFECT_SLIDER0 + i);
-        if (!IsWindowVisible(t)) continue;
-        RECT channel, thumb;
-        SendMessageW(t, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
-        SendMessageW(t, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+        if (!IsClass(c, TRACKBAR_CLASSW)) continue;
+        SendMessageW(c, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+        SendMessageW(c, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
         const double share =
-            double(ui::TrackbarPos(t) - ui::TrackbarMin(t)) / (ui::TrackbarMax(t) - ui::TrackbarMin(t));
+            double(ui::TrackbarPos(c) - ui::TrackbarMin(c)) / (ui::TrackbarMax(c) - ui::TrackbarMin(c));
         const int width = thumb.right - thumb.left;
         EXPECT_NEAR((thumb.left + thumb.right) / 2.0,
-                    channel.left + width / 2.0 + share * (channel.right - channel.left - width), width)
-            << "slider " << i;
+                    channel.left + width / 2.0 + share * (channel.right - channel.left - width), width);
     }
 }
 
 TEST(DialogLayout, EveryDialogFitsEveryTextInBothLanguages) {
-    ManagerScope m;
     Settings s;
     s.p.m_CapDeviceName = "Speakers";
     s.p.m_Loopback = 1;
     s.p.m_WavePath = "C:\\users\\録音 フォルダ";
     s.p.m_EnableEffect = 1;
-    // An EQUALIZER: all nine groups up, each slider's range moved from 0..100 to
-    // -20..20 while its value number 0 stays (Wine's trackbar leaves the thumb behind).
-    std::ofstream(fs::path(plat::Utf8ToWide(s.dir.File("chain.xml"))))
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<EffectList><EffectItem><Num>0</Num>"
-           "<Type>7</Type><Enabled>1</Enabled><Params>0</Params></EffectItem></EffectList>";
     CWinDriverFactory drivers;
     for (int language : {1, 0}) {
         SCOPED_TRACE(language);
-        CEffectSettingDialog editor;
-        editor.SetLanguage(language);
-        editor.SetChainPath(CString(s.dir.File("chain.xml")));
-        HWND w = editor.Show(Module());
-        ASSERT_NE(w, nullptr);
-        ExpectTidy(w);
-        ExpectThumbsAtTheirValues(w);
-        ExpectFits(GetDlgItem(w, IDC_EFFECT_ONOFF), L"OFF");
+        // An EQUALIZER: all nine groups up, each slider's range moved from the
+        // template's 0..100 to -20..20 while its position number 0 stays.
+        Rig editor(language, s.dir.File("chain.xml"));
+        editor.Add(EFFECT_EQUALIZER);
+        ExpectFits(editor.Item(IDC_EFFECT_ONOFF), L"OFF");
         for (int32_t type = 0; type < EFFECT_TYPE_COUNT; ++type) {
             const EffectTypeInfo* info = GetEffectTypeInfo(type);
-            ExpectFits(GetDlgItem(w, IDC_EFFECT_NAME), info->name);
+            ExpectFits(editor.Item(IDC_EFFECT_NAME), info->name);
             for (int i = 0; i < info->params; ++i) {
                 if (!info->param[i].label) continue;
-                ExpectFits(GetDlgItem(w, IDC_EFFECT_LABEL0 + i), info->param[i].label);
+                ExpectFits(editor.Item(IDC_EFFECT_LABEL0 + i), info->param[i].label);
                 for (int32_t v : {info->param[i].min, info->param[i].max})
-                    ExpectFits(GetDlgItem(w, IDC_EFFECT_VALUE0 + i), std::to_wstring(v));
+                    ExpectFits(editor.Item(IDC_EFFECT_VALUE0 + i), std::to_wstring(v));
             }
         }
         CEffectSelectDialog chooser;
-        CSettingAudioDialog audio(language, &drivers);
-        CSettingRecDialog rec(language);
-        for (auto [dialog, id] :
-             {std::pair<CDialog*, int>{&chooser, CEffectSelectDialog::TemplateFor(language)},
-              {&audio, audio.TemplateId()},
-              {&rec, rec.TemplateId()}}) {
-            HWND d = dialog->Create(Module(), id, nullptr);
-            ASSERT_NE(d, nullptr);
-            ShowWindow(d, SW_SHOWNA);
+        HWND list = GetDlgItem(chooser.Create(Module(), CEffectSelectDialog::TemplateFor(language), nullptr),
+                               IDC_EFFECT_LIST);
+        ASSERT_NE(list, nullptr);
+        for (int32_t type = 0; type < EFFECT_TYPE_COUNT; ++type)
+            ExpectFits(list, GetEffectTypeInfo(type)->name);
+        Open<CSettingAudioDialog> audio(language, &drivers);
+        Open<CSettingRecDialog> rec(language);
+        for (HWND d : {editor.w, GetParent(list), audio.w, rec.w})
             ExpectTidy(d);
-            if (dialog == &chooser)
-                for (int32_t type = 0; type < EFFECT_TYPE_COUNT; ++type)
-                    ExpectFits(GetDlgItem(d, IDC_EFFECT_LIST), GetEffectTypeInfo(type)->name);
-            DestroyWindow(d);
-        }
     }
 }
 

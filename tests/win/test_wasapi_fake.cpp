@@ -24,6 +24,9 @@ template <class Driver, class Body> void With(FakeSystem& fake, CSoundListener* 
     }
     EXPECT_EQ(fake.LiveObjects(), 0);
 }
+template <class Body> void WithEither(bool render, FakeSystem& fake, CSoundListener* listener, Body body) {
+    render ? With<CWASAPIRenderer>(fake, listener, body) : With<CWASAPICapture>(fake, listener, body);
+}
 
 // Open on systems that refuse, misalign or fail: the mode and buffer duration
 // the driver ends with, how many clients it activated (a fallback or aligned
@@ -31,83 +34,74 @@ template <class Driver, class Body> void With(FakeSystem& fake, CSoundListener* 
 // retried at once.
 TEST(WasapiFake, OpenRefusalsRetriesAndFailingCalls) {
     constexpr bool R = true, C = false;
+    constexpr int FAILS = 0, EXCLUSIVE = 1, SHARED = 2;
     constexpr HRESULT kNoMode = AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED, kInUse = AUDCLNT_E_DEVICE_IN_USE,
                       kFormat = AUDCLNT_E_UNSUPPORTED_FORMAT;
-    struct Case {
-        bool render;
-        int32_t device;
-        int latency;
-        HRESULT refusal, formatAnswer;
-        UINT32 aligned;
-        const char* fail;
-        int after;
-        int opened, shared;
-        REFERENCE_TIME duration;
-        int activations;
-    } cases[] = {
-        {C, 1, 5, S_OK, S_OK, 0, nullptr, 0, 1, 0, 50000, 1},    // above the 3 ms minimum
-        {C, 1, 3, S_OK, S_OK, 0, nullptr, 0, 1, 0, 100000, 1},   // not above it: the default period
-        {C, 1, 10, S_OK, S_OK, 449, nullptr, 0, 1, 0, 93542, 2}, // 1e7 * 449 / 48000, rounded
-        {R, 1, 10, S_OK, S_OK, 449, nullptr, 0, 1, 0, 93542, 2},
-        {C, 1, 20, kNoMode, S_OK, 0, nullptr, 0, 1, 1, 200000, 2},
-        {C, -1, 20, kFormat, S_OK, 0, nullptr, 0, 1, 1, 200000, 2},
-        {C, 0, 20, kInUse, S_OK, 0, nullptr, 0, 1, 1, 200000, 2},
-        {R, 1, 50, S_OK, kFormat, 0, nullptr, 0, 1, 1, 500000, 2}, // refused before Initialize
-        {R, 1, 50, S_OK, kNoMode, 0, nullptr, 0, 1, 1, 500000, 2},
-        {R, -1, 50, kInUse, S_OK, 0, nullptr, 0, 1, 1, 500000, 2},
-        {C, 1001, 50, S_OK, S_OK, 0, nullptr, 0, 1, 1, 1000000, 1},             // loopback: at least 100 ms
-        {C, 1001, 150, S_OK, S_OK, 0, "GetStreamLatency", 0, 1, 1, 1500000, 1}, // not fatal
-        // Any other failure fails Open, without a shared retry.
-        {R, 1, 10, S_OK, S_OK, 0, "Initialize", 0, 0, 0, 0, 1},
-        {R, 1, 10, S_OK, E_INVALIDARG, 0, nullptr, 0, 0, 0, 0, 1},
-        {C, 1, 10, S_OK, S_OK, 0, "CoCreateInstance", 0, 0, 0, 0, 0},
-        {C, 1, 10, S_OK, S_OK, 0, "EnumAudioEndpoints", 0, 0, 0, 0, 0},
-        {R, 1, 10, S_OK, S_OK, 0, "Item", 0, 0, 0, 0, 0},
-        {C, -1, 10, S_OK, S_OK, 0, "GetDefaultAudioEndpoint", 0, 0, 0, 0, 0},
-        {C, 1, 10, S_OK, S_OK, 0, "Activate", 0, 0, 0, 0, 1},
-        {R, 1, 10, S_OK, S_OK, 448, "Activate", 1, 0, 0, 0, 2},  // the aligned retry's
-        {C, 1, 10, kNoMode, S_OK, 0, "Activate", 1, 0, 0, 0, 2}, // the fallback's
-        {C, 1, 10, S_OK, S_OK, 0, "GetDevicePeriod", 0, 0, 0, 0, 1},
-        {C, 1, 10, kNoMode, S_OK, 0, "Initialize", 1, 0, 0, 0, 2}, // the shared one
-        {R, 1, 10, S_OK, S_OK, 0, "GetBufferSize", 0, 0, 0, 0, 1},
-        {C, 1, 10, S_OK, S_OK, 0, "SetEventHandle", 0, 0, 0, 0, 1},
-        {R, 1, 10, S_OK, S_OK, 0, "GetService", 0, 0, 0, 0, 1},
-        {C, 1001, 10, S_OK, S_OK, 0, "GetMixFormat", 0, 0, 0, 0, 1},
-        {R, 1, 10, S_OK, S_OK, 0, "GetMixFormat", 0, 0, 0, 0, 1},
-        {C, 1001, 10, S_OK, S_OK, 0, "GetService", 0, 0, 0, 0, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
+    // Render or capture, device, latency; what an exclusive Initialize and
+    // IsFormatSupported answer, the frames an aligned buffer needs, the call
+    // that fails after so many successes; the mode it opens in, the buffer
+    // duration and the clients activated.
+    const std::tuple<bool, int32_t, int, HRESULT, HRESULT, UINT32, const char*, int, int, REFERENCE_TIME, int>
+        cases[] = {
+            {C, 1, 5, S_OK, S_OK, 0, nullptr, 0, EXCLUSIVE, 50000, 1},    // above the 3 ms minimum
+            {C, 1, 3, S_OK, S_OK, 0, nullptr, 0, EXCLUSIVE, 100000, 1},   // not above it: the default period
+            {C, 1, 10, S_OK, S_OK, 449, nullptr, 0, EXCLUSIVE, 93542, 2}, // 1e7 * 449 / 48000, rounded
+            {R, 1, 10, S_OK, S_OK, 449, nullptr, 0, EXCLUSIVE, 93542, 2},
+            {C, 1, 20, kNoMode, S_OK, 0, nullptr, 0, SHARED, 200000, 2},
+            {C, -1, 20, kFormat, S_OK, 0, nullptr, 0, SHARED, 200000, 2},
+            {C, 0, 20, kInUse, S_OK, 0, nullptr, 0, SHARED, 200000, 2},
+            {R, 1, 50, S_OK, kFormat, 0, nullptr, 0, SHARED, 500000, 2}, // refused before Initialize
+            {R, 1, 50, S_OK, kNoMode, 0, nullptr, 0, SHARED, 500000, 2},
+            {R, -1, 50, kInUse, S_OK, 0, nullptr, 0, SHARED, 500000, 2},
+            {C, 1001, 50, S_OK, S_OK, 0, nullptr, 0, SHARED, 1000000, 1}, // loopback: at least 100 ms
+            {C, 1001, 150, S_OK, S_OK, 0, "GetStreamLatency", 0, SHARED, 1500000, 1}, // not fatal
+            // Any other failure fails Open, without a shared retry.
+            {R, 1, 10, S_OK, S_OK, 0, "Initialize", 0, FAILS, 0, 1},
+            {R, 1, 10, S_OK, E_INVALIDARG, 0, nullptr, 0, FAILS, 0, 1},
+            {C, 1, 10, S_OK, S_OK, 0, "CoCreateInstance", 0, FAILS, 0, 0},
+            {C, 1, 10, S_OK, S_OK, 0, "EnumAudioEndpoints", 0, FAILS, 0, 0},
+            {R, 1, 10, S_OK, S_OK, 0, "Item", 0, FAILS, 0, 0},
+            {C, -1, 10, S_OK, S_OK, 0, "GetDefaultAudioEndpoint", 0, FAILS, 0, 0},
+            {C, 1, 10, S_OK, S_OK, 0, "Activate", 0, FAILS, 0, 1},
+            {R, 1, 10, S_OK, S_OK, 448, "Activate", 1, FAILS, 0, 2},  // the aligned retry's
+            {C, 1, 10, kNoMode, S_OK, 0, "Activate", 1, FAILS, 0, 2}, // the fallback's
+            {C, 1, 10, S_OK, S_OK, 0, "GetDevicePeriod", 0, FAILS, 0, 1},
+            {C, 1, 10, kNoMode, S_OK, 0, "Initialize", 1, FAILS, 0, 2}, // the shared one
+            {R, 1, 10, S_OK, S_OK, 0, "GetBufferSize", 0, FAILS, 0, 1},
+            {C, 1, 10, S_OK, S_OK, 0, "SetEventHandle", 0, FAILS, 0, 1},
+            {R, 1, 10, S_OK, S_OK, 0, "GetService", 0, FAILS, 0, 1},
+            {C, 1001, 10, S_OK, S_OK, 0, "GetMixFormat", 0, FAILS, 0, 1},
+            {R, 1, 10, S_OK, S_OK, 0, "GetMixFormat", 0, FAILS, 0, 1},
+            {C, 1001, 10, S_OK, S_OK, 0, "GetService", 0, FAILS, 0, 1},
+        };
+    for (const auto& [render, device, latency, refusal, formatAnswer, aligned, fail, after, mode, duration,
+                      activations] : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << render << " " << device << " " << latency << " " << (fail ? fail : ""));
         FakeSystem fake;
-        fake.exclusiveRefusal = c.refusal;
-        fake.exclusiveFormatAnswer = c.formatAnswer;
-        fake.alignedFrames = c.aligned;
-        auto run = [&](auto& driver) {
-            ASSERT_EQ(driver.SelectDevice(c.device), 1);
-            if (c.fail) fake.Fail(c.fail, E_OUTOFMEMORY, c.after);
-            EXPECT_EQ(driver.Open(2, 48000, 16, c.latency), c.opened);
-            EXPECT_EQ(fake.Calls("Activate"), c.activations);
-            EXPECT_GT(fake.Calls(c.fail ? c.fail : "Activate"),
-                      c.fail ? c.after : -1); // met, not skipped
-            if (c.opened) {
-                EXPECT_EQ(driver.IsSharedMode(), c.shared != 0);
-                EXPECT_EQ(driver.GetBufferDuration(), c.duration);
-                const bool loopback = c.device >= LOOPBACK_INDEX_BASE; // the mix format, float
-                EXPECT_EQ(FormatOf(*driver.GetFormat()),
-                          loopback ? Fmt(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, 8) : Fmt(1, 2, 48000, 16, 4));
+        fake.exclusiveRefusal = refusal;
+        fake.exclusiveFormatAnswer = formatAnswer;
+        fake.alignedFrames = aligned;
+        WithEither(render, fake, nullptr, [&](auto& driver) {
+            ASSERT_EQ(driver.SelectDevice(device), 1);
+            if (fail) fake.Fail(fail, E_OUTOFMEMORY, after);
+            EXPECT_EQ(driver.Open(2, 48000, 16, latency), mode != FAILS);
+            EXPECT_EQ(fake.Calls("Activate"), activations);
+            EXPECT_TRUE(!fail || fake.Calls(fail) > after); // the failing call met, not skipped
+            if (mode != FAILS) {
+                EXPECT_EQ(driver.IsSharedMode(), mode == SHARED);
+                EXPECT_EQ(driver.GetBufferDuration(), duration);
+                EXPECT_EQ(FormatOf(*driver.GetFormat()), device >= LOOPBACK_INDEX_BASE // the mix format
+                                                             ? Fmt(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32, 8)
+                                                             : Fmt(1, 2, 48000, 16, 4));
                 return;
             }
-            EXPECT_EQ(driver.IsOpen(), 0);
-            EXPECT_EQ(fake.LiveObjects(), 0);
-            fake.ClearFailures();
+            EXPECT_EQ(driver.IsOpen() + fake.LiveObjects(), 0);
+            if (fail) fake.Fail(fail, S_OK);
             fake.exclusiveRefusal = fake.exclusiveFormatAnswer = S_OK;
             fake.alignedFrames = 0;
-            EXPECT_EQ(driver.Open(2, 48000, 16, c.latency), 1);
-        };
-        if (c.render)
-            With<CWASAPIRenderer>(fake, nullptr, run);
-        else
-            With<CWASAPICapture>(fake, nullptr, run);
+            EXPECT_EQ(driver.Open(2, 48000, 16, latency), 1);
+        });
     }
 }
 
@@ -127,8 +121,7 @@ TEST(WasapiFake, CaptureDrainsEachWakeAndFillsLossWithSilence) {
         RecordingListener listener;
         size_t packetBytes = 0, packetFrames = 0;
         With<CWASAPICapture>(fake, &listener, [&](CWASAPICapture& capture) {
-            ASSERT_EQ(capture.SelectDevice(device), 1);
-            ASSERT_EQ(capture.Open(2, 48000, 16, 10), 1);
+            ASSERT_EQ(capture.SelectDevice(device) + capture.Open(2, 48000, 16, 10), 2);
             packetFrames = capture.GetFormat()->nSamplesPerSec / 100;
             packetBytes = packetFrames * capture.GetFormat()->nBlockAlign;
             ASSERT_EQ(capture.Start(), 1);
@@ -161,13 +154,11 @@ TEST(WasapiFake, RendererQueuesWholeFramesAndCountsSharedUnderruns) {
         RecordingListener listener;
         listener.m_OutShort = 2; // half a stereo frame short
         With<CWASAPIRenderer>(fake, shared ? nullptr : &listener, [&](CWASAPIRenderer& render) {
-            ASSERT_EQ(render.Open(2, 48000, 16, 10), 1);
-            ASSERT_EQ(render.Start(), 1);
+            ASSERT_EQ(render.Open(2, 48000, 16, 10) + render.Start(), 2);
             ASSERT_TRUE(WaitFor([&] { return fake.renderReleases >= 4; }, 3000));
             render.Stop();
-            const int releases = fake.renderReleases;
-            EXPECT_EQ(render.GetUnderrunCount(), shared ? releases - 1 : 0);
-            EXPECT_EQ(fake.silentReleases.load(), shared ? releases : 0);
+            EXPECT_EQ(render.GetUnderrunCount(), shared ? fake.renderReleases - 1 : 0);
+            EXPECT_EQ(fake.silentReleases.load(), shared ? fake.renderReleases.load() : 0);
         });
         const std::vector<uint32_t> asked = listener.OutAsked();
         EXPECT_EQ(asked.empty() ? 0u : asked[0], shared ? 0u : 1920u);   // the whole buffer
@@ -193,7 +184,7 @@ TEST(WasapiFake, StreamFailuresEndTheThreadNotTheDriver) {
         FakeSystem fake;
         fake.Fail(call, AUDCLNT_E_DEVICE_INVALIDATED, render ? 1 : 0); // the first fill is Start's
         RecordingListener listener;
-        auto run = [&](auto& driver) {
+        WithEither(render, fake, &listener, [&](auto& driver) {
             ASSERT_EQ(driver.Open(2, 48000, 16, 10) + driver.Start(), 2);
             ASSERT_TRUE(WaitFor([&] { return fake.Calls(call) > (render ? 1 : 0); }, 2000));
             plat::SleepMs(100); // ten more packets signalled
@@ -201,11 +192,7 @@ TEST(WasapiFake, StreamFailuresEndTheThreadNotTheDriver) {
             EXPECT_EQ(listener.m_InCalls.load(), 0);
             EXPECT_EQ(driver.IsStarted(), 1); // running without a thread until Stop or Close
             EXPECT_EQ(driver.Stop(), 1);
-        };
-        if (render)
-            With<CWASAPIRenderer>(fake, &listener, run);
-        else
-            With<CWASAPICapture>(fake, &listener, run);
+        });
     }
 }
 
@@ -214,54 +201,48 @@ TEST(WasapiFake, StreamFailuresEndTheThreadNotTheDriver) {
 TEST(WasapiFake, RestartsAndInitCloses) {
     FakeSystem fake;
     RecordingListener listener;
-    {
-        CWASAPICapture capture;
+    With<CWASAPICapture>(fake, &listener, [&](CWASAPICapture& capture) {
         CWASAPIRenderer render;
-        ASSERT_EQ(Wire(capture, fake, &listener).Open(2, 48000, 16, 10), 1);
-        ASSERT_EQ(Wire(render, fake, &listener).Open(2, 48000, 16, 10), 1);
+        ASSERT_EQ(capture.Open(2, 48000, 16, 10) + Wire(render, fake, &listener).Open(2, 48000, 16, 10), 2);
         for (int round = 0; round < 3; ++round) {
-            int inBefore = listener.m_InCalls, outBefore = listener.m_OutCalls;
+            const int in = listener.m_InCalls, out = listener.m_OutCalls;
             ASSERT_EQ(capture.Start() + capture.Start() + render.Start(), 3); // twice: already running
             ASSERT_TRUE(WaitFor(
-                [&] { return listener.m_InCalls >= inBefore + 3 && listener.m_OutCalls >= outBefore + 3; },
-                3000));
+                [&] { return listener.m_InCalls >= in + 3 && listener.m_OutCalls >= out + 3; }, 3000));
             EXPECT_EQ(capture.Stop() + render.Stop(), 2);
             EXPECT_EQ(capture.IsStarted() + render.IsStarted(), 0);
-            int in = listener.m_InCalls, out = listener.m_OutCalls;
+            const int calls = listener.m_InCalls + listener.m_OutCalls;
             plat::SleepMs(60);
-            EXPECT_EQ(listener.m_InCalls + listener.m_OutCalls, in + out) << round;
+            EXPECT_EQ(listener.m_InCalls + listener.m_OutCalls, calls) << round;
         }
         ASSERT_EQ(capture.Start(), 1);
         EXPECT_EQ(capture.Init(&listener) + render.Init(&listener), 0); // closes the stream first
         EXPECT_EQ(capture.IsOpen() + capture.IsStarted() + render.IsOpen(), 0);
-    }
-    EXPECT_EQ(fake.LiveObjects(), 0);
+    });
 }
 
 // A name that is not text, no capture endpoint at all, and an enumerator that
 // cannot be made.
 TEST(WasapiFake, UnusualDeviceLists) {
-    FakeSystem fake;
+    FakeSystem fake, empty;
     fake.capture[1].textName = false;
-    CWASAPICapture capture;
-    AudioDeviceInfo info;
-    EXPECT_EQ(Wire(capture, fake, nullptr).EnumDevice(1, &info), 2);
-    EXPECT_STREQ(info.szName, L"Unknown ({cap-1})");
-    EXPECT_EQ(capture.FindDevice(L"Unknown ({cap-1})", L"{cap-1}", 0), 1);
-    ASSERT_EQ(capture.SelectDevice(1001), 1);
-    fake.Fail("CoCreateInstance", E_OUTOFMEMORY); // the selection stays
-    EXPECT_EQ(capture.SelectDevice(1), 1);
-    EXPECT_EQ(capture.GetDeviceIndex(), 1001);
-    EXPECT_EQ(capture.EnumDevice(0, &info), 0);
-    EXPECT_EQ(capture.FindDevice(L"Mic", L"{cap-0}", 0), -1);
-
-    FakeSystem empty;
     empty.capture.clear();
-    CWASAPICapture none;
-    EXPECT_EQ(Wire(none, empty, nullptr).SelectDevice(-1), 0);
-    EXPECT_EQ(none.GetDeviceIndex(), -1);
-    EXPECT_EQ(none.Open(2, 48000, 16, 10), 0);
-    EXPECT_EQ(empty.LiveObjects(), 0);
+    With<CWASAPICapture>(fake, nullptr, [&](CWASAPICapture& capture) {
+        AudioDeviceInfo info;
+        EXPECT_EQ(capture.EnumDevice(1, &info), 2);
+        EXPECT_STREQ(info.szName, L"Unknown ({cap-1})");
+        EXPECT_EQ(capture.FindDevice(L"Unknown ({cap-1})", L"{cap-1}", 0), 1);
+        ASSERT_EQ(capture.SelectDevice(1001), 1);
+        fake.Fail("CoCreateInstance", E_OUTOFMEMORY); // the selection stays
+        EXPECT_EQ(capture.SelectDevice(1), 1);
+        EXPECT_EQ(capture.GetDeviceIndex(), 1001);
+        EXPECT_EQ(capture.EnumDevice(0, &info), 0);
+        EXPECT_EQ(capture.FindDevice(L"Mic", L"{cap-0}", 0), -1);
+    });
+    With<CWASAPICapture>(empty, nullptr, [&](CWASAPICapture& none) {
+        EXPECT_EQ(none.SelectDevice(-1) + none.Open(2, 48000, 16, 10), 0);
+        EXPECT_EQ(none.GetDeviceIndex(), -1);
+    });
 }
 
 } // namespace
