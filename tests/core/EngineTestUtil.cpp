@@ -1,9 +1,5 @@
 #include "tests/core/EngineTestUtil.h"
 
-#include "tests/core/TestUtil.h"
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -193,6 +189,12 @@ void EngineRig::DrainRecord() {
     uint64_t passes = m_Audio.GetRecordPasses();
     m_Audio.WakeRecordThread();
     WaitFor([&] { return m_Audio.GetRecordPasses() > passes; });
+}
+
+void EngineTest::ExpectTake(const std::vector<int16_t>& frames, const std::string& name) {
+    WavData w = ReadWav(dir.File(name));
+    ExpectConsistentHeader(w);
+    EXPECT_EQ(AfterLead(w), frames) << name;
 }
 
 std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs) {

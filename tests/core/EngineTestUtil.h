@@ -9,6 +9,9 @@
 #include "engine/CWindowEventListener.h"
 #include "drivers/test/RecordSession.h"
 #include "settings/CAppParameter.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
@@ -93,6 +96,33 @@ class EngineRig {
   private:
     std::atomic<uint64_t> m_Allowed{0};
     bool m_FifoFlow = true;
+};
+
+// Frame n carries n & 0x7FFF on every channel.
+inline std::shared_ptr<CTestSignal> Counting(uint64_t frames) {
+    return std::make_shared<CCountingSignal>(frames);
+}
+
+// A rig and a scratch folder; a take is recorded into take.wav.
+class EngineTest : public ::testing::Test {
+  protected:
+    // Starts capture of `signalFrames` counting frames and records the take.
+    bool StartTake(uint64_t signalFrames = 100000) {
+        return rig.StartCapture(Counting(signalFrames)) && a.RecordStart(Take()) == 1;
+    }
+    // Delivers `frames` and waits until the record thread has written them.
+    void Feed(uint64_t frames) {
+        rig.Deliver(frames);
+        rig.DrainRecord();
+    }
+    std::string Take() const { return dir.File("take.wav"); }
+    // The file as a player finds it: a header that agrees with its length, the
+    // lead, then `frames`.
+    void ExpectTake(const std::vector<int16_t>& frames, const std::string& name = "take.wav");
+
+    testutil::TempDir dir{"engine"};
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
 };
 
 // Stereo counting frames, as the counting signal gives them (frame n carries
