@@ -135,6 +135,14 @@ std::vector<std::pair<uintptr_t, intptr_t>> PostLog::Params(uint32_t message) {
     return m_Posts[message];
 }
 
+std::vector<int32_t> InitialValues(int type) {
+    const EffectTypeInfo* info = GetEffectTypeInfo(type);
+    std::vector<int32_t> v(EFFECT_MAX_VALUES, 0);
+    for (int j = 0; info && j < info->params; ++j)
+        v[j] = info->param[j].initial;
+    return v;
+}
+
 bool WaitFor(const std::function<bool()>& done, int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {

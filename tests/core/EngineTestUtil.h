@@ -5,6 +5,7 @@
 #pragma once
 
 #include "drivers/test/CTestDriverFactory.h"
+#include "effects/EffectTypes.h"
 #include "engine/CAudioControl.h"
 #include "engine/CWindowEventListener.h"
 #include "drivers/test/RecordSession.h"
@@ -128,6 +129,9 @@ class EngineTest : public ::testing::Test {
 // Stereo counting frames, as the counting signal gives them (frame n carries
 // n & 0x7FFF on both channels): each run {first, frames} gives first, first + 1, ...
 std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs);
+
+// The values a new chain entry of the effect type starts with.
+std::vector<int32_t> InitialValues(int type);
 
 // Waits up to `ms` for `done`; true when it became true.
 // Generous: a loaded machine under Wine can be ten times slower than a desk.

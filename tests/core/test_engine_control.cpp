@@ -242,7 +242,7 @@ class ClockedLog : public PostLog {
 
 TEST(EngineListener, RecordDataPostsTimeAndLevelEvery200ms) {
     ClockedLog log(nullptr);
-    const int16_t loud[] = {16384, -100};
+    const int16_t loud[] = {-16384, -32768, 100}; // the most negative value is not a peak
     const int16_t quiet[] = {1000, 0};
     log.OnRecordData(loud, sizeof loud);
     EXPECT_EQ(log.Count(WM_REC_TIME), 1);
