@@ -112,12 +112,11 @@ TEST_F(EngineControl, TakeContinuesInNumberedFilesAtTheSizeLimit) {
     EXPECT_EQ(testutil::ReadAll(dir.File("take_002.wav")).size(), 4u);
 
     // 24000 lead + 48000 frames = 72000 frames: parts of 25000, 25000, 22000.
-    const char* names[] = {"take.wav", "take_003.wav", "take_004.wav"};
-    const uint32_t frames[] = {25000, 25000, 22000};
     std::vector<int16_t> all;
-    for (int i = 0; i < 3; ++i) {
-        WavData w = ReadWav(dir.File(names[i]));
-        EXPECT_EQ(w.dataSize, frames[i] * 4) << names[i];
+    for (auto [name, frames] :
+         {std::pair{"take.wav", 25000u}, {"take_003.wav", 25000u}, {"take_004.wav", 22000u}}) {
+        WavData w = ReadWav(dir.File(name));
+        EXPECT_EQ(w.dataSize, frames * 4) << name;
         ExpectConsistentHeader(w);
         all.insert(all.end(), w.samples.begin(), w.samples.end());
     }
