@@ -105,7 +105,7 @@ WavData Record(const std::string& dir, const std::vector<int16_t>& input, int ch
     RecordSessionResult r;
     std::string error;
     EXPECT_TRUE(RunRecordSession(o, &r, &error)) << error;
-    EXPECT_EQ(r.capturedFrames, input.size() / channels);
+    if (!o.signal) EXPECT_EQ(r.capturedFrames, input.size() / channels);
     EXPECT_EQ(r.overflows, 0u);
     if (out) *out = r;
     WavData w = ReadWav(o.outPath);

@@ -49,8 +49,9 @@ std::vector<int16_t> AfterLead(const WavData& wav);
 
 // `frame` repeated `frames` times.
 std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames);
-// Runs a session on `input` (interleaved, `channels` wide) into dir/take.wav,
-// expecting it to succeed without overflow, and returns the recorded file.
+// Runs a session on `input` (interleaved, `channels` wide; or on a signal
+// `adjust` sets) into dir/take.wav, expecting it to succeed without overflow,
+// every input frame captured, and returns the recorded file.
 WavData Record(const std::string& dir, const std::vector<int16_t>& input, int channels,
                const std::function<void(RecordSessionOptions&)>& adjust = {},
                RecordSessionResult* out = nullptr);
