@@ -100,12 +100,14 @@ WavData Record(const std::string& dir, const std::vector<int16_t>& input, int ch
     RecordSessionOptions o;
     o.outPath = plat::JoinPath(dir, "take.wav");
     o.inputSamples = input;
-    o.inputChannels = channels;
+    o.inputChannels = input.empty() ? 0 : channels;
     if (adjust) adjust(o);
     RecordSessionResult r;
     std::string error;
     EXPECT_TRUE(RunRecordSession(o, &r, &error)) << error;
-    if (!o.signal) EXPECT_EQ(r.capturedFrames, input.size() / channels);
+    if (!o.signal) {
+        EXPECT_EQ(r.capturedFrames, input.size() / channels);
+    }
     EXPECT_EQ(r.overflows, 0u);
     if (out) *out = r;
     WavData w = ReadWav(o.outPath);
