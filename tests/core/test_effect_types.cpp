@@ -74,7 +74,6 @@ TEST(EffectTypes, MemorylessMappings) {
     // What, type, values, in, out.
     const std::tuple<const char*, int, std::vector<int32_t>, double, double> cases[] = {
         {"compressor full scale", EFFECT_COMPRESSOR, {50, 50, 50}, 1.0, 0.7},
-        {"compressor negative full scale", EFFECT_COMPRESSOR, {50, 50, 50}, -1.0, -0.7},
         {"compressor inside threshold", EFFECT_COMPRESSOR, {50, 50, 50}, 0.1, 0.1 * 0.7 / 0.28},
         {"compressor just above threshold", EFFECT_COMPRESSOR, {50, 50, 50}, 0.3, (0.1 * 0.1 + 0.2) * 2.5},
         {"compressor gain 100 doubles the ceiling", EFFECT_COMPRESSOR, {50, 50, 100}, 1.0, 1.4},
@@ -82,22 +81,17 @@ TEST(EffectTypes, MemorylessMappings) {
         {"compressor flat", EFFECT_COMPRESSOR, {0, 0, 50}, 0.8, 0.0},
         {"distortion small", EFFECT_DISTORTION, {50, 50}, 0.05, 0.25},
         {"distortion clipped", EFFECT_DISTORTION, {50, 50}, 0.5, 0.5},
-        {"distortion clipped negative", EFFECT_DISTORTION, {50, 50}, -0.5, -0.5},
         {"distortion drive 0", EFFECT_DISTORTION, {0, 50}, 0.9, 0.0},
         {"soft clipping zero", EFFECT_SOFT_CLIPPING, {10, 1}, 0.0, 0.0},
         {"soft clipping 1.0", EFFECT_SOFT_CLIPPING, {10, 1}, 1.0, atan10 / (kPi / 2)},
-        {"soft clipping odd", EFFECT_SOFT_CLIPPING, {10, 1}, -1.0, -atan10 / (kPi / 2)},
         {"soft clipping new drive", EFFECT_SOFT_CLIPPING, {10000, 1}, -1.0, -(1 - 2 / (kPi * 10000))},
         {"soft clipping near level", EFFECT_SOFT_CLIPPING, {10000, 2}, 1.0, 2.0 * (1 - 2 / (kPi * 10000))},
         {"soft clipping zeros are silent", EFFECT_SOFT_CLIPPING, {0, 0}, 0.7, 0.0},
         {"soft clipping new level", EFFECT_SOFT_CLIPPING, {10000, 2}, -1.0, -2.0 * (1 - 2 / (kPi * 10000))},
         {"limiter above", EFFECT_LIMITTER, {30}, 0.5, 0.3},
-        {"limiter below", EFFECT_LIMITTER, {30}, -0.5, -0.3},
         {"limiter inside", EFFECT_LIMITTER, {30}, 0.2, 0.2},
         {"gate at threshold", EFFECT_NOISE_GATE, {50}, 0.02, 0.0},
-        {"gate at negative threshold", EFFECT_NOISE_GATE, {50}, -0.02, 0.0},
         {"gate above", EFFECT_NOISE_GATE, {50}, 0.0201, 0.0201},
-        {"gate below negative", EFFECT_NOISE_GATE, {50}, -0.5, -0.5},
         {"gate 100 is 0.04", EFFECT_NOISE_GATE, {100}, 0.039, 0.0},
     };
     // One instance per type: each row's values must replace what the one before left.
@@ -106,7 +100,9 @@ TEST(EffectTypes, MemorylessMappings) {
         if (!made[type]) made[type].reset(NewEffectOfType(type));
         values.resize(EFFECT_MAX_VALUES, 0);
         made[type]->SetParams(values.data(), 48000);
-        EXPECT_NEAR(Apply(*made[type], {in})[0], out, 1e-4) << what;
+        const std::vector<double> y = Apply(*made[type], {in, -in}); // every mapping is odd
+        EXPECT_NEAR(y[0], out, 1e-4) << what;
+        EXPECT_NEAR(y[1], -out, 1e-4) << what << ", negated";
     }
 }
 
