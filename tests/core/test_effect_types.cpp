@@ -292,22 +292,6 @@ TEST(EffectTypes, EveryTypeStartsInRangeKeepsHistoryRightAndPairsLikeTwoSingles)
         }
         for (double v : Apply(*Make(type, InitialValues(type), 0), Sine(4800, 440, 48000, 0.5)))
             ASSERT_TRUE(std::isfinite(v)) << type;
-        // 0: untouched, 1: on while on, 2: off and on, 3: the same rate, 4: another rate (DELAY's
-        // start value is 1 s). The wau takes no values: its rate is checked by WauSweep.
-        std::vector<double> untouched;
-        for (int action = 0; action < (type == EFFECT_WAU ? 3 : 5); ++action) {
-            std::vector<int32_t> v = InitialValues(type);
-            auto e = Make(type, v, 48000);
-            Apply(*e, Input('i', 8));
-            if (action == 1) e->SetEnable(1);
-            if (action == 2) e->SetEnable(0), e->SetEnable(1);
-            if (action >= 3) e->SetParams(v.data(), action == 3 ? 48000 : 44100);
-            const std::vector<double> tail = Apply(*e, std::vector<double>(60000, 0.0));
-            if (action == 0) untouched = tail;
-            const bool cleared = action == 2 || action == 4;
-            ASSERT_TRUE(tail == (cleared ? std::vector<double>(60000, 0.0) : untouched))
-                << type << " action " << action;
-        }
         for (bool same : {true, false}) {
             std::vector<int32_t> v = InitialValues(type), w = v;
             for (auto& value : w)
@@ -323,6 +307,22 @@ TEST(EffectTypes, EveryTypeStartsInRangeKeepsHistoryRightAndPairsLikeTwoSingles)
             }
             ASSERT_EQ(x, xs) << type << (same ? " in step" : " apart");
             ASSERT_EQ(y, ys) << type << (same ? " in step" : " apart");
+        }
+        // 0: untouched, 1: on while on, 2: off and on, 3: the same rate, 4: another rate (DELAY's
+        // start value is 1 s). The wau takes no values: its rate is checked by WauSweep.
+        std::vector<double> untouched;
+        for (int action = 0; action < (type == EFFECT_WAU ? 3 : 5); ++action) {
+            std::vector<int32_t> v = InitialValues(type);
+            auto e = Make(type, v, 48000);
+            Apply(*e, Input('i', 8));
+            if (action == 1) e->SetEnable(1);
+            if (action == 2) e->SetEnable(0), e->SetEnable(1);
+            if (action >= 3) e->SetParams(v.data(), action == 3 ? 48000 : 44100);
+            const std::vector<double> tail = Apply(*e, std::vector<double>(60000, 0.0));
+            if (action == 0) untouched = tail;
+            const bool cleared = action == 2 || action == 4;
+            ASSERT_TRUE(tail == (cleared ? std::vector<double>(60000, 0.0) : untouched))
+                << type << " action " << action;
         }
     }
     EXPECT_EQ(GetEffectTypeInfo(EFFECT_TYPE_COUNT), nullptr);
