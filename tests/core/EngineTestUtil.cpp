@@ -1,9 +1,5 @@
 #include "tests/core/EngineTestUtil.h"
 
-#include "tests/core/TestUtil.h"
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -104,12 +100,14 @@ WavData Record(const std::string& dir, const std::vector<int16_t>& input, int ch
     RecordSessionOptions o;
     o.outPath = plat::JoinPath(dir, "take.wav");
     o.inputSamples = input;
-    o.inputChannels = channels;
+    o.inputChannels = input.empty() ? 0 : channels;
     if (adjust) adjust(o);
     RecordSessionResult r;
     std::string error;
     EXPECT_TRUE(RunRecordSession(o, &r, &error)) << error;
-    EXPECT_EQ(r.capturedFrames, input.size() / channels);
+    if (!o.signal) {
+        EXPECT_EQ(r.capturedFrames, input.size() / channels);
+    }
     EXPECT_EQ(r.overflows, 0u);
     if (out) *out = r;
     WavData w = ReadWav(o.outPath);
@@ -137,6 +135,14 @@ void PostLog::PostToWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) 
 std::vector<std::pair<uintptr_t, intptr_t>> PostLog::Params(uint32_t message) {
     std::lock_guard<std::mutex> lock(m_Lock);
     return m_Posts[message];
+}
+
+std::vector<int32_t> InitialValues(int type) {
+    const EffectTypeInfo* info = GetEffectTypeInfo(type);
+    std::vector<int32_t> v(EFFECT_MAX_VALUES, 0);
+    for (int j = 0; info && j < info->params; ++j)
+        v[j] = info->param[j].initial;
+    return v;
 }
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
@@ -193,6 +199,12 @@ void EngineRig::DrainRecord() {
     uint64_t passes = m_Audio.GetRecordPasses();
     m_Audio.WakeRecordThread();
     WaitFor([&] { return m_Audio.GetRecordPasses() > passes; });
+}
+
+void EngineTest::ExpectTake(const std::vector<int16_t>& frames, const std::string& name) {
+    WavData w = ReadWav(dir.File(name));
+    ExpectConsistentHeader(w);
+    EXPECT_EQ(AfterLead(w), frames) << name;
 }
 
 std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs) {

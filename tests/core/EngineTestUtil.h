@@ -5,10 +5,14 @@
 #pragma once
 
 #include "drivers/test/CTestDriverFactory.h"
+#include "effects/EffectTypes.h"
 #include "engine/CAudioControl.h"
 #include "engine/CWindowEventListener.h"
 #include "drivers/test/RecordSession.h"
 #include "settings/CAppParameter.h"
+#include "tests/core/TestUtil.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
@@ -45,8 +49,9 @@ std::vector<int16_t> AfterLead(const WavData& wav);
 
 // `frame` repeated `frames` times.
 std::vector<int16_t> Repeat(std::initializer_list<int16_t> frame, size_t frames);
-// Runs a session on `input` (interleaved, `channels` wide) into dir/take.wav,
-// expecting it to succeed without overflow, and returns the recorded file.
+// Runs a session on `input` (interleaved, `channels` wide; or on a signal
+// `adjust` sets) into dir/take.wav, expecting it to succeed without overflow,
+// every input frame captured, and returns the recorded file.
 WavData Record(const std::string& dir, const std::vector<int16_t>& input, int channels,
                const std::function<void(RecordSessionOptions&)>& adjust = {},
                RecordSessionResult* out = nullptr);
@@ -95,9 +100,39 @@ class EngineRig {
     bool m_FifoFlow = true;
 };
 
+// Frame n carries n & 0x7FFF on every channel.
+inline std::shared_ptr<CTestSignal> Counting(uint64_t frames) {
+    return std::make_shared<CCountingSignal>(frames);
+}
+
+// A rig and a scratch folder; a take is recorded into take.wav.
+class EngineTest : public ::testing::Test {
+  protected:
+    // Starts capture of `signalFrames` counting frames and records the take.
+    bool StartTake(uint64_t signalFrames = 100000) {
+        return rig.StartCapture(Counting(signalFrames)) && a.RecordStart(Take()) == 1;
+    }
+    // Delivers `frames` and waits until the record thread has written them.
+    void Feed(uint64_t frames) {
+        rig.Deliver(frames);
+        rig.DrainRecord();
+    }
+    std::string Take() const { return dir.File("take.wav"); }
+    // The file as a player finds it: a header that agrees with its length, the
+    // lead, then `frames`.
+    void ExpectTake(const std::vector<int16_t>& frames, const std::string& name = "take.wav");
+
+    testutil::TempDir dir{"engine"};
+    EngineRig rig;
+    CAudioControl& a = rig.m_Audio;
+};
+
 // Stereo counting frames, as the counting signal gives them (frame n carries
 // n & 0x7FFF on both channels): each run {first, frames} gives first, first + 1, ...
 std::vector<int16_t> CountingFrames(std::initializer_list<std::pair<uint64_t, size_t>> runs);
+
+// The values a new chain entry of the effect type starts with.
+std::vector<int32_t> InitialValues(int type);
 
 // Waits up to `ms` for `done`; true when it became true.
 // Generous: a loaded machine under Wine can be ten times slower than a desk.

@@ -61,23 +61,21 @@ TEST(EngineFaults, CaptureCloseWhileTheDriverIsBlockedInARead) {
     }
 }
 
+class EngineQueue : public EngineTest {};
+
 // The sound thread stalls (a slow chain) while the capture runs on at full
 // speed: the queue stops at a few seconds of audio, every block beyond that is
 // dropped and counted, and once the thread catches up the recording goes on
 // with the blocks captured after the stall.
-TEST(EngineFaults, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
-    testutil::TempDir dir("stall");
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EngineQueue, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
     CTestCapture* capture = rig.Capture();
     std::atomic<uint64_t> allowed{0};
     capture->SetFlowControl([&] { return capture->GetDeliveredFrames() < allowed; });
     // 22050 Hz stereo in blocks of 441 frames (1764 bytes, one slot each).
     constexpr uint32_t kBlock = 441;
-    ASSERT_TRUE(rig.StartCapture(std::make_shared<CCountingSignal>(1000000), 22050, 2, kBlock));
-    const std::string take = dir.File("take.wav");
-    ASSERT_EQ(a.RecordStart(take), 1);
+    ASSERT_TRUE(rig.StartCapture(Counting(1000000), 22050, 2, kBlock));
+    ASSERT_EQ(a.RecordStart(Take()), 1);
 
     const uint32_t slots = a.GetSoundQueueSlots();
     const uint64_t bytes = uint64_t{slots} * a.GetSoundQueueSlotBytes();
@@ -105,8 +103,7 @@ TEST(EngineFaults, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
     EXPECT_EQ(a.RecordStop(), 1);
 
     const uint64_t kept = 10 + slots;
-    EXPECT_EQ(AfterLead(ReadWav(take)),
-              CountingFrames({{0, kept * kBlock}, {(kept + 57) * kBlock, 20 * kBlock}}));
+    ExpectTake(CountingFrames({{0, kept * kBlock}, {(kept + 57) * kBlock, 20 * kBlock}}));
 }
 
 // A loopback source runs at its mix format, not at the rate setting (44100 Hz

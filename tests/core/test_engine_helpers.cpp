@@ -108,7 +108,7 @@ TEST(EngineHelpers, PlayStartPlan) {
         EXPECT_EQ(PlanPlayStart(c.fileRate, c.engineRate, c.recording, c.capturing), c.action) << c.fileRate;
 }
 
-TEST(CaptureStalled, CountsFromTheLastBlockOrGivesTheFirstBlockLongerAcrossTheTickWrap) {
+TEST(EngineHelpers, CaptureStalledCountsFromTheLastBlockOrTheStartAcrossTheTickWrap) {
     struct Case {
         uint32_t now, start, last;
         bool stalled;

@@ -2,7 +2,6 @@
 // recorded and rendered samples.
 #include "engine/PlayFileInfo.h"
 #include "tests/core/EngineTestUtil.h"
-#include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -18,22 +17,25 @@ int16_t Mixed(int x) {
     return static_cast<int16_t>(std::trunc(x * 0.7071067811865476));
 }
 
-// Records `capture` with `play` mixed in; the play file must reach its end.
-std::vector<int16_t> RecordWithPlay(const testutil::TempDir& dir, const std::vector<int16_t>& capture,
-                                    int channels, const std::string& play,
-                                    const std::function<void(RecordSessionOptions&)>& adjust = {}) {
-    RecordSessionResult r;
-    WavData w = Record(
-        dir.Path(), capture, channels,
-        [&](RecordSessionOptions& o) {
-            o.playPath = play;
-            if (adjust) adjust(o);
-        },
-        &r);
-    EXPECT_TRUE(r.playEnded);
-    EXPECT_EQ(w.channels, channels);
-    return AfterLead(w);
-}
+class EnginePlayback : public EngineTest {
+  protected:
+    // Records `capture` with play.wav mixed in; the play file must reach its end.
+    std::vector<int16_t> RecordWithPlay(const std::vector<int16_t>& capture, int channels,
+                                        const std::function<void(RecordSessionOptions&)>& adjust) {
+        RecordSessionResult r;
+        WavData w = Record(
+            dir.Path(), capture, channels,
+            [&](RecordSessionOptions& o) {
+                o.playPath = Play();
+                adjust(o);
+            },
+            &r);
+        EXPECT_TRUE(r.playEnded);
+        EXPECT_EQ(w.channels, channels);
+        return AfterLead(w);
+    }
+    std::string Play() const { return dir.File("play.wav"); }
+};
 
 // 16-bit samples as play-file data of another layout: float s / 32768, or
 // 24-bit with a low byte below the 16 bits the player keeps.
@@ -48,20 +50,17 @@ std::vector<uint8_t> Encode(const std::vector<int16_t>& samples, bool isFloat) {
     return out;
 }
 
-// Mono play file whose frame i carries i / 480 + 1 (1 .. seconds * 100).
-std::string WriteStepFile(const testutil::TempDir& dir, int seconds) {
+// Mono play.wav whose frame i carries i / 480 + 1 (1 .. seconds * 100).
+std::vector<int16_t> Steps(int seconds) {
     std::vector<int16_t> v(static_cast<size_t>(48000) * seconds);
     for (size_t i = 0; i < v.size(); ++i)
         v[i] = static_cast<int16_t>(i / 480 + 1);
-    std::string path = dir.File("steps.wav");
-    EXPECT_TRUE(WriteWav16(path, 1, 48000, v));
-    return path;
+    return v;
 }
 
 } // namespace
 
-TEST(EnginePlayback, ModeVoiceCancelAndGainShapeTheMix) {
-    testutil::TempDir dir("playmix");
+TEST_F(EnginePlayback, ModeVoiceCancelAndGainShapeTheMix) {
     struct Case {
         int channels;
         int16_t cl, cr; // captured frame (cl only when mono)
@@ -89,10 +88,9 @@ TEST(EnginePlayback, ModeVoiceCancelAndGainShapeTheMix) {
         {1, 0, 0, 30000, 30000, 1, false, 8, 23169, 0}, // the downmix saturates
     };
     for (const Case& c : cases) {
-        std::string play = dir.File("play.wav");
-        ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({c.pl, c.pr}, 24000)));
+        ASSERT_TRUE(WriteWav16(Play(), 2, 48000, Repeat({c.pl, c.pr}, 24000)));
         std::vector<int16_t> in = c.channels == 2 ? Repeat({c.cl, c.cr}, 9600) : Repeat({c.cl}, 9600);
-        EXPECT_EQ(RecordWithPlay(dir, in, c.channels, play,
+        EXPECT_EQ(RecordWithPlay(in, c.channels,
                                  [&](RecordSessionOptions& o) {
                                      o.playFileMode = c.mode;
                                      o.voiceCancel = c.vcut;
@@ -105,38 +103,34 @@ TEST(EnginePlayback, ModeVoiceCancelAndGainShapeTheMix) {
 }
 
 // Float and 24-bit play files play at their own speed, each frame converted.
-TEST(EnginePlayback, DelayAndMonitorOffPlayTheWholeFile) {
-    testutil::TempDir dir("delay");
-    std::string play = dir.File("play.wav");
-    ASSERT_TRUE(WriteWav(play, 3, 2, 48000, 32, Encode(Repeat({8000, -8000}, 48000), true)));
+TEST_F(EnginePlayback, DelayAndMonitorOffPlayTheWholeFile) {
+    ASSERT_TRUE(WriteWav(Play(), 3, 2, 48000, 32, Encode(Repeat({8000, -8000}, 48000), true)));
     // A start delay of 2 s is 96000 frames of silence, then the file's second.
     std::vector<int16_t> expect = Repeat({0, 0}, 96000);
     for (int16_t v : Repeat({5656, -5656}, 48000))
         expect.push_back(v);
-    EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(3 * 48000 * 2, 0), 2, play,
+    EXPECT_EQ(RecordWithPlay(std::vector<int16_t>(3 * 48000 * 2, 0), 2,
                              [](RecordSessionOptions& o) { o.playDelay = 2; }),
               expect);
     // A negative delay means none.
-    ASSERT_TRUE(WriteWav(play, 1, 2, 48000, 24, Encode(Repeat({8000, -8000}, 2400), false)));
-    EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(4800, 0), 2, play,
-                             [](RecordSessionOptions& o) { o.playDelay = -3; }),
-              Repeat({5656, -5656}, 2400));
+    ASSERT_TRUE(WriteWav(Play(), 1, 2, 48000, 24, Encode(Repeat({8000, -8000}, 2400), false)));
+    EXPECT_EQ(
+        RecordWithPlay(std::vector<int16_t>(4800, 0), 2, [](RecordSessionOptions& o) { o.playDelay = -3; }),
+        Repeat({5656, -5656}, 2400));
     // Four seconds, more than the two chunks the monitor ring holds, all
     // recorded with the monitor off (16-bit stereo, copied as it is).
-    ASSERT_TRUE(WriteWav16(play, 2, 48000, Repeat({1000, -400}, 4 * 48000)));
+    ASSERT_TRUE(WriteWav16(Play(), 2, 48000, Repeat({1000, -400}, 4 * 48000)));
     expect = Repeat({707, -282}, 4 * 48000);
     expect.resize(5 * 48000 * 2, 0);
-    EXPECT_EQ(RecordWithPlay(dir, std::vector<int16_t>(5 * 48000 * 2, 0), 2, play,
+    EXPECT_EQ(RecordWithPlay(std::vector<int16_t>(5 * 48000 * 2, 0), 2,
                              [](RecordSessionOptions& o) { o.monitor = false; }),
               expect);
 }
 
-TEST(EnginePlayback, PlayFileInformationAndUnreadableFiles) {
-    testutil::TempDir dir("info");
-    std::string path = dir.File("long.wav");
-    ASSERT_TRUE(WriteWav16(path, 1, 8000, std::vector<int16_t>(8000 * 90, 1)));
+TEST_F(EnginePlayback, PlayFileInformationAndUnreadableFiles) {
+    ASSERT_TRUE(WriteWav16(Play(), 1, 8000, std::vector<int16_t>(8000 * 90, 1)));
     PlayFileInfo info;
-    EXPECT_EQ(ReadPlayFileInfo(plat::Utf8ToWide(path).c_str(), info), 8000u);
+    EXPECT_EQ(ReadPlayFileInfo(plat::Utf8ToWide(Play()).c_str(), info), 8000u);
     EXPECT_EQ(info.frames, 720000u);
     EXPECT_EQ(info.durationText + "|" + info.rateText + "|" + info.channelText, " 0:01:30|8000 (Hz)|1ch");
 
@@ -144,47 +138,37 @@ TEST(EnginePlayback, PlayFileInformationAndUnreadableFiles) {
     ASSERT_TRUE(testutil::WriteAll(bad, "RIFF....WAVEjunk", 16));
     EXPECT_EQ(ReadPlayFileInfo(plat::Utf8ToWide(bad).c_str(), info), 0u);
     EXPECT_EQ(info.durationText, "");
-    EngineRig rig;
-    ASSERT_TRUE(rig.m_Audio.Initialize(&rig.m_Log));
+    ASSERT_TRUE(a.Initialize(&rig.m_Log));
     for (const std::string& p : {bad, dir.File("missing.wav"), std::string()})
-        EXPECT_EQ(rig.m_Audio.OpenPlayFile(p), 0) << p;
-    EXPECT_FALSE(rig.m_Audio.HasPlayFile());
+        EXPECT_EQ(a.OpenPlayFile(p), 0) << p;
+    EXPECT_FALSE(a.HasPlayFile());
 }
 
-TEST(EnginePlayback, RendererPlaysTheFileFromTheSeekPositionToItsEnd) {
-    testutil::TempDir dir("seek");
-    std::string path = WriteStepFile(dir, 3);
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EnginePlayback, RendererPlaysTheFileFromTheSeekPositionToItsEnd) {
+    ASSERT_TRUE(WriteWav16(Play(), 1, 48000, Steps(3)));
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
     // Paced like a device, so the renderer keeps only what playback gives it.
     rig.Render()->SetRealtime(true);
-    ASSERT_TRUE(a.OpenPlayFile(path));
-    ASSERT_TRUE(a.MonitorOpen());
+    ASSERT_TRUE(a.OpenPlayFile(Play()) && a.MonitorOpen());
     a.PlayBegin(0, 2);
     ASSERT_TRUE(a.MonitorStart());
     // The end is posted on every render callback until playback is stopped.
     ASSERT_TRUE(WaitFor([&] { return rig.m_Log.Count(WM_PLAY_END) >= 3; }));
     a.PlayEnd();
     a.MonitorStop();
-    std::vector<int16_t> expect(48000); // seconds 2 to 3
-    for (size_t i = 0; i < expect.size(); ++i)
-        expect[i] = static_cast<int16_t>(201 + i / 480);
-    EXPECT_EQ(Heard(rig.Render()), expect);
+    const std::vector<int16_t> steps = Steps(3); // seconds 2 to 3
+    EXPECT_EQ(Heard(rig.Render()), std::vector<int16_t>(steps.begin() + 96000, steps.end()));
     EXPECT_FALSE(a.HasPlayFile());
 }
 
-TEST(EnginePlayback, PauseWithCaptureRunningMixesSilenceAndLosesNothing) {
-    testutil::TempDir dir("pause");
-    std::string path = WriteStepFile(dir, 2);
-    EngineRig rig;
-    CAudioControl& a = rig.m_Audio;
+TEST_F(EnginePlayback, PauseWithCaptureRunningMixesSilenceAndLosesNothing) {
+    ASSERT_TRUE(WriteWav16(Play(), 1, 48000, Steps(2)));
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
-    ASSERT_TRUE(a.OpenPlayFile(path));
+    ASSERT_TRUE(a.OpenPlayFile(Play()));
     a.PlayBegin(0, 0);
     ASSERT_TRUE(WaitFor([&] { return a.GetPlayRecordRingUsed() > 0; }));
     ASSERT_TRUE(rig.StartCapture(std::make_shared<CBufferSignal>(std::vector<int16_t>(48000 * 2, 0), 2)));
-    ASSERT_TRUE(a.RecordStart(dir.File("take.wav")));
+    ASSERT_TRUE(a.RecordStart(Take()));
     for (int paused : {0, 1, 0}) {
         a.m_bPlayPaused = paused;
         rig.Deliver(4800);
@@ -197,5 +181,5 @@ TEST(EnginePlayback, PauseWithCaptureRunningMixesSilenceAndLosesNothing) {
     for (size_t f = 0; f < 14400; ++f)
         expect.insert(expect.end(), 2,
                       f / 4800 == 1 ? 0 : Mixed(static_cast<int>((f < 4800 ? f : f - 4800) / 480 + 1)));
-    EXPECT_EQ(AfterLead(ReadWav(dir.File("take.wav"))), expect);
+    ExpectTake(expect);
 }

@@ -9,13 +9,6 @@
 
 using namespace sampleops;
 
-TEST(EngineSampleOps, PeakIgnoresMostNegative) {
-    const int16_t a[] = {100, -32768, 5}, b[] = {-32767, 12};
-    EXPECT_EQ(Peak(a, 3), 100);
-    EXPECT_EQ(Peak(b, 2), 32767);
-    EXPECT_EQ(Peak(b, 0), 0);
-}
-
 TEST(EngineSampleOps, PlayFileConversionToStereo16) {
     const int16_t three16[] = {1, 2, 3, 4, 5, 6, 7};
     const float floats[] = {0.5f, -0.25f, 1.5f, -2.0f, 0.00002f, -0.00002f};
