@@ -70,8 +70,10 @@ class EngineQueue : public EngineTest {};
 TEST_F(EngineQueue, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
     ASSERT_TRUE(a.Initialize(&rig.m_Log));
     CTestCapture* capture = rig.Capture();
-    std::atomic<uint64_t> allowed{0};
-    capture->SetFlowControl([&] { return capture->GetDeliveredFrames() < allowed; });
+    // The capture thread outlives this body (the fixture ends it), so its
+    // flow rule owns what it reads.
+    auto allowed = std::make_shared<std::atomic<uint64_t>>(0);
+    capture->SetFlowControl([capture, allowed] { return capture->GetDeliveredFrames() < *allowed; });
     // 22050 Hz stereo in blocks of 441 frames (1764 bytes, one slot each).
     constexpr uint32_t kBlock = 441;
     ASSERT_TRUE(rig.StartCapture(Counting(1000000), 22050, 2, kBlock));
@@ -84,8 +86,8 @@ TEST_F(EngineQueue, StalledSoundThreadDropsAndCountsBlocksAndRecordingResumes) {
     ASSERT_EQ(a.GetSoundQueueSlotBytes(), 1768u); // the block rounded up to whole frame pairs
 
     auto deliver = [&](uint64_t blocks) {
-        allowed += blocks * kBlock;
-        ASSERT_TRUE(WaitFor([&] { return capture->GetDeliveredFrames() >= allowed; }));
+        *allowed += blocks * kBlock;
+        ASSERT_TRUE(WaitFor([&] { return capture->GetDeliveredFrames() >= *allowed; }));
     };
     deliver(10);
     ASSERT_TRUE(WaitFor([&] { return a.GetBlocksInFlight() == 0; }));
