@@ -230,10 +230,12 @@ TEST(UiRecDialog, RecordFolderMessagesNameTheFolderInTheLanguageInUse) {
 }
 
 // ---------------------------------------------------------------- main window
-// An unknown language is English; the elapsed time shows all its hours;
-// dropped blocks count from the take's start.
+// Japanese names each box's device, an unknown language is English; the
+// elapsed time shows all its hours; dropped blocks count from the take's start.
 TEST(UiMainWindowTexts, Texts) {
     const std::pair<std::string, std::string> cases[] = {
+        {CaptureStatusText(STATUS_RUNNING, 1), "キャプチャ動作中"},
+        {MonitorStatusText(STATUS_RUNNING, 1), "スピーカ動作中"},
         {CaptureStatusText(STATUS_RUN_ERROR, 2), "ERROR: RUN"},
         {ElapsedText(61), " 0:01:01"},
         {ElapsedText(90061), "25:01:01"},
@@ -358,6 +360,7 @@ TEST(EffectEditorRules, GroupsComeFromTheTypeTableWithClampedValues) {
         EXPECT_EQ(std::vector<int32_t>({v.visible, v.min, v.max, v.value}),
                   std::vector<int32_t>({visible, min, max, value}));
         EXPECT_EQ(EffectGroupMask(item) >> group & 1u, visible ? 1u : 0u);
+        EXPECT_EQ(v.label != nullptr, visible); // the dialog names every slider it shows
         if (visible) {
             EXPECT_EQ(Shown(item)[group], value);
         }
