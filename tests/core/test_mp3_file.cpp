@@ -111,6 +111,7 @@ TEST_F(Mp3FileTest, FirstFrameSearchAndScan) {
         EXPECT_EQ(file.GetFirstFrame(), c.firstFrame);
         EXPECT_EQ(file.HasTagFrame(), c.tag);
         EXPECT_EQ(file.GetFrameCount(), c.frameCount);
+        EXPECT_EQ(file.GetTotalSamples(), c.frameCount * c.samplesPerFrame);
         EXPECT_EQ(file.GetPosition(), c.firstFrame);
         const MediaFormat* f = file.GetFormat();
         EXPECT_EQ(std::vector<uint32_t>({f->nKind, f->nSamplesPerSec, f->nChannels, f->nBitsPerSample}),
@@ -146,6 +147,7 @@ TEST_F(Mp3FileTest, TimeAndSeekByFrameIndex) {
     EXPECT_EQ(file.ReadData(out.data(), 10000), 10000u);
     file.Close();
     EXPECT_EQ(file.ReadData(out.data(), 10000), 0u);
+    EXPECT_EQ(file.GetSize(), 0u);
 }
 
 TEST_F(Mp3FileTest, BadInputFailsOrPlaysWhatIsDecodable) {
