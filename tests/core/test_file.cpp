@@ -14,14 +14,16 @@ TEST(FileTest, CreateResults) {
         CFile f;
         return f.CreateWrite(CString(dir.File(name).c_str()), overwrite);
     };
-    EXPECT_EQ(create("a.bin", 0), 0);
-    EXPECT_EQ(create("a.bin", 0), -2) << "exists, no overwrite";
+    // An existing file without overwrite: -2, and what the user had is untouched.
+    ASSERT_TRUE(testutil::WriteAll(dir.File("a.bin"), "precious", 8));
+    EXPECT_EQ(create("a.bin", 0), -2);
+    EXPECT_EQ(testutil::ReadAll(dir.File("a.bin")).size(), 8u);
     EXPECT_EQ(create("a.bin", 1), 0);
     EXPECT_EQ(create("no/such/folder/x.bin", 1), -1);
     EXPECT_EQ(create("no/such/folder/x.bin", 0), -2);
     CFile f;
     EXPECT_EQ(f.CreateWrite(CString(""), 1), -1);
-    EXPECT_EQ(f.CreateWrite(CString(dir.File("b.bin").c_str()), 1), 0);
+    EXPECT_EQ(f.CreateWrite(CString(dir.File("b.bin").c_str()), 0), 0);
     EXPECT_EQ(f.CreateWrite(CString(dir.File("c.bin").c_str()), 1), -1) << "a file is already open";
     // A missing file leaves the object closed and every call harmless.
     CFile g;

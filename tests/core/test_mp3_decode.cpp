@@ -19,6 +19,7 @@ namespace {
 TEST(Mp3Header, ParsesFieldsAndFrameSizes) {
     // Frame sizes worked out by hand from the standard's formulas; the version
     // slot (MPEG-1, 2, 2.5) and samples per frame as the decoder reads them.
+    // The other rates and bit rates are the conformance runs' files.
     const struct {
         uint8_t bytes[4];
         uint32_t layer, channels, bitrate, frequency, frameSize, slot, samples;
@@ -26,15 +27,11 @@ TEST(Mp3Header, ParsesFieldsAndFrameSizes) {
         {{0xFF, 0xFB, 0x90, 0x64}, 3, 2, 128000, 44100, 417, 0, 1152},  // 144*128000/44100
         {{0xFF, 0xFB, 0x92, 0x00}, 3, 2, 128000, 44100, 418, 0, 1152},  // + padding
         {{0xFF, 0xFB, 0xE0, 0xC4}, 3, 1, 320000, 44100, 1044, 0, 1152}, // single channel
-        {{0xFF, 0xFB, 0xE4, 0x00}, 3, 2, 320000, 48000, 960, 0, 1152},
-        {{0xFF, 0xFB, 0x18, 0x00}, 3, 2, 32000, 32000, 144, 0, 1152},
-        {{0xFF, 0xF3, 0x80, 0x00}, 3, 2, 64000, 22050, 208, 1, 576}, // 72*64000/22050
-        {{0xFF, 0xF3, 0xE4, 0x00}, 3, 2, 160000, 24000, 480, 1, 576},
-        {{0xFF, 0xE3, 0x18, 0xC0}, 3, 1, 8000, 8000, 72, 2, 576},      // MPEG-2.5
-        {{0xFF, 0xE3, 0x40, 0x00}, 3, 2, 32000, 11025, 208, 2, 576},   // 72*32000/11025
-        {{0xFF, 0xFD, 0x80, 0x00}, 2, 2, 128000, 44100, 417, 0, 1152}, // Layer II
-        {{0xFF, 0xFF, 0x40, 0x00}, 1, 2, 128000, 44100, 136, 0, 384},  // Layer I: (12*128000/44100)*4
-        {{0xFF, 0xFB, 0x00, 0x00}, 3, 2, 0, 44100, 4, 0, 1152},        // free format: size unknown
+        {{0xFF, 0xF3, 0x80, 0x00}, 3, 2, 64000, 22050, 208, 1, 576},    // 72*64000/22050
+        {{0xFF, 0xE3, 0x18, 0xC0}, 3, 1, 8000, 8000, 72, 2, 576},       // MPEG-2.5
+        {{0xFF, 0xFD, 0x80, 0x00}, 2, 2, 128000, 44100, 417, 0, 1152},  // Layer II
+        {{0xFF, 0xFF, 0x40, 0x00}, 1, 2, 128000, 44100, 136, 0, 384},   // Layer I: (12*128000/44100)*4
+        {{0xFF, 0xFB, 0x00, 0x00}, 3, 2, 0, 44100, 4, 0, 1152},         // free format: size unknown
     };
     for (const auto& c : valid) {
         Mp3FrameInfo info{};

@@ -77,7 +77,6 @@ TEST(UiMeter, CellsStayInsideTheWindow) {
         EXPECT_EQ(Edges(cells[segment * 2u].rect), Edges(frame)) << segment;
         EXPECT_EQ(Edges(cells[segment * 2u + 1].rect), Edges(face)) << segment;
     }
-    EXPECT_EQ(Edges(MeterCells(1, client)[1].rect), Edges(cells[1].rect));
     const std::pair<int, uint32_t> colours[] = {{0, 0x000000},  {1, 0x001000},  {15, 0x00F000},
                                                 {16, 0x00FF00}, {17, 0x00FF20}, {24, 0x00FFFF},
                                                 {25, 0x00C0FF}, {31, 0x0000FF}};
@@ -149,7 +148,6 @@ TEST(UiDeviceDialog, MonitorRateChannelsLatencyAndBoost) {
     for (auto [stored, selection] : monitors)
         EXPECT_EQ(MonitorDeviceList(render, stored, 0).selection, selection) << stored;
 
-    EXPECT_EQ(Values(SampleRateList(44100)), (Ints{8000, 16000, 32000, 44100, 48000, 96000}));
     const std::pair<int, int> rates[] = {{8000, 0}, {96000, 5}, {22050, NO_SELECTION},
                                          {7999, 0}, {-1, 0},    {96001, 5}};
     for (auto [stored, selection] : rates)
@@ -158,7 +156,6 @@ TEST(UiDeviceDialog, MonitorRateChannelsLatencyAndBoost) {
     EXPECT_EQ(ValueToStore(SampleRateList(22050), NO_SELECTION, 22050), 22050);
     EXPECT_EQ(ValueToStore(SampleRateList(22050), 4, 22050), 48000);
 
-    EXPECT_EQ(Values(ChannelList(2, 0)), (Ints{1, 2, 3, 4}));
     const std::pair<int, int> channels[] = {{1, 0}, {4, 3}, {0, 0}, {-3, 0}, {5, 1}};
     for (auto [stored, selection] : channels)
         EXPECT_EQ(ChannelList(stored, 0).selection, selection) << stored;
@@ -172,7 +169,6 @@ TEST(UiDeviceDialog, MonitorRateChannelsLatencyAndBoost) {
 
 // ---------------------------------------------------------------- recording dialog
 TEST(UiRecDialog, SelectionAndWhatOkStores) {
-    EXPECT_EQ(Values(RecChannelList(0, 0)), (Ints{0, 1}));
     const int none = NO_SELECTION;
     const std::array<int, 3> cases[] = {
         {0, 0, 0}, {1, 1, 1}, {3, none, 3}, {5, none, none}, {-1, none, none}};
@@ -240,17 +236,11 @@ TEST(UiMainWindowTexts, Texts) {
     const std::pair<std::string, std::string> cases[] = {
         {CaptureStatusText(STATUS_RUNNING, 1), "キャプチャ動作中"},
         {MonitorStatusText(STATUS_RUNNING, 1), "スピーカ動作中"},
-        {MonitorStatusText(STATUS_OPEN_ERROR, 1), "オープンエラー"},
         {CaptureStatusText(STATUS_RUN_ERROR, 2), "ERROR: RUN"},
-        {MonitorStatusText(STATUS_WRITE_ERROR, 0), "ERROR: FILE WRITE"},
-        {ElapsedText(0), " 0:00:00"},
         {ElapsedText(61), " 0:01:01"},
-        {ElapsedText(3600), " 1:00:00"},
-        {ElapsedText(86399), "23:59:59"},
         {ElapsedText(90061), "25:01:01"},
         {ElapsedText(360000), "100:00:00"},
         {ElapsedText(4294967295u), "1193046:28:15"},
-        {DroppedBlocksText(0, 0, 1), ""},
         {DroppedBlocksText(57, 57, 0), ""}, // dropped before the take: not this take's loss
         {DroppedBlocksText(58, 57, 1), "欠落ブロック: 1"},
         {DroppedBlocksText(1057, 57, 0), "DROPPED BLOCKS: 1000"},
@@ -344,43 +334,39 @@ TEST(EffectEditorRules, DeleteSelectsTheRowInItsPlaceOrTheNewLast) {
         EXPECT_EQ(EffectRowAfterDelete(deleted, countAfter), expected) << deleted << " " << countAfter;
 }
 
+// The chain runs with the shown values too; values past the type's set are
+// handed on as they are.
 TEST(EffectEditorRules, GroupsComeFromTheTypeTableWithClampedValues) {
-    // The entry, the group, whether it shows, its label, range and value.
-    const std::tuple<EffectItem, int, bool, std::wstring, int32_t, int32_t, int32_t> cases[] = {
-        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 0, true, L"Delay", 0, 100, 50},
-        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 1, false, L"", 0, 0, 0},
+    // The entry, the group, whether it shows, its range and value.
+    const std::tuple<EffectItem, int, bool, int32_t, int32_t, int32_t> cases[] = {
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 0, true, 0, 100, 50},
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 1, false, 0, 0, 0},
         // A file's wider range does not widen the slider; the value is shown at the end.
-        {Entry(EFFECT_DELAY, {150}, 1, 0, 200), 0, true, L"Delay", 0, 100, 100},
-        {Entry(EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, -30}, 9, -40, 40), 8, true, L"6.4kHz", -20, 20,
-         -20},
-        {Entry(EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, 7}, 9, -20, 20), 8, true, L"6.4kHz", -20, 20, 7},
+        {Entry(EFFECT_DELAY, {150}, 1, 0, 200), 0, true, 0, 100, 100},
+        {Entry(EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, -30}, 9, -40, 40), 8, true, -20, 20, -20},
+        {Entry(EFFECT_EQUALIZER, {0, 0, 0, 0, 0, 0, 0, 0, 7}, 9, -20, 20), 8, true, -20, 20, 7},
         // A zero-filled value below the range (Params 0 in the file) shows the minimum.
-        {Entry(EFFECT_DELAY_ECHO, {}, 0), 1, true, L"Repeat", 1, 10, 1},
+        {Entry(EFFECT_DELAY_ECHO, {}, 0), 1, true, 1, 10, 1},
         // REVERB's second value has no control.
-        {Entry(EFFECT_REVERB, {62, 0, 90}, 3, 0, 1000), 1, false, L"", 0, 0, 0},
-        {Entry(EFFECT_REVERB, {62, 0, 90}, 3, 0, 1000), 2, true, L"Gain", 0, 100, 90},
-        {Entry(EFFECT_WAU, {}, 0), 0, false, L"", 0, 0, 0},
-        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 9, false, L"", 0, 0, 0},
-        {Entry(21, {50}, 1, 0, 100), 0, false, L"", 0, 0, 0},
+        {Entry(EFFECT_REVERB, {62, 0, 90}, 3, 0, 1000), 1, false, 0, 0, 0},
+        {Entry(EFFECT_REVERB, {62, 0, 90}, 3, 0, 1000), 2, true, 0, 100, 90},
+        {Entry(EFFECT_WAU, {}, 0), 0, false, 0, 0, 0},
+        {Entry(EFFECT_DELAY, {50}, 1, 0, 100), 9, false, 0, 0, 0},
+        {Entry(21, {50}, 1, 0, 100), 0, false, 0, 0, 0},
     };
-    for (const auto& [item, group, visible, label, min, max, value] : cases) {
+    for (const auto& [item, group, visible, min, max, value] : cases) {
         EffectGroupView v = EffectGroupOf(item, group);
         SCOPED_TRACE(testing::Message() << "type " << item.type << " group " << group);
-        EXPECT_EQ(std::wstring(v.label ? v.label : L""), label);
         EXPECT_EQ(std::vector<int32_t>({v.visible, v.min, v.max, v.value}),
                   std::vector<int32_t>({visible, min, max, value}));
         EXPECT_EQ(EffectGroupMask(item) >> group & 1u, visible ? 1u : 0u);
+        EXPECT_EQ(v.label != nullptr, visible); // the dialog names every slider it shows
+        if (visible) {
+            EXPECT_EQ(Shown(item)[group], value);
+        }
     }
-}
-
-TEST(EffectEditorRules, TheChainRunsWithTheShownValuesWhileTheEntryKeepsTheFile) {
-    EffectItem delay = Entry(EFFECT_DELAY, {150}, 1, 0, 200);
-    EXPECT_EQ(Shown(delay), std::vector<int32_t>({100, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(delay.value[0], 150);
-    EXPECT_EQ(delay.Max[0], 200);
-    // Values past the type's set are handed on as they are.
-    EffectItem through = Entry(EFFECT_THROUGH, {5, -7}, 2, -10, 10);
-    EXPECT_EQ(Shown(through), std::vector<int32_t>({5, -7, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Shown(Entry(EFFECT_THROUGH, {5, -7}, 2, -10, 10)),
+              std::vector<int32_t>({5, -7, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST(EffectEditorRules, AnEditMakesTheWholeEntryWhatItShows) {
