@@ -174,9 +174,13 @@ bool MeterDecayTick(int16_t& peak, int32_t& decayCounter) {
 bool CaptureStalled(uint32_t now, uint32_t startTick, uint32_t lastBlockTick, uint32_t limitMs,
                     uint32_t firstLimitMs) {
     // On a tick that wraps, "after" is a positive difference.
+    const auto since = [now](uint32_t tick) { return static_cast<int32_t>(now - tick); };
+    // A stream that has just started may hand over a block or two and then
+    // pause while the audio stack settles. Calling that a lost device would end
+    // the take, so no start is given up on before its first limit.
+    if (since(startTick) < static_cast<int32_t>(firstLimitMs)) return false;
     const bool delivered = static_cast<int32_t>(lastBlockTick - startTick) >= 0;
-    const uint32_t since = delivered ? lastBlockTick : startTick;
-    return static_cast<int32_t>(now - since) >= static_cast<int32_t>(delivered ? limitMs : firstLimitMs);
+    return !delivered || since(lastBlockTick) >= static_cast<int32_t>(limitMs);
 }
 
 } // namespace recorder

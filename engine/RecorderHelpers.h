@@ -33,9 +33,9 @@ std::string SplitPartPath(const std::string& path, int part);
 // ---------------------------------------------------------------- capture watchdog
 // A running capture whose device has delivered nothing for `limitMs` since its
 // last block has lost its device: a pulled USB microphone or a removed sink
-// stops the blocks without any error from the driver. Before the first block
-// of a start, a device that is slow to begin gets `firstLimitMs`. Ticks are
-// the wrapping millisecond tick.
+// stops the blocks without any error from the driver. A start is given
+// `firstLimitMs` before anything counts as lost (a slow device, or one that
+// pauses after its first blocks). Ticks are the wrapping millisecond tick.
 bool CaptureStalled(uint32_t now, uint32_t startTick, uint32_t lastBlockTick, uint32_t limitMs,
                     uint32_t firstLimitMs);
 

@@ -232,7 +232,9 @@ sc_unplug() {
     mic_on
     rec_start unplug
     paplay --device="$SINK" "$tone" & PLAY_PID=$!
-    sleep 3
+    # Past the five seconds a start is given before a silent device counts as
+    # lost, so the check below times the loss alone.
+    sleep 5
     t0=$(now)
     sink_unload
     kill "$PLAY_PID" 2>/dev/null; play_wait

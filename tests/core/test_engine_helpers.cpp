@@ -114,13 +114,17 @@ TEST(EngineHelpers, CaptureStalledCountsFromTheLastBlockOrTheStartAcrossTheTickW
         bool stalled;
     } cases[] = {
         {2000, 1000, 1900, false},                 // blocks keep coming
-        {3399, 1000, 1900, false},                 // 1.5 s not yet over
-        {3400, 1000, 1900, true},                  // the device went away after 1.9 s
+        {3400, 1000, 1900, false},                 // a pause right after the start is no loss yet
+        {6000, 1000, 1900, true},                  // the device went away after 1.9 s
+        {7399, 1000, 5900, false},                 // 1.5 s not yet over
+        {7400, 1000, 5900, true},                  // the device went away after 4.9 s
         {5999, 1000, 0, false},                    // no block yet, a slow start
         {6000, 1000, 0, true},                     // a start that never delivered
         {5000, 4800, 1900, false},                 // restarted: an old last block does not count
-        {0x100u, 0xFFFFFF00u, 0xFFFFFFF0u, false}, // across the wrap, 0x110 ms
-        {0x600u, 0xFFFFFF00u, 0xFFFFFFF0u, true},  // across the wrap, 0x610 ms
+        {9800, 4800, 1900, true},                  // ... and after the grace nothing came since the restart
+        {0x1400u, 0xFFFFFF00u, 0xF00u, false},     // across the wrap, 0x500 ms since the block
+        {0x1500u, 0xFFFFFF00u, 0xF00u, true},      // across the wrap, 0x600 ms
+        {0x1400u, 0xFFFFFF00u, 0xFFFFFFF0u, true}, // a block before the wrap, none since
     };
     for (const Case& c : cases)
         EXPECT_EQ(recorder::CaptureStalled(c.now, c.start, c.last, 1500, 5000), c.stalled)
