@@ -66,6 +66,7 @@ TEST(EngineSampleOps, CaptureConversionToInt16) {
         {3, 32, {0x00, 0x00, 0x80, 0x3F}, 8, 32767},  // 1.0
         {3, 32, {0x00, 0x00, 0x80, 0xBF}, 8, -32768}, // -1.0
         {3, 32, {0x00, 0x00, 0xC0, 0x3F}, 8, 32767},  // 1.5 saturates
+        {3, 32, {0x00, 0x00, 0x80, 0x7F}, 8, 32767},  // +infinity saturates, never wraps to -full
         {3, 32, {0x00, 0x00, 0x80, 0x37}, 8, 1},      // 2^-16: half a step rounds up
         {1, 12, {0x00, 0x10}, 8, 7},                  // unsupported: nothing written
     };
