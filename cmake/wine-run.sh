@@ -14,14 +14,15 @@ err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 for attempt in 1 2; do
     started=$SECONDS
-    timeout -k 5 "$limit" wine "$@" >"$out" 2>"$err"
-    rc=$?
+    # The output passes straight through, since some scripts watch it while
+    # the program runs; the copies only tell whether anything was written.
+    timeout -k 5 "$limit" wine "$@" 2> >(tee "$err" >&2) | tee "$out"
+    rc=${PIPESTATUS[0]}
+    wait $!
     if [ "$rc" -eq 0 ] || [ -s "$out" ] || [ -s "$err" ] || [ "$attempt" -eq 2 ] ||
         [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ] || [ $((SECONDS - started)) -gt 5 ]; then
         break
     fi
     echo "[wine-run] wine exited with $rc before $1 wrote anything; starting it once more" >&2
 done
-cat "$out"
-cat "$err" >&2
 exit "$rc"

@@ -17,6 +17,9 @@ struct ToolRegistrar {
 void ToolSetBinaryStdout();
 // A UTF-8 path as the wide string the file classes take.
 std::wstring ToolWidePath(const std::string& utf8);
+// A trace sink for --trace: each line goes to standard error at once, so that a
+// script watching the output sees a stream start while it happens.
+void ToolTraceToStderr(const char* line, void*);
 // One-line error on standard error; returns 1 for `return ToolFail(...)`.
 int ToolFail(const char* format, ...)
 #if defined(__MINGW32__)

@@ -167,7 +167,7 @@ int Probe(const std::vector<std::string>& args) {
         if (a == "--loopback")
             loopback = true;
         else if (a == "--trace")
-            plat::SetTraceSink([](const char* line, void*) { std::fputs(line, stderr); }, nullptr);
+            plat::SetTraceSink(ToolTraceToStderr, nullptr);
         else if (a == "--driver" && hasValue)
             driverName = args[++i];
         else if (a == "--render" && hasValue)

@@ -24,10 +24,6 @@ const char* const kUsage =
     "[--rec-file-channel 0|1] [--boost LEVEL] [--float] [--chain CHAIN.xml] [--play FILE] [--play-mode 0..3] "
     "[--play-gain 1..16] [--play-delay S] [--voice-cancel] [--realtime] [--trace]";
 
-void TraceToStderr(const char* line, void*) {
-    std::fputs(line, stderr);
-}
-
 bool ToInt(const std::string& text, long lo, long hi, int* out) {
     char* end = nullptr;
     long v = std::strtol(text.c_str(), &end, 10);
@@ -91,7 +87,7 @@ int Record(const std::vector<std::string>& args) {
         else if (a == "--realtime")
             o.realtime = true;
         else if (a == "--trace")
-            plat::SetTraceSink(TraceToStderr, nullptr);
+            plat::SetTraceSink(ToolTraceToStderr, nullptr);
         else
             return ToolFail("unknown option %s\nusage: %s", a.c_str(), kUsage);
         if (!ok) return ToolFail("bad or missing value for %s\nusage: %s", a.c_str(), kUsage);

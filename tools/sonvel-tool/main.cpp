@@ -51,6 +51,12 @@ std::wstring ToolWidePath(const std::string& utf8) {
     return plat::Utf8ToWide(utf8);
 }
 
+void ToolTraceToStderr(const char* line, void*) {
+    // The Windows C runtime buffers stderr when it is redirected to a file.
+    std::fputs(line, stderr);
+    std::fflush(stderr);
+}
+
 int ToolFail(const char* format, ...) {
     va_list args;
     va_start(args, format);
