@@ -51,7 +51,9 @@ struct SinkLock : NamedLock {
     SinkLock() : NamedLock(L"Local\\sonvel-testbed-sinks", 120000) {}
 };
 
-// Runs the thread's messages until `condition` holds or `ms` pass.
+// Runs the thread's messages until `condition` holds or `ms` pass. Waits on a
+// real device allow 10 s: Wine's streams may hand over nothing for a few
+// seconds after a start, and a wait that holds ends at once anyway.
 inline bool WaitFor(const std::function<bool()>& condition, int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
