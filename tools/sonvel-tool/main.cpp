@@ -52,7 +52,7 @@ std::wstring ToolWidePath(const std::string& utf8) {
 }
 
 void ToolTraceToStderr(const char* line, void*) {
-    // The Windows C runtime buffers stderr when it is redirected to a file.
+    // The Windows C runtime buffers stderr when it is not a console.
     std::fputs(line, stderr);
     std::fflush(stderr);
 }
